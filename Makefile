@@ -1,0 +1,33 @@
+# The two set-up commands: `make demo` and `make test`.
+# Both install missing Debian packages, configure and build first.
+BUILD_DIR ?= build
+JOBS ?= 2
+DEMO_DIR ?= out
+
+.PHONY: all deps configure build demo test bench format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+demo: build
+	@./$(BUILD_DIR)/parandel demo $(DEMO_DIR)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@./$(BUILD_DIR)/parandel_bench
+
+format:
+	@find app bench engine framework graph metering editor tests -name '*.h' -o -name '*.cpp' | xargs clang-format -i
+
+clean:
+	@rm -rf $(BUILD_DIR)

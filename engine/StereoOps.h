@@ -1,0 +1,36 @@
+#pragma once
+// Per-sample stereo operations of the processing chain and the channel utilities around them.
+// Width and pan work in place on a channel pair (left, right) and advance their smoother once per
+// sample of the left channel; the right channel must hold at least as many samples. Nothing here
+// allocates except where a function returns a new channel.
+
+#include "engine/ParamSmoother.h"
+#include "framework/ChannelList.h"
+#include "framework/SampleBuffer.h"
+
+namespace stereo
+{
+// The two roundings of 1/√2, used on the two diagonals of the mid/side rotation.
+constexpr double kC1 = 0.7071067811865476;
+constexpr double kC2 = 0.7071067811865475;
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kPi = 3.141592653589793;
+// Side gain is quantised to 1e-6 so equal settings render identically.
+constexpr double kSideGainQuantum = 1e-6;
+} // namespace stereo
+
+// Mid/side width: the side is scaled by (w + 1), w in −1 … 1 read from the smoother.
+void ApplyWidth(SampleBuffer& left, SampleBuffer& right, ParamSmoother& width);
+// Constant-power balance with unity gain at the centre, p in −1 … 1 read from the smoother.
+void ApplyPan(SampleBuffer& left, SampleBuffer& right, ParamSmoother& pan);
+// Multiplies both channels (right only if present) by the smoother's value, sample by sample.
+void ApplyGain(SampleBuffer& left, SampleBuffer* right, ParamSmoother& gain);
+
+// (left + right) × 0.5 into out, over the left channel's length (a copy of left when right is
+// empty; empty when both are).
+void StereoToMono(const SampleBuffer& left, const SampleBuffer& right, SampleBuffer& out);
+// Both channels of a two-channel list become their mean; a one-channel list gets a copy of its
+// channel appended; other lists are left alone.
+void MakeMono(ChannelList& channels);
+// out[k] = a[k] + b[k] over a's length (b must be at least as long).
+void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuffer& out);
