@@ -1,9 +1,3 @@
-#include "app/Version.h"
+#include "app/CommandLine.h"
 
-#include <cstdio>
-
-int main()
-{
-    std::printf("%s\n", app::kVersionText);
-    return 0;
-}
+int main(int argc, char** argv) { return app::RunCommandLine(argc, argv); }

@@ -1,0 +1,68 @@
+#pragma once
+// Audio files through libsndfile: a reader that streams interleaved floats, and a writer that
+// writes beside its target and renames on Commit, so a failed or interrupted run never leaves a
+// partial file behind.
+
+#include <sndfile.h>
+
+#include <string>
+
+namespace app
+{
+class AudioFileReader
+{
+public:
+    AudioFileReader() = default;
+    ~AudioFileReader();
+    AudioFileReader(const AudioFileReader&) = delete;
+    AudioFileReader& operator=(const AudioFileReader&) = delete;
+
+    // False with a one-line reason in error() when the file cannot be read as audio.
+    bool Open(const std::string& path);
+    int Channels() const { return mInfo.channels; }
+    int SampleRate() const { return mInfo.samplerate; }
+    long long Frames() const { return mInfo.frames; }
+    int Format() const { return mInfo.format; }
+    // Reads up to frames interleaved frames; returns how many were read (0 at the end).
+    long long Read(float* interleaved, long long frames);
+    const std::string& error() const { return mError; }
+
+private:
+    SNDFILE* mFile = nullptr;
+    SF_INFO mInfo{};
+    std::string mError;
+};
+
+class AudioFileWriter
+{
+public:
+    AudioFileWriter() = default;
+    // Removes the temporary file unless Commit succeeded.
+    ~AudioFileWriter();
+    AudioFileWriter(const AudioFileWriter&) = delete;
+    AudioFileWriter& operator=(const AudioFileWriter&) = delete;
+
+    // Creates a temporary file beside path with the given libsndfile format.
+    bool Create(const std::string& path, int format, int channels, int sampleRate);
+    bool Write(const float* interleaved, long long frames);
+    // Closes the file and renames it onto the target.
+    bool Commit();
+    // Closes and removes the temporary file (safe to call more than once).
+    void Abandon();
+    const std::string& error() const { return mError; }
+
+private:
+    SNDFILE* mFile = nullptr;
+    std::string mTarget;
+    std::string mTemp;
+    std::string mError;
+};
+
+// The container format libsndfile uses for a file name's extension (0 when unknown).
+int ContainerForPath(const std::string& path);
+// The output format for a container: the input's sample encoding when the container can hold it
+// at this channel count and rate, otherwise the closest encoding it can. 0 when none fits.
+int ChooseOutputFormat(int container, int inputFormat, int channels, int sampleRate);
+// "wav, aiff, …": the extensions ContainerForPath knows.
+std::string KnownExtensions();
+} // namespace app

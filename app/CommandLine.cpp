@@ -1,0 +1,192 @@
+#include "app/CommandLine.h"
+
+#include "app/DemoMix.h"
+#include "app/FileRenderer.h"
+#include "app/ParamOptions.h"
+#include "app/SignalStats.h"
+#include "app/Version.h"
+#include "app/AudioFile.h"
+#include "engine/Parandel.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+namespace app
+{
+namespace
+{
+constexpr int kExitRuntime = 1;
+constexpr int kExitUsage = 2;
+constexpr int kMaxBlockSize = 8192;
+
+int Fail(int code, const std::string& message)
+{
+    std::fprintf(stderr, "parandel: error: %s\n", message.c_str());
+    return code;
+}
+
+const char* KindName(IParam::ParamType t)
+{
+    switch (t)
+    {
+    case IParam::ParamType::Bool:
+        return "bool";
+    case IParam::ParamType::Int:
+        return "int";
+    case IParam::ParamType::Enum:
+        return "enum";
+    case IParam::ParamType::Double:
+        return "real";
+    default:
+        return "none";
+    }
+}
+
+int RunParams()
+{
+    Parandel plug(Parandel::DefaultInstanceInfo());
+    std::printf("%-5s %-18s %-5s %-18s %-8s %-6s %-4s %s\n", "index", "name", "kind", "range",
+                "default", "step", "unit", "meta");
+    for (int i = 0; i < plug.ParamCount(); ++i)
+    {
+        const IParam* p = plug.Param(i);
+        char range[64], def[32], step[32];
+        p->FormatValue(p->GetMin(), false, range, sizeof(range), false);
+        std::string r = range;
+        p->FormatValue(p->GetMax(), false, range, sizeof(range), false);
+        r += " .. ";
+        r += range;
+        p->FormatValue(p->GetDefault(), false, def, sizeof(def), false);
+        std::snprintf(step, sizeof(step), "%g", p->GetStep());
+        std::printf("%-5d %-18s %-5s %-20s %-8s %-6s %-4s %s\n", i,
+                    p->GetName()[0] ? p->GetName() : "-", KindName(p->Type()), r.c_str(), def,
+                    step, p->GetLabel()[0] ? p->GetLabel() : "-", p->isMeta ? "yes" : "no");
+    }
+    return 0;
+}
+
+void PrintStats(const char* label, const std::string& path)
+{
+    StereoStats s;
+    std::string error;
+    if (!MeasureFile(path, s, error))
+    {
+        std::printf("%-7s %s: %s\n", label, path.c_str(), error.c_str());
+        return;
+    }
+    std::printf("%-7s %-28s peak %6.2f dBFS  RMS %6.2f dBFS  L/R correlation %+.3f\n", label,
+                path.c_str(), 20 * std::log10(std::max(s.peak, 1e-12)),
+                20 * std::log10(std::max(s.rms, 1e-12)), s.correlation);
+}
+
+int RunDemo(const std::string& dir, bool quiet)
+{
+    if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+        return Fail(kExitRuntime, "cannot create '" + dir + "': " + std::strerror(errno));
+    const std::string inPath = dir + "/demo-input.wav";
+    const std::string outPath = dir + "/demo-output.wav";
+
+    const StereoSignal mix = MakeDemoMix();
+    AudioFileWriter writer;
+    if (!writer.Create(inPath, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, mix.sampleRate))
+        return Fail(kExitRuntime, writer.error());
+    std::vector<float> inter(mix.left.size() * 2);
+    for (size_t k = 0; k < mix.left.size(); ++k)
+    {
+        inter[2 * k] = mix.left[k];
+        inter[2 * k + 1] = mix.right[k];
+    }
+    if (!writer.Write(inter.data(), static_cast<long long>(mix.left.size())) || !writer.Commit())
+        return Fail(kExitRuntime, writer.error());
+
+    RenderOptions options;
+    options.params = {{Parandel::kWidth, 50.0}, {Parandel::kBassFocus, 120.0}};
+    options.showProgress = !quiet;
+    const RenderResult r = RenderFile(inPath, outPath, options);
+    if (r.exitCode != 0)
+        return Fail(r.exitCode, r.error);
+
+    std::printf("TW Parandel %s demo: 10 s stereo test mix at 44.1 kHz, processed with Width "
+                "+50 %% and BassFocus 120 Hz\n",
+                kVersionText);
+    PrintStats("input", inPath);
+    PrintStats("output", outPath);
+    return 0;
+}
+} // namespace
+
+int RunCommandLine(int argc, char** argv)
+{
+    CLI::App cli{"TW Parandel: stereo width, pan, bass focus, mono-to-stereo and metering"};
+    cli.name("parandel");
+    cli.set_version_flag("--version", kVersionText);
+    cli.require_subcommand(1);
+
+    // process
+    CLI::App* process = cli.add_subcommand("process", "Process an audio file into a stereo file");
+    std::string inPath, outPath;
+    int blockSize = 512;
+    bool quiet = false;
+    ParamOptions params;
+    process->add_option("IN", inPath, "Input audio file (mono or stereo)")->required();
+    process->add_option("OUT", outPath, "Output audio file (stereo, same sample rate)")
+        ->required();
+    params.Register(*process);
+    process->add_option("--block-size", blockSize, "Host block size in samples (default 512)")
+        ->check(CLI::Range(1, kMaxBlockSize));
+    process->add_flag("--quiet", quiet, "No progress bar");
+
+    // params
+    CLI::App* paramsCmd = cli.add_subcommand("params", "List the plug-in's parameters");
+
+    // demo
+    CLI::App* demo = cli.add_subcommand("demo", "Write and process the built-in test mix");
+    std::string demoDir = "out";
+    bool demoQuiet = false;
+    demo->add_option("DIR", demoDir, "Output folder (default ./out)");
+    demo->add_flag("--quiet", demoQuiet, "No progress bar");
+
+    try
+    {
+        cli.parse(argc, argv);
+    }
+    catch (const CLI::CallForHelp& e)
+    {
+        return cli.exit(e);
+    }
+    catch (const CLI::CallForVersion& e)
+    {
+        return cli.exit(e);
+    }
+    catch (const CLI::ParseError& e)
+    {
+        Fail(kExitUsage, e.what());
+        std::fprintf(stderr, "Run 'parandel --help' for the commands and options.\n");
+        return kExitUsage;
+    }
+
+    InstallInterruptHandlers();
+    if (paramsCmd->parsed())
+        return RunParams();
+    if (demo->parsed())
+        return RunDemo(demoDir, demoQuiet);
+
+    RenderOptions options;
+    options.blockSize = blockSize;
+    options.showProgress = !quiet;
+    std::string error;
+    if (!params.Resolve(options.params, error))
+        return Fail(kExitUsage, error);
+    const RenderResult r = RenderFile(inPath, outPath, options);
+    if (r.exitCode != 0)
+        return Fail(r.exitCode, r.error);
+    return 0;
+}
+} // namespace app

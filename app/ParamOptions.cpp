@@ -1,0 +1,142 @@
+#include "app/ParamOptions.h"
+
+#include "engine/Parandel.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+namespace app
+{
+namespace
+{
+// One plug-in instance to read parameter names and ranges from.
+const Parandel& Reference()
+{
+    static const std::unique_ptr<Parandel> plug(new Parandel(Parandel::DefaultInstanceInfo()));
+    return *plug;
+}
+
+std::string FormatNumber(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof(buf), "%g", v);
+    return buf;
+}
+
+bool CheckValue(int idx, double value, const std::string& what, std::string& error)
+{
+    const IParam* p = Reference().Param(idx);
+    if (!std::isfinite(value) || value < p->GetMin() || value > p->GetMax())
+    {
+        error = what + " " + FormatNumber(value) + " is outside " + p->GetName() + "'s range " +
+                FormatNumber(p->GetMin()) + " … " + FormatNumber(p->GetMax()) +
+                (p->GetLabel()[0] ? std::string(" ") + p->GetLabel() : std::string());
+        return false;
+    }
+    if (p->Type() != IParam::ParamType::Double && value != std::floor(value))
+    {
+        error = what + " " + FormatNumber(value) + ": " + p->GetName() +
+                " takes whole numbers only";
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+int FindParamByName(const std::string& name)
+{
+    const Parandel& plug = Reference();
+    for (int i = 0; i < plug.ParamCount(); ++i)
+        if (plug.Param(i)->GetName()[0] && name == plug.Param(i)->GetName())
+            return i;
+    return -1;
+}
+
+std::string ParamNameList()
+{
+    const Parandel& plug = Reference();
+    std::string s;
+    for (int i = 0; i < plug.ParamCount(); ++i)
+    {
+        if (!plug.Param(i)->GetName()[0])
+            continue;
+        if (!s.empty())
+            s += ", ";
+        s += plug.Param(i)->GetName();
+    }
+    return s;
+}
+
+void ParamOptions::Register(CLI::App& command)
+{
+    mWidthOpt = command.add_option("--width", mWidth, "Stereo width in % (-100 mono … 100)");
+    mPanOpt = command.add_option("--pan", mPan, "Pan in % (-100 left … 100 right)");
+    command.add_flag("--mono-to-stereo", mMonoToStereo, "Synthesise stereo from the mono sum");
+    mBassFocusOpt = command.add_option("--bass-focus", mBassFocus,
+                                       "Bass focus in Hz (mono below it; 20 or less: off)");
+    mOutGainOpt = command.add_option("--out-gain", mOutGain, "Output gain in dB (-12 … 12)");
+    command.add_flag("--mono-out", mMonoOut, "Fold the output to mono");
+    command.add_option("--set", mSets, "Any parameter by name, NAME=VALUE (repeatable)")
+        ->type_name("NAME=VALUE");
+}
+
+bool ParamOptions::Resolve(ParamSettings& settings, std::string& error) const
+{
+    struct Named
+    {
+        CLI::Option* opt;
+        int idx;
+        double value;
+        const char* flag;
+    };
+    const Named named[] = {{mWidthOpt, Parandel::kWidth, mWidth, "--width"},
+                           {mPanOpt, Parandel::kPan, mPan, "--pan"},
+                           {mBassFocusOpt, Parandel::kBassFocus, mBassFocus, "--bass-focus"},
+                           {mOutGainOpt, Parandel::kOutGain, mOutGain, "--out-gain"}};
+    for (const Named& n : named)
+    {
+        if (!n.opt || n.opt->count() == 0)
+            continue;
+        if (!CheckValue(n.idx, n.value, n.flag, error))
+            return false;
+        settings.emplace_back(n.idx, n.value);
+    }
+    if (mMonoToStereo)
+        settings.emplace_back(Parandel::kMonoToStereo, 1.0);
+    if (mMonoOut)
+        settings.emplace_back(Parandel::kMonoOut, 1.0);
+
+    // --set comes last so it overrides the named options.
+    for (const std::string& s : mSets)
+    {
+        const size_t eq = s.find('=');
+        if (eq == std::string::npos || eq == 0 || eq + 1 == s.size())
+        {
+            error = "--set expects NAME=VALUE, got '" + s + "'";
+            return false;
+        }
+        const std::string name = s.substr(0, eq);
+        const std::string text = s.substr(eq + 1);
+        const int idx = FindParamByName(name);
+        if (idx < 0)
+        {
+            error = "unknown parameter '" + name + "'; parameters: " + ParamNameList();
+            return false;
+        }
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || *end != '\0')
+        {
+            error = "--set " + name + ": '" + text + "' is not a number";
+            return false;
+        }
+        if (!CheckValue(idx, value, "--set " + name, error))
+            return false;
+        settings.emplace_back(idx, value);
+    }
+    return true;
+}
+} // namespace app

@@ -1,0 +1,40 @@
+#pragma once
+// The parameter options shared by the commands that run the plug-in: --width, --pan,
+// --mono-to-stereo, --bass-focus, --out-gain, --mono-out and --set NAME=VALUE.
+
+#include "app/FileRenderer.h"
+
+#include <string>
+#include <vector>
+
+namespace CLI
+{
+class App;
+class Option;
+} // namespace CLI
+
+namespace app
+{
+class ParamOptions
+{
+public:
+    void Register(CLI::App& command);
+    // Turns the given options into parameter settings, checking names and ranges. False with a
+    // one-line message when a name is unknown or a value is outside its parameter's range.
+    bool Resolve(ParamSettings& settings, std::string& error) const;
+
+private:
+    double mWidth = 0, mPan = 0, mBassFocus = 0, mOutGain = 0;
+    bool mMonoToStereo = false, mMonoOut = false;
+    std::vector<std::string> mSets;
+    CLI::Option* mWidthOpt = nullptr;
+    CLI::Option* mPanOpt = nullptr;
+    CLI::Option* mBassFocusOpt = nullptr;
+    CLI::Option* mOutGainOpt = nullptr;
+};
+
+// Index of the parameter with that exact name, or −1.
+int FindParamByName(const std::string& name);
+// "Width, MonoToStereo, …": every declared parameter name.
+std::string ParamNameList();
+} // namespace app

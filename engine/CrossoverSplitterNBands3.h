@@ -1,0 +1,48 @@
+#pragma once
+// N-band crossover: fourth-order low- and high-pass pairs (two cascaded RBJ sections, Q 0.707)
+// at each cutoff. Bands sum back to a signal of nearly flat magnitude whose phase turns around
+// each cutoff. Cutoff and sample-rate changes keep the filter memories. Split allocates nothing
+// once the band buffers have reached the block length.
+
+#include "engine/RBJFilter.h"
+#include "framework/SampleBuffer.h"
+#include "framework/WDL_PtrList.h"
+#include "framework/WDL_TypedBuf.h"
+
+class CrossoverSplitterNBands3
+{
+public:
+    // cutoffsHz holds bandCount − 1 ascending frequencies.
+    CrossoverSplitterNBands3(int bandCount, const double* cutoffsHz, double sampleRate);
+    virtual ~CrossoverSplitterNBands3();
+    CrossoverSplitterNBands3(const CrossoverSplitterNBands3&) = delete;
+    CrossoverSplitterNBands3& operator=(const CrossoverSplitterNBands3&) = delete;
+
+    // Stores the rate and recomputes every filter's coefficients; memories stay.
+    void Reset(double sampleRate);
+    // Moves one cutoff (nothing for an index past the last cutoff).
+    void SetCutoffFreq(int index, double cutoffHz);
+    // Splits input into bandCount outputs of the input's length.
+    void Split(const SampleBuffer& input, SampleBuffer* const* bands);
+
+    int GetBandCount() const { return mBandCount; }
+    double GetCutoffFreq(int index) const { return mCutoffs.Get()[index]; }
+    double GetSampleRate() const { return mSampleRate; }
+
+private:
+    struct Stage
+    {
+        RBJFilter* filter;
+        int cutoffIndex;
+    };
+    void UpdateCoefficients();
+    void ProcessSample(double x);
+
+    double mSampleRate;
+    int mBandCount;
+    WDL_TypedBuf<double> mCutoffs;
+    WDL_PtrList<WDL_TypedBuf<Stage>> mChains; // per band, the filters in signal order
+    WDL_TypedBuf<double> mSavedInputs;
+    WDL_TypedBuf<double> mBandOutputs;
+    WDL_PtrList<RBJFilter> mOwnedFilters;
+};

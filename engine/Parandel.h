@@ -1,0 +1,110 @@
+#pragma once
+// TW Parandel: the plug-in object the host adapter creates for each instance. It declares the 19
+// parameters, owns the stereo processing chain and implements the framework hooks.
+//
+// Threads: ProcessReplacing runs on the audio thread with the plug-in mutex held by the adapter;
+// Reset and OnParamChange take the mutex themselves (re-entry is normal); the TWVectorscopePlug
+// operations come from the editor thread and end in SetParameterFromGUI. Latency is 0 unless
+// mono-to-stereo runs at a host block size that is not a power of two.
+
+#include "engine/CrossoverSplitterNBands3.h"
+#include "engine/ParamSmoother.h"
+#include "engine/SecureRestarter.h"
+#include "framework/ChannelList.h"
+#include "framework/WDL_PtrList.h"
+#include "framework/au/IPlugAU.h"
+#include "metering/TWVectorscopePlug.h"
+
+class IControl;
+class GraphControl10;
+class PseudoStereoObj2;
+class TWCorrelationComputer;
+class TWUpmixGraphDrawer;
+class TWVectorscope;
+
+class Parandel : public IPlugAU, public TWVectorscopePlug
+{
+public:
+    enum EParams
+    {
+        kWidthMeter = 0,
+        kWidth = 1,
+        kMonoToStereo = 2,
+        kUndeclared = 3, // never declared; kept so stored states line up
+        kPan = 4,
+        kCorrelationMeter = 5,
+        kBassFocus = 6,
+        kOutGain = 7,
+        kMonoOut = 8,
+        kVectorscopeMode0 = 9,
+        kVectorscopeMode4 = 13,
+        kVectorscopeGraph0 = 14,
+        kVectorscopeGraph4 = 18,
+        kNumParams = 19
+    };
+    static constexpr int kNumVectorscopeModes = 5;
+    // Bass focus is on while the frequency is strictly above this.
+    static constexpr double kBassFocusOffHz = 20.0;
+    // Block samples at or below this magnitude count as silence.
+    static constexpr double kSilenceThreshold = 1e-16;
+
+    // The identity the host adapter hands every instance.
+    static constexpr const char* kBundleID = "com.Tarnwel.audiounit.TW-Parandel";
+    static constexpr const char* kViewFactoryClassName = "Parandel_View";
+    static IPlugInstanceInfo DefaultInstanceInfo();
+
+    explicit Parandel(IPlugInstanceInfo instanceInfo);
+    ~Parandel() override;
+
+    void Reset() override;
+    void OnParamChange(int paramIdx) override;
+    void ProcessReplacing(double** inputs, double** outputs, int nFrames) override;
+    void OnEditorResize(int /*width*/, int /*height*/) override {}
+
+    // TWVectorscopePlug: Pan and Width moved from the vectorscope display.
+    void SetPan(double pan) override;
+    void AddPan(double delta) override;
+    void AddWidth(double delta) override;
+
+    // Read-only views for hosts and tests.
+    TWVectorscope* GetVectorscope() const { return mVectorscope; }
+    TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation; }
+    double GetBassFocusHz() const { return mBassFocusHz; }
+    bool IsMonoToStereoOn() const { return mMonoToStereo; }
+    bool IsMonoOutOn() const { return mMonoOut; }
+
+private:
+    void DeclareParameters();
+    // The editor's controls bound to the parameter show its current real value.
+    void RefreshControls(int paramIdx);
+    // Mono-to-stereo, width and pan on a stereo list.
+    void ProcessStereoStage(ChannelList& channels);
+    // Bass focus: the low bands made mono, the stereo stage on the high bands, bands summed
+    // into mSum.
+    void ProcessBassFocus();
+    static bool IsSilent(const SampleBuffer& channel);
+
+    ParamSmoother mWidthSmoother;
+    ParamSmoother mPanSmoother;
+    bool mMonoOut = false;
+    bool mMonoToStereo = false;
+    ParamSmoother mOutGainSmoother;
+    double mBassFocusHz = 100.0;
+    CrossoverSplitterNBands3* mCrossovers[2] = {nullptr, nullptr};
+    PseudoStereoObj2* mPseudoStereo = nullptr;
+    WDL_PtrList<IControl> mModeButtons; // not owned; filled while the editor is built
+    IControl* mWidthMeter = nullptr;       // not owned
+    IControl* mCorrelationMeter = nullptr; // not owned
+    TWCorrelationComputer* mCorrelation = nullptr;
+    TWVectorscope* mVectorscope = nullptr;
+    GraphControl10* mVectorscopeGraphs[kNumVectorscopeModes] = {}; // not owned
+    TWUpmixGraphDrawer* mUpmixDrawer = nullptr;                    // owned by the vectorscope
+    SecureRestarter mRestarter;
+
+    // Working lists of the chain, kept so that a block allocates nothing.
+    ChannelList mIn;
+    ChannelList mOut;
+    ChannelList mLow;
+    ChannelList mHigh;
+    ChannelList mSum;
+};

@@ -1,0 +1,96 @@
+#pragma once
+// Second-order filter sections after the RBJ Audio EQ Cookbook (Q form), cascaded.
+// Recomputing coefficients (cutoff, Q or sample-rate changes) never touches the filter
+// memories, so moving a knob never clicks and never restarts the filter.
+
+#include "framework/SampleBuffer.h"
+#include "framework/WDL_PtrList.h"
+
+// Responses, numbered as stored.
+namespace rbj
+{
+constexpr int kLowPass = 0;
+constexpr int kHighPass = 1;
+constexpr int kBandPassSkirt = 2; // constant skirt gain, peak gain Q
+constexpr int kBandPassPeak = 3;  // constant 0 dB peak gain
+constexpr int kNotch = 4;
+constexpr int kAllPass = 5;
+constexpr int kPeaking = 6;
+constexpr int kLowShelf = 7;
+constexpr int kHighShelf = 8;
+} // namespace rbj
+
+class RBJFilter
+{
+public:
+    virtual ~RBJFilter() = default;
+    virtual void SetCutoffFreq(double cutoffHz) = 0;
+    virtual void SetQ(double q) = 0;
+    virtual void SetSampleRate(double sampleRate) = 0;
+    virtual double Process(double x) = 0;
+    // Filters every sample of in into out (resized to in's length, never shrunk).
+    virtual void ProcessBuffer(SampleBuffer& out, const SampleBuffer& in);
+};
+
+// One biquad: coefficients already divided by a0, then the last two outputs and inputs.
+struct RBJSection
+{
+    double b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    double y1 = 0, y2 = 0, x1 = 0, x2 = 0;
+
+    double Process(double x)
+    {
+        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+// A cascade of identical RBJ sections.
+class NRBJFilter : public RBJFilter
+{
+public:
+    NRBJFilter(int sectionCount, int type, double sampleRate, double cutoffHz, double q,
+               double gainDb = 0.0);
+    ~NRBJFilter() override;
+
+    void SetCutoffFreq(double cutoffHz) override;
+    void SetQ(double q) override;
+    void SetSampleRate(double sampleRate) override;
+    double Process(double x) override;
+
+    int GetSectionCount() const { return mSectionCount; }
+    const RBJSection& GetSection(int i) const { return *mSections.Get(i); }
+    double GetCutoffFreq() const { return mCutoffHz; }
+
+private:
+    void ComputeCoefficients();
+
+    int mSectionCount;
+    int mType;
+    double mSampleRate;
+    double mCutoffHz;
+    double mQ;
+    double mGainDb;
+    WDL_PtrList<RBJSection> mSections;
+};
+
+// Low-pass plus high-pass at one frequency, summed: passes everything with the phase turn of a
+// crossover point, so bands that skip a crossover stay in phase with those that go through it.
+class TransparentRBJFilter : public RBJFilter
+{
+public:
+    TransparentRBJFilter(double sampleRate, double cutoffHz);
+
+    void SetCutoffFreq(double cutoffHz) override;
+    void SetQ(double q) override;
+    void SetSampleRate(double sampleRate) override;
+    double Process(double x) override;
+
+private:
+    NRBJFilter mLowPass;
+    NRBJFilter mHighPass;
+};
