@@ -37,16 +37,15 @@ CrossoverSplitterNBands3::CrossoverSplitterNBands3(int bandCount, const double* 
         }
         mChains.Add(chain);
     }
-    mSavedInputs.Resize(mBandCount);
-    mSavedInputs.Zero();
-    mBandOutputs.Resize(mBandCount);
-    mBandOutputs.Zero();
+    for (int k = 0; k < mBandCount; ++k)
+        mSaved.Add(new SampleBuffer());
 }
 
 CrossoverSplitterNBands3::~CrossoverSplitterNBands3()
 {
     mChains.Empty(true);
     mOwnedFilters.Empty(true);
+    mSaved.Empty(true);
 }
 
 void CrossoverSplitterNBands3::UpdateCoefficients()
@@ -78,44 +77,33 @@ void CrossoverSplitterNBands3::SetCutoffFreq(int index, double cutoffHz)
     UpdateCoefficients();
 }
 
-void CrossoverSplitterNBands3::ProcessSample(double x)
-{
-    double* saved = mSavedInputs.Get();
-    double* out = mBandOutputs.Get();
-    for (int k = 0; k < mBandCount; ++k)
-    {
-        const WDL_TypedBuf<Stage>* chain = mChains.Get(k);
-        const Stage* stages = chain->Get();
-        const int n = chain->GetSize();
-        double v;
-        if (k == 0)
-        {
-            saved[0] = x;
-            v = n > 0 ? stages[0].filter->Process(x) : x;
-        }
-        else
-        {
-            // The high-pass output of band k feeds band k + 1.
-            v = n > 0 ? stages[0].filter->Process(saved[k - 1]) : saved[k - 1];
-            saved[k] = v;
-        }
-        for (int i = 1; i < n; ++i)
-            v = stages[i].filter->Process(v);
-        out[k] = v;
-    }
-}
-
 void CrossoverSplitterNBands3::Split(const SampleBuffer& input, SampleBuffer* const* bands)
 {
+    // Band by band over the whole block. Band 0's first filter takes the input, band k's first
+    // filter takes what fed band k − 1's first filter through it (the input for band 1, the
+    // high-pass output of band k − 1 further up), and each band's remaining filters run on its
+    // own signal in chain order.
     const int n = input.GetSize();
+    const SampleBuffer* feed = &input;
     for (int k = 0; k < mBandCount; ++k)
-        bands[k]->Resize(n, false);
-    const double* x = input.Get();
-    const double* out = mBandOutputs.Get();
-    for (int i = 0; i < n; ++i)
     {
-        ProcessSample(x[i]);
-        for (int k = 0; k < mBandCount; ++k)
-            bands[k]->Get()[i] = out[k];
+        SampleBuffer& out = *bands[k];
+        const WDL_TypedBuf<Stage>* chain = mChains.Get(k);
+        const Stage* stages = chain->Get();
+        const int nStages = chain->GetSize();
+        if (nStages == 0)
+        {
+            out.Set(feed->Get(), n, false);
+            continue;
+        }
+        const bool feedsNext = k > 0 && k < mBandCount - 1;
+        SampleBuffer& first = feedsNext ? *mSaved.Get(k) : out;
+        stages[0].filter->ProcessBuffer(first, *feed);
+        if (feedsNext)
+            out.Set(first.Get(), n, false);
+        for (int i = 1; i < nStages; ++i)
+            stages[i].filter->ProcessBuffer(out, out);
+        if (k > 0)
+            feed = &first;
     }
 }

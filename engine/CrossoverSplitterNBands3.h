@@ -36,13 +36,12 @@ private:
         int cutoffIndex;
     };
     void UpdateCoefficients();
-    void ProcessSample(double x);
 
     double mSampleRate;
     int mBandCount;
     WDL_TypedBuf<double> mCutoffs;
     WDL_PtrList<WDL_TypedBuf<Stage>> mChains; // per band, the filters in signal order
-    WDL_TypedBuf<double> mSavedInputs;
-    WDL_TypedBuf<double> mBandOutputs;
+    // Per band, the first filter's output, which feeds the next band (middle bands only).
+    WDL_PtrList<SampleBuffer> mSaved;
     WDL_PtrList<RBJFilter> mOwnedFilters;
 };

@@ -56,6 +56,26 @@ double NRBJFilter::Process(double x)
     return x;
 }
 
+void NRBJFilter::ProcessBuffer(SampleBuffer& out, const SampleBuffer& in)
+{
+    const int n = in.GetSize();
+    if (&out != &in)
+        out.Set(in.Get(), n, false);
+    double* y = out.Get();
+    RBJSection* const* sections = mSections.GetList();
+    for (int i = 0; i < mSectionCount; ++i)
+    {
+        // Coefficients and memories in locals so the loop runs in registers.
+        RBJSection s = *sections[i];
+        for (int k = 0; k < n; ++k)
+            y[k] = s.Process(y[k]);
+        sections[i]->x1 = s.x1;
+        sections[i]->x2 = s.x2;
+        sections[i]->y1 = s.y1;
+        sections[i]->y2 = s.y2;
+    }
+}
+
 void NRBJFilter::ComputeCoefficients()
 {
     const double w0 = kTwoPi * mCutoffHz / mSampleRate;

@@ -61,6 +61,9 @@ public:
     void SetQ(double q) override;
     void SetSampleRate(double sampleRate) override;
     double Process(double x) override;
+    // Section by section over the whole block: the same result as Process per sample, faster.
+    // out may be in itself.
+    void ProcessBuffer(SampleBuffer& out, const SampleBuffer& in) override;
 
     int GetSectionCount() const { return mSectionCount; }
     const RBJSection& GetSection(int i) const { return *mSections.Get(i); }

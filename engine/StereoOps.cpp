@@ -28,12 +28,21 @@ void ApplyPan(SampleBuffer& left, SampleBuffer& right, ParamSmoother& pan)
     const int n = left.GetSize();
     double* l = left.Get();
     double* r = right.Get();
+    // The gains are recomputed only when the position moves: a settled pan costs no sine or
+    // cosine per sample and gives bit-identical results.
+    double lastTheta = -1.0, gainL = 0.0, gainR = 0.0;
     for (int k = 0; k < n; ++k)
     {
         pan.Step();
         const double theta = (pan.Current() + 1.0) * kPi * 0.25;
-        l[k] = (std::cos(theta) * kSqrt2) * l[k];
-        r[k] = (std::sin(theta) * kSqrt2) * r[k];
+        if (theta != lastTheta)
+        {
+            lastTheta = theta;
+            gainL = std::cos(theta) * kSqrt2;
+            gainR = std::sin(theta) * kSqrt2;
+        }
+        l[k] = gainL * l[k];
+        r[k] = gainR * r[k];
     }
 }
 
