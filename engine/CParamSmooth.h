@@ -16,6 +16,8 @@ public:
         return mZ;
     }
     double Value() const { return mZ; }
+    // Sets the state directly, so a measurement can start at its first value instead of at 0.
+    void SetState(double z) { mZ = z; }
     double FeedbackCoefficient() const { return mA; }
 
 private:

@@ -1,7 +1,12 @@
 #include "engine/Parandel.h"
 
 #include "editor/IGraphics.h"
+#include "editor/controls/IControl.h"
+#include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
+#include "metering/TWCorrelationComputer.h"
+#include "metering/TWUpmixGraphDrawer.h"
+#include "metering/TWVectorscope.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +21,8 @@ constexpr int kManufacturerID = 0x54774E6C; // 'TwNl'
 constexpr double kSmootherCoefficient = 0.999;
 constexpr int kSmootherPrecision = 10;
 constexpr double kInitialBassFocusHz = 100.0;
+constexpr double kCorrelationSmoothingMs = 500.0;
+constexpr double kPseudoStereoSpread = 1.0;
 
 constexpr const char* kModeNames[] = {"VectorscopeMode0", "VectorscopeMode1", "VectorscopeMode2",
                                       "VectorscopeMode3", "VectorscopeMode4"};
@@ -43,8 +50,11 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
     const double cutoff[] = {kInitialBassFocusHz};
     mCrossovers[0] = new CrossoverSplitterNBands3(2, cutoff, sr);
     mCrossovers[1] = new CrossoverSplitterNBands3(2, cutoff, sr);
+    mPseudoStereo = new PseudoStereoObj2(sr, kPseudoStereoSpread);
+    mCorrelation = new TWCorrelationComputer(0, sr, kCorrelationSmoothingMs);
 
     DeclareParameters();
+    mVectorscope = new TWVectorscope(this, sr);
 
     MakeDefaultPreset("-", 1);
     LabelBusesForAPI();
@@ -52,6 +62,9 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
 
 Parandel::~Parandel()
 {
+    delete mVectorscope;
+    delete mPseudoStereo;
+    delete mCorrelation;
     delete mCrossovers[0];
     delete mCrossovers[1];
 }
@@ -83,15 +96,19 @@ void Parandel::Reset()
     WDL_MutexLock lock(GetMutex());
     mRestarter.Arm();
     const double sr = GetSampleRate();
+    mPseudoStereo->Reset(GetBlockSize(), sr);
+    mCorrelation->Reset(sr);
     mCrossovers[0]->Reset(sr);
     mCrossovers[1]->Reset(sr);
+    mVectorscope->Reset(sr);
 
     // Working buffers take the host block size now, so the first block allocates nothing.
     const int block = std::max(GetBlockSize(), 0);
     for (ChannelList* list : {&mIn, &mOut, &mLow, &mHigh, &mSum})
         list->Reserve(block);
 
-    SetLatency(0);
+    // Switching mono-to-stereo changes the latency at the next reset, not before.
+    SetLatency(mMonoToStereo ? mPseudoStereo->GetLatency() : 0);
 }
 
 void Parandel::RefreshControls(int paramIdx)
@@ -111,6 +128,11 @@ void Parandel::OnParamChange(int paramIdx)
     {
     case kWidth:
         mWidthSmoother.SetTarget(value / 100.0);
+        // The width meter shows the setting: −100 % at 0, 0 at 0.5, +100 % at 1.
+        if (mWidthMeter)
+            mWidthMeter->SetValueFromPlugin((value / 100.0 + 1.0) * 0.5);
+        if (mUpmixDrawer)
+            mUpmixDrawer->SetWidth((value / 100.0 + 1.0) * 0.5);
         RefreshControls(paramIdx);
         break;
     case kMonoToStereo:
@@ -119,6 +141,8 @@ void Parandel::OnParamChange(int paramIdx)
         break;
     case kPan:
         mPanSmoother.SetTarget(value / 100.0);
+        if (mUpmixDrawer)
+            mUpmixDrawer->SetPan(value / 100.0);
         RefreshControls(paramIdx);
         break;
     case kBassFocus:
@@ -145,6 +169,7 @@ void Parandel::OnParamChange(int paramIdx)
             // leaves the mode as it is.
             if (static_cast<int>(value) == 1)
             {
+                mVectorscope->SetMode(paramIdx - kVectorscopeMode0);
                 for (int i = kVectorscopeMode0; i <= kVectorscopeMode4; ++i)
                     if (i != paramIdx)
                         SetParameterFromGUI(i, 0.0);
@@ -167,6 +192,10 @@ bool Parandel::IsSilent(const SampleBuffer& channel)
 
 void Parandel::ProcessStereoStage(ChannelList& channels)
 {
+    if (channels.IsEmpty())
+        return;
+    if (mMonoToStereo)
+        mPseudoStereo->Process(channels);
     if (channels.GetSize() < 2)
         return;
     ApplyWidth(channels[0], channels[1], mWidthSmoother);
@@ -258,6 +287,18 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     if (mMonoOut && out->GetSize() >= 2)
     {
         MakeMono(*out);
+    }
+
+    // The vectorscope sees every processed block, whatever the transport does.
+    mVectorscope->AddSamples(*out);
+
+    // The correlation meter follows the output only while the host transport runs.
+    if (out->GetSize() == 2 && IsTransportRunning())
+    {
+        mCorrelation->Process((*out)[0], (*out)[1], false);
+        const double c = mCorrelation->GetCorrelation();
+        if (mCorrelationMeter)
+            mCorrelationMeter->SetValueFromPlugin((c + 1.0) * 0.5);
     }
 
     for (int c = 0; c < out->GetSize() && c < 2; ++c)

@@ -92,9 +92,15 @@ void MakeMono(ChannelList& channels)
     const int n = l.GetSize();
     double* lp = l.Get();
     const double* rp = r.Get();
+    // A right channel shorter than the left counts as silence past its end.
+    const int rn = r.GetSize() < n ? r.GetSize() : n;
     if (r.GetSize() > 0)
-        for (int k = 0; k < n; ++k)
+    {
+        for (int k = 0; k < rn; ++k)
             lp[k] = (lp[k] + rp[k]) * 0.5;
+        for (int k = rn; k < n; ++k)
+            lp[k] *= 0.5;
+    }
     r.Set(l.Get(), n, false);
 }
 

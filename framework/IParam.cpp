@@ -1,5 +1,7 @@
 #include "framework/IParam.h"
 
+#include "framework/Decibels.h"
+
 #include "framework/BoundedText.h"
 
 #include <cmath>
@@ -9,7 +11,6 @@
 namespace
 {
 // ln(10) / 20: decibels to the natural exponent of an amplitude ratio.
-constexpr double kDbToExp = 0.1151292546497;
 
 // Truncates toward zero; values outside the int range saturate and NaN gives 0, so a lookup by
 // integer value never relies on an undefined conversion.
@@ -104,7 +105,7 @@ void IParam::SetShape(double shape)
 
 double IParam::DBToAmp() const
 {
-    return std::exp(mValue * kDbToExp);
+    return ::DBToAmp(mValue);
 }
 
 double IParam::FromNormalized(double normalized) const

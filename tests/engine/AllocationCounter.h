@@ -15,6 +15,9 @@ namespace AllocationCounter
 void Start();
 // Stops counting; the count stays readable.
 void Stop();
-// Allocations (including reallocations) seen between Start and Stop.
+// Allocations seen between Start and Stop: operator new and the C library's malloc, calloc and
+// realloc (the latter also catches libraries that allocate through the C library).
 long Count();
+// Only the operator new calls among them.
+long CountOperatorNew();
 } // namespace AllocationCounter

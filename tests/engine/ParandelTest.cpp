@@ -171,8 +171,10 @@ TEST(Parandel, WidthMinusHundredGivesIdenticalChannels)
         for (size_t k = 0; k < l.size(); ++k)
             ASSERT_NEAR(out.l[k], out.r[k], 1e-15) << "bassFocus=" << bassFocus << " k=" << k;
         if (bassFocus <= 20.0)
+        {
             for (size_t k = kBlock; k < l.size(); ++k)
                 ASSERT_NEAR(out.l[k], (l[k] + r[k]) / 2, 1e-15) << k;
+        }
     }
 }
 
@@ -382,4 +384,61 @@ TEST(Parandel, UnusableChannelsLeaveTheOutputsAlone)
     h.Process(l, r, &initL, &initR);
     EXPECT_EQ(l, initL);
     EXPECT_EQ(r, initR);
+}
+
+TEST(Parandel, MonoToStereoLatencyIsReportedAtTheNextReset)
+{
+    for (int block : {512, 500})
+    {
+        PlugHarness h(2, kRate, block);
+        h.Start();
+        EXPECT_EQ(h.plug->GetLatency(), 0);
+        h.Set(Parandel::kMonoToStereo, 1.0);
+        EXPECT_EQ(h.plug->GetLatency(), 0) << "block=" << block; // not before the reset
+        h.plug->Reset();
+        EXPECT_EQ(h.plug->GetLatency(), block == 512 ? 0 : 500) << "block=" << block;
+        h.Set(Parandel::kMonoToStereo, 0.0);
+        h.plug->Reset();
+        EXPECT_EQ(h.plug->GetLatency(), 0);
+    }
+}
+
+TEST(Parandel, MonoToStereoSumIsTheScaledMonoSignal)
+{
+    PlugHarness h(1);
+    h.Set(Parandel::kMonoToStereo, 1.0);
+    h.Set(Parandel::kBassFocus, 20.0);
+    h.Start();
+    const auto x = testsig::Noise(16 * kBlock, 81, 0.25);
+    const Stereo out = RunBlocks(h, x, std::vector<double>(x.size(), 0.0));
+    const double g = std::exp(6 * 0.1151292546497);
+    double side = 0, mid = 0;
+    for (size_t k = kBlock; k < x.size(); ++k)
+    {
+        ASSERT_NEAR(out.l[k] + out.r[k], g * x[k], 1e-12) << k;
+        side += (out.l[k] - out.r[k]) * (out.l[k] - out.r[k]);
+        mid += (out.l[k] + out.r[k]) * (out.l[k] + out.r[k]);
+    }
+    // A decorrelated side signal well below the mid.
+    const double sideDb = 10 * std::log10(side / mid);
+    EXPECT_LT(sideDb, -10.0);
+    EXPECT_GT(sideDb, -30.0);
+}
+
+TEST(Parandel, MonoToStereoAllocatesNothingOnceWarm)
+{
+    PlugHarness h(2, kRate, 500);
+    h.Set(Parandel::kMonoToStereo, 1.0);
+    h.Start();
+    std::vector<double> inL = testsig::Noise(500, 91), inR = testsig::Noise(500, 92);
+    std::vector<double> outL(500), outR(500);
+    double* ins[2] = {inL.data(), inR.data()};
+    double* outs[2] = {outL.data(), outR.data()};
+    WDL_MutexLock lock(h.plug->GetMutex());
+    h.plug->ProcessReplacing(ins, outs, 500);
+    AllocationCounter::Start();
+    for (int b = 0; b < 8; ++b)
+        h.plug->ProcessReplacing(ins, outs, 500);
+    AllocationCounter::Stop();
+    EXPECT_EQ(AllocationCounter::Count(), 0);
 }

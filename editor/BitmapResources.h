@@ -1,0 +1,56 @@
+#pragma once
+// The bundle's resources: finding a file by name, decoding PNG images into bitmaps and the
+// process-wide bitmap cache shared by every editor instance.
+//
+// The bundle's resource folder is "resources" beside the executable, else beside its parent
+// folder, else in the install prefix's share/parandel. A name such as
+// "resources/img/blue-knob.png" finds its file by base name and type (blue-knob, png); the
+// folders written in the name play no part. The resource folder and its subfolders are searched.
+//
+// Threads: the cache has its own mutex; loading happens on the thread that builds an editor.
+
+#include "framework/WDL_String.h"
+
+class LICE_IBitmap;
+
+// A bitmap as controls hold it: the shared image and how it is cut into frames.
+struct BitmapRef
+{
+    LICE_IBitmap* bitmap = nullptr; // owned by the bitmap cache
+    int width = 0;                  // full image width in pixels
+    int height = 0;                 // full image height in pixels
+    int frames = 1;                 // frames in the image, 1 for a plain image
+    bool horizontal = false;        // frames side by side instead of stacked
+
+    // Height (or width, for horizontal frames) of one frame; integer division.
+    int FrameHeight() const { return frames > 0 ? height / frames : height; }
+    int FrameWidth() const { return frames > 0 ? width / frames : width; }
+};
+
+// The bundle's resource folder, or an empty string when none is found.
+const char* ResourceDirectory();
+
+// Full path of the resource named by fileName (base name and the type after the last "."),
+// or false with an empty path when there is none.
+bool ResourcePath(const char* fileName, WDL_String* path);
+
+// Decodes a PNG file into a new bitmap (owned by the caller): palettes, grey and 16-bit channels
+// become 8-bit RGB, a transparency chunk becomes alpha, images without alpha get 255. Rows are
+// stored top row first, or bottom row first when flipped. Null for a missing, non-PNG or
+// corrupt file.
+LICE_IBitmap* LoadPngFile(const char* path, bool flipped = false);
+
+// Loads one bundle file as a new bitmap (owned by the caller): null unless the name ends in
+// "png" (any letter case) and the resource exists and decodes.
+LICE_IBitmap* OSLoadBitmap(int resourceId, const char* fileName);
+
+// The cached bitmap for the resource ID, loaded through OSLoadBitmap at its first use; the
+// first bitmap loaded under an ID is the one every later call gets. A failed load is not
+// cached, so the reference then holds no bitmap and a zero size.
+BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames = 1,
+                     bool horizontal = false);
+
+// Offset of frame `frame` (1-based) inside an image of `size` pixels along the frame axis
+// holding `frames` frames: truncate((frame - 1) * size / frames + 0.5) for frame >= 2 of
+// 2 or more frames, 0 otherwise.
+int FrameSourceOffset(int frame, int frames, int size);

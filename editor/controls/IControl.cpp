@@ -1,0 +1,140 @@
+#include "editor/controls/IControl.h"
+
+#include "framework/IPlugBase.h"
+
+#include <chrono>
+
+IControl::IControl(IPlugBase* plug, const IRECT& rect, int paramIdx, IChannelBlend blend)
+    : mPlug(plug), mRECT(rect), mTargetRECT(rect), mParamIdx(paramIdx), mBlend(blend)
+{
+}
+
+IControl::~IControl() = default;
+
+uint64_t IControl::NowMs()
+{
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void IControl::OnMouseDown(int /*x*/, int /*y*/, const IMouseMod& mod)
+{
+    mLastPressMs = CurrentTimeMs();
+    if (mod.A && mDefaultValue >= 0.0)
+    {
+        mValue = mDefaultValue;
+        SetDirty(true);
+    }
+    if (mod.R)
+        PromptUserInput();
+}
+
+bool IControl::OnMouseDoubleClick(int x, int y, const IMouseMod& mod)
+{
+    const uint64_t now = CurrentTimeMs();
+    const uint64_t previous = mLastPressMs;
+    mLastPressMs = now;
+    if (now - previous > kDoubleClickMs)
+    {
+        // Too slow for a double click: an ordinary press, which stores the time again.
+        OnMouseDown(x, y, mod);
+        return false;
+    }
+    if (mDefaultValue >= 0.0)
+    {
+        mValue = mDefaultValue;
+        SetDirty(true);
+    }
+    return true;
+}
+
+void IControl::SetValueFromPlugin(double value)
+{
+    if (mDefaultValue < 0.0)
+    {
+        // The first value from the plug-in is the one an alt-click restores.
+        mValue = mDefaultValue = value;
+        return;
+    }
+    if (value != mValue)
+    {
+        mValue = value;
+        SetDirty(false);
+        mRedraw = true;
+    }
+}
+
+void IControl::SetValueFromUser(double value)
+{
+    if (value != mValue)
+    {
+        mValue = value;
+        SetDirty(true);
+        mRedraw = true;
+    }
+}
+
+void IControl::SetHidden(bool hidden)
+{
+    mHidden = hidden;
+    mRedraw = true;
+    SetDirty(false);
+}
+
+void IControl::SetGrayed(bool grayed)
+{
+    mGrayed = grayed;
+    mBlend.weight = grayed ? 0.25f : 1.0f;
+    SetDirty(false);
+}
+
+void IControl::SetDirty(bool pushToPlugin)
+{
+    mValue = mValue < mClampLo ? mClampLo : (mValue < mClampHi ? mValue : mClampHi);
+    mDirty = true;
+    if (pushToPlugin && mPlug && mParamIdx >= 0)
+        mPlug->SetParameterFromGUI(mParamIdx, mValue);
+}
+
+void IControl::SetClean()
+{
+    mDirty = mRedraw;
+    mRedraw = false;
+}
+
+void IControl::SetAuxValueFromPlugin(int auxIdx, double value)
+{
+    if (auxIdx < 0 || auxIdx >= mAuxParams.GetSize())
+        return;
+    AuxParam& aux = mAuxParams.Get()[auxIdx];
+    if (value != aux.value)
+    {
+        aux.value = value;
+        SetDirty(false);
+        mRedraw = true;
+    }
+}
+
+void IControl::AddAuxParam(int paramIdx)
+{
+    AuxParam aux;
+    aux.paramIdx = paramIdx;
+    mAuxParams.Add(aux);
+}
+
+const IControl::AuxParam* IControl::GetAuxParam(int idx) const
+{
+    if (idx < 0 || idx >= mAuxParams.GetSize())
+        return nullptr;
+    return mAuxParams.Get() + idx;
+}
+
+void IControl::PromptUserInput()
+{
+    if (mParamIdx < 0 || mDisablePrompt)
+        return;
+    // The entry field itself belongs to the editor host; a control only asks to be redrawn
+    // once the entry has been answered.
+    mRedraw = true;
+}

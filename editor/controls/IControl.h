@@ -1,0 +1,121 @@
+#pragma once
+// Base of every editor element: a rectangle of the editor, optionally bound to one plug-in
+// parameter whose normalised value (0 … 1) it keeps, drawn into the editor bitmap and driven by
+// the mouse. The editor owns its controls and calls these operations on its own thread;
+// SetValueFromPlugin may also come from the plug-in's parameter path and only stores and flags.
+
+#include "editor/IControlTypes.h"
+#include "framework/WDL_TypedBuf.h"
+
+#include <cstdint>
+
+class IPlugBase;
+class IGraphics;
+class LICE_IBitmap;
+
+class IControl
+{
+public:
+    struct AuxParam
+    {
+        double value = 0.0;
+        int paramIdx = -1;
+    };
+
+    // A second press within this time of the first counts as a double click.
+    static constexpr uint64_t kDoubleClickMs = 250;
+
+    IControl(IPlugBase* plug, const IRECT& rect, int paramIdx = -1,
+             IChannelBlend blend = IChannelBlend());
+    virtual ~IControl();
+
+    IControl(const IControl&) = delete;
+    IControl& operator=(const IControl&) = delete;
+
+    // ---- Operations the editor calls, in slot order ----
+    virtual void OnMouseDown(int x, int y, const IMouseMod& mod);
+    virtual void OnMouseUp(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
+    virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/,
+                             const IMouseMod& /*mod*/)
+    {
+    }
+    // True when it acted as a double click.
+    virtual bool OnMouseDoubleClick(int x, int y, const IMouseMod& mod);
+    virtual void OnMouseWheel(int /*x*/, int /*y*/, const IMouseMod& /*mod*/, double /*delta*/) {}
+    virtual bool OnKeyDown(int /*x*/, int /*y*/, int /*key*/) { return false; }
+    virtual void OnMouseOver(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
+    virtual void OnMouseOut() {}
+    virtual bool Draw(IGraphics* graphics) = 0;
+    // A control that renders itself off the editor bitmap returns its frame; others none.
+    virtual LICE_IBitmap* RenderGL(bool /*render*/) { return nullptr; }
+    // The editor's rendering resources are going away.
+    virtual void ReleaseGL() {}
+    virtual void SetValueFromPlugin(double value);
+    virtual void SetValueFromUser(double value);
+    virtual void SetHidden(bool hidden);
+    virtual void SetGrayed(bool grayed);
+    virtual void SetMouseTransparent(bool transparent) { mMouseTransparent = transparent; }
+    virtual bool HitTest(int x, int y) { return mTargetRECT.Contains(x, y); }
+    // Clamps the value, marks the control dirty and, with push, hands the value to the plug-in.
+    virtual void SetDirty(bool pushToPlugin = true);
+    virtual void SetClean();
+    virtual bool IsDirty() { return mDirty; }
+    virtual void OnEditorIdle() {}
+    virtual void SetAuxValueFromPlugin(int auxIdx, double value);
+
+    // Asks the editor for a value entry over the control; nothing without a parameter.
+    void PromptUserInput();
+
+    // ---- Accessors ----
+    IPlugBase* GetPlug() const { return mPlug; }
+    const IRECT& GetRECT() const { return mRECT; }
+    const IRECT& GetTargetRECT() const { return mTargetRECT; }
+    void SetTargetArea(const IRECT& rect) { mTargetRECT = rect; }
+    int ParamIdx() const { return mParamIdx; }
+    double GetValue() const { return mValue; }
+    double GetDefaultValue() const { return mDefaultValue; }
+    void SetDefaultValue(double value) { mDefaultValue = value; }
+    void SetClamp(double lo, double hi)
+    {
+        mClampLo = lo;
+        mClampHi = hi;
+    }
+    bool IsHidden() const { return mHidden; }
+    bool IsGrayed() const { return mGrayed; }
+    bool IsMouseTransparent() const { return mMouseTransparent; }
+    bool GetMOWhenGrayed() const { return mMOWhenGrayed; }
+    void SetMOWhenGrayed(bool enable) { mMOWhenGrayed = enable; }
+    void SetPromptDisabled(bool disabled) { mDisablePrompt = disabled; }
+    bool IsPromptDisabled() const { return mDisablePrompt; }
+    const IChannelBlend& GetBlend() const { return mBlend; }
+    int NAuxParams() const { return mAuxParams.GetSize(); }
+    void AddAuxParam(int paramIdx);
+    const AuxParam* GetAuxParam(int idx) const;
+    // Milliseconds of a monotonic clock; the double-click timing compares two of them.
+    static uint64_t NowMs();
+
+protected:
+    // The time source of the double-click timing; tests replace it.
+    virtual uint64_t CurrentTimeMs() const { return NowMs(); }
+
+    int mTextEntryLength = 8;
+    IPlugBase* mPlug;
+    IRECT mRECT;
+    IRECT mTargetRECT;
+    int mParamIdx;
+    WDL_TypedBuf<AuxParam> mAuxParams;
+    double mValue = 0.0;
+    double mDefaultValue = -1.0;
+    double mClampLo = 0.0;
+    double mClampHi = 1.0;
+    bool mDirty = true;
+    bool mHidden = false;
+    bool mGrayed = false;
+    bool mRedraw = false;
+    bool mDisablePrompt = true;
+    bool mDblAsSingleClick = false;
+    bool mMOWhenGrayed = false;
+    bool mMouseTransparent = false;
+    IChannelBlend mBlend;
+    uint64_t mLastPressMs = 0;
+};

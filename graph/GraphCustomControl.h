@@ -1,0 +1,27 @@
+#pragma once
+// Receives a graph's mouse, keyboard and idle events. Not owned by the graph. Coordinates are
+// relative to the graph's top-left corner with y growing downward, as the editor delivers them.
+
+#include "editor/IControlTypes.h"
+
+class GraphCustomControl
+{
+public:
+    virtual ~GraphCustomControl() = default;
+
+    virtual void OnMouseDown(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
+    virtual void OnMouseUp(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
+    virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/,
+                             const IMouseMod& /*mod*/)
+    {
+    }
+    virtual bool OnMouseDoubleClick(int /*x*/, int /*y*/, const IMouseMod& /*mod*/)
+    {
+        return false;
+    }
+    virtual void OnMouseWheel(int /*x*/, int /*y*/, const IMouseMod& /*mod*/, double /*delta*/) {}
+    virtual bool OnKeyDown(int /*x*/, int /*y*/, int /*key*/) { return false; }
+    virtual void OnMouseOver(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
+    virtual void OnMouseOut() {}
+    virtual void OnEditorIdle() {}
+};

@@ -1,0 +1,18 @@
+#pragma once
+// Stereo-direction histogram behind the FLAME display: the window's sample pairs are sorted into
+// numBins directions over half a turn (a sample and its negative share a direction) and each bin
+// keeps either the mean or the largest amplitude of its samples, limited to 0.95.
+// Bin k covers directions c in [k, k + 1) × π / numBins, with c = π/2 for in-phase mono, 3π/4
+// left-only, π/4 right-only and 0 opposite phase. Audio thread: allocates nothing once bins and
+// counts have reached numBins.
+
+#include "framework/SampleBuffer.h"
+#include "framework/WDL_TypedBuf.h"
+
+// Bin index (0 … numBins − 1) of a sample pair's direction.
+int DirectionBin(double left, double right, int numBins);
+
+// bins receives numBins values; counts is scratch for the average mode. Pairs holding a
+// non-finite value are left out. Bins without samples are 0.
+void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int numBins,
+                        bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts);

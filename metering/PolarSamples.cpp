@@ -1,0 +1,26 @@
+#include "metering/PolarSamples.h"
+
+#include <algorithm>
+
+void PolarSamples(const SampleBuffer& left, const SampleBuffer& right, SampleBuffer& x,
+                  SampleBuffer& y)
+{
+    TransformSamplePairs(left, right, x, y,
+                         [](double l, double r, double* px, double* py)
+                         {
+                             const double radius =
+                                 std::min(std::sqrt(l * l + r * r), kPolarMaxRadius);
+                             const double phi = StereoDisplayAngle(l, r);
+                             double cx = radius * std::cos(phi);
+                             double cy = radius * std::sin(phi);
+                             // A sample and its negative share one point, so only the upper
+                             // half-disc is used.
+                             if (cy < 0.0)
+                             {
+                                 cx = -cx;
+                                 cy = -cy;
+                             }
+                             *px = cx;
+                             *py = cy;
+                         });
+}

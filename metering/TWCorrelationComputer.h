@@ -1,0 +1,43 @@
+#pragma once
+// Phase correlation of a stereo pair in −1 … +1, smoothed by a one-pole low-pass.
+// Every sample counts equally, whatever its level: the per-sample value depends only on the
+// angle of (L, R) against the line L = R (+1 in phase, 0 on a single channel or in silence,
+// −1 in opposite phase). Reset on the control thread (under the plug-in mutex); Process and
+// GetCorrelation on the audio thread. Process allocates nothing.
+
+#include "framework/SampleBuffer.h"
+
+class CParamSmooth;
+
+class TWCorrelationComputer
+{
+public:
+    // mode 0: signed measure; mode 1: negative-only (positive per-sample values count as 0).
+    TWCorrelationComputer(int mode, double sampleRate, double smoothingTimeMs);
+    virtual ~TWCorrelationComputer();
+    TWCorrelationComputer(const TWCorrelationComputer&) = delete;
+    TWCorrelationComputer& operator=(const TWCorrelationComputer&) = delete;
+
+    // Clears the measure; the next sample sets the smoothed value directly.
+    void Reset(double sampleRate);
+    // Consumes one block. Only as many samples as both channels hold are used.
+    void Process(const SampleBuffer& left, const SampleBuffer& right, bool weightByMagnitude);
+    double GetCorrelation() const { return mCorrelation; }
+
+    // The unsmoothed value of the last processed sample.
+    double GetLastInstantValue() const { return mLastInstantValue; }
+    int GetMode() const { return mMode; }
+
+    // Per-sample value for one (L, R) pair before smoothing, in −1 … 1 (scaled by the vector's
+    // length when weighted).
+    static double InstantCorrelation(double left, double right, bool weightByMagnitude);
+
+private:
+    int mMode;
+    double mSampleRate;
+    CParamSmooth* mSmoother;
+    double mCorrelation = 0.0;
+    double mLastInstantValue = 0.0;
+    bool mFirstSamplePending = true;
+    double mSmoothingTimeMs;
+};

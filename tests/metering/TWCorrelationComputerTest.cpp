@@ -1,0 +1,259 @@
+// The correlation measure: its per-sample value against the angle between (L, R) and the line
+// L = R computed from a dot product, its smoothing against the closed form of a one-pole step
+// response, and the meter's edge cases.
+
+#include "../engine/AllocationCounter.h"
+#include "metering/TWCorrelationComputer.h"
+#include "support/TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace
+{
+constexpr double kPi = 3.141592653589793;
+constexpr double kSmoothingTimeMs = 500.0;
+constexpr double kRate44k = 44100.0;
+constexpr double kRate96k = 96000.0;
+constexpr int kSignedMode = 0;
+constexpr int kNegativeOnlyMode = 1;
+constexpr unsigned kSeed = 20261207;
+
+// 1 − 4φ/π with φ the angle between the line through (l, r) and the line L = R, from the
+// normalised dot product with (1, 1) / √2: cos φ = |l + r| / (√2 |(l, r)|).
+double ReferenceInstant(double l, double r)
+{
+    const double len = std::sqrt(l * l + r * r);
+    if (len == 0.0)
+        return 0.0;
+    const double cosPhi = std::min(1.0, std::fabs(l + r) / (std::sqrt(2.0) * len));
+    return 1.0 - 4.0 * std::acos(cosPhi) / kPi;
+}
+
+SampleBuffer Buffer(const std::vector<double>& v) { return testsig::MakeBuffer(v); }
+
+std::vector<double> Scaled(const std::vector<double>& v, double g)
+{
+    std::vector<double> out(v);
+    for (double& x : out)
+        x *= g;
+    return out;
+}
+
+// Noise that is never exactly zero, so that every sample has a direction.
+std::vector<double> NonZeroNoise(int n, unsigned seed)
+{
+    std::vector<double> v = testsig::Noise(n, seed);
+    for (double& x : v)
+        x = x >= 0.0 ? x + 0.01 : x - 0.01;
+    return v;
+}
+
+void Feed(TWCorrelationComputer& c, const std::vector<double>& l, const std::vector<double>& r)
+{
+    c.Process(Buffer(l), Buffer(r), false);
+}
+} // namespace
+
+TEST(TWCorrelationComputerTest, InstantValueMatchesTheAngleToTheInPhaseLine)
+{
+    const struct
+    {
+        double l, r, expected;
+    } cases[] = {
+        {1, 1, 1},    {-0.3, -0.3, 1}, {1, -1, -1}, {-2, 2, -1}, {1, 0, 0},
+        {0, 1, 0},    {-1, 0, 0},      {0, -1, 0},  {0, 0, 0},   {1, std::tan(kPi / 8), 0.5},
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(TWCorrelationComputer::InstantCorrelation(c.l, c.r, false), c.expected, 1e-12)
+            << "L=" << c.l << " R=" << c.r;
+
+    std::mt19937 rng(kSeed);
+    std::uniform_real_distribution<double> d(-2.0, 2.0);
+    for (int i = 0; i < 10000; ++i)
+    {
+        const double l = d(rng), r = d(rng);
+        const double expected = ReferenceInstant(l, r);
+        EXPECT_NEAR(TWCorrelationComputer::InstantCorrelation(l, r, false), expected, 1e-9)
+            << "seed " << kSeed << " pair " << i << " L=" << l << " R=" << r;
+        EXPECT_NEAR(TWCorrelationComputer::InstantCorrelation(l, r, true),
+                    std::sqrt(l * l + r * r) * expected, 1e-9)
+            << "weighted, seed " << kSeed << " pair " << i;
+    }
+}
+
+TEST(TWCorrelationComputerTest, SteadySignalsDriveTheMeasureToTheirCorrelation)
+{
+    const int n = static_cast<int>(kRate44k); // one second: 12.6 time constants
+    const std::vector<double> a = NonZeroNoise(n, kSeed);
+    const std::vector<double> b = NonZeroNoise(n, kSeed + 1);
+    const std::vector<double> silence(n, 0.0);
+    const struct
+    {
+        const char* name;
+        std::vector<double> l, r;
+        double expected;
+    } cases[] = {
+        {"L = R", a, a, 1.0},
+        {"L = -R", a, Scaled(a, -1.0), -1.0},
+        {"silent right", a, silence, 0.0},
+        {"silent left", silence, a, 0.0},
+        {"digital silence", silence, silence, 0.0},
+        {"L = 0.5 R", Scaled(a, 0.5), a, ReferenceInstant(0.5, 1.0)},
+    };
+    for (const auto& c : cases)
+    {
+        TWCorrelationComputer meter(kSignedMode, kRate44k, kSmoothingTimeMs);
+        // Start from the opposite extreme of the expected value so the test sees a movement.
+        Feed(meter, a, c.expected > 0.0 ? Scaled(a, -1.0) : a);
+        Feed(meter, c.l, c.r);
+        EXPECT_NEAR(meter.GetCorrelation(), c.expected, 1e-4) << c.name;
+    }
+    // Uncorrelated noise sits near 0.
+    TWCorrelationComputer meter(kSignedMode, kRate44k, kSmoothingTimeMs);
+    Feed(meter, a, b);
+    EXPECT_NEAR(meter.GetCorrelation(), 0.0, 0.1) << "independent noise";
+}
+
+TEST(TWCorrelationComputerTest, FirstSampleAfterConstructionOrResetSetsTheValueAtOnce)
+{
+    TWCorrelationComputer meter(kSignedMode, kRate44k, kSmoothingTimeMs);
+    EXPECT_EQ(meter.GetCorrelation(), 0.0);
+    meter.Process(SampleBuffer(), SampleBuffer(), false); // an empty block changes nothing
+    EXPECT_EQ(meter.GetCorrelation(), 0.0);
+    Feed(meter, {0.3}, {0.3});
+    EXPECT_EQ(meter.GetCorrelation(), 1.0);
+
+    Feed(meter, std::vector<double>(1000, 1.0), std::vector<double>(1000, -1.0));
+    EXPECT_LT(meter.GetCorrelation(), 0.99);
+    meter.Reset(kRate96k);
+    EXPECT_EQ(meter.GetCorrelation(), 0.0);
+    Feed(meter, {0.5}, {-0.5});
+    EXPECT_EQ(meter.GetCorrelation(), -1.0);
+    meter.Reset(kRate44k);
+    Feed(meter, {0.5}, {0.0});
+    EXPECT_EQ(meter.GetCorrelation(), 0.0);
+    EXPECT_EQ(meter.GetLastInstantValue(), 0.0);
+}
+
+TEST(TWCorrelationComputerTest, StepReachesOneMinusOneOverEAfter79Point6MsAtAnyRate)
+{
+    // The 1/e time of a 500 ms one-pole smoother is 500 / 2π ms.
+    const double tauMs = kSmoothingTimeMs / (2.0 * kPi);
+    for (double rate : {kRate44k, kRate96k})
+    {
+        TWCorrelationComputer meter(kSignedMode, rate, kSmoothingTimeMs);
+        Feed(meter, {1.0}, {0.0}); // per-sample value 0 starts the smoother at 0
+        ASSERT_EQ(meter.GetCorrelation(), 0.0) << "rate " << rate;
+        const double target = 1.0 - std::exp(-1.0);
+        int samples = 0;
+        while (meter.GetCorrelation() < target && samples < static_cast<int>(rate))
+        {
+            Feed(meter, {0.7}, {0.7});
+            ++samples;
+        }
+        const double ms = 1000.0 * samples / rate;
+        EXPECT_NEAR(ms, tauMs, 1000.0 / rate) << "rate " << rate;
+        EXPECT_NEAR(tauMs, 79.577, 0.001);
+        // And the whole curve follows 1 − a^n.
+        TWCorrelationComputer again(kSignedMode, rate, kSmoothingTimeMs);
+        Feed(again, {1.0}, {0.0});
+        const int n = static_cast<int>(rate / 10);
+        Feed(again, std::vector<double>(n, 0.2), std::vector<double>(n, 0.2));
+        const double a = std::exp(-2.0 * kPi / (kSmoothingTimeMs * 0.001 * rate));
+        EXPECT_NEAR(again.GetCorrelation(), 1.0 - std::pow(a, n), 1e-9) << "rate " << rate;
+    }
+}
+
+TEST(TWCorrelationComputerTest, NegativeOnlyModeNeverGoesPositive)
+{
+    TWCorrelationComputer meter(kNegativeOnlyMode, kRate44k, kSmoothingTimeMs);
+    Feed(meter, {0.4}, {0.4});
+    EXPECT_EQ(meter.GetCorrelation(), 0.0) << "an in-phase first sample counts as 0";
+    for (unsigned s = 0; s < 20; ++s)
+    {
+        const std::vector<double> l = testsig::Noise(512, kSeed + s);
+        std::vector<double> r = testsig::Noise(512, kSeed + 100 + s);
+        const double mix = s / 10.0 - 1.0; // −1 … +0.9: from anti-phase to mostly in phase
+        for (int i = 0; i < 512; ++i)
+            r[i] = mix * l[i] + (1.0 - std::fabs(mix)) * r[i];
+        Feed(meter, l, r);
+        EXPECT_LE(meter.GetCorrelation(), 0.0) << "seed " << kSeed + s << " mix " << mix;
+    }
+    const std::vector<double> a = NonZeroNoise(static_cast<int>(kRate44k), kSeed);
+    Feed(meter, a, Scaled(a, -1.0));
+    EXPECT_NEAR(meter.GetCorrelation(), -1.0, 1e-4);
+}
+
+TEST(TWCorrelationComputerTest, WeightedMeasureScalesByTheVectorLength)
+{
+    TWCorrelationComputer meter(kSignedMode, kRate44k, kSmoothingTimeMs);
+    meter.Process(Buffer({0.5}), Buffer({0.5}), true);
+    EXPECT_NEAR(meter.GetCorrelation(), 0.5 * std::sqrt(2.0), 1e-15);
+    meter.Process(Buffer(std::vector<double>(44100, 3.0)), Buffer(std::vector<double>(44100, -4.0)),
+                  true);
+    EXPECT_NEAR(meter.GetCorrelation(), 5.0 * ReferenceInstant(3.0, -4.0), 1e-4);
+}
+
+TEST(TWCorrelationComputerTest, BlockSizeDoesNotChangeTheResult)
+{
+    const int n = 4000;
+    const std::vector<double> l = testsig::Noise(n, kSeed);
+    std::vector<double> r = testsig::Noise(n, kSeed + 7);
+    for (int i = 0; i < n; ++i)
+        r[i] += 0.5 * l[i];
+    TWCorrelationComputer whole(kSignedMode, kRate44k, kSmoothingTimeMs);
+    Feed(whole, l, r);
+    for (int block : {1, 17, 500, 512})
+    {
+        TWCorrelationComputer split(kSignedMode, kRate44k, kSmoothingTimeMs);
+        for (int start = 0; start < n; start += block)
+        {
+            const int len = std::min(block, n - start);
+            Feed(split, std::vector<double>(l.begin() + start, l.begin() + start + len),
+                 std::vector<double>(r.begin() + start, r.begin() + start + len));
+        }
+        EXPECT_EQ(split.GetCorrelation(), whole.GetCorrelation()) << "block " << block;
+    }
+}
+
+TEST(TWCorrelationComputerTest, ShortRightChannelAndNonFiniteSamplesAreHandled)
+{
+    // Only the common length is measured.
+    const std::vector<double> l = testsig::Noise(100, kSeed);
+    const std::vector<double> r = testsig::Noise(50, kSeed + 1);
+    TWCorrelationComputer uneven(kSignedMode, kRate44k, kSmoothingTimeMs);
+    Feed(uneven, l, r);
+    TWCorrelationComputer even(kSignedMode, kRate44k, kSmoothingTimeMs);
+    Feed(even, std::vector<double>(l.begin(), l.begin() + 50), r);
+    EXPECT_EQ(uneven.GetCorrelation(), even.GetCorrelation());
+
+    // A NaN or an infinity does not stick the meter.
+    TWCorrelationComputer meter(kSignedMode, kRate44k, kSmoothingTimeMs);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    Feed(meter, {nan, 1.0, inf}, {1.0, nan, inf});
+    EXPECT_TRUE(std::isfinite(meter.GetCorrelation()));
+    meter.Process(Buffer({inf, 0.5}), Buffer({1.0, 0.5}), true);
+    EXPECT_TRUE(std::isfinite(meter.GetCorrelation()));
+    Feed(meter, std::vector<double>(44100, 0.5), std::vector<double>(44100, 0.5));
+    EXPECT_NEAR(meter.GetCorrelation(), 1.0, 1e-4);
+}
+
+TEST(TWCorrelationComputerTest, ProcessAllocatesNothing)
+{
+    TWCorrelationComputer meter(kSignedMode, kRate44k, kSmoothingTimeMs);
+    const SampleBuffer l = Buffer(testsig::Noise(512, kSeed));
+    const SampleBuffer r = Buffer(testsig::Noise(512, kSeed + 1));
+    AllocationCounter::Start();
+    for (int i = 0; i < 16; ++i)
+        meter.Process(l, r, i % 2 == 0);
+    meter.Reset(kRate96k);
+    meter.Process(l, r, false);
+    AllocationCounter::Stop();
+    EXPECT_EQ(AllocationCounter::Count(), 0);
+}
