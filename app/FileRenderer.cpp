@@ -76,6 +76,8 @@ RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
 
     const int bs = options.blockSize;
     OfflineRenderer renderer(reader.SampleRate(), nIn, bs);
+    if (options.beforeStart)
+        options.beforeStart(renderer);
     for (const auto& p : options.params)
         renderer.SetParameter(p.first, p.second);
     renderer.Start();
@@ -97,6 +99,7 @@ RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
     ProgressBar progress(options.showProgress, result.frames);
     long long toSkip = result.latency; // leading output samples that precede the input
     long long written = 0;
+    long long consumed = 0; // input samples fed so far
     bool inputDone = false;
     while (written < result.frames)
     {
@@ -118,8 +121,9 @@ RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
             for (int k = 0; k < bs; ++k)
                 inBuf[c][k] = k < got ? interleavedIn[static_cast<size_t>(k) * nIn + c] : 0.0f;
         renderer.Process(inPtr, outPtr, bs);
+        consumed += got;
         if (options.afterBlock)
-            options.afterBlock(renderer);
+            options.afterBlock(renderer, consumed);
 
         const int skip = static_cast<int>(std::min<long long>(toSkip, bs));
         toSkip -= skip;

@@ -21,8 +21,12 @@ struct RenderOptions
     int blockSize = 512;
     ParamSettings params;
     bool showProgress = false;
-    // Called after every block with the renderer, for analysis of the running plug-in.
-    std::function<void(OfflineRenderer&)> afterBlock;
+    // Called once the plug-in exists, before it is initialised.
+    std::function<void(OfflineRenderer&)> beforeStart;
+    // Called after every block with the renderer and the count of input samples rendered so far
+    // (the block's padding past the end of the file not counted), for analysis of the running
+    // plug-in.
+    std::function<void(OfflineRenderer&, long long inputDone)> afterBlock;
 };
 
 struct RenderResult

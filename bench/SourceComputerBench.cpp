@@ -46,7 +46,8 @@ double ThreadCpuSeconds()
 
 void ReportBudget(benchmark::State& state, double cpuSeconds)
 {
-    const double iterations = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    const double iterations =
+        static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["budget%"] = 100.0 * cpuSeconds / iterations / kBlockSeconds;
 }
 
@@ -72,8 +73,8 @@ BENCHMARK(BM_SourceComputerBlock)->Unit(benchmark::kMicrosecond);
 void BM_SourceFramesOnlyBlock(benchmark::State& state)
 {
     const WDL_PtrList<ProcessObj> noProcessObjs;
-    FftProcessObj16 frames(noProcessObjs, 2, 0, SourceComputer::kBufferSize, SourceComputer::kOverlap,
-                           kSampleRateHz, SourceComputer::kOversampling);
+    FftProcessObj16 frames(noProcessObjs, 2, 0, SourceComputer::kBufferSize,
+                           SourceComputer::kOverlap, kSampleRateHz, SourceComputer::kOversampling);
     frames.SetSkipIFft(-1, true);
     frames.SetAnalysisWindow(-1, kWindowHann);
     frames.SetSynthesisWindow(-1, kWindowHann);

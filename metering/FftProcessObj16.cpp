@@ -5,8 +5,8 @@
 #include <algorithm>
 
 FftProcessObj16::FftProcessObj16(const WDL_PtrList<ProcessObj>& processObjs, int numChannels,
-                                 int numScChannels, int bufferSize, int overlap,
-                                 double sampleRate, int oversampling)
+                                 int numScChannels, int bufferSize, int overlap, double sampleRate,
+                                 int oversampling)
     : mNumScChannels(std::max(numScChannels, 0)), mBufferSize(std::max(bufferSize, Fft::kMinSize)),
       mOverlap(std::max(overlap, 1)), mOversampling(std::max(oversampling, 1)),
       mSampleRate(sampleRate)
@@ -40,9 +40,15 @@ FftProcessObj16::FftProcessObj16(const WDL_PtrList<ProcessObj>& processObjs, int
     mSilentInput.Clear();
 }
 
-FftProcessObj16::~FftProcessObj16() { mChannels.Empty(true); }
+FftProcessObj16::~FftProcessObj16()
+{
+    mChannels.Empty(true);
+}
 
-void FftProcessObj16::Init() { Fft::Init(); }
+void FftProcessObj16::Init()
+{
+    Fft::Init();
+}
 
 void FftProcessObj16::Reset(int bufferSize, int overlap, int oversampling, double sampleRate)
 {
@@ -67,7 +73,8 @@ void FftProcessObj16::Reset()
 
 namespace
 {
-template <typename F> void ForChannels(const WDL_PtrList<ProcessObjChannel>& channels, int channel, F f)
+template <typename F>
+void ForChannels(const WDL_PtrList<ProcessObjChannel>& channels, int channel, F f)
 {
     if (channel >= 0 && channel < channels.GetSize())
     {

@@ -20,9 +20,8 @@ class FftProcessObj16
 {
 public:
     // Per-channel hooks: channel i gets processObjs[i] when the list has one.
-    FftProcessObj16(const WDL_PtrList<ProcessObj>& processObjs, int numChannels,
-                    int numScChannels, int bufferSize, int overlap, double sampleRate,
-                    int oversampling);
+    FftProcessObj16(const WDL_PtrList<ProcessObj>& processObjs, int numChannels, int numScChannels,
+                    int bufferSize, int overlap, double sampleRate, int oversampling);
     virtual ~FftProcessObj16();
     FftProcessObj16(const FftProcessObj16&) = delete;
     FftProcessObj16& operator=(const FftProcessObj16&) = delete;

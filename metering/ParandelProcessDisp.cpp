@@ -19,7 +19,10 @@ constexpr double kMonoEpsilon = 1e-15;
 constexpr double kDbPerNeper = 8.685889638065037;
 constexpr double kSilentAmplitude = 1e-15;
 
-int BinCount(int bufferSize) { return std::max(bufferSize / 2, 0); }
+int BinCount(int bufferSize)
+{
+    return std::max(bufferSize / 2, 0);
+}
 } // namespace
 
 ParandelProcessDisp::ParandelProcessDisp(int bufferSize, double overlap, double oversampling,
@@ -80,8 +83,7 @@ void ParandelProcessDisp::ProcessInputFft(BufferPtrList& spectra, BufferPtrList*
     Analyse(left, right, numBins);
 }
 
-void ParandelProcessDisp::Analyse(const SampleBuffer& left, const SampleBuffer& right,
-                                  int numBins)
+void ParandelProcessDisp::Analyse(const SampleBuffer& left, const SampleBuffer& right, int numBins)
 {
     const int k = numBins;
     double* mL = mMagnL.Get();
@@ -102,7 +104,8 @@ void ParandelProcessDisp::Analyse(const SampleBuffer& left, const SampleBuffer& 
 
     // Phase slope per bin, unwrapped to 0 … 2π, scaled to samples; its difference between the
     // channels is the time difference.
-    auto phaseSlope = [k](const double* p, int i) {
+    auto phaseSlope = [k](const double* p, int i)
+    {
         if (i == 0)
             return 0.0;
         double delta = p[i] - p[i - 1];
@@ -171,8 +174,8 @@ bool ParandelProcessDisp::SourceFromBin(double magnL, double magnR, double freqH
     const double pathDiff = d * kSpeedOfSound;
     const double x = q * pathDiff / (1.0 - q);
     // Apollonius: 4D² = 2x² + 2(x + Δ)² − spacing².
-    const double h = 4.0 * x * x + 4.0 * pathDiff * x + 2.0 * pathDiff * pathDiff -
-                     kMicSpacing * kMicSpacing;
+    const double h =
+        4.0 * x * x + 4.0 * pathDiff * x + 2.0 * pathDiff * pathDiff - kMicSpacing * kMicSpacing;
     if (h < 0.0)
     {
         *distance = *angle = kUndefinedValue;

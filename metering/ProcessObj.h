@@ -23,7 +23,9 @@ public:
     {
     }
     // The frame of N samples, copied from the input queue.
-    virtual void ProcessFramedSamples(SampleBuffer& /*frame*/, const SampleBuffer* /*partnerFrame*/) {}
+    virtual void ProcessFramedSamples(SampleBuffer& /*frame*/, const SampleBuffer* /*partnerFrame*/)
+    {
+    }
     // The frame after the analysis window.
     virtual void ProcessWindowedSamples(SampleBuffer& /*frame*/,
                                         const SampleBuffer* /*partnerFrame*/)
@@ -35,7 +37,9 @@ public:
     {
     }
     // The output frame back in the time domain.
-    virtual void ProcessIFftSamples(SampleBuffer& /*frame*/, const SampleBuffer* /*partnerFrame*/) {}
+    virtual void ProcessIFftSamples(SampleBuffer& /*frame*/, const SampleBuffer* /*partnerFrame*/)
+    {
+    }
     virtual void ProcessBeforeSynthesisWindow(SampleBuffer& /*frame*/,
                                               const SampleBuffer* /*partnerFrame*/)
     {

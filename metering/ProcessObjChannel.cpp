@@ -12,6 +12,7 @@ namespace
 {
 // Samples this close to zero make a silent frame: its spectrum is zero without a transform.
 constexpr double kSilenceThreshold = 1e-16;
+constexpr double kTwoPi = 6.283185307179586;
 // Tolerance within which an overlap-add sum counts as constant.
 constexpr double kOverlapAddTolerance = 0.001;
 
@@ -25,7 +26,10 @@ double MeanAbs(const double* x, int n)
     return s / n;
 }
 
-bool IsHann(int type) { return type == kWindowHann || type == kWindowHannPower; }
+bool IsHann(int type)
+{
+    return type == kWindowHann || type == kWindowHannPower;
+}
 
 void Scale(SampleBuffer& buf, double factor)
 {
@@ -98,7 +102,7 @@ void ProcessObjChannel::Reset(int bufferSize, int overlap, int oversampling, dou
     mRealFftTwiddles.Resize(2 * (quarter + 1), false);
     for (int k = 0; k <= quarter; ++k)
     {
-        const double a = -2.0 * 3.141592653589793 * k / m;
+        const double a = -kTwoPi * k / m;
         mRealFftTwiddles.Get()[2 * k] = std::cos(a);
         mRealFftTwiddles.Get()[2 * k + 1] = std::sin(a);
     }
@@ -113,7 +117,10 @@ void ProcessObjChannel::Reset(int bufferSize, int overlap, int oversampling, dou
     mNotEnoughSamples = false;
 }
 
-void ProcessObjChannel::Reset() { Reset(mBufferSize, mOverlap, mOversampling, mSampleRate); }
+void ProcessObjChannel::Reset()
+{
+    Reset(mBufferSize, mOverlap, mOversampling, mSampleRate);
+}
 
 void ProcessObjChannel::SetAnalysisWindow(int type)
 {

@@ -136,6 +136,6 @@ private:
     bool mOutputEnabled = true;
     int mLargestBlockSamples = 0;  // bounds the output queue when nobody takes the output
     SampleBuffer mRealFftTwiddles; // e^(−2πik/M), k ≤ M/4, as (re, im) pairs
-    SampleBuffer mInverseScratch; // complex pairs for the inverse transform
-    SampleBuffer mHopScratch;     // one hop on its way to the output queue
+    SampleBuffer mInverseScratch;  // complex pairs for the inverse transform
+    SampleBuffer mHopScratch;      // one hop on its way to the output queue
 };

@@ -14,12 +14,15 @@ constexpr int kNegativeOnlyMode = 1;
 } // namespace
 
 TWCorrelationComputer::TWCorrelationComputer(int mode, double sampleRate, double smoothingTimeMs)
-    : mMode(mode), mSampleRate(sampleRate), mSmoother(new CParamSmooth(smoothingTimeMs, sampleRate)),
-      mSmoothingTimeMs(smoothingTimeMs)
+    : mMode(mode), mSampleRate(sampleRate),
+      mSmoother(new CParamSmooth(smoothingTimeMs, sampleRate)), mSmoothingTimeMs(smoothingTimeMs)
 {
 }
 
-TWCorrelationComputer::~TWCorrelationComputer() { delete mSmoother; }
+TWCorrelationComputer::~TWCorrelationComputer()
+{
+    delete mSmoother;
+}
 
 void TWCorrelationComputer::Reset(double sampleRate)
 {

@@ -2,8 +2,8 @@
 // normalisation against an overlap-add sum worked out here, latency and the analysis → synthesis
 // round trip against the input delayed by one frame, the hooks, and allocation-free processing.
 
-#include "../engine/AllocationCounter.h"
 #include "metering/FftProcessObj16.h"
+#include "../engine/AllocationCounter.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +131,7 @@ TEST(FftProcessObj16Test, FramesRunEveryHopOnceAFrameIsQueued)
 {
     Framework f(2);
     const std::vector<std::vector<double>> in = {testsig::Noise(8192, kSeed),
-                                                  testsig::Noise(8192, kSeed + 1)};
+                                                 testsig::Noise(8192, kSeed + 1)};
     ChannelList sc;
     f.fft.Process(Channels(in, 0, 4096), sc, nullptr);
     EXPECT_EQ(f.recorder.frames, 5);
@@ -273,7 +273,7 @@ TEST(FftProcessObj16Test, OtherWindowPairsAreNormalisedToUnityGain)
             for (int j = i; j < kN; j += hop)
                 sum += a[j] * s[j];
             ASSERT_NEAR(sum, 1.0, c.tolerance) << "windows " << c.analysis << "/" << c.synthesis
-                                        << " overlap " << c.overlap << " i " << i;
+                                               << " overlap " << c.overlap << " i " << i;
         }
     }
     // Type 2 at overlap 8 is Hann squared on both sides.

@@ -2,12 +2,12 @@
 // between two microphones, the gap filling and level scale against worked values, the point set
 // against a direct DFT of the analysed frame, the analysis cadence, and its background drawer.
 
+#include "metering/SourceComputer.h"
 #include "../engine/AllocationCounter.h"
 #include "editor/LICE_Bitmap.h"
 #include "metering/FftProcessObj16.h"
 #include "metering/ParandelGraphDrawer3.h"
 #include "metering/ParandelProcessDisp.h"
-#include "metering/SourceComputer.h"
 #include "metering/TWCircleGraphDrawer.h"
 #include "support/TestSignals.h"
 
@@ -42,8 +42,8 @@ struct Geometry
 Geometry Source(double magnL, double magnR, double freqHz, double itdSec)
 {
     Geometry g{};
-    g.defined = ParandelProcessDisp::SourceFromBin(magnL, magnR, freqHz, itdSec, &g.distance,
-                                                   &g.angle);
+    g.defined =
+        ParandelProcessDisp::SourceFromBin(magnL, magnR, freqHz, itdSec, &g.distance, &g.angle);
     return g;
 }
 
@@ -330,7 +330,8 @@ TEST(SourceComputerTest, SwappingTheChannelsMirrorsThePoints)
     // Find that bin from the analysed frame (the 4th, starting at 1536).
     const std::vector<std::complex<double>> zl = FrameSpectrum(l, 3 * kHop);
     const std::vector<std::complex<double>> zr = FrameSpectrum(r, 3 * kHop);
-    auto slope = [](const std::vector<std::complex<double>>& z, int k) {
+    auto slope = [](const std::vector<std::complex<double>>& z, int k)
+    {
         double d = std::arg(z[k]) - std::arg(z[k - 1]);
         if (d < 0.0)
             d += 2.0 * kPi;
@@ -352,7 +353,8 @@ TEST(SourceComputerTest, SwappingTheChannelsMirrorsThePoints)
         EXPECT_GE(p.y[k], 0.0) << "bin " << k;
         if (k < first)
             continue;
-        EXPECT_NEAR(q.x[k], -p.x[k], 1e-6) << "bin " << k << " (first direction at " << first << ")";
+        EXPECT_NEAR(q.x[k], -p.x[k], 1e-6)
+            << "bin " << k << " (first direction at " << first << ")";
         EXPECT_NEAR(q.y[k], p.y[k], 1e-6) << "bin " << k << " (first direction at " << first << ")";
         off += std::fabs(p.x[k]) > 0.01;
     }

@@ -2,8 +2,8 @@
 // L = R computed from a dot product, its smoothing against the closed form of a one-pole step
 // response, and the meter's edge cases.
 
-#include "../engine/AllocationCounter.h"
 #include "metering/TWCorrelationComputer.h"
+#include "../engine/AllocationCounter.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,10 @@ double ReferenceInstant(double l, double r)
     return 1.0 - 4.0 * std::acos(cosPhi) / kPi;
 }
 
-SampleBuffer Buffer(const std::vector<double>& v) { return testsig::MakeBuffer(v); }
+SampleBuffer Buffer(const std::vector<double>& v)
+{
+    return testsig::MakeBuffer(v);
+}
 
 std::vector<double> Scaled(const std::vector<double>& v, double g)
 {
@@ -65,8 +68,8 @@ TEST(TWCorrelationComputerTest, InstantValueMatchesTheAngleToTheInPhaseLine)
     {
         double l, r, expected;
     } cases[] = {
-        {1, 1, 1},    {-0.3, -0.3, 1}, {1, -1, -1}, {-2, 2, -1}, {1, 0, 0},
-        {0, 1, 0},    {-1, 0, 0},      {0, -1, 0},  {0, 0, 0},   {1, std::tan(kPi / 8), 0.5},
+        {1, 1, 1}, {-0.3, -0.3, 1}, {1, -1, -1}, {-2, 2, -1}, {1, 0, 0},
+        {0, 1, 0}, {-1, 0, 0},      {0, -1, 0},  {0, 0, 0},   {1, std::tan(kPi / 8), 0.5},
     };
     for (const auto& c : cases)
         EXPECT_NEAR(TWCorrelationComputer::InstantCorrelation(c.l, c.r, false), c.expected, 1e-12)
