@@ -42,8 +42,8 @@ struct GraphFixture
         background.Fill(LICE_RGBA(20, 22, 28, 255));
         WDL_String font;
         ResourcePath("font.ttf", &font);
-        graph = new GraphControl10(nullptr, IRECT(0, 0, kGraphW, kGraphH), 14, 2, kPoints,
-                                   font.Get());
+        graph =
+            new GraphControl10(nullptr, IRECT(0, 0, kGraphW, kGraphH), 14, 2, kPoints, font.Get());
         graph->SetBackgroundImage(&background);
         graph->SetRecreatePointImage(true);
         graph->SetPointsCentered(true);

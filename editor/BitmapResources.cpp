@@ -135,7 +135,10 @@ struct PngReader
     }
 };
 
-void PngError(png_structp png, png_const_charp /*message*/) { longjmp(png_jmpbuf(png), 1); }
+void PngError(png_structp png, png_const_charp /*message*/)
+{
+    longjmp(png_jmpbuf(png), 1);
+}
 
 void PngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
@@ -169,7 +172,8 @@ bool DecodePng(PngReader* reader, unsigned char** rgba, int* width, int* height)
         png_set_strip_16(reader->png);
     if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(reader->png);
-    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(reader->png, reader->info, PNG_INFO_tRNS))
+    if (!(colorType & PNG_COLOR_MASK_ALPHA) &&
+        !png_get_valid(reader->png, reader->info, PNG_INFO_tRNS))
         png_set_filler(reader->png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(reader->png);
     png_read_update_info(reader->png, reader->info);

@@ -47,8 +47,7 @@ LICE_IBitmap* OSLoadBitmap(int resourceId, const char* fileName);
 // The cached bitmap for the resource ID, loaded through OSLoadBitmap at its first use; the
 // first bitmap loaded under an ID is the one every later call gets. A failed load is not
 // cached, so the reference then holds no bitmap and a zero size.
-BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames = 1,
-                     bool horizontal = false);
+BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames = 1, bool horizontal = false);
 
 // Offset of frame `frame` (1-based) inside an image of `size` pixels along the frame axis
 // holding `frames` frames: truncate((frame - 1) * size / frames + 0.5) for frame >= 2 of

@@ -21,7 +21,10 @@ LICE_MemBitmap::LICE_MemBitmap(int width, int height, bool flipped) : mFlipped(f
     resize(width, height);
 }
 
-LICE_MemBitmap::~LICE_MemBitmap() { delete[] mBits; }
+LICE_MemBitmap::~LICE_MemBitmap()
+{
+    delete[] mBits;
+}
 
 bool LICE_MemBitmap::resize(int width, int height)
 {

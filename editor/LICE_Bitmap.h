@@ -12,10 +12,22 @@ constexpr LICE_pixel LICE_RGBA(unsigned r, unsigned g, unsigned b, unsigned a)
     return (static_cast<LICE_pixel>(a & 0xFF) << 24) | (static_cast<LICE_pixel>(r & 0xFF) << 16) |
            (static_cast<LICE_pixel>(g & 0xFF) << 8) | static_cast<LICE_pixel>(b & 0xFF);
 }
-constexpr unsigned LICE_GETA(LICE_pixel p) { return (p >> 24) & 0xFF; }
-constexpr unsigned LICE_GETR(LICE_pixel p) { return (p >> 16) & 0xFF; }
-constexpr unsigned LICE_GETG(LICE_pixel p) { return (p >> 8) & 0xFF; }
-constexpr unsigned LICE_GETB(LICE_pixel p) { return p & 0xFF; }
+constexpr unsigned LICE_GETA(LICE_pixel p)
+{
+    return (p >> 24) & 0xFF;
+}
+constexpr unsigned LICE_GETR(LICE_pixel p)
+{
+    return (p >> 16) & 0xFF;
+}
+constexpr unsigned LICE_GETG(LICE_pixel p)
+{
+    return (p >> 8) & 0xFF;
+}
+constexpr unsigned LICE_GETB(LICE_pixel p)
+{
+    return p & 0xFF;
+}
 
 class LICE_IBitmap
 {

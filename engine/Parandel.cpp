@@ -1,9 +1,11 @@
 #include "engine/Parandel.h"
 
 #include "editor/IGraphics.h"
+#include "editor/layout/GUIHelper9.h"
 #include "editor/controls/IControl.h"
 #include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
+#include "graph/GraphControl10.h"
 #include "metering/TWCorrelationComputer.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
@@ -26,6 +28,10 @@ constexpr double kPseudoStereoSpread = 1.0;
 
 constexpr const char* kModeNames[] = {"VectorscopeMode0", "VectorscopeMode1", "VectorscopeMode2",
                                       "VectorscopeMode3", "VectorscopeMode4"};
+constexpr int kGraphBitmapId = 128;
+constexpr const char* kGraphBitmap = "resources/img/vectorscope-graph.png";
+constexpr double kUpmixDepth = 0.5;
+
 constexpr const char* kGraphNames[] = {"VectorscopeGraph0", "VectorscopeGraph1",
                                        "VectorscopeGraph2", "VectorscopeGraph3",
                                        "VectorscopeGraph4"};
@@ -53,8 +59,7 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
     mPseudoStereo = new PseudoStereoObj2(sr, kPseudoStereoSpread);
     mCorrelation = new TWCorrelationComputer(0, sr, kCorrelationSmoothingMs);
 
-    DeclareParameters();
-    mVectorscope = new TWVectorscope(this, sr);
+    DeclareParametersAndDisplay();
 
     MakeDefaultPreset("-", 1);
     LabelBusesForAPI();
@@ -62,6 +67,8 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
 
 Parandel::~Parandel()
 {
+    // The graphs draw the vectorscope's drawers: they go first.
+    mUnattachedControls.Empty(true);
     delete mVectorscope;
     delete mPseudoStereo;
     delete mCorrelation;
@@ -69,17 +76,34 @@ Parandel::~Parandel()
     delete mCrossovers[1];
 }
 
-void Parandel::DeclareParameters()
+void Parandel::DeclareParametersAndDisplay()
 {
-    // Declaration order follows the editor's construction: width, mono-to-stereo, pan, the mode
-    // buttons, the graphs, then the meters and the remaining knobs and switch.
+    GUIHelper9 kit;
     Param(kWidth)->DefineDouble("Width", 0.0, -100.0, 100.0, 0.01, "%");
     Param(kMonoToStereo)->DefineInt("MonoToStereo", 0, 0, 1);
     Param(kPan)->DefineDouble("Pan", 0.0, -100.0, 100.0, 0.01, "%");
     for (int k = 0; k < kNumVectorscopeModes; ++k)
         Param(kVectorscopeMode0 + k)->DefineInt(kModeNames[k], k == 0 ? 1 : 0, 0, 1);
+
+    // The vectorscope and its five graphs, stacked at the same place; the kit defines the
+    // graph parameters.
+    mVectorscope = new TWVectorscope(this, GetSampleRate());
     for (int k = 0; k < kNumVectorscopeModes; ++k)
-        Param(kVectorscopeGraph0 + k)->DefineInt(kGraphNames[k], 0, 0, 1);
+    {
+        GraphControl10* graph = kit.CreateGraph(
+            this, GetGUI(), kVectorscopeGraph0 + k, kGraphNames[k], kGraphBitmapId, kGraphBitmap,
+            1, 0, 0, TWVectorscope::GetNumCurves(k), TWVectorscope::GetNumCurveValues(k));
+        graph->SetRecreatePointImage(true);
+        mVectorscopeGraphs[k] = graph;
+        if (!GetGUI())
+            mUnattachedControls.Add(graph);
+    }
+    mVectorscope->SetGraphs(mVectorscopeGraphs[0], mVectorscopeGraphs[1], mVectorscopeGraphs[2],
+                            mVectorscopeGraphs[3], mVectorscopeGraphs[4]);
+    mUpmixDrawer = mVectorscope->GetUpmixDrawer();
+    if (mUpmixDrawer)
+        mUpmixDrawer->SetDepth(kUpmixDepth);
+
     Param(kCorrelationMeter)->DefineDouble("CorrelationMeter", 0.0, -1.0, 1.0, 0.01);
     Param(kWidthMeter)->DefineDouble("WidthMeter", 0.5, 0.0, 1.0, 0.01);
     Param(kBassFocus)->DefineDouble("BassFocus", 100.0, 0.0, 500.0, 1.0, "Hz");
@@ -89,6 +113,11 @@ void Parandel::DeclareParameters()
     // Everything but the three main controls tells hosts it may change other values.
     for (int i = 0; i < kNumParams; ++i)
         Param(i)->isMeta = !(i == kWidth || i == kMonoToStereo || i == kPan || i == kUndeclared);
+}
+
+GraphControl10* Parandel::GetVectorscopeGraph(int mode) const
+{
+    return mode >= 0 && mode < kNumVectorscopeModes ? mVectorscopeGraphs[mode] : nullptr;
 }
 
 void Parandel::Reset()

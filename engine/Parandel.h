@@ -68,13 +68,16 @@ public:
 
     // Read-only views for hosts and tests.
     TWVectorscope* GetVectorscope() const { return mVectorscope; }
+    GraphControl10* GetVectorscopeGraph(int mode) const;
     TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation; }
     double GetBassFocusHz() const { return mBassFocusHz; }
     bool IsMonoToStereoOn() const { return mMonoToStereo; }
     bool IsMonoOutOn() const { return mMonoOut; }
 
 private:
-    void DeclareParameters();
+    // Declares the parameters in the editor's construction order and builds the vectorscope
+    // with its five graphs on the way.
+    void DeclareParametersAndDisplay();
     // The editor's controls bound to the parameter show its current real value.
     void RefreshControls(int paramIdx);
     // Mono-to-stereo, width and pan on a stereo list.
@@ -99,6 +102,8 @@ private:
     TWVectorscope* mVectorscope = nullptr;
     GraphControl10* mVectorscopeGraphs[kNumVectorscopeModes] = {}; // not owned
     TWUpmixGraphDrawer* mUpmixDrawer = nullptr;                    // owned by the vectorscope
+    // Controls made while no editor exists to own them (the graphs); deleted with the plug-in.
+    WDL_PtrList<IControl> mUnattachedControls;
     SecureRestarter mRestarter;
 
     // Working lists of the chain, kept so that a block allocates nothing.

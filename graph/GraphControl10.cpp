@@ -16,10 +16,9 @@ constexpr double kDbFloorValue = 1e-16;
 
 GraphColor CurveColor(const GraphCurve4* curve, double alpha)
 {
-    return GraphSurface::RGBA(static_cast<int>(curve->colorR * 255.0f),
-                              static_cast<int>(curve->colorG * 255.0f),
-                              static_cast<int>(curve->colorB * 255.0f),
-                              static_cast<int>(alpha * 255.0));
+    return GraphSurface::RGBA(
+        static_cast<int>(curve->colorR * 255.0f), static_cast<int>(curve->colorG * 255.0f),
+        static_cast<int>(curve->colorB * 255.0f), static_cast<int>(alpha * 255.0));
 }
 } // namespace
 
@@ -97,7 +96,10 @@ GraphCurve4* GraphControl10::CurveAt(int curveNum) const
     return mCurves[curveNum];
 }
 
-const GraphCurve4* GraphControl10::GetCurve(int curveNum) const { return CurveAt(curveNum); }
+const GraphCurve4* GraphControl10::GetCurve(int curveNum) const
+{
+    return CurveAt(curveNum);
+}
 
 void GraphControl10::SetCurveXScale(int curveNum, bool dBScale, double minX, double maxX)
 {
@@ -225,7 +227,10 @@ double GraphControl10::MapValue(double value, bool dBScale, double minValue, dou
     return std::isfinite(mapped) ? mapped : UNDEFINED_VALUE;
 }
 
-WDL_Mutex* GraphControl10::PlugMutex() const { return mPlug ? mPlug->GetMutex() : nullptr; }
+WDL_Mutex* GraphControl10::PlugMutex() const
+{
+    return mPlug ? mPlug->GetMutex() : nullptr;
+}
 
 void GraphControl10::FillCurve(GraphCurve4* curve, const SampleBuffer& xValues,
                                const SampleBuffer& yValues, double xSide, double ySide,
@@ -376,10 +381,9 @@ bool GraphControl10::RenderFrame()
     {
         // The pattern runs from the top edge downward, so the bitmap stands upright.
         mSurface->Save();
-        const GraphPaint paint = mSurface->ImagePattern(0.0f, static_cast<float>(h),
-                                                        static_cast<float>(w),
-                                                        -static_cast<float>(h), 0.0f,
-                                                        mBackgroundImage, 1.0f);
+        const GraphPaint paint =
+            mSurface->ImagePattern(0.0f, static_cast<float>(h), static_cast<float>(w),
+                                   -static_cast<float>(h), 0.0f, mBackgroundImage, 1.0f);
         mSurface->BeginPath();
         mSurface->Rect(0.0f, static_cast<float>(h), static_cast<float>(w + 1),
                        -static_cast<float>(h + 1));

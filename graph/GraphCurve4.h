@@ -19,7 +19,10 @@ public:
     GraphCurve4(const GraphCurve4&) = delete;
     GraphCurve4& operator=(const GraphCurve4&) = delete;
 
-    static bool IsDefined(double x, double y) { return x != UNDEFINED_VALUE && y != UNDEFINED_VALUE; }
+    static bool IsDefined(double x, double y)
+    {
+        return x != UNDEFINED_VALUE && y != UNDEFINED_VALUE;
+    }
 
     // X mapping.
     bool xdBScale = false;

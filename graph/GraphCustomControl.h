@@ -11,8 +11,7 @@ public:
 
     virtual void OnMouseDown(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
     virtual void OnMouseUp(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
-    virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/,
-                             const IMouseMod& /*mod*/)
+    virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/, const IMouseMod& /*mod*/)
     {
     }
     virtual bool OnMouseDoubleClick(int /*x*/, int /*y*/, const IMouseMod& /*mod*/)

@@ -93,17 +93,20 @@ void GraphRasterizer::AddEdge(float x0, float y0, float x1, float y1)
     }
     if (y1 <= 0.0f || y0 >= static_cast<float>(mHeight))
         return;
+    const float w = static_cast<float>(mWidth);
     const float dxdy = (x1 - x0) / (y1 - y0);
     float x = x0;
     if (y0 < 0.0f)
-        x -= y0 * dxdy;
-    const int rowStart = std::max(0, static_cast<int>(std::floor(y0)));
-    const int rowEnd = std::min(mHeight, static_cast<int>(std::ceil(y1)));
+        x = std::clamp(x - y0 * dxdy, 0.0f, w);
+    // Bounded in float first: far-away coordinates must not overflow the conversion.
+    const int rowStart = static_cast<int>(std::max(0.0f, std::floor(y0)));
+    const int rowEnd = static_cast<int>(std::min(static_cast<float>(mHeight), std::ceil(y1)));
     for (int y = rowStart; y < rowEnd; ++y)
     {
         float* line = mCells.data() + static_cast<size_t>(y) * mStride;
-        const float dy = std::min(static_cast<float>(y + 1), y1) - std::max(static_cast<float>(y), y0);
-        const float xNext = std::clamp(x + dxdy * dy, 0.0f, static_cast<float>(mWidth));
+        const float dy =
+            std::min(static_cast<float>(y + 1), y1) - std::max(static_cast<float>(y), y0);
+        const float xNext = std::clamp(x + dxdy * dy, 0.0f, w);
         const float d = dy * dir;
         const float xa = std::min(x, xNext), xb = std::max(x, xNext);
         const float xaFloor = std::floor(xa);

@@ -26,10 +26,12 @@ FT_Library SharedFreeType()
 {
     static FT_Library library = nullptr;
     static std::once_flag once;
-    std::call_once(once, [] {
-        if (FT_Init_FreeType(&library) != 0)
-            library = nullptr;
-    });
+    std::call_once(once,
+                   []
+                   {
+                       if (FT_Init_FreeType(&library) != 0)
+                           library = nullptr;
+                   });
     return library;
 }
 
@@ -47,15 +49,26 @@ void ReleaseFace(void* face)
     FT_Done_Face(static_cast<FT_Face>(face));
 }
 
-float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+float Clamp01(float v)
+{
+    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+}
 
-uint32_t ToByte(float v) { return static_cast<uint32_t>(Clamp01(v) * 255.0f + 0.5f); }
+uint32_t ToByte(float v)
+{
+    return static_cast<uint32_t>(Clamp01(v) * 255.0f + 0.5f);
+}
 
 // Straight RGBA (0 … 1) to a premultiplied native cairo pixel.
 uint32_t PremultipliedPixel(float r, float g, float b, float a)
 {
     a = Clamp01(a);
     return (ToByte(a) << 24) | (ToByte(r * a) << 16) | (ToByte(g * a) << 8) | ToByte(b * a);
+}
+
+bool Finite(float a, float b)
+{
+    return std::isfinite(a) && std::isfinite(b);
 }
 
 uint32_t Unpremultiply(uint32_t p)
@@ -65,7 +78,8 @@ uint32_t Unpremultiply(uint32_t p)
         return 0;
     if (a == 255)
         return p;
-    auto channel = [a](uint32_t c) {
+    auto channel = [a](uint32_t c)
+    {
         const uint32_t v = (c * 255 + a / 2) / a;
         return v > 255 ? 255u : v;
     };
@@ -149,7 +163,9 @@ bool GraphSurface::EnsureRaster(int width, int height)
 {
     if (width < 1 || height < 1)
         return false;
-    if (mCr && width == mRasterWidth && height == mRasterHeight)
+    // A context in an error state draws nothing more: it is replaced by a fresh one.
+    if (mCr && width == mRasterWidth && height == mRasterHeight &&
+        cairo_status(mCr) == CAIRO_STATUS_SUCCESS)
         return true;
     FreeRaster();
     cairo_surface_t* raster = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -217,7 +233,6 @@ void GraphSurface::BeginFrame(int width, int height, float pixelRatio)
     mPixelRatio = pixelRatio > 0.0f ? pixelRatio : 1.0f;
     mNumStates = 1;
     mStates[0] = State();
-    mInFrame = true;
     ResetSimplePath();
     if (!mCr)
         return;
@@ -233,7 +248,6 @@ void GraphSurface::BeginFrame(int width, int height, float pixelRatio)
 
 void GraphSurface::EndFrame()
 {
-    mInFrame = false;
     if ((mFlags & GRAPH_DEBUG) && mNumStates != 1)
         mUnbalancedStates += mNumStates - 1;
     if (!mCr)
@@ -250,7 +264,8 @@ void GraphSurface::EndFrame()
     const int h = std::min(mRasterHeight, mTarget->getHeight());
     for (int y = 0; y < h; ++y)
     {
-        const uint32_t* src = reinterpret_cast<const uint32_t*>(data + static_cast<long>(y) * stride);
+        const uint32_t* src =
+            reinterpret_cast<const uint32_t*>(data + static_cast<long>(y) * stride);
         LICE_pixel* dst = mTarget->PixelAt(0, y);
         for (int x = 0; x < w; ++x)
             dst[x] = Unpremultiply(src[x]);
@@ -292,7 +307,10 @@ GraphColor GraphSurface::RGBA(int r, int g, int b, int a)
     return c;
 }
 
-void GraphSurface::StrokeColor(const GraphColor& color) { Top().stroke = color; }
+void GraphSurface::StrokeColor(const GraphColor& color)
+{
+    Top().stroke = color;
+}
 
 void GraphSurface::FillColor(const GraphColor& color)
 {
@@ -300,20 +318,32 @@ void GraphSurface::FillColor(const GraphColor& color)
     Top().fill.color = color;
 }
 
-void GraphSurface::FillPaint(const GraphPaint& paint) { Top().fill = paint; }
+void GraphSurface::FillPaint(const GraphPaint& paint)
+{
+    Top().fill = paint;
+}
 
-void GraphSurface::StrokeWidth(float width) { Top().strokeWidth = width; }
+void GraphSurface::StrokeWidth(float width)
+{
+    Top().strokeWidth = width;
+}
 
-void GraphSurface::LineJoin(int join) { Top().lineJoin = join; }
+void GraphSurface::LineJoin(int join)
+{
+    Top().lineJoin = join;
+}
 
-void GraphSurface::GlobalCompositeOperation(GraphCompositeOp op) { Top().op = op; }
+void GraphSurface::GlobalCompositeOperation(GraphCompositeOp op)
+{
+    Top().op = op;
+}
 
 void GraphSurface::ApplyCommon()
 {
     const State& s = mStates[mNumStates - 1];
     cairo_set_line_width(mCr, s.strokeWidth);
-    cairo_set_line_join(mCr, s.lineJoin == GRAPH_BEVEL ? CAIRO_LINE_JOIN_BEVEL
-                                                       : CAIRO_LINE_JOIN_MITER);
+    cairo_set_line_join(mCr,
+                        s.lineJoin == GRAPH_BEVEL ? CAIRO_LINE_JOIN_BEVEL : CAIRO_LINE_JOIN_MITER);
     cairo_set_operator(mCr, s.op == GraphCompositeOp::Lighter ? CAIRO_OPERATOR_ADD
                                                               : CAIRO_OPERATOR_OVER);
     cairo_set_antialias(mCr, (mFlags & GRAPH_ANTIALIAS) ? CAIRO_ANTIALIAS_DEFAULT
@@ -362,6 +392,9 @@ void GraphSurface::BeginPath()
 
 void GraphSurface::MoveTo(float x, float y)
 {
+    // Non-finite coordinates are dropped: the renderer has no use for them.
+    if (!Finite(x, y))
+        return;
     // A second sub-path goes to the general renderer.
     if (mNumSimplePoints > 0)
         mSimpleValid = false;
@@ -372,6 +405,8 @@ void GraphSurface::MoveTo(float x, float y)
 
 void GraphSurface::LineTo(float x, float y)
 {
+    if (!Finite(x, y))
+        return;
     AddSimplePoint(x, y);
     if (!mCr)
         return;
@@ -392,7 +427,7 @@ void GraphSurface::ClosePath()
 void GraphSurface::Arc(float cx, float cy, float r, float a0, float a1, int dir)
 {
     mSimpleValid = false;
-    if (!mCr || r < 0.0f)
+    if (!mCr || !(r >= 0.0f) || !Finite(cx, cy) || !Finite(a0, a1))
         return;
     double end = a1;
     // A sweep of a full turn or more draws the whole circle once.
@@ -413,7 +448,7 @@ void GraphSurface::Arc(float cx, float cy, float r, float a0, float a1, int dir)
 void GraphSurface::Circle(float cx, float cy, float r)
 {
     mSimpleValid = false;
-    if (!mCr || r < 0.0f)
+    if (!mCr || !(r >= 0.0f) || !Finite(cx, cy))
         return;
     cairo_new_sub_path(mCr);
     cairo_arc(mCr, cx, cy, r, 0.0, kTwoPi);
@@ -422,6 +457,8 @@ void GraphSurface::Circle(float cx, float cy, float r)
 
 void GraphSurface::Rect(float x, float y, float w, float h)
 {
+    if (!Finite(x, y) || !Finite(w, h))
+        return;
     if (mNumSimplePoints > 0)
         mSimpleValid = false;
     AddSimplePoint(x, y);
@@ -458,9 +495,9 @@ bool GraphSurface::StrokeSimplePath()
     const GraphColor& c = s.stroke;
     EnterDirectWrites();
     mRasterizer.AddPolygon(quad, 4);
-    mRasterizer.Composite(cairo_image_surface_get_data(mRaster),
-                          cairo_image_surface_get_stride(mRaster),
-                          PremultipliedPixel(c.r, c.g, c.b, c.a), s.op == GraphCompositeOp::Lighter);
+    mRasterizer.Composite(
+        cairo_image_surface_get_data(mRaster), cairo_image_surface_get_stride(mRaster),
+        PremultipliedPixel(c.r, c.g, c.b, c.a), s.op == GraphCompositeOp::Lighter);
     return true;
 }
 
@@ -476,9 +513,9 @@ bool GraphSurface::FillSimplePath()
     const GraphColor& c = s.fill.color;
     EnterDirectWrites();
     mRasterizer.AddPolygon(polygon, mNumSimplePoints);
-    mRasterizer.Composite(cairo_image_surface_get_data(mRaster),
-                          cairo_image_surface_get_stride(mRaster),
-                          PremultipliedPixel(c.r, c.g, c.b, c.a), s.op == GraphCompositeOp::Lighter);
+    mRasterizer.Composite(
+        cairo_image_surface_get_data(mRaster), cairo_image_surface_get_stride(mRaster),
+        PremultipliedPixel(c.r, c.g, c.b, c.a), s.op == GraphCompositeOp::Lighter);
     return true;
 }
 
@@ -694,7 +731,7 @@ void GraphSurface::TextureQuad(float x1, float y1, float x2, float y2, float x3,
                                float y4, int image)
 {
     Image* img = FindImage(image);
-    if (!mCr || !img)
+    if (!mCr || !img || !Finite(x1, y1) || !Finite(x2, y2) || !Finite(x3, y3) || !Finite(x4, y4))
         return;
     const State& s = Top();
     const GraphColor& tint = s.fill.color;
@@ -713,10 +750,14 @@ void GraphSurface::TextureQuad(float x1, float y1, float x2, float y2, float x3,
         const float devH = mHeight * r;
         const float xMin = std::min(x1, x3) * r, xMax = std::max(x1, x3) * r;
         const float yMin = devH - std::max(y1, y3) * r, yMax = devH - std::min(y1, y3) * r;
-        const int px0 = static_cast<int>(std::ceil(xMin - 0.5f));
-        const int px1 = static_cast<int>(std::ceil(xMax - 0.5f));
-        const int py0 = static_cast<int>(std::ceil(yMin - 0.5f));
-        const int py1 = static_cast<int>(std::ceil(yMax - 0.5f));
+        // Bounded to just outside the raster before the conversion to int.
+        auto pixelEdge = [](float v, int size)
+        {
+            const float e = std::ceil(v - 0.5f);
+            return static_cast<int>(std::clamp(e, -1.0f, static_cast<float>(size + 1)));
+        };
+        const int px0 = pixelEdge(xMin, mRasterWidth), px1 = pixelEdge(xMax, mRasterWidth);
+        const int py0 = pixelEdge(yMin, mRasterHeight), py1 = pixelEdge(yMax, mRasterHeight);
         FillDeviceRect(px0, py0, px1, py1, pixel, additive);
         return;
     }
@@ -860,17 +901,27 @@ void GraphSurface::FontFace(const char* name)
     Top().font = kNoFont;
 }
 
-void GraphSurface::FontSize(float size) { Top().fontSize = size; }
+void GraphSurface::FontSize(float size)
+{
+    Top().fontSize = size;
+}
 
-void GraphSurface::FontBlur(float blur) { Top().fontBlur = blur; }
+void GraphSurface::FontBlur(float blur)
+{
+    Top().fontBlur = blur;
+}
 
-void GraphSurface::TextAlign(int align) { Top().textAlign = align; }
+void GraphSurface::TextAlign(int align)
+{
+    Top().textAlign = align;
+}
 
 float GraphSurface::Text(float x, float y, const char* string)
 {
     const State& s = Top();
     const Font* font = FindFont(s.font);
-    if (!mCr || !string || !string[0] || !font || !font->face || s.fontSize <= 0.0f)
+    if (!mCr || !string || !string[0] || !font || !font->face || !(s.fontSize > 0.0f) ||
+        !Finite(x, y))
         return x;
     LeaveDirectWrites();
     ApplyCommon();
@@ -899,8 +950,8 @@ float GraphSurface::Text(float x, float y, const char* string)
     cairo_glyph_t* const buffer = mGlyphs->glyphs.data();
     cairo_glyph_t* glyphs = buffer;
     int numGlyphs = static_cast<int>(mGlyphs->glyphs.size());
-    if (cairo_scaled_font_text_to_glyphs(scaled, 0.0, 0.0, string, -1, &glyphs, &numGlyphs,
-                                         nullptr, nullptr, nullptr) != CAIRO_STATUS_SUCCESS)
+    if (cairo_scaled_font_text_to_glyphs(scaled, 0.0, 0.0, string, -1, &glyphs, &numGlyphs, nullptr,
+                                         nullptr, nullptr) != CAIRO_STATUS_SUCCESS)
     {
         cairo_restore(mCr);
         return x;

@@ -6,7 +6,10 @@
 //
 // Rendered with Cairo on a premultiplied ARGB image; EndFrame hands the frame to the bound
 // render target as straight-alpha pixels. Only the editor thread uses a surface.
-// Drawing allocates nothing per path command or per point quad once the surface has its size.
+// Once the surface has its size, point quads and small paths (one sub-path of up to
+// kMaxSimplePoints points: ray strokes, triangles, fill columns) are drawn by the surface's own
+// rasteriser and allocate nothing; longer paths go to Cairo, whose path and edge storage grows
+// in blocks.
 
 #include "graph/GraphRasterizer.h"
 
@@ -22,9 +25,9 @@ struct _cairo_pattern;
 // Context creation flags.
 enum GraphSurfaceFlags
 {
-    GRAPH_ANTIALIAS = 1,
-    GRAPH_STENCIL_STROKES = 2,
-    GRAPH_DEBUG = 4
+    GRAPH_ANTIALIAS = 1,       // anti-aliased paths; without it pixels are in or out
+    GRAPH_STENCIL_STROKES = 2, // accepted; a stroke always paints its overlaps once
+    GRAPH_DEBUG = 4            // counts unbalanced Save / Restore and renderer errors
 };
 
 // Text alignment flags, combined by OR: one horizontal and one vertical. Without a vertical
@@ -40,7 +43,7 @@ enum GraphAlign
     GRAPH_ALIGN_BOTTOM = 32
 };
 
-// Arc directions.
+// Arc directions: GRAPH_CW sweeps with increasing angle, GRAPH_CCW with decreasing angle.
 enum GraphWinding
 {
     GRAPH_CCW = 1,
@@ -237,7 +240,6 @@ private:
     bool mSimpleClosed = false;
     State mStates[kMaxStates];
     int mNumStates = 1;
-    bool mInFrame = false;
     std::vector<Image*> mImages; // index + 1 = handle; null slots are free
     std::vector<Font*> mFonts;
     GlyphBuffer* mGlyphs = nullptr; // reused by Text

@@ -63,6 +63,13 @@ TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
     // Room for the window plus a generous block, so that ordinary blocks never grow it.
     for (SampleBuffer& h : mHistory)
         h.Reserve(2 * kHistorySize);
+    // Point sets hold at most one point per history sample (or analysis bin).
+    for (int m = 0; m < kNumModes; ++m)
+        for (int c = 0; c < kMaxCurves; ++c)
+        {
+            mPointsX[m][c].Reserve(kHistorySize);
+            mPointsY[m][c].Reserve(kHistorySize);
+        }
 }
 
 TWVectorscope::~TWVectorscope()

@@ -35,8 +35,7 @@ public:
     // ---- Operations the editor calls, in slot order ----
     virtual void OnMouseDown(int x, int y, const IMouseMod& mod);
     virtual void OnMouseUp(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
-    virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/,
-                             const IMouseMod& /*mod*/)
+    virtual void OnMouseDrag(int /*x*/, int /*y*/, int /*dX*/, int /*dY*/, const IMouseMod& /*mod*/)
     {
     }
     // True when it acted as a double click.

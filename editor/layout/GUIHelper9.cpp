@@ -11,10 +11,9 @@ GUIHelper9::GUIHelper9() = default;
 GUIHelper9::~GUIHelper9() = default;
 
 GraphControl10* GUIHelper9::CreateGraph(IPlugBase* plug, IGraphics* /*graphics*/, int paramIdx,
-                                        const char* paramName, int bitmapId,
-                                        const char* fileName, int frames, int x, int y,
-                                        int numCurves, int numCurveValues, BitmapRef* bitmapOut,
-                                        bool useAsBackground)
+                                        const char* paramName, int bitmapId, const char* fileName,
+                                        int frames, int x, int y, int numCurves, int numCurveValues,
+                                        BitmapRef* bitmapOut, bool useAsBackground)
 {
     if (IParam* param = plug ? plug->Param(paramIdx) : nullptr)
     {

@@ -24,7 +24,7 @@ std::string TempDir()
 
 // What a test PNG holds: its header fields, rows of packed samples, optional palette and
 // transparency chunk.
-struct PngSpec
+struct PngContent
 {
     int width = 0;
     int height = 0;
@@ -38,7 +38,7 @@ struct PngSpec
     bool interlaced = false;
 };
 
-std::string WritePng(const std::string& name, const PngSpec& spec)
+std::string WritePng(const std::string& name, const PngContent& content)
 {
     const std::string path = TempDir() + "/" + name;
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -53,19 +53,19 @@ std::string WritePng(const std::string& name, const PngSpec& spec)
         return std::string();
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, content.width, content.height, content.bitDepth, content.colorType,
+                 content.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(),
-                     static_cast<int>(spec.paletteAlpha.size()), nullptr);
-    if (spec.hasTransparentColor)
-        png_set_tRNS(png, info, nullptr, 0, &spec.transparentColor);
+    if (!content.palette.empty())
+        png_set_PLTE(png, info, content.palette.data(), static_cast<int>(content.palette.size()));
+    if (!content.paletteAlpha.empty())
+        png_set_tRNS(png, info, content.paletteAlpha.data(),
+                     static_cast<int>(content.paletteAlpha.size()), nullptr);
+    if (content.hasTransparentColor)
+        png_set_tRNS(png, info, nullptr, 0, &content.transparentColor);
     png_write_info(png, info);
     std::vector<png_bytep> rows;
-    for (const auto& row : spec.rows)
+    for (const auto& row : content.rows)
         rows.push_back(const_cast<png_bytep>(row.data()));
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
@@ -95,7 +95,7 @@ void ExpectPixels(const LICE_IBitmap* bitmap, const std::vector<LICE_pixel>& exp
 
 TEST(PngDecodingTest, RgbaAndRgbKeepTheirColoursWithOpaqueAlphaAdded)
 {
-    PngSpec rgba;
+    PngContent rgba;
     rgba.width = 2;
     rgba.height = 2;
     rgba.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -106,7 +106,7 @@ TEST(PngDecodingTest, RgbaAndRgbKeepTheirColoursWithOpaqueAlphaAdded)
                   LICE_RGBA(10, 20, 30, 40)},
                  2, "rgba");
 
-    PngSpec rgb;
+    PngContent rgb;
     rgb.width = 3;
     rgb.height = 1;
     rgb.rows = {{1, 2, 3, 4, 5, 6, 250, 251, 252}};
@@ -118,17 +118,17 @@ TEST(PngDecodingTest, RgbaAndRgbKeepTheirColoursWithOpaqueAlphaAdded)
 
 TEST(PngDecodingTest, PaletteExpandsWithItsTransparency)
 {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 1;
-    spec.colorType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
-    spec.paletteAlpha = {0, 128}; // entry 2 has no alpha entry: opaque
-    spec.rows = {{2, 1, 0, 1}};
-    BitmapPtr b(LoadPngFile(WritePng("palette.png", spec).c_str()));
+    PngContent png;
+    png.width = 4;
+    png.height = 1;
+    png.colorType = PNG_COLOR_TYPE_PALETTE;
+    png.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
+    png.paletteAlpha = {0, 128}; // entry 2 has no alpha entry: opaque
+    png.rows = {{2, 1, 0, 1}};
+    BitmapPtr b(LoadPngFile(WritePng("palette.png", png).c_str()));
     ExpectPixels(b.get(),
-                 {LICE_RGBA(70, 80, 90, 255), LICE_RGBA(40, 50, 60, 128),
-                  LICE_RGBA(10, 20, 30, 0), LICE_RGBA(40, 50, 60, 128)},
+                 {LICE_RGBA(70, 80, 90, 255), LICE_RGBA(40, 50, 60, 128), LICE_RGBA(10, 20, 30, 0),
+                  LICE_RGBA(40, 50, 60, 128)},
                  4, "palette");
 }
 
@@ -148,14 +148,14 @@ TEST(PngDecodingTest, LowBitGreyIsScaledToEightBits)
     };
     for (const Case& c : cases)
     {
-        PngSpec spec;
-        spec.width = 4;
-        spec.height = 1;
-        spec.bitDepth = c.depth;
-        spec.colorType = PNG_COLOR_TYPE_GRAY;
-        spec.rows = {c.packed};
+        PngContent png;
+        png.width = 4;
+        png.height = 1;
+        png.bitDepth = c.depth;
+        png.colorType = PNG_COLOR_TYPE_GRAY;
+        png.rows = {c.packed};
         const std::string name = "grey" + std::to_string(c.depth) + ".png";
-        BitmapPtr b(LoadPngFile(WritePng(name, spec).c_str()));
+        BitmapPtr b(LoadPngFile(WritePng(name, png).c_str()));
         std::vector<LICE_pixel> expected;
         for (int v : c.levels)
             expected.push_back(LICE_RGBA(v, v, v, 255));
@@ -165,7 +165,7 @@ TEST(PngDecodingTest, LowBitGreyIsScaledToEightBits)
 
 TEST(PngDecodingTest, GreyWithAlphaAndGreyTransparentColour)
 {
-    PngSpec ga;
+    PngContent ga;
     ga.width = 2;
     ga.height = 1;
     ga.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -173,7 +173,7 @@ TEST(PngDecodingTest, GreyWithAlphaAndGreyTransparentColour)
     BitmapPtr a(LoadPngFile(WritePng("grey-alpha.png", ga).c_str()));
     ExpectPixels(a.get(), {LICE_RGBA(100, 100, 100, 200), LICE_RGBA(7, 7, 7, 0)}, 2, "grey-alpha");
 
-    PngSpec gt;
+    PngContent gt;
     gt.width = 2;
     gt.height = 1;
     gt.colorType = PNG_COLOR_TYPE_GRAY;
@@ -186,12 +186,12 @@ TEST(PngDecodingTest, GreyWithAlphaAndGreyTransparentColour)
 
 TEST(PngDecodingTest, SixteenBitRgbIsReducedToItsHighBytes)
 {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.bitDepth = 16;
-    spec.rows = {{0xFF, 0xFF, 0x80, 0x00, 0x12, 0x34, 0x00, 0x00, 0x7F, 0xFF, 0xAB, 0xCD}};
-    BitmapPtr b(LoadPngFile(WritePng("rgb16.png", spec).c_str()));
+    PngContent png;
+    png.width = 2;
+    png.height = 1;
+    png.bitDepth = 16;
+    png.rows = {{0xFF, 0xFF, 0x80, 0x00, 0x12, 0x34, 0x00, 0x00, 0x7F, 0xFF, 0xAB, 0xCD}};
+    BitmapPtr b(LoadPngFile(WritePng("rgb16.png", png).c_str()));
     ASSERT_NE(b, nullptr);
     // Reduction keeps the high byte or rounds; either way within one step of value / 257.
     const double expected[2][3] = {{0xFFFF / 257.0, 0x8000 / 257.0, 0x1234 / 257.0},
@@ -208,14 +208,14 @@ TEST(PngDecodingTest, SixteenBitRgbIsReducedToItsHighBytes)
 
 TEST(PngDecodingTest, RgbTransparentColourAndInterlacedRows)
 {
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 3;
-    spec.interlaced = true;
-    spec.hasTransparentColor = true;
-    spec.transparentColor.red = 1;
-    spec.transparentColor.green = 2;
-    spec.transparentColor.blue = 3;
+    PngContent png;
+    png.width = 3;
+    png.height = 3;
+    png.interlaced = true;
+    png.hasTransparentColor = true;
+    png.transparentColor.red = 1;
+    png.transparentColor.green = 2;
+    png.transparentColor.blue = 3;
     std::vector<LICE_pixel> expected;
     for (int y = 0; y < 3; ++y)
     {
@@ -230,19 +230,19 @@ TEST(PngDecodingTest, RgbTransparentColourAndInterlacedRows)
             row.push_back(bl);
             expected.push_back(LICE_RGBA(r, g, bl, hole ? 0 : 255));
         }
-        spec.rows.push_back(row);
+        png.rows.push_back(row);
     }
-    BitmapPtr b(LoadPngFile(WritePng("rgb-trns.png", spec).c_str()));
+    BitmapPtr b(LoadPngFile(WritePng("rgb-trns.png", png).c_str()));
     ExpectPixels(b.get(), expected, 3, "rgb-trns");
 }
 
 TEST(PngDecodingTest, FlippedBitmapStoresTheBottomRowFirst)
 {
-    PngSpec spec;
-    spec.width = 1;
-    spec.height = 2;
-    spec.rows = {{255, 0, 0}, {0, 0, 255}};
-    const std::string path = WritePng("flip.png", spec);
+    PngContent png;
+    png.width = 1;
+    png.height = 2;
+    png.rows = {{255, 0, 0}, {0, 0, 255}};
+    const std::string path = WritePng("flip.png", png);
     BitmapPtr b(LoadPngFile(path.c_str(), true));
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(b->isFlipped());
@@ -264,17 +264,17 @@ TEST(PngDecodingTest, BadFilesGiveNull)
     EXPECT_EQ(LoadPngFile(text.c_str()), nullptr);
 
     // A valid file cut in the middle of its image data.
-    PngSpec spec;
-    spec.width = 64;
-    spec.height = 64;
+    PngContent png;
+    png.width = 64;
+    png.height = 64;
     for (int y = 0; y < 64; ++y)
     {
         std::vector<unsigned char> row(64 * 3);
         for (size_t i = 0; i < row.size(); ++i)
             row[i] = static_cast<unsigned char>(i * 31 + y * 17);
-        spec.rows.push_back(row);
+        png.rows.push_back(row);
     }
-    const std::string whole = WritePng("whole.png", spec);
+    const std::string whole = WritePng("whole.png", png);
     FILE* in = std::fopen(whole.c_str(), "rb");
     ASSERT_NE(in, nullptr);
     std::vector<unsigned char> bytes(100000);
@@ -294,7 +294,8 @@ TEST(PngDecodingTest, BadFilesGiveNull)
 
 bool EndsWith(const std::string& s, const std::string& suffix)
 {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 TEST(ResourcePathTest, FindsFilesByBaseNameWhateverFoldersTheNameGives)
@@ -358,8 +359,8 @@ TEST(LoadBitmapTest, ConcurrentLoadsOfOneIdShareOneBitmap)
     std::vector<LICE_IBitmap*> seen(4, nullptr);
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i)
-        threads.emplace_back(
-            [&seen, i] { seen[i] = LoadBitmap(90200, "vectorscope-graph.png").bitmap; });
+        threads.emplace_back([&seen, i]
+                             { seen[i] = LoadBitmap(90200, "vectorscope-graph.png").bitmap; });
     for (auto& t : threads)
         t.join();
     ASSERT_NE(seen[0], nullptr);
@@ -373,11 +374,12 @@ TEST(FrameOffsetTest, FramesAreCutAtRoundedFractionsOfTheSize)
     {
         int frame, frames, size, offset;
     };
-    const Case cases[] = {
-        {2, 3, 30, 10},   {1, 3, 30, 0},     {0, 3, 30, 0},     {31, 31, 620, 600},
-        {3, 3, 31, 21},   {2, 3, 31, 10},    {91, 180, 7200, 3600}, {5, 1, 40, 0},
-        {2, 2, 5, 3}, // 2.5 + 0.5 truncates to 3
-    };
+    const Case cases[] =
+        {
+            {2, 3, 30, 10},        {1, 3, 30, 0},  {0, 3, 30, 0},
+            {31, 31, 620, 600},    {3, 3, 31, 21}, {2, 3, 31, 10},
+            {91, 180, 7200, 3600}, {5, 1, 40, 0},  {2, 2, 5, 3}, // 2.5 + 0.5 truncates to 3
+        };
     for (const Case& c : cases)
         EXPECT_EQ(FrameSourceOffset(c.frame, c.frames, c.size), c.offset)
             << "frame " << c.frame << " of " << c.frames << ", size " << c.size;

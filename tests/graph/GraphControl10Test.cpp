@@ -72,8 +72,14 @@ public:
         const char* kind;
         int x, y, dX, dY;
     };
-    void OnMouseDown(int x, int y, const IMouseMod&) override { events.push_back({"down", x, y, 0, 0}); }
-    void OnMouseUp(int x, int y, const IMouseMod&) override { events.push_back({"up", x, y, 0, 0}); }
+    void OnMouseDown(int x, int y, const IMouseMod&) override
+    {
+        events.push_back({"down", x, y, 0, 0});
+    }
+    void OnMouseUp(int x, int y, const IMouseMod&) override
+    {
+        events.push_back({"up", x, y, 0, 0});
+    }
     void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod&) override
     {
         events.push_back({"drag", x, y, dX, dY});
@@ -92,7 +98,10 @@ public:
         events.push_back({"key", x, y, 0, 0});
         return keyResult;
     }
-    void OnMouseOver(int x, int y, const IMouseMod&) override { events.push_back({"over", x, y, 0, 0}); }
+    void OnMouseOver(int x, int y, const IMouseMod&) override
+    {
+        events.push_back({"over", x, y, 0, 0});
+    }
     void OnMouseOut() override { events.push_back({"out", 0, 0, 0, 0}); }
     void OnEditorIdle() override { events.push_back({"idle", 0, 0, 0, 0}); }
 
@@ -182,8 +191,8 @@ TEST_F(GraphControl10Test, SettersMarkTheGraphForRenderingExceptTheFourThatDoNot
         {"SetCurveFill", [&] { graph->SetCurveFill(0, true, 0.5); }, true},
         {"SetCurveFillAlpha", [&] { graph->SetCurveFillAlpha(0, 0.5); }, true},
         {"SetCurvePoints", [&] { graph->SetCurvePoints(0, xs, xs); }, true},
-        {"SetCurvePointsSquare",
-         [&] { graph->SetCurvePointsSquare(0, xs, xs, true, false, true); }, true},
+        {"SetCurvePointsSquare", [&] { graph->SetCurvePointsSquare(0, xs, xs, true, false, true); },
+         true},
     };
     for (const Case& c : cases)
     {
@@ -336,10 +345,12 @@ TEST_F(GraphControl10Test, CurvePointsAreHandedOverUnderThePlugMutex)
     auto graph = MakeGraph(1, 2);
     std::atomic<bool> done{false};
     plug.GetMutex()->Enter();
-    std::thread audio([&] {
-        graph->SetCurvePoints(0, Buffer({1, 1}), Buffer({1, 1}));
-        done = true;
-    });
+    std::thread audio(
+        [&]
+        {
+            graph->SetCurvePoints(0, Buffer({1, 1}), Buffer({1, 1}));
+            done = true;
+        });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     // While the editor side holds the mutex the points can't change.
     EXPECT_FALSE(done.load());
@@ -389,7 +400,8 @@ TEST_F(GraphControl10Test, RenderHandsOutStraightAlpha)
     auto graph = MakeGraph(0);
     graph->SetClearColor(0, 0, 0, 0);
     ProbeDrawer drawer;
-    drawer.pre = [](GraphSurface* s, int, int) {
+    drawer.pre = [](GraphSurface* s, int, int)
+    {
         s->FillColor(GraphSurface::RGBA(255, 128, 0, 128));
         s->BeginPath();
         s->Rect(0, 0, 10, 10);
@@ -505,8 +517,7 @@ TEST_F(CurveRenderTest, UndefinedPointsAreNotDrawn)
     graph->SetPointsCentered(true);
     const LICE_pixel colour = LICE_RGBA(200, 100, 50, 255);
     // Two defined points, undefined ones in between and after (the rest of the 8 values).
-    LICE_IBitmap* frame =
-        Render({10, UNDEFINED_VALUE, 50, 70}, {10, 40, UNDEFINED_VALUE, 70});
+    LICE_IBitmap* frame = Render({10, UNDEFINED_VALUE, 50, 70}, {10, 40, UNDEFINED_VALUE, 70});
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(CountPixels(frame, colour), 8);
     EXPECT_EQ(PixelUp(frame, 10, 10), colour);
@@ -613,13 +624,15 @@ TEST_F(CurveRenderTest, DrawersDrawBeneathAndAfterTheCurves)
     graph->SetCurvePointSize(0, 4);
     graph->SetPointsCentered(true);
     ProbeDrawer drawer;
-    drawer.pre = [](GraphSurface* s, int w, int h) {
+    drawer.pre = [](GraphSurface* s, int w, int h)
+    {
         s->FillColor(GraphSurface::RGBA(0, 255, 0, 255));
         s->BeginPath();
         s->Rect(0, 0, static_cast<float>(w), static_cast<float>(h));
         s->Fill();
     };
-    drawer.post = [](GraphSurface* s, int, int) {
+    drawer.post = [](GraphSurface* s, int, int)
+    {
         s->FillColor(GraphSurface::RGBA(0, 0, 255, 255));
         s->BeginPath();
         s->Rect(0, 0, 12, 12);
@@ -638,7 +651,8 @@ TEST_F(CurveRenderTest, RenderingAllocatesNothingPerPoint)
     // Every graph of the editor re-makes its point image each pass; that and the frame's own
     // bookkeeping may allocate, but not in proportion to the points.
     graph.reset();
-    auto countFrame = [&](int numPoints, const auto& style) {
+    auto countFrame = [&](int numPoints, const auto& style)
+    {
         auto g = MakeGraph(1, numPoints);
         g->SetRecreatePointImage(true);
         g->SetCurveXScale(0, false, 0, 1);
@@ -671,9 +685,9 @@ TEST_F(CurveRenderTest, RenderingAllocatesNothingPerPoint)
         bool points, rays, linked, fill;
     };
     // Quads, rays and ray triangles are drawn without any allocation per point.
-    for (const Case& c : {Case{"point quads", true, false, false, false},
-                          Case{"rays", true, true, false, false},
-                          Case{"filled rays", true, true, false, true}})
+    for (const Case& c :
+         {Case{"point quads", true, false, false, false}, Case{"rays", true, true, false, false},
+          Case{"filled rays", true, true, false, true}})
         EXPECT_EQ(countFrame(64, c), countFrame(4096, c)) << c.name;
     // A long polyline goes to the renderer in one piece; its own path and edge storage grows
     // in blocks, far below one allocation per point.
@@ -688,7 +702,8 @@ TEST_F(GraphControl10Test, DrawTextWithTopAlignmentHangsBelowTheAnchor)
     auto graph = MakeGraph(0);
     graph->SetClearColor(0, 0, 0, 0);
     ProbeDrawer drawer;
-    drawer.pre = [](GraphSurface* s, int, int h) {
+    drawer.pre = [](GraphSurface* s, int, int h)
+    {
         const int grey[4] = {128, 128, 128, 255};
         GraphControl10::DrawText(s, "FLAME", grey, GRAPH_ALIGN_LEFT, GRAPH_ALIGN_TOP, 7.0f,
                                  static_cast<float>(h - 7), 14.0f, 1.0f);
@@ -702,7 +717,7 @@ TEST_F(GraphControl10Test, DrawTextWithTopAlignmentHangsBelowTheAnchor)
     const InkRows ink = MeasureInk(frame, 127, 250); // the text only, not the rectangle
     ASSERT_GE(ink.top, 0);
     EXPECT_GE(ink.top, 7);
-    EXPECT_LE(ink.top, 7 + 5); // the ascent above the capitals is only a few pixels at 14 px
+    EXPECT_LE(ink.top, 7 + 5);     // the ascent above the capitals is only a few pixels at 14 px
     EXPECT_LE(ink.bottom, 7 + 14); // baseline at about 7 + 13 px, no descenders
     // Straight alpha: the text's pixels carry its grey whatever their coverage.
     int greyInk = 0;
@@ -726,7 +741,8 @@ TEST_F(GraphControl10Test, MissingFontLeavesTextsBlankButRendersTheRest)
     GraphControl10 graph(&plug, IRECT(0, 0, 50, 50), 14, 0, 0, "/nonexistent/font.ttf");
     graph.SetClearColor(0, 0, 0, 0);
     ProbeDrawer drawer;
-    drawer.pre = [](GraphSurface* s, int, int) {
+    drawer.pre = [](GraphSurface* s, int, int)
+    {
         const int white[4] = {255, 255, 255, 255};
         GraphControl10::DrawText(s, "TEXT", white, GRAPH_ALIGN_LEFT, GRAPH_ALIGN_TOP, 2, 48, 14, 1);
     };

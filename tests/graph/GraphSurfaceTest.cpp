@@ -105,7 +105,8 @@ TEST_F(GraphSurfaceTest, StrokedLineCoverageFollowsItsEnds)
 TEST_F(GraphSurfaceTest, LighterCompositingAddsAndSourceOverReplaces)
 {
     Begin(0, 0, 0, 1);
-    auto fillRect = [&](float x, GraphCompositeOp op) {
+    auto fillRect = [&](float x, GraphCompositeOp op)
+    {
         surface->Save();
         surface->GlobalCompositeOperation(op);
         surface->FillColor(GraphSurface::RGBA(100, 50, 10, 255));
@@ -167,7 +168,8 @@ TEST_F(GraphSurfaceTest, ArcDirectionChoosesTheSweep)
     // round, through the bottom.
     const float cx = 32, cy = 0, r = 40;
     const float a0 = static_cast<float>(kPi / 2 - 0.35), a1 = static_cast<float>(kPi / 2 + 0.35);
-    auto inkAtAngle = [&](double a) {
+    auto inkAtAngle = [&](double a)
+    {
         const int x = static_cast<int>(std::floor(cx + r * std::cos(a)));
         const int y = static_cast<int>(std::floor(cy + r * std::sin(a)));
         return LICE_GETA(PixelUp(&target, x, y));
@@ -192,6 +194,39 @@ TEST_F(GraphSurfaceTest, ArcDirectionChoosesTheSweep)
         else
             EXPECT_GT(inkAtAngle(kPi / 2 - 0.6), 200u) << "dir=" << dir;
     }
+}
+
+TEST_F(GraphSurfaceTest, FarAndNonFiniteCoordinatesAreClippedOrDropped)
+{
+    const unsigned char white[4] = {255, 255, 255, 255};
+    const int image = surface->CreateImageRGBA(1, 1, GRAPH_IMAGE_NEAREST, white);
+    const float nan = std::nanf("");
+    Begin();
+    surface->StrokeColor(GraphSurface::RGBA(255, 255, 255, 255));
+    surface->FillColor(GraphSurface::RGBA(255, 255, 255, 255));
+    // A stroke reaching far beyond the right edge covers its rows up to the edge.
+    surface->StrokeWidth(2.0f);
+    surface->BeginPath();
+    surface->MoveTo(10, 20);
+    surface->LineTo(1e12f, 20);
+    surface->Stroke();
+    // Quads far away or with a NaN corner draw nothing.
+    surface->TextureQuad(1e12f, 1e12f, 2e12f, 1e12f, 2e12f, 2e12f, 1e12f, 2e12f, image);
+    surface->TextureQuad(nan, 5, 8, 5, 8, 8, nan, 8, image);
+    // A NaN point is dropped from the path; the rest of the path still draws.
+    surface->BeginPath();
+    surface->MoveTo(40, 30);
+    surface->LineTo(nan, 0);
+    surface->LineTo(60, 30);
+    surface->LineTo(60, 40);
+    surface->LineTo(40, 40);
+    surface->Fill();
+    surface->EndFrame();
+    EXPECT_EQ(LICE_GETA(PixelUp(&target, 63, 19)), 255u);
+    EXPECT_EQ(LICE_GETA(PixelUp(&target, 9, 19)), 0u);
+    EXPECT_EQ(LICE_GETA(PixelUp(&target, 5, 6)), 0u);
+    EXPECT_EQ(LICE_GETA(PixelUp(&target, 50, 35)), 255u);
+    EXPECT_EQ(LICE_GETA(PixelUp(&target, 50, 25)), 0u);
 }
 
 TEST_F(GraphSurfaceTest, CircleIsItsOwnSubPath)
@@ -302,7 +337,7 @@ TEST_F(GraphSurfaceTest, TextureQuadMapsImageCornersOntoARotatedQuad)
 {
     // Image: top-left red, top-right green, bottom-right blue, bottom-left white. Quad corners
     // 1 … 4 take image corners (0, 0), (1, 0), (1, 1), (0, 1); the quad is a diamond.
-    const unsigned char rgba[16] = {255, 0,   0, 255, 0,   255, 0,   255,
+    const unsigned char rgba[16] = {255, 0,   0,   255, 0, 255, 0,   255,
                                     255, 255, 255, 255, 0, 0,   255, 255};
     const int image = surface->CreateImageRGBA(2, 2, GRAPH_IMAGE_NEAREST, rgba);
     Begin(0, 0, 0, 1);
@@ -411,7 +446,8 @@ TEST_F(GraphSurfaceTextTest, VerticalAlignmentIsTakenInTheYUpSense)
 
 TEST_F(GraphSurfaceTextTest, HorizontalAlignmentUsesTheAdvance)
 {
-    auto inkColumns = [&](int align, float x) {
+    auto inkColumns = [&](int align, float x)
+    {
         Begin();
         surface->FontFace("font");
         surface->FontSize(kSize);

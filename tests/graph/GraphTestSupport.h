@@ -47,11 +47,13 @@ public:
 inline bool HeldByThisThread(WDL_Mutex* mutex)
 {
     bool otherGotIt = false;
-    std::thread t([&] {
-        otherGotIt = mutex->TryEnter();
-        if (otherGotIt)
-            mutex->Leave();
-    });
+    std::thread t(
+        [&]
+        {
+            otherGotIt = mutex->TryEnter();
+            if (otherGotIt)
+                mutex->Leave();
+        });
     t.join();
     return !otherGotIt;
 }
