@@ -1,6 +1,7 @@
 #include "app/AnalyzeCommand.h"
 
 #include "app/OfflineRenderer.h"
+#include "app/TempFile.h"
 #include "engine/Parandel.h"
 #include "metering/TWCorrelationComputer.h"
 #include "metering/TWVectorscope.h"
@@ -9,7 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <unistd.h>
 
 namespace app
 {
@@ -40,7 +41,7 @@ RenderOptions ForMode(const RenderOptions& base, int mode)
     return o;
 }
 
-nlohmann::json Points(const PointSet& p) { return {{"x", p.x}, {"y", p.y}}; }
+nlohmann::ordered_json Points(const PointSet& p) { return {{"x", p.x}, {"y", p.y}}; }
 } // namespace
 
 RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
@@ -120,10 +121,10 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
 
 std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses)
 {
-    nlohmann::json all = nlohmann::json::array();
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
     for (const FileAnalysis& a : analyses)
     {
-        nlohmann::json j;
+        nlohmann::ordered_json j;
         j["file"] = a.file;
         j["sample_rate"] = a.sampleRate;
         j["correlation"] = {{"every_100ms", a.correlation.every100ms},
@@ -164,11 +165,18 @@ int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& optio
     }
     if (!jsonPath.empty() && !analyses.empty())
     {
-        const std::string tmp = jsonPath + ".partial";
-        std::ofstream out(tmp, std::ios::binary);
-        out << AnalysisToJson(analyses);
-        out.close();
-        if (!out || std::rename(tmp.c_str(), jsonPath.c_str()) != 0)
+        std::string tmp, error;
+        const int fd = CreateTempBeside(jsonPath, tmp, error);
+        if (fd < 0)
+        {
+            std::fprintf(stderr, "parandel: error: %s\n", error.c_str());
+            return 1;
+        }
+        const std::string text = AnalysisToJson(analyses);
+        const bool written = ::write(fd, text.data(), text.size()) ==
+                             static_cast<ssize_t>(text.size());
+        const bool closed = ::close(fd) == 0;
+        if (!written || !closed || std::rename(tmp.c_str(), jsonPath.c_str()) != 0)
         {
             std::remove(tmp.c_str());
             std::fprintf(stderr, "parandel: error: cannot write '%s'\n", jsonPath.c_str());

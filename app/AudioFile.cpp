@@ -1,5 +1,7 @@
 #include "app/AudioFile.h"
 
+#include "app/TempFile.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,15 +63,10 @@ AudioFileWriter::~AudioFileWriter() { Abandon(); }
 bool AudioFileWriter::Create(const std::string& path, int format, int channels, int sampleRate)
 {
     mTarget = path;
-    // mkstemp gives a unique name beside the target; libsndfile then writes through the fd.
-    std::string pattern = path + ".partial-XXXXXX";
-    const int fd = mkstemp(pattern.data());
+    // A unique name beside the target; libsndfile then writes through the descriptor.
+    const int fd = CreateTempBeside(path, mTemp, mError);
     if (fd < 0)
-    {
-        mError = "cannot write '" + path + "': " + std::strerror(errno);
         return false;
-    }
-    mTemp = pattern;
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sampleRate;

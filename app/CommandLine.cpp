@@ -2,11 +2,16 @@
 
 #include "app/DemoMix.h"
 #include "app/FileRenderer.h"
+#include "app/OfflineRenderer.h"
 #include "app/ParamOptions.h"
+#include "app/PresetFile.h"
+#include "app/AnalyzeCommand.h"
+#include "app/ScopeImage.h"
 #include "app/SignalStats.h"
 #include "app/Version.h"
 #include "app/AudioFile.h"
 #include "engine/Parandel.h"
+#include "metering/TWVectorscope.h"
 
 #include <CLI/CLI.hpp>
 
@@ -142,9 +147,48 @@ int RunCommandLine(int argc, char** argv)
     process->add_option("--block-size", blockSize, "Host block size in samples (default 512)")
         ->check(CLI::Range(1, kMaxBlockSize));
     process->add_flag("--quiet", quiet, "No progress bar");
+    std::string presetPath;
+    process->add_option("--preset", presetPath,
+                        "Restore a .aupreset file first; parameter options override it");
+    std::string scopePath, scopeMode;
+    process->add_option("--scope", scopePath,
+                        "Write the vectorscope, rendered after the last block, as a PNG");
+    process->add_option("--scope-mode", scopeMode,
+                        "Vectorscope mode for --scope (default: the one the parameters select)")
+        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
+
+    // analyze
+    CLI::App* analyze = cli.add_subcommand(
+        "analyze", "Report the correlation meter over time and the vectorscope's points");
+    std::vector<std::string> analyzeFiles;
+    int analyzeBlockSize = 512;
+    std::string jsonPath;
+    bool analyzeQuiet = false;
+    ParamOptions analyzeParams;
+    analyze->add_option("IN", analyzeFiles, "Input audio files (mono or stereo)")->required();
+    analyzeParams.Register(*analyze);
+    analyze->add_option("--block-size", analyzeBlockSize, "Host block size (default 512)")
+        ->check(CLI::Range(1, kMaxBlockSize));
+    analyze->add_option("--json", jsonPath, "Also write the full report as JSON to this file");
+    analyze->add_flag("--quiet", analyzeQuiet, "No progress bar");
 
     // params
     CLI::App* paramsCmd = cli.add_subcommand("params", "List the plug-in's parameters");
+
+    // preset save / preset show
+    CLI::App* preset = cli.add_subcommand("preset", "Save or show .aupreset preset files");
+    preset->require_subcommand(1);
+    CLI::App* presetSave =
+        preset->add_subcommand("save", "Save the state set by the parameter options");
+    std::string presetSavePath, presetName;
+    ParamOptions presetParams;
+    presetSave->add_option("FILE", presetSavePath, "Preset file to write (.aupreset)")->required();
+    presetSave->add_option("--name", presetName, "Preset name (default: the file's base name)");
+    presetParams.Register(*presetSave);
+    CLI::App* presetShow =
+        preset->add_subcommand("show", "Print a preset's name and parameter values");
+    std::string presetShowPath;
+    presetShow->add_option("FILE", presetShowPath, "Preset file to read (.aupreset)")->required();
 
     // demo
     CLI::App* demo = cli.add_subcommand("demo", "Write and process the built-in test mix");
@@ -177,6 +221,26 @@ int RunCommandLine(int argc, char** argv)
         return RunParams();
     if (demo->parsed())
         return RunDemo(demoDir, demoQuiet);
+    if (presetShow->parsed())
+        return RunPresetShow(presetShowPath);
+    if (analyze->parsed())
+    {
+        RenderOptions options;
+        options.blockSize = analyzeBlockSize;
+        options.showProgress = !analyzeQuiet;
+        std::string error;
+        if (!analyzeParams.Resolve(options.params, error))
+            return Fail(kExitUsage, error);
+        return RunAnalyze(analyzeFiles, options, jsonPath);
+    }
+    if (presetSave->parsed())
+    {
+        ParamSettings settings;
+        std::string error;
+        if (!presetParams.Resolve(settings, error))
+            return Fail(kExitUsage, error);
+        return RunPresetSave(presetSavePath, presetName, settings);
+    }
 
     RenderOptions options;
     options.blockSize = blockSize;
@@ -184,6 +248,28 @@ int RunCommandLine(int argc, char** argv)
     std::string error;
     if (!params.Resolve(options.params, error))
         return Fail(kExitUsage, error);
+    // The preset is checked before anything is written, then restored through the unit before
+    // the parameter options are applied.
+    std::shared_ptr<const void> presetState;
+    if (!presetPath.empty())
+    {
+        CFPropertyListRef state = nullptr;
+        if (!PresetFile::Load(presetPath, &state, error))
+            return Fail(kExitRuntime, error);
+        presetState.reset(state, [](const void* p) { CFRelease(p); });
+        options.beforeStart = [state](OfflineRenderer& r) { r.RestoreState(state); };
+    }
+    if (!scopePath.empty())
+    {
+        // Only the selected mode's graph renders: select it like the mode buttons do.
+        if (!scopeMode.empty())
+            options.params.emplace_back(
+                Parandel::kVectorscopeMode0 + ScopeModeFromName(scopeMode), 1.0);
+        options.afterRender = [scopePath](OfflineRenderer& r, std::string& err) {
+            return WriteScopePng(r.Plugin(), r.Plugin().GetVectorscope()->GetMode(), scopePath,
+                                 err);
+        };
+    }
     const RenderResult r = RenderFile(inPath, outPath, options);
     if (r.exitCode != 0)
         return Fail(r.exitCode, r.error);

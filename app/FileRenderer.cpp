@@ -146,6 +146,11 @@ RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
         progress.Update(written);
     }
     progress.Finish();
+    if (options.afterRender && !options.afterRender(renderer, result.error))
+    {
+        result.exitCode = 1;
+        return result;
+    }
     if (!outPath.empty() && !writer.Commit())
     {
         result.exitCode = 1;

@@ -27,6 +27,9 @@ struct RenderOptions
     // (the block's padding past the end of the file not counted), for analysis of the running
     // plug-in.
     std::function<void(OfflineRenderer&, long long inputDone)> afterBlock;
+    // Called once after the last block, before the output is committed; returning false (with
+    // a one-line reason) fails the render and removes the output.
+    std::function<bool(OfflineRenderer&, std::string& error)> afterRender;
 };
 
 struct RenderResult

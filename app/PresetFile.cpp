@@ -1,0 +1,321 @@
+#include "app/PresetFile.h"
+
+#include "app/OfflineRenderer.h"
+#include "engine/Parandel.h"
+#include "engine/ParandelEntry.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace app
+{
+namespace
+{
+constexpr int kExitRuntime = 1;
+// Any rate and block size will do for reading and writing state.
+constexpr double kStateSampleRate = 44100.0;
+constexpr int kStateBlockSize = 512;
+constexpr int kStateInputChannels = 2;
+constexpr const char* kPresetExtension = ".aupreset";
+
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "parandel: error: %s\n", message.c_str());
+    return kExitRuntime;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// Four printable characters as they are, anything else in hex.
+std::string FourCCText(SInt32 value)
+{
+    const UInt32 v = static_cast<UInt32>(value);
+    char text[16];
+    bool printable = true;
+    for (int i = 0; i < 4; ++i)
+    {
+        const char c = static_cast<char>((v >> (24 - 8 * i)) & 0xFF);
+        printable = printable && c >= 0x20 && c < 0x7F;
+        text[i] = c;
+    }
+    text[4] = '\0';
+    if (!printable)
+        std::snprintf(text, sizeof(text), "0x%08X", v);
+    return text;
+}
+
+CFTypeRef Lookup(CFDictionaryRef dict, const char* key)
+{
+    CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+    CFTypeRef v = CFDictionaryGetValue(dict, k);
+    CFRelease(k);
+    return v;
+}
+
+std::string StringOf(CFTypeRef s)
+{
+    const char* text = CFStringGetCStringPtr(static_cast<CFStringRef>(s), kCFStringEncodingUTF8);
+    return text ? text : "";
+}
+
+// Checks every key, its type, the identity and the state's length.
+bool CheckDictionary(const std::string& path, CFPropertyListRef plist, std::string& error)
+{
+    if (CFGetTypeID(plist) != CFDictionaryGetTypeID())
+    {
+        error = Quoted(path) + " is not a preset: its property list holds no dictionary";
+        return false;
+    }
+    const auto dict = static_cast<CFDictionaryRef>(plist);
+    struct Key
+    {
+        const char* name;
+        CFTypeID type;
+        const char* typeName;
+    };
+    const Key keys[] = {{"version", CFNumberGetTypeID(), "a number"},
+                        {"type", CFNumberGetTypeID(), "a number"},
+                        {"subtype", CFNumberGetTypeID(), "a number"},
+                        {"manufacturer", CFNumberGetTypeID(), "a number"},
+                        {"name", CFStringGetTypeID(), "a string"},
+                        {"data", CFDataGetTypeID(), "data"}};
+    for (const Key& k : keys)
+    {
+        CFTypeRef v = Lookup(dict, k.name);
+        if (!v)
+        {
+            error = Quoted(path) + " is not a preset: the key \"" + k.name + "\" is missing";
+            return false;
+        }
+        if (CFGetTypeID(v) != k.type)
+        {
+            error = Quoted(path) + " is not a preset: \"" + k.name + "\" is not " + k.typeName;
+            return false;
+        }
+    }
+
+    SInt32 id[3] = {0, 0, 0};
+    const char* idKeys[3] = {"type", "subtype", "manufacturer"};
+    bool fits = true;
+    for (int i = 0; i < 3; ++i)
+        fits = CFNumberGetValue(static_cast<CFNumberRef>(Lookup(dict, idKeys[i])),
+                                kCFNumberSInt32Type, &id[i]) && fits;
+    const ComponentDescription own = ParandelComponentDescription();
+    const SInt32 ownId[3] = {static_cast<SInt32>(own.componentType),
+                             static_cast<SInt32>(own.componentSubType),
+                             static_cast<SInt32>(own.componentManufacturer)};
+    if (!fits || id[0] != ownId[0] || id[1] != ownId[1] || id[2] != ownId[2])
+    {
+        error = Quoted(path) + " is a preset of another plug-in (" + FourCCText(id[0]) + " " +
+                FourCCText(id[1]) + " " + FourCCText(id[2]) + "); TW Parandel is " +
+                FourCCText(ownId[0]) + " " + FourCCText(ownId[1]) + " " + FourCCText(ownId[2]);
+        return false;
+    }
+
+    const CFIndex stateBytes = static_cast<CFIndex>(sizeof(double)) * Parandel::kNumParams;
+    const CFIndex have = CFDataGetLength(static_cast<CFDataRef>(Lookup(dict, "data")));
+    if (have < stateBytes)
+    {
+        error = Quoted(path) + " holds a short state: \"data\" has " + std::to_string(have) +
+                " bytes, TW Parandel's state has " + std::to_string(stateBytes);
+        return false;
+    }
+    return true;
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string ext = kPresetExtension;
+    if (name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0)
+        name.resize(name.size() - ext.size());
+    return name;
+}
+
+std::string VersionText(SInt32 v)
+{
+    return std::to_string((v >> 16) & 0xFFFF) + "." + std::to_string((v >> 8) & 0xFF) + "." +
+           std::to_string(v & 0xFF);
+}
+} // namespace
+
+bool PresetFile::Load(const std::string& path, CFPropertyListRef* classInfo, std::string& error)
+{
+    *classInfo = nullptr;
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+    {
+        error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    const std::string bytes = ss.str();
+
+    CFDataRef data = CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
+                                  static_cast<CFIndex>(bytes.size()));
+    CFPropertyListRef plist =
+        CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, nullptr);
+    CFRelease(data);
+    if (!plist)
+    {
+        error = Quoted(path) + " is not a property list";
+        return false;
+    }
+    if (!CheckDictionary(path, plist, error))
+    {
+        CFRelease(plist);
+        return false;
+    }
+    // The unit has the last word.
+    OfflineRenderer unit(kStateSampleRate, kStateInputChannels, kStateBlockSize);
+    const OSStatus status = unit.RestoreState(plist);
+    if (status != noErr)
+    {
+        error = "TW Parandel does not accept the state in " + Quoted(path) + " (status " +
+                std::to_string(status) + ")";
+        CFRelease(plist);
+        return false;
+    }
+    *classInfo = plist;
+    return true;
+}
+
+bool PresetFile::Save(const std::string& path, CFPropertyListRef classInfo, std::string& error)
+{
+    CFErrorRef cfError = nullptr;
+    CFDataRef xml = CFPropertyListCreateData(kCFAllocatorDefault, classInfo,
+                                             kCFPropertyListXMLFormat_v1_0, 0, &cfError);
+    if (!xml)
+    {
+        if (cfError)
+            CFRelease(cfError);
+        error = "cannot write " + Quoted(path) + ": the state is not a property list";
+        return false;
+    }
+    std::string temp = path + ".partial-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0)
+    {
+        CFRelease(xml);
+        error = "cannot write " + Quoted(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    const UInt8* p = CFDataGetBytePtr(xml);
+    size_t left = static_cast<size_t>(CFDataGetLength(xml));
+    bool ok = true;
+    while (ok && left > 0)
+    {
+        const ssize_t n = ::write(fd, p, left);
+        ok = n > 0;
+        if (ok)
+        {
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+    }
+    const int writeErrno = errno;
+    CFRelease(xml);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0)
+    {
+        error = "cannot write " + Quoted(path) + ": " + std::strerror(ok ? errno : writeErrno);
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+int RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params)
+{
+    OfflineRenderer unit(kStateSampleRate, kStateInputChannels, kStateBlockSize);
+    if (unit.Status() != noErr)
+        return Fail("cannot open TW Parandel (status " + std::to_string(unit.Status()) + ")");
+    for (const auto& p : params)
+        unit.SetParameter(p.first, p.second);
+    CFPropertyListRef state = unit.CopyState();
+    if (!state)
+        return Fail("TW Parandel gave no state");
+    CFStringRef key = CFStringCreateWithCString(kCFAllocatorDefault, "name", kCFStringEncodingUTF8);
+    const std::string presetName = name.empty() ? BaseName(path) : name;
+    CFStringRef value =
+        CFStringCreateWithCString(kCFAllocatorDefault, presetName.c_str(), kCFStringEncodingUTF8);
+    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)), key,
+                         value);
+    CFRelease(value);
+    CFRelease(key);
+    std::string error;
+    const bool saved = PresetFile::Save(path, state, error);
+    CFRelease(state);
+    return saved ? 0 : Fail(error);
+}
+
+int RunPresetShow(const std::string& path)
+{
+    CFPropertyListRef preset = nullptr;
+    std::string error;
+    if (!PresetFile::Load(path, &preset, error))
+        return Fail(error);
+    const auto dict = static_cast<CFDictionaryRef>(preset);
+    SInt32 version = 0;
+    CFNumberGetValue(static_cast<CFNumberRef>(Lookup(dict, "version")), kCFNumberSInt32Type,
+                     &version);
+    const std::string name = StringOf(Lookup(dict, "name"));
+
+    OfflineRenderer unit(kStateSampleRate, kStateInputChannels, kStateBlockSize);
+    const OSStatus status = unit.RestoreState(preset);
+    CFRelease(preset);
+    if (status != noErr)
+        return Fail("TW Parandel does not accept the state in " + Quoted(path));
+
+    std::printf("preset \"%s\" (TW Parandel %s)\n", name.c_str(), VersionText(version).c_str());
+    std::printf("%-5s %-18s %-12s %-10s %s\n", "index", "name", "value", "display", "unit");
+    UInt32 size = 0;
+    AudioUnitGetPropertyInfo(unit.Unit(), kAudioUnitProperty_ParameterList,
+                             kAudioUnitScope_Global, 0, &size, nullptr);
+    const int count = static_cast<int>(size / sizeof(AudioUnitParameterID));
+    for (int i = 0; i < count; ++i)
+    {
+        const auto id = static_cast<AudioUnitParameterID>(i);
+        AudioUnitParameterValue value = 0.0f;
+        AudioUnitGetParameter(unit.Unit(), id, kAudioUnitScope_Global, 0, &value);
+
+        AudioUnitParameterInfo info;
+        UInt32 infoSize = sizeof(info);
+        std::string paramName = "-", unitName = "-";
+        if (AudioUnitGetProperty(unit.Unit(), kAudioUnitProperty_ParameterInfo,
+                                 kAudioUnitScope_Global, id, &info, &infoSize) == noErr)
+        {
+            if (info.name[0])
+                paramName = info.name;
+            if (info.unit == kAudioUnitParameterUnit_CustomUnit && info.unitName)
+                unitName = StringOf(info.unitName);
+            if (info.unitName)
+                CFRelease(info.unitName);
+            if (info.cfNameString)
+                CFRelease(info.cfNameString);
+        }
+
+        AudioUnitParameterStringFromValue text{id, &value, nullptr};
+        UInt32 textSize = sizeof(text);
+        std::string display;
+        if (AudioUnitGetProperty(unit.Unit(), kAudioUnitProperty_ParameterStringFromValue,
+                                 kAudioUnitScope_Global, 0, &text, &textSize) == noErr &&
+            text.outString)
+        {
+            display = StringOf(text.outString);
+            CFRelease(text.outString);
+        }
+        char valueText[32];
+        std::snprintf(valueText, sizeof(valueText), "%g", static_cast<double>(value));
+        std::printf("%-5d %-18s %-12s %-10s %s\n", i, paramName.c_str(), valueText,
+                    display.c_str(), unitName.c_str());
+    }
+    return 0;
+}
+} // namespace app

@@ -1,0 +1,31 @@
+#pragma once
+// Presets as .aupreset files: the unit's class-info dictionary ("version", "type", "subtype",
+// "manufacturer", "name", "data") stored as an XML property list, read and written through the
+// Audio Unit class-info property like a host does. Also the two preset commands.
+
+#include "app/FileRenderer.h"
+#include "framework/au/AUPlatform.h"
+
+#include <string>
+
+namespace app
+{
+class PresetFile
+{
+public:
+    // Reads and checks a preset: a property list holding a dictionary with every key, this
+    // plug-in's identity and a complete state, which the unit accepts. On success *classInfo
+    // owns the dictionary (release it); otherwise false with a one-line message naming the
+    // problem.
+    static bool Load(const std::string& path, CFPropertyListRef* classInfo, std::string& error);
+    // Writes the dictionary as an XML property list beside path and renames it into place, so
+    // that a failed write leaves any existing file as it was.
+    static bool Save(const std::string& path, CFPropertyListRef classInfo, std::string& error);
+};
+
+// `preset save`: the state after the parameter settings, named name (the file's base name when
+// empty). Returns the exit code; messages go to stderr.
+int RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params);
+// `preset show`: the preset's name and every parameter's value, display text and unit.
+int RunPresetShow(const std::string& path);
+} // namespace app
