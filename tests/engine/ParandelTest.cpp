@@ -1,4 +1,8 @@
 #include "engine/Parandel.h"
+#include "editor/IControlTypes.h"
+#include "graph/GraphControl10.h"
+#include "metering/TWUpmixGraphDrawer.h"
+#include "metering/TWVectorscope.h"
 #include "engine/AllocationCounter.h"
 #include "support/PlugHarness.h"
 #include "support/TestSignals.h"
@@ -324,10 +328,34 @@ TEST(Parandel, ModeParametersActAsRadioButtons)
     h.plug->SetParameterFromGUI(11, 1.0);
     for (int i = 9; i <= 13; ++i)
         EXPECT_EQ(h.plug->Param(i)->Value(), i == 11 ? 1.0 : 0.0) << i;
-    // Turning the active one off leaves all five off.
+    EXPECT_EQ(h.plug->GetVectorscope()->GetMode(), 2);
+    // Turning the active one off leaves all five off and the mode as it was.
     h.plug->SetParameterFromGUI(11, 0.0);
     for (int i = 9; i <= 13; ++i)
         EXPECT_EQ(h.plug->Param(i)->Value(), 0.0) << i;
+    EXPECT_EQ(h.plug->GetVectorscope()->GetMode(), 2);
+    // Only the selected mode's graph is enabled.
+    for (int m = 0; m < 5; ++m)
+        EXPECT_EQ(h.plug->GetVectorscopeGraph(m)->IsEnabled(), m == 2) << m;
+}
+
+TEST(Parandel, DraggingTheVectorscopeMovesPanAndWidth)
+{
+    PlugHarness h;
+    h.Start();
+    TWVectorscope* scope = h.plug->GetVectorscope();
+    const double pan0 = h.plug->Param(Parandel::kPan)->ToNormalized();
+    scope->OnMouseDrag(100, 100, 10, 0, IMouseMod(true));
+    EXPECT_NEAR(h.plug->Param(Parandel::kPan)->ToNormalized(), pan0 + 0.05, 1e-12);
+    scope->OnMouseDrag(100, 100, 10, 0, IMouseMod(true, false, true)); // shift: five times finer
+    EXPECT_NEAR(h.plug->Param(Parandel::kPan)->ToNormalized(), pan0 + 0.06, 1e-12);
+    const double width0 = h.plug->Param(Parandel::kWidth)->ToNormalized();
+    scope->OnMouseDrag(100, 100, 0, -10, IMouseMod(true, false, false, false, true)); // alt, up
+    EXPECT_NEAR(h.plug->Param(Parandel::kWidth)->ToNormalized(), width0 + 0.05, 1e-12);
+    // The GRID display shows the values the plug-in hands it.
+    ASSERT_NE(scope->GetUpmixDrawer(), nullptr);
+    EXPECT_NEAR(scope->GetUpmixDrawer()->GetPan(), h.plug->Param(Parandel::kPan)->Value() / 100,
+                1e-12);
 }
 
 TEST(Parandel, VectorscopePlugMovesPanAndWidth)
