@@ -1,6 +1,7 @@
 #include "engine/Parandel.h"
 #include "editor/IControlTypes.h"
 #include "graph/GraphControl10.h"
+#include "metering/TWCorrelationComputer.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
 #include "engine/AllocationCounter.h"
@@ -469,4 +470,26 @@ TEST(Parandel, MonoToStereoAllocatesNothingOnceWarm)
         h.plug->ProcessReplacing(ins, outs, 500);
     AllocationCounter::Stop();
     EXPECT_EQ(AllocationCounter::Count(), 0);
+}
+
+TEST(Parandel, CorrelationFollowsTheOutputOnlyWhileTheTransportRuns)
+{
+    PlugHarness h;
+    h.Set(Parandel::kBassFocus, 20.0); // no crossover memories ringing into the next block
+    h.Start(false);
+    auto l = testsig::Noise(kBlock, 101), r = l;
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetCorrelationComputer()->GetCorrelation(), 0.0);
+    // The vectorscope is fed all the same.
+    EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), kBlock);
+
+    // The transport starts: the plug-in resets (the block fades in again) and measures.
+    h.plug->SetHostTransport(true, 0.0);
+    std::vector<double> ones(kBlock, 0.5);
+    auto a = ones, b = ones;
+    h.Process(a, b);
+    EXPECT_EQ(a[0], 0.0); // faded in after the transport-start reset
+    // The faded-in first sample (0, 0) starts the meter at 0; 511 in-phase samples follow.
+    const double fb = std::exp(-2 * M_PI / (0.5 * 44100.0));
+    EXPECT_NEAR(h.plug->GetCorrelationComputer()->GetCorrelation(), 1 - std::pow(fb, 511), 1e-12);
 }
