@@ -20,8 +20,9 @@ void LissajousSamples(const SampleBuffer& left, const SampleBuffer& right, bool 
                              // Scaling by 1/√2 maps the clipped square onto the unit diamond.
                              if (clip)
                                  radius *= M_SQRT1_2;
-                             const double phi = StereoDisplayAngle(l, r);
-                             *px = radius * std::cos(phi);
-                             *py = radius * std::sin(phi);
+                             double cosPhi, sinPhi;
+                             StereoDisplayDirection(l, r, &cosPhi, &sinPhi);
+                             *px = radius * cosPhi;
+                             *py = radius * sinPhi;
                          });
 }

@@ -10,9 +10,10 @@ void PolarSamples(const SampleBuffer& left, const SampleBuffer& right, SampleBuf
                          {
                              const double radius =
                                  std::min(std::sqrt(l * l + r * r), kPolarMaxRadius);
-                             const double phi = StereoDisplayAngle(l, r);
-                             double cx = radius * std::cos(phi);
-                             double cy = radius * std::sin(phi);
+                             double cosPhi, sinPhi;
+                             StereoDisplayDirection(l, r, &cosPhi, &sinPhi);
+                             double cx = radius * cosPhi;
+                             double cy = radius * sinPhi;
                              // A sample and its negative share one point, so only the upper
                              // half-disc is used.
                              if (cy < 0.0)
