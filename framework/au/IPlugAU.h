@@ -1,10 +1,22 @@
 #pragma once
-// The host adapter's plug-in side: supplies the hooks that the plug-in base leaves to the host
-// binding. This build keeps the adapter small: parameter gestures are counted rather than sent,
-// and the transport is what SetHostTransport last reported.
+// The Audio Unit (version 2) adapter: the plug-in's only host interface. The component entry
+// (IPlugAUEntry) turns selector calls into the base's services and hooks; the adapter serves
+// the properties, keeps the bus model (one input bus and one output bus for an effect), pulls
+// audio from upstream (render callback or direct connection), converts it between the host's
+// single-precision buffers and the plug-in's doubles, and reports parameter gestures.
+//
+// Threads: host threads enter through the entry and the fast-dispatch procedures, the audio
+// thread through RenderProc; all of them hold the plug-in mutex for the whole call. RenderProc
+// allocates nothing once the block size is set (the pull's buffer list lives in storage sized at
+// construction, the float scratch is sized by SetBlockSize). Plug-in creation is serialised by a
+// process-wide creation mutex.
 
 #include "framework/IPlugBase.h"
+#include "framework/WDL_Mutex.h"
+#include "framework/WDL_PtrList.h"
 #include "framework/WDL_String.h"
+#include "framework/WDL_TypedBuf.h"
+#include "framework/au/AUPlatform.h"
 
 struct IPlugInstanceInfo
 {
@@ -12,38 +24,137 @@ struct IPlugInstanceInfo
     WDL_String mCocoaViewFactoryClassName;
 };
 
+class IPlugAU;
+
+// How an entry makes its plug-in: the identity handed to the constructor and the constructor.
+struct IPlugAUFactory
+{
+    const char* bundleID;
+    const char* viewFactoryClassName;
+    IPlugAU* (*make)(IPlugInstanceInfo instanceInfo);
+};
+
+// The component entry. Open (storage null) creates the plug-in through the factory under the
+// creation mutex and stores it as the instance storage; close deletes it.
+ComponentResult IPlugAUEntry(ComponentParameters* params, void* storage,
+                             const IPlugAUFactory& factory);
+// The Carbon view component's entry (open, create, close).
+ComponentResult IPlugAUCarbonViewEntry(ComponentParameters* params, void* storage);
+// The process-wide mutex under which plug-ins are created.
+WDL_Mutex& IPlugAUCreationMutex();
+
 class IPlugAU : public IPlugBase
 {
 public:
     static constexpr int kDefaultBlockSize = 1024;
+    // Largest maximum-frames-per-slice a host may set; more would only exhaust memory.
+    static constexpr UInt32 kMaxBlockSize = 1u << 16;
+
+    enum EConnectionType
+    {
+        eNotConnected = 0,
+        eDirectFastProc = 1,
+        eDirectNoFastProc = 2,
+        eRenderCallback = 3
+    };
+
+    struct BusInfo
+    {
+        bool connected = false;
+        int hostChannels = -1; // −1 until the host sets a format
+        int plugChannels = 0;
+        int firstChannel = 0; // the bus's first plug-in channel
+    };
+
+    // Cleared to zero as a whole.
+    struct InputConnection
+    {
+        void* upstreamObj;    // the upstream unit's instance storage
+        AudioUnit upstreamUnit;
+        int upstreamBusIdx;
+        AudioUnitRenderProc upstreamRenderProc; // from its fast dispatch
+        AURenderCallback callbackFuncPtr;
+        void* callbackRefCon;
+        int connectionType; // EConnectionType
+    };
+
+    struct PropertyListener
+    {
+        AudioUnitPropertyID propID;
+        AudioUnitPropertyListenerProc listenerProc;
+        void* listenerRefCon;
+    };
+
+    struct RenderNotify
+    {
+        AURenderCallback func;
+        void* refCon;
+    };
 
     IPlugAU(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
             const char* effectName, const char* productName, const char* mfrName,
             int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
             bool plugDoesChunks, bool plugIsInst);
+    ~IPlugAU() override;
 
-    // Gestures: counted, and the last one remembered, so callers can be checked.
+    // ---- Hooks ----
+    // Each sends one parameter event (begin gesture, value change, end gesture) to the host's
+    // listeners; the host reads the value back through get parameter.
     void BeginInformHostOfParamChange(int paramIdx) override;
     void InformHostOfParamChange(int paramIdx, double normalizedValue) override;
     void EndInformHostOfParamChange(int paramIdx) override;
-    // The TimeInfo defaults with the transport state the host last reported.
+    // The defaults, then what a directly driving caller reported (SetHostTransport), then what
+    // the host callbacks tell.
     bool GetTime(TimeInfo* timeInfo) override;
-    // The stored host id; detects it from an empty name while still undetected.
+    // The stored host id; while undetected, detection from the host program's bundle identifier.
     int GetHost() override;
-    // OnWindowResize when an editor exists.
     void ResizeGraphics(int width, int height) override;
-    // GetHost, then OnHostIdentified.
     void HostSpecificInit() override;
-    // The adapter sends no MIDI.
     bool SendMidiMessage(IMidiMsg* msg) override;
+    // Tells the latency listeners first, then stores the latency.
+    void SetLatency(int latencySamples) override;
+    // Sizes the float scratch for n frames, then the base's buffers.
+    void SetBlockSize(int blockSize) override;
 
-    // Host-side transport report (running flag and sample position).
+    // ---- Host boundary ----
+    // Serves a property. With data null only the size and writability are reported. With data,
+    // *dataSize is the capacity on entry (too small: kAudioUnitErr_InvalidPropertyValue) and the
+    // size written on return. dataSize and writable may be null.
+    ComponentResult GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                AudioUnitElement element, UInt32* dataSize, Boolean* writable,
+                                void* data);
+    // Calls the listeners of propID, then sets the property from dataSize bytes at data.
+    ComponentResult SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                AudioUnitElement element, UInt32 dataSize, const void* data);
+    // The fast-dispatch procedures; storage is the IPlugAU.
+    static ComponentResult GetParamProc(void* storage, AudioUnitParameterID paramID,
+                                        AudioUnitScope scope, AudioUnitElement element,
+                                        AudioUnitParameterValue* value);
+    static ComponentResult SetParamProc(void* storage, AudioUnitParameterID paramID,
+                                        AudioUnitScope scope, AudioUnitElement element,
+                                        AudioUnitParameterValue value, UInt32 bufferOffset);
+    static ComponentResult RenderProc(void* storage, AudioUnitRenderActionFlags* ioActionFlags,
+                                      const AudioTimeStamp* timeStamp, UInt32 outputBusIdx,
+                                      UInt32 nFrames, AudioBufferList* bufferList);
+
+    // ---- For hosts and tests ----
+    // Transport for callers that drive the plug-in object directly rather than through the
+    // entry: running flag and sample position. Host callbacks, when set, take precedence.
     void SetHostTransport(bool running, double samplePos);
-
     const char* GetBundleID() const { return mOSXBundleID.Get(); }
     const char* GetCocoaViewFactoryClassName() const { return mCocoaViewFactoryClassName.Get(); }
+    AudioUnit GetComponentInstance() const { return mCI; }
+    bool IsActive() const { return mActive; }
+    int NInBuses() const { return mInBuses.GetSize(); }
+    int NOutBuses() const { return mOutBuses.GetSize(); }
+    const BusInfo* GetInBus(int idx) const { return mInBuses.Get(idx); }
+    const BusInfo* GetOutBus(int idx) const { return mOutBuses.Get(idx); }
+    const InputConnection* GetInputConnection(int idx) const { return mInBusConnections.Get(idx); }
+    // The plug-in behind a unit's instance storage, or null.
+    static IPlugAU* FromStorage(void* storage) { return static_cast<IPlugAU*>(storage); }
 
-    // Gesture record.
+    // Gesture record kept for callers that check what was reported: counts and the last
+    // parameter and value. The host learns of gestures only through the events.
     int beginInformCount = 0;
     int informCount = 0;
     int endInformCount = 0;
@@ -51,8 +162,55 @@ public:
     double lastInformedValue = 0.0;
 
 private:
+    friend ComponentResult IPlugAUEntry(ComponentParameters* params, void* storage,
+                                        const IPlugAUFactory& factory);
+
+    // Dispatches one selector (not open or close) with the plug-in mutex held.
+    ComponentResult Dispatch(ComponentParameters* params);
+    void SendGesture(AudioUnitEventType type, int paramIdx);
+    BusInfo* GetBus(AudioUnitScope scope, AudioUnitElement element);
+    int NHostChannelsConnected(WDL_PtrList<BusInfo>& buses, BusInfo* excludeBus = nullptr);
+    bool CheckLegalIO(AudioUnitScope scope, int busIdx, int nChannels);
+    bool CheckLegalIO();
+    void AssessInputConnections();
+    void ClearConnections();
+    void CallPropertyListeners(AudioUnitPropertyID propID, AudioUnitScope scope);
+    ComponentResult SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
+                                    const AudioStreamBasicDescription* asbd);
+    ComponentResult SetConnection(const AudioUnitConnection* connection);
+    ComponentResult GetState(CFPropertyListRef* plist);
+    ComponentResult SetState(CFPropertyListRef plist);
+    CFArrayRef MakeFactoryPresets();
+    void FillParameterInfo(int paramIdx, AudioUnitParameterInfo* info);
+    ComponentResult PullInputs(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
+                               UInt32 nFrames);
+    // While bypassed: outputs whose input channel the host does not feed carry input 0.
+    void CopyInput0ToUnfedOutputs(const BusInfo* bus, int nBuffers, UInt32 nFrames,
+                                  AudioBufferList* bufferList);
+    void CallRenderNotifications(AudioUnitRenderActionFlags flag,
+                                 AudioUnitRenderActionFlags* ioActionFlags,
+                                 const AudioTimeStamp* timeStamp, UInt32 outputBusIdx,
+                                 UInt32 nFrames, AudioBufferList* bufferList);
+
     WDL_String mOSXBundleID;
     WDL_String mCocoaViewFactoryClassName;
+    char mParamValueString[IParam::kTextSize] = {};
+    AudioUnit mCI = nullptr;
+    bool mActive = false;
+    double mRenderTimestamp = -1.0;
+    HostCallbackInfo mHostCallbacks = {};
+    WDL_TypedBuf<float> mInScratchBuf;
+    WDL_TypedBuf<float> mOutScratchBuf;
+    WDL_PtrList<RenderNotify> mRenderNotify;
+    WDL_PtrList<BusInfo> mInBuses;
+    WDL_PtrList<BusInfo> mOutBuses;
+    WDL_PtrList<InputConnection> mInBusConnections;
+    WDL_PtrList<PropertyListener> mPropertyListeners;
+    // Storage for the buffer list of one input bus's pull, sized for every input channel.
+    WDL_TypedBuf<AudioBuffer> mPullBufferStorage;
+    // The samples of input channel 0 from the last pull (host or upstream memory), or null.
+    const float* mPulledInput0 = nullptr;
+    // Transport reported by SetHostTransport.
     bool mHostTransportKnown = false;
     bool mHostTransportRunning = false;
     double mHostSamplePos = -1.0;

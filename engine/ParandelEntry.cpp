@@ -1,0 +1,49 @@
+#include "engine/ParandelEntry.h"
+
+#include "editor/IGraphics.h"
+#include "engine/Parandel.h"
+#include "framework/au/IPlugAU.h"
+
+namespace
+{
+IPlugAU* MakeParandel(IPlugInstanceInfo instanceInfo) { return new Parandel(instanceInfo); }
+
+const IPlugAUFactory kFactory = {Parandel::kBundleID, Parandel::kViewFactoryClassName,
+                                 MakeParandel};
+} // namespace
+
+extern "C" ComponentResult Parandel_Entry(ComponentParameters* params, void* storage)
+{
+    return IPlugAUEntry(params, storage, kFactory);
+}
+
+extern "C" ComponentResult Parandel_ViewEntry(ComponentParameters* params, void* storage)
+{
+    return IPlugAUCarbonViewEntry(params, storage);
+}
+
+ComponentDescription ParandelComponentDescription()
+{
+    ComponentDescription cd{};
+    cd.componentType = kAudioUnitType_Effect;
+    cd.componentSubType = FourCC("rkjs");
+    cd.componentManufacturer = FourCC("TwNl");
+    return cd;
+}
+
+Component ParandelRegisterComponent()
+{
+    ComponentDescription cd = ParandelComponentDescription();
+    return RegisterComponent(&cd, Parandel_Entry, 0, nullptr, nullptr, nullptr);
+}
+
+void* Parandel_View::UiViewForAudioUnit(AudioUnit unit, Float32Point /*size*/)
+{
+    mPlug = IPlugAU::FromStorage(GetComponentInstanceStorage(unit));
+    if (!mPlug || !mPlug->GetGUI())
+        return nullptr;
+    // On this platform the editor itself is the view the host embeds.
+    IGraphics* view = mPlug->GetGUI();
+    mPlug->OnEditorOpen();
+    return view;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The plug-in's exported entries: the Audio Unit component (Parandel_Entry), the Carbon view
+// component (Parandel_ViewEntry) and the view factory (Parandel_View), plus the component
+// description under which hosts on this platform register and find the unit.
+
+#include "framework/au/AUPlatform.h"
+
+class IPlugAU;
+
+extern "C"
+{
+// Forwards to IPlugAUEntry with the plug-in's factory.
+ComponentResult Parandel_Entry(ComponentParameters* params, void* storage);
+// Forwards to IPlugAUCarbonViewEntry.
+ComponentResult Parandel_ViewEntry(ComponentParameters* params, void* storage);
+}
+
+// Type 'aufx', subtype 'rkjs', manufacturer 'TwNl'.
+ComponentDescription ParandelComponentDescription();
+// Registers Parandel_Entry under that description (once; later calls return the same
+// component), as the system does for an installed bundle.
+Component ParandelRegisterComponent();
+
+// The view factory a host asks for the editor view.
+class Parandel_View
+{
+public:
+    Parandel_View() { Init(); }
+    // Forgets any plug-in.
+    void Init() { mPlug = nullptr; }
+    // The editor's view for the unit, or null when the unit has no plug-in or no editor. The
+    // size is ignored.
+    void* UiViewForAudioUnit(AudioUnit unit, Float32Point size);
+    unsigned InterfaceVersion() const { return 0; }
+    const char* Description() const { return "TW Parandel View"; }
+
+private:
+    IPlugAU* mPlug = nullptr;
+};
