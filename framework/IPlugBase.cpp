@@ -600,7 +600,10 @@ void IPlugBase::PassThroughBuffers(int nFrames)
         double* out = *mOutChannels.Get(i)->dest;
         if (nIn > 0)
         {
-            const double* in = *mInChannels.Get(i < nIn ? i : 0)->src;
+            // Output i carries input i; past the inputs, and where the host feeds no input i
+            // (the second channel of a mono input), it carries input 0.
+            const bool own = i < nIn && mInChannels.Get(i)->connected;
+            const double* in = *mInChannels.Get(own ? i : 0)->src;
             std::memmove(out, in, static_cast<size_t>(nFrames) * sizeof(double));
         }
         else

@@ -1325,7 +1325,6 @@ ComponentResult IPlugAU::PullInputs(AudioUnitRenderActionFlags* flags,
                                     const AudioTimeStamp* timeStamp, UInt32 nFrames)
 {
     auto* list = reinterpret_cast<AudioBufferList*>(mPullBufferStorage.Get());
-    mPulledInput0 = nullptr;
     for (int i = 0; i < mInBuses.GetSize(); ++i)
     {
         BusInfo* bus = mInBuses.Get(i);
@@ -1379,8 +1378,6 @@ ComponentResult IPlugAU::PullInputs(AudioUnitRenderActionFlags* flags,
                 return kAudioUnitErr_NoConnection;
             float* data = static_cast<float*>(b.mData);
             AttachInputBuffers(bus->firstChannel + j, 1, &data, static_cast<int>(nFrames));
-            if (bus->firstChannel + j == 0)
-                mPulledInput0 = data;
         }
     }
     mRenderTimestamp = timeStamp->mSampleTime;
@@ -1448,10 +1445,7 @@ ComponentResult IPlugAU::RenderProc(void* storage, AudioUnitRenderActionFlags* i
             plug->SetOutputChannelConnections(first, 2 * nBuses - first, false);
         }
         if (plug->IsBypassed())
-        {
             plug->PassThroughBuffers(static_cast<int>(nFrames));
-            plug->CopyInput0ToUnfedOutputs(bus, nUsed, nFrames, bufferList);
-        }
         else
             plug->ProcessBuffers(static_cast<int>(nFrames));
     }
@@ -1459,21 +1453,6 @@ ComponentResult IPlugAU::RenderProc(void* storage, AudioUnitRenderActionFlags* i
     plug->CallRenderNotifications(kAudioUnitRenderAction_PostRender, ioActionFlags, timeStamp,
                                   outputBusIdx, nFrames, bufferList);
     return noErr;
-}
-
-void IPlugAU::CopyInput0ToUnfedOutputs(const BusInfo* bus, int nBuffers, UInt32 nFrames,
-                                       AudioBufferList* bufferList)
-{
-    // The base passes input i to output i; an input the host does not feed (the second channel
-    // of a mono input) gives way to input 0, so that both outputs carry the mono input.
-    if (!mPulledInput0 || !IsInChannelConnected(0))
-        return;
-    for (int j = 0; j < nBuffers; ++j)
-    {
-        const int ch = bus->firstChannel + j;
-        if (ch < NInChannels() && !IsInChannelConnected(ch) && bufferList->mBuffers[j].mData)
-            std::memcpy(bufferList->mBuffers[j].mData, mPulledInput0, nFrames * sizeof(float));
-    }
 }
 
 // ---- Entry ----

@@ -184,9 +184,6 @@ private:
     void FillParameterInfo(int paramIdx, AudioUnitParameterInfo* info);
     ComponentResult PullInputs(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
                                UInt32 nFrames);
-    // While bypassed: outputs whose input channel the host does not feed carry input 0.
-    void CopyInput0ToUnfedOutputs(const BusInfo* bus, int nBuffers, UInt32 nFrames,
-                                  AudioBufferList* bufferList);
     void CallRenderNotifications(AudioUnitRenderActionFlags flag,
                                  AudioUnitRenderActionFlags* ioActionFlags,
                                  const AudioTimeStamp* timeStamp, UInt32 outputBusIdx,
@@ -208,8 +205,6 @@ private:
     WDL_PtrList<PropertyListener> mPropertyListeners;
     // Storage for the buffer list of one input bus's pull, sized for every input channel.
     WDL_TypedBuf<AudioBuffer> mPullBufferStorage;
-    // The samples of input channel 0 from the last pull (host or upstream memory), or null.
-    const float* mPulledInput0 = nullptr;
     // Transport reported by SetHostTransport.
     bool mHostTransportKnown = false;
     bool mHostTransportRunning = false;

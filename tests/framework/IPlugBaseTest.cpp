@@ -912,6 +912,27 @@ TEST(IPlugBasePlumbing, BypassCopiesInputZeroToEveryOutputOfAMonoConfiguration)
     }
 }
 
+TEST(IPlugBasePlumbing, BypassFeedsUnconnectedInputsFromInputZero)
+{
+    // "1-2-0 2-2-0" has two input channels; a mono host connects only the first.
+    TestPlug plug("1-2-0 2-2-0");
+    ASSERT_EQ(plug.NInChannels(), 2);
+    FloatBuffers b;
+    plug.SetInputChannelConnections(0, 1, true);
+    plug.SetInputChannelConnections(1, 1, false);
+    plug.SetOutputChannelConnections(0, 2, true);
+    float* ins[] = {b.in0.data()};
+    float* outs[] = {b.out0.data(), b.out1.data()};
+    plug.AttachInputBuffers(0, 2, ins, kFrames);
+    plug.AttachOutputBuffers(0, 2, outs);
+    plug.PassThroughBuffers(kFrames);
+    for (int s = 0; s < kFrames; ++s)
+    {
+        EXPECT_EQ(b.out0[s], b.in0[s]) << "s=" << s;
+        EXPECT_EQ(b.out1[s], b.in0[s]) << "s=" << s;
+    }
+}
+
 TEST(IPlugBasePlumbing, BypassKeepsStereoChannelsApart)
 {
     TestPlug plug;
