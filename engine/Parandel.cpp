@@ -18,8 +18,6 @@ namespace
 {
 constexpr const char* kChannelIO = "1-2-0 2-2-0";
 constexpr int kVendorVersion = 0x00050301;
-constexpr int kUniqueID = 0x726B6A73;     // 'rkjs'
-constexpr int kManufacturerID = 0x54774E6C; // 'TwNl'
 constexpr double kSmootherCoefficient = 0.999;
 constexpr int kSmootherPrecision = 10;
 constexpr double kInitialBassFocusHz = 100.0;

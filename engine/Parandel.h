@@ -48,6 +48,9 @@ public:
     // Block samples at or below this magnitude count as silence.
     static constexpr double kSilenceThreshold = 1e-16;
 
+    // Audio Unit subtype 'rkjs' and manufacturer 'TwNl'.
+    static constexpr int kUniqueID = 0x726B6A73;
+    static constexpr int kManufacturerID = 0x54774E6C;
     // The identity the host adapter hands every instance.
     static constexpr const char* kBundleID = "com.Tarnwel.audiounit.TW-Parandel";
     static constexpr const char* kViewFactoryClassName = "Parandel_View";

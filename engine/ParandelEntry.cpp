@@ -26,8 +26,8 @@ ComponentDescription ParandelComponentDescription()
 {
     ComponentDescription cd{};
     cd.componentType = kAudioUnitType_Effect;
-    cd.componentSubType = FourCC("rkjs");
-    cd.componentManufacturer = FourCC("TwNl");
+    cd.componentSubType = static_cast<OSType>(Parandel::kUniqueID);
+    cd.componentManufacturer = static_cast<OSType>(Parandel::kManufacturerID);
     return cd;
 }
 
