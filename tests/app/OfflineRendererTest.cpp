@@ -5,7 +5,7 @@
 
 #include "app/OfflineRenderer.h"
 #include "engine/Parandel.h"
-#include "engine/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "AllocationCounter.h"
+#include "support/AllocationCounter.h"
 
 #include "engine/ConvolutionManager.h"
 #include "engine/FastRTConvolver2.h"

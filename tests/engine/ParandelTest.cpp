@@ -4,7 +4,7 @@
 #include "metering/TWCorrelationComputer.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
-#include "engine/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "support/PlugHarness.h"
 #include "support/TestSignals.h"
 

@@ -1,4 +1,4 @@
-#include "AllocationCounter.h"
+#include "support/AllocationCounter.h"
 
 #include "engine/PseudoRandom.h"
 #include "engine/PseudoStereoObj2.h"

@@ -2,6 +2,7 @@
 
 #include "editor/IGraphics.h"
 #include "framework/au/IPlugAU.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -13,29 +14,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-// Counts heap allocations so the audio path can be shown to allocate nothing after set-up.
-namespace
-{
-std::atomic<long> gAllocations{0};
-
-// Kept out of line so the compiler does not pair the replaced operators with malloc and free.
-__attribute__((noinline)) void* CountedAlloc(std::size_t size)
-{
-    ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-__attribute__((noinline)) void CountedFree(void* p) noexcept { std::free(p); }
-} // namespace
-
-void* operator new(std::size_t size) { return CountedAlloc(size); }
-void* operator new[](std::size_t size) { return CountedAlloc(size); }
-void operator delete(void* p) noexcept { CountedFree(p); }
-void operator delete[](void* p) noexcept { CountedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
 
 namespace
 {
@@ -1010,11 +988,12 @@ TEST(IPlugBasePlumbing, LongerBlockGrowsTheScratchOnce)
     for (int s = 0; s < kFrames; ++s)
         EXPECT_EQ(b.out1[s], -b.in1[s]) << "s=" << s;
 
-    const long before = gAllocations.load();
+    AllocationCounter::Start();
     plug.AttachInputBuffers(0, 2, ins, kFrames);
     plug.AttachOutputBuffers(0, 2, outs);
     plug.ProcessBuffers(kFrames);
-    EXPECT_EQ(gAllocations.load() - before, 0) << "the second long block allocates nothing";
+    AllocationCounter::Stop();
+    EXPECT_EQ(AllocationCounter::Count(), 0) << "the second long block allocates nothing";
 }
 
 TEST(IPlugBasePlumbing, AudioPathAllocatesNothingAfterSetUp)
@@ -1029,11 +1008,13 @@ TEST(IPlugBasePlumbing, AudioPathAllocatesNothingAfterSetUp)
     float* outs[] = {b.out0.data(), b.out1.data()};
 
     // The counter does see allocations.
-    const long probe = gAllocations.load();
-    delete new int(1);
-    ASSERT_GT(gAllocations.load(), probe);
+    AllocationCounter::Start();
+    int* volatile probe = new int(1); // volatile: the pair may not be elided
+    delete probe;
+    AllocationCounter::Stop();
+    ASSERT_GT(AllocationCounter::Count(), 0);
 
-    const long before = gAllocations.load();
+    AllocationCounter::Start();
     for (int block = 0; block < 4; ++block)
     {
         plug.ResetOnTransportStart();
@@ -1044,7 +1025,8 @@ TEST(IPlugBasePlumbing, AudioPathAllocatesNothingAfterSetUp)
         plug.PassThroughBuffers(kFrames);
         (void)plug.IsTransportRunning();
     }
-    EXPECT_EQ(gAllocations.load() - before, 0);
+    AllocationCounter::Stop();
+    EXPECT_EQ(AllocationCounter::Count(), 0);
 }
 
 // ---- Transport and sidechain ----

@@ -1,7 +1,7 @@
 #include "graph/GraphControl10.h"
 
 #include "GraphTestSupport.h"
-#include "engine/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "graph/GraphCustomControl.h"
 #include "graph/GraphCustomDrawer.h"
 

@@ -3,7 +3,7 @@
 // round trip against the input delayed by one frame, the hooks, and allocation-free processing.
 
 #include "metering/FftProcessObj16.h"
-#include "../engine/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>

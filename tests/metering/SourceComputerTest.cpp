@@ -3,7 +3,7 @@
 // against a direct DFT of the analysed frame, the analysis cadence, and its background drawer.
 
 #include "metering/SourceComputer.h"
-#include "../engine/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "editor/LICE_Bitmap.h"
 #include "metering/FftProcessObj16.h"
 #include "metering/ParandelGraphDrawer3.h"

@@ -3,7 +3,7 @@
 // response, and the meter's edge cases.
 
 #include "metering/TWCorrelationComputer.h"
-#include "../engine/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 
 #include <cmath>
 #include <vector>

@@ -1,2 +1,0 @@
-// The project's one counting operator new / malloc replacement, linked into this executable.
-#include "engine/AllocationCounter.cpp"
