@@ -35,13 +35,15 @@ RenderOptions ForMode(const RenderOptions& base, int mode)
     RenderOptions o = base;
     o.showProgress = false;
     o.params.emplace_back(Parandel::kVectorscopeMode0 + mode, 1.0);
-    o.beforeStart = [](OfflineRenderer& r) {
-        r.Plugin().GetVectorscope()->SetComputeWithoutGraphs(true);
-    };
+    o.beforeStart = [](OfflineRenderer& r)
+    { r.Plugin().GetVectorscope()->SetComputeWithoutGraphs(true); };
     return o;
 }
 
-nlohmann::ordered_json Points(const PointSet& p) { return {{"x", p.x}, {"y", p.y}}; }
+nlohmann::ordered_json Points(const PointSet& p)
+{
+    return {{"x", p.x}, {"y", p.y}};
+}
 } // namespace
 
 RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
@@ -57,7 +59,8 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
     double minimum = 1.0;
     RenderOptions polar = ForMode(options, TWVectorscope::kPolarSamplesMode);
     polar.showProgress = options.showProgress;
-    polar.afterBlock = [&](OfflineRenderer& r, long long inputDone) {
+    polar.afterBlock = [&](OfflineRenderer& r, long long inputDone)
+    {
         if (inputDone <= counted)
             return; // padding after the end of the file
         const double c = r.Plugin().GetCorrelationComputer()->GetCorrelation();
@@ -69,9 +72,9 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
         minimum = std::min(minimum, c);
         corr.final = c;
         if (reportStep == 0)
-            reportStep = std::max(1LL, static_cast<long long>(
-                                           kReportIntervalSeconds *
-                                           r.Plugin().GetSampleRate() + 0.5));
+            reportStep = std::max(
+                1LL,
+                static_cast<long long>(kReportIntervalSeconds * r.Plugin().GetSampleRate() + 0.5));
         while (nextReport + reportStep <= inputDone)
         {
             nextReport += reportStep;
@@ -106,7 +109,8 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
     for (const Pass& pass : passes)
     {
         RenderOptions o = ForMode(options, pass.mode);
-        o.afterBlock = [&](OfflineRenderer& r, long long) {
+        o.afterBlock = [&](OfflineRenderer& r, long long)
+        {
             const TWVectorscope& scope = *r.Plugin().GetVectorscope();
             CopyPoints(scope, pass.mode, 0, *pass.curve0);
             if (pass.curve1)
@@ -131,10 +135,11 @@ std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses)
                             {"min", a.correlation.min},
                             {"mean", a.correlation.mean},
                             {"final", a.correlation.final}};
-        j["scope"] = {{"polar", Points(a.polar)},
-                      {"lissajous", Points(a.lissajous)},
-                      {"flame", {{"current", Points(a.flameCurrent)}, {"peak", Points(a.flamePeak)}}},
-                      {"source", Points(a.source)}};
+        j["scope"] = {
+            {"polar", Points(a.polar)},
+            {"lissajous", Points(a.lissajous)},
+            {"flame", {{"current", Points(a.flameCurrent)}, {"peak", Points(a.flamePeak)}}},
+            {"source", Points(a.source)}};
         all.push_back(std::move(j));
     }
     // One file gives one object; several give an array of them in the order given.
@@ -173,8 +178,8 @@ int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& optio
             return 1;
         }
         const std::string text = AnalysisToJson(analyses);
-        const bool written = ::write(fd, text.data(), text.size()) ==
-                             static_cast<ssize_t>(text.size());
+        const bool written =
+            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
         const bool closed = ::close(fd) == 0;
         if (!written || !closed || std::rename(tmp.c_str(), jsonPath.c_str()) != 0)
         {

@@ -18,9 +18,9 @@ struct Extension
     int container;
 };
 constexpr Extension kExtensions[] = {
-    {"wav", SF_FORMAT_WAV},   {"wave", SF_FORMAT_WAV}, {"aif", SF_FORMAT_AIFF},
+    {"wav", SF_FORMAT_WAV},   {"wave", SF_FORMAT_WAV},  {"aif", SF_FORMAT_AIFF},
     {"aiff", SF_FORMAT_AIFF}, {"aifc", SF_FORMAT_AIFF}, {"flac", SF_FORMAT_FLAC},
-    {"ogg", SF_FORMAT_OGG},   {"oga", SF_FORMAT_OGG},  {"caf", SF_FORMAT_CAF},
+    {"ogg", SF_FORMAT_OGG},   {"oga", SF_FORMAT_OGG},   {"caf", SF_FORMAT_CAF},
     {"w64", SF_FORMAT_W64},   {"rf64", SF_FORMAT_RF64}, {"au", SF_FORMAT_AU},
     {"snd", SF_FORMAT_AU},
 };
@@ -58,7 +58,10 @@ long long AudioFileReader::Read(float* interleaved, long long frames)
     return mFile ? sf_readf_float(mFile, interleaved, frames) : 0;
 }
 
-AudioFileWriter::~AudioFileWriter() { Abandon(); }
+AudioFileWriter::~AudioFileWriter()
+{
+    Abandon();
+}
 
 bool AudioFileWriter::Create(const std::string& path, int format, int channels, int sampleRate)
 {

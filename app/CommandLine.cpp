@@ -1,15 +1,15 @@
 #include "app/CommandLine.h"
 
+#include "app/AnalyzeCommand.h"
+#include "app/AudioFile.h"
 #include "app/DemoMix.h"
 #include "app/FileRenderer.h"
 #include "app/OfflineRenderer.h"
 #include "app/ParamOptions.h"
 #include "app/PresetFile.h"
-#include "app/AnalyzeCommand.h"
 #include "app/ScopeImage.h"
 #include "app/SignalStats.h"
 #include "app/Version.h"
-#include "app/AudioFile.h"
 #include "engine/Parandel.h"
 #include "metering/TWVectorscope.h"
 
@@ -71,8 +71,8 @@ int RunParams()
         p->FormatValue(p->GetDefault(), false, def, sizeof(def), false);
         std::snprintf(step, sizeof(step), "%g", p->GetStep());
         std::printf("%-5d %-18s %-5s %-20s %-8s %-6s %-4s %s\n", i,
-                    p->GetName()[0] ? p->GetName() : "-", KindName(p->Type()), r.c_str(), def,
-                    step, p->GetLabel()[0] ? p->GetLabel() : "-", p->isMeta ? "yes" : "no");
+                    p->GetName()[0] ? p->GetName() : "-", KindName(p->Type()), r.c_str(), def, step,
+                    p->GetLabel()[0] ? p->GetLabel() : "-", p->isMeta ? "yes" : "no");
     }
     return 0;
 }
@@ -141,8 +141,7 @@ int RunCommandLine(int argc, char** argv)
     bool quiet = false;
     ParamOptions params;
     process->add_option("IN", inPath, "Input audio file (mono or stereo)")->required();
-    process->add_option("OUT", outPath, "Output audio file (stereo, same sample rate)")
-        ->required();
+    process->add_option("OUT", outPath, "Output audio file (stereo, same sample rate)")->required();
     params.Register(*process);
     process->add_option("--block-size", blockSize, "Host block size in samples (default 512)")
         ->check(CLI::Range(1, kMaxBlockSize));
@@ -153,8 +152,9 @@ int RunCommandLine(int argc, char** argv)
     std::string scopePath, scopeMode;
     process->add_option("--scope", scopePath,
                         "Write the vectorscope, rendered after the last block, as a PNG");
-    process->add_option("--scope-mode", scopeMode,
-                        "Vectorscope mode for --scope (default: the one the parameters select)")
+    process
+        ->add_option("--scope-mode", scopeMode,
+                     "Vectorscope mode for --scope (default: the one the parameters select)")
         ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
 
     // analyze
@@ -263,8 +263,8 @@ int RunCommandLine(int argc, char** argv)
     {
         // Only the selected mode's graph renders: select it like the mode buttons do.
         if (!scopeMode.empty())
-            options.params.emplace_back(
-                Parandel::kVectorscopeMode0 + ScopeModeFromName(scopeMode), 1.0);
+            options.params.emplace_back(Parandel::kVectorscopeMode0 + ScopeModeFromName(scopeMode),
+                                        1.0);
         options.afterRender = [scopePath](OfflineRenderer& r, std::string& err) {
             return WriteScopePng(r.Plugin(), r.Plugin().GetVectorscope()->GetMode(), scopePath,
                                  err);

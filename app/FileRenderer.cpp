@@ -14,7 +14,10 @@ namespace
 {
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
+extern "C" void OnInterrupt(int)
+{
+    gInterrupted.store(true);
+}
 
 std::string ChannelError(const std::string& path, int channels)
 {
@@ -55,9 +58,8 @@ RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
     if (!outPath.empty())
     {
         const int container = ContainerForPath(outPath);
-        const int format = ChooseOutputFormat(container, reader.Format(),
-                                              OfflineRenderer::kOutputChannels,
-                                              reader.SampleRate());
+        const int format = ChooseOutputFormat(
+            container, reader.Format(), OfflineRenderer::kOutputChannels, reader.SampleRate());
         if (container == 0 || format == 0)
         {
             result.exitCode = 1;
@@ -65,8 +67,7 @@ RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
                            "'; use one of the extensions " + KnownExtensions();
             return result;
         }
-        if (!writer.Create(outPath, format, OfflineRenderer::kOutputChannels,
-                           reader.SampleRate()))
+        if (!writer.Create(outPath, format, OfflineRenderer::kOutputChannels, reader.SampleRate()))
         {
             result.exitCode = 1;
             result.error = writer.error();

@@ -54,8 +54,8 @@ OfflineRenderer::OfflineRenderer(double sampleRate, int inputChannels, int block
     Check(AudioUnitSetProperty(mUnit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0,
                                &out, sizeof(out)));
     const AURenderCallbackStruct feed = {FeedInput, this};
-    Check(AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback,
-                               kAudioUnitScope_Input, 0, &feed, sizeof(feed)));
+    Check(AudioUnitSetProperty(mUnit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input,
+                               0, &feed, sizeof(feed)));
     HostCallbackInfo callbacks{};
     callbacks.hostUserData = this;
     callbacks.transportStateProc = TransportState;
@@ -118,8 +118,8 @@ int OfflineRenderer::Latency() const
 {
     Float64 seconds = 0.0;
     UInt32 size = sizeof(seconds);
-    if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0,
-                             &seconds, &size) != noErr)
+    if (AudioUnitGetProperty(mUnit, kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &seconds,
+                             &size) != noErr)
         return 0;
     // The unit reports samples / rate; round back to whole samples.
     return static_cast<int>(seconds * mSampleRate + 0.5);

@@ -38,8 +38,8 @@ bool CheckValue(int idx, double value, const std::string& what, std::string& err
     }
     if (p->Type() != IParam::ParamType::Double && value != std::floor(value))
     {
-        error = what + " " + FormatNumber(value) + ": " + p->GetName() +
-                " takes whole numbers only";
+        error =
+            what + " " + FormatNumber(value) + ": " + p->GetName() + " takes whole numbers only";
         return false;
     }
     return true;

@@ -28,7 +28,10 @@ int Fail(const std::string& message)
     return kExitRuntime;
 }
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+std::string Quoted(const std::string& path)
+{
+    return "'" + path + "'";
+}
 
 // Four printable characters as they are, anything else in hex.
 std::string FourCCText(SInt32 value)
@@ -103,7 +106,8 @@ bool CheckDictionary(const std::string& path, CFPropertyListRef plist, std::stri
     bool fits = true;
     for (int i = 0; i < 3; ++i)
         fits = CFNumberGetValue(static_cast<CFNumberRef>(Lookup(dict, idKeys[i])),
-                                kCFNumberSInt32Type, &id[i]) && fits;
+                                kCFNumberSInt32Type, &id[i]) &&
+               fits;
     const ComponentDescription own = ParandelComponentDescription();
     const SInt32 ownId[3] = {static_cast<SInt32>(own.componentType),
                              static_cast<SInt32>(own.componentSubType),
@@ -245,8 +249,7 @@ int RunPresetSave(const std::string& path, const std::string& name, const ParamS
     const std::string presetName = name.empty() ? BaseName(path) : name;
     CFStringRef value =
         CFStringCreateWithCString(kCFAllocatorDefault, presetName.c_str(), kCFStringEncodingUTF8);
-    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)), key,
-                         value);
+    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)), key, value);
     CFRelease(value);
     CFRelease(key);
     std::string error;
@@ -276,8 +279,8 @@ int RunPresetShow(const std::string& path)
     std::printf("preset \"%s\" (TW Parandel %s)\n", name.c_str(), VersionText(version).c_str());
     std::printf("%-5s %-18s %-12s %-10s %s\n", "index", "name", "value", "display", "unit");
     UInt32 size = 0;
-    AudioUnitGetPropertyInfo(unit.Unit(), kAudioUnitProperty_ParameterList,
-                             kAudioUnitScope_Global, 0, &size, nullptr);
+    AudioUnitGetPropertyInfo(unit.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global,
+                             0, &size, nullptr);
     const int count = static_cast<int>(size / sizeof(AudioUnitParameterID));
     for (int i = 0; i < count; ++i)
     {
@@ -313,8 +316,8 @@ int RunPresetShow(const std::string& path)
         }
         char valueText[32];
         std::snprintf(valueText, sizeof(valueText), "%g", static_cast<double>(value));
-        std::printf("%-5d %-18s %-12s %-10s %s\n", i, paramName.c_str(), valueText,
-                    display.c_str(), unitName.c_str());
+        std::printf("%-5d %-18s %-12s %-10s %s\n", i, paramName.c_str(), valueText, display.c_str(),
+                    unitName.c_str());
     }
     return 0;
 }

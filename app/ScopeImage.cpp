@@ -92,7 +92,8 @@ bool WriteScopePng(Parandel& plug, int mode, const std::string& path, std::strin
     const bool closed = f ? std::fclose(f) == 0 : (::close(fd), false);
     if (!ok || !closed || std::rename(tmp.c_str(), path.c_str()) != 0)
     {
-        error = "cannot write '" + path + "'" + (errno ? std::string(": ") + std::strerror(errno) : "");
+        error =
+            "cannot write '" + path + "'" + (errno ? std::string(": ") + std::strerror(errno) : "");
         std::remove(tmp.c_str());
         return false;
     }

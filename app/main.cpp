@@ -1,3 +1,6 @@
 #include "app/CommandLine.h"
 
-int main(int argc, char** argv) { return app::RunCommandLine(argc, argv); }
+int main(int argc, char** argv)
+{
+    return app::RunCommandLine(argc, argv);
+}

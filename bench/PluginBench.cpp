@@ -52,9 +52,18 @@ void RunPlugin(benchmark::State& state, double bassFocusHz, bool monoToStereo)
         benchmark::Counter(samples / kRate, benchmark::Counter::kIsRate);
 }
 
-void BM_ProcessReplacing_Defaults(benchmark::State& state) { RunPlugin(state, 100.0, false); }
-void BM_ProcessReplacing_BassFocusOff(benchmark::State& state) { RunPlugin(state, 20.0, false); }
-void BM_ProcessReplacing_MonoToStereo(benchmark::State& state) { RunPlugin(state, 100.0, true); }
+void BM_ProcessReplacing_Defaults(benchmark::State& state)
+{
+    RunPlugin(state, 100.0, false);
+}
+void BM_ProcessReplacing_BassFocusOff(benchmark::State& state)
+{
+    RunPlugin(state, 20.0, false);
+}
+void BM_ProcessReplacing_MonoToStereo(benchmark::State& state)
+{
+    RunPlugin(state, 100.0, true);
+}
 } // namespace
 
 BENCHMARK(BM_ProcessReplacing_Defaults);

@@ -12,9 +12,10 @@ CrossoverSplitterNBands3::CrossoverSplitterNBands3(int bandCount, const double* 
 {
     const int nCutoffs = mBandCount - 1;
     mCutoffs.Set(cutoffsHz, nCutoffs);
-    auto makeFilter = [&](int type, int cutoff) {
-        RBJFilter* f = new NRBJFilter(kSectionsPerFilter, type, mSampleRate,
-                                      mCutoffs.Get()[cutoff], kCrossoverQ);
+    auto makeFilter = [&](int type, int cutoff)
+    {
+        RBJFilter* f = new NRBJFilter(kSectionsPerFilter, type, mSampleRate, mCutoffs.Get()[cutoff],
+                                      kCrossoverQ);
         mOwnedFilters.Add(f);
         return Stage{f, cutoff};
     };

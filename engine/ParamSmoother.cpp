@@ -32,8 +32,7 @@ void ParamSmoother::SetTarget(double value)
 void ParamSmoother::Step()
 {
     const double prev = mCurrent;
-    const double next =
-        mGliding ? (1.0 - mCoefficient) * mTarget + mCoefficient * prev : mTarget;
+    const double next = mGliding ? (1.0 - mCoefficient) * mTarget + mCoefficient * prev : mTarget;
     mCurrent = next;
     mGliding = true;
     // The snap compares the size of this step, not the distance left to the target.

@@ -1,8 +1,8 @@
 #include "engine/Parandel.h"
 
 #include "editor/IGraphics.h"
-#include "editor/layout/GUIHelper9.h"
 #include "editor/controls/IControl.h"
+#include "editor/layout/GUIHelper9.h"
 #include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
 #include "graph/GraphControl10.h"
@@ -44,8 +44,8 @@ IPlugInstanceInfo Parandel::DefaultInstanceInfo()
 }
 
 Parandel::Parandel(IPlugInstanceInfo instanceInfo)
-    : IPlugAU(instanceInfo, kNumParams, kChannelIO, 1, "TW Parandel", "", "Tarnwel",
-              kVendorVersion, kUniqueID, kManufacturerID, 0, false, false, false),
+    : IPlugAU(instanceInfo, kNumParams, kChannelIO, 1, "TW Parandel", "", "Tarnwel", kVendorVersion,
+              kUniqueID, kManufacturerID, 0, false, false, false),
       mWidthSmoother(kSmootherPrecision, 0.0, kSmootherCoefficient),
       mPanSmoother(kSmootherPrecision, 0.0, kSmootherCoefficient),
       mOutGainSmoother(kSmootherPrecision, 1.0, kSmootherCoefficient)
@@ -89,8 +89,8 @@ void Parandel::DeclareParametersAndDisplay()
     for (int k = 0; k < kNumVectorscopeModes; ++k)
     {
         GraphControl10* graph = kit.CreateGraph(
-            this, GetGUI(), kVectorscopeGraph0 + k, kGraphNames[k], kGraphBitmapId, kGraphBitmap,
-            1, 0, 0, TWVectorscope::GetNumCurves(k), TWVectorscope::GetNumCurveValues(k));
+            this, GetGUI(), kVectorscopeGraph0 + k, kGraphNames[k], kGraphBitmapId, kGraphBitmap, 1,
+            0, 0, TWVectorscope::GetNumCurves(k), TWVectorscope::GetNumCurveValues(k));
         graph->SetRecreatePointImage(true);
         mVectorscopeGraphs[k] = graph;
         if (!GetGUI())

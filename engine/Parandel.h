@@ -98,7 +98,7 @@ private:
     double mBassFocusHz = 100.0;
     CrossoverSplitterNBands3* mCrossovers[2] = {nullptr, nullptr};
     PseudoStereoObj2* mPseudoStereo = nullptr;
-    WDL_PtrList<IControl> mModeButtons; // not owned; filled while the editor is built
+    WDL_PtrList<IControl> mModeButtons;    // not owned; filled while the editor is built
     IControl* mWidthMeter = nullptr;       // not owned
     IControl* mCorrelationMeter = nullptr; // not owned
     TWCorrelationComputer* mCorrelation = nullptr;

@@ -6,7 +6,10 @@
 
 namespace
 {
-IPlugAU* MakeParandel(IPlugInstanceInfo instanceInfo) { return new Parandel(instanceInfo); }
+IPlugAU* MakeParandel(IPlugInstanceInfo instanceInfo)
+{
+    return new Parandel(instanceInfo);
+}
 
 const IPlugAUFactory kFactory = {Parandel::kBundleID, Parandel::kViewFactoryClassName,
                                  MakeParandel};

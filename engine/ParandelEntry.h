@@ -9,10 +9,10 @@ class IPlugAU;
 
 extern "C"
 {
-// Forwards to IPlugAUEntry with the plug-in's factory.
-ComponentResult Parandel_Entry(ComponentParameters* params, void* storage);
-// Forwards to IPlugAUCarbonViewEntry.
-ComponentResult Parandel_ViewEntry(ComponentParameters* params, void* storage);
+    // Forwards to IPlugAUEntry with the plug-in's factory.
+    ComponentResult Parandel_Entry(ComponentParameters* params, void* storage);
+    // Forwards to IPlugAUCarbonViewEntry.
+    ComponentResult Parandel_ViewEntry(ComponentParameters* params, void* storage);
 }
 
 // Type 'aufx', subtype 'rkjs', manufacturer 'TwNl'.

@@ -20,15 +20,18 @@ void RBJFilter::ProcessBuffer(SampleBuffer& out, const SampleBuffer& in)
 
 NRBJFilter::NRBJFilter(int sectionCount, int type, double sampleRate, double cutoffHz, double q,
                        double gainDb)
-    : mSectionCount(sectionCount), mType(type), mSampleRate(sampleRate), mCutoffHz(cutoffHz),
-      mQ(q), mGainDb(gainDb)
+    : mSectionCount(sectionCount), mType(type), mSampleRate(sampleRate), mCutoffHz(cutoffHz), mQ(q),
+      mGainDb(gainDb)
 {
     for (int i = 0; i < sectionCount; ++i)
         mSections.Add(new RBJSection());
     ComputeCoefficients();
 }
 
-NRBJFilter::~NRBJFilter() { mSections.Empty(true); }
+NRBJFilter::~NRBJFilter()
+{
+    mSections.Empty(true);
+}
 
 void NRBJFilter::SetCutoffFreq(double cutoffHz)
 {
@@ -170,4 +173,7 @@ void TransparentRBJFilter::SetSampleRate(double sampleRate)
     mHighPass.SetSampleRate(sampleRate);
 }
 
-double TransparentRBJFilter::Process(double x) { return mLowPass.Process(x) + mHighPass.Process(x); }
+double TransparentRBJFilter::Process(double x)
+{
+    return mLowPass.Process(x) + mHighPass.Process(x);
+}

@@ -114,4 +114,3 @@ void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuffer& out
     for (int k = 0; k < n; ++k)
         o[k] = ap[k] + bp[k];
 }
-

@@ -5,4 +5,7 @@
 
 constexpr double kDBToAmpFactor = 0.1151292546497; // ln(10) / 20, as stored
 
-inline double DBToAmp(double dB) { return std::exp(dB * kDBToAmpFactor); }
+inline double DBToAmp(double dB)
+{
+    return std::exp(dB * kDBToAmpFactor);
+}

@@ -98,9 +98,15 @@ template <bool Inverse> void Transform(Complex* x, int n, FftScale scale)
 }
 } // namespace
 
-void Fft::Init() { GetTables(); }
+void Fft::Init()
+{
+    GetTables();
+}
 
-bool Fft::IsValidSize(int n) { return n >= kMinSize && n <= kMaxSize && (n & (n - 1)) == 0; }
+bool Fft::IsValidSize(int n)
+{
+    return n >= kMinSize && n <= kMaxSize && (n & (n - 1)) == 0;
+}
 
 bool Fft::Forward(Complex* data, int n, FftScale scale)
 {

@@ -33,9 +33,8 @@ IParam::IParam()
     mGroup[0] = '\0';
 }
 
-void IParam::DefineDouble(const char* name, double defaultValue, double minValue,
-                          double maxValue, double step, const char* label, const char* group,
-                          double shape)
+void IParam::DefineDouble(const char* name, double defaultValue, double minValue, double maxValue,
+                          double step, const char* label, const char* group, double shape)
 {
     if (mType == ParamType::None)
         mType = ParamType::Double;
@@ -79,8 +78,7 @@ void IParam::DefineEnum(const char* name, int defaultValue, int count, const cha
     DefineInt(name, defaultValue, 0, count - 1, label, group);
 }
 
-void IParam::DefineBool(const char* name, bool defaultValue, const char* label,
-                        const char* group)
+void IParam::DefineBool(const char* name, bool defaultValue, const char* label, const char* group)
 {
     if (mType == ParamType::None)
         mType = ParamType::Bool;

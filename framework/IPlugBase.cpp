@@ -18,13 +18,15 @@ struct HostName
 
 // Tested in this order; the first hit decides, so a name holding "live" and "logic" is 9.
 constexpr HostName kHostNames[] = {
-    {"cubase", 3},      {"reaper", 1},     {"nuendo", 4},     {"cakewalk", 5},
-    {"samplitude", 8},  {"fruity", 7},     {"live", 9},       {"melodyne", 12},
-    {"vstmanlib", 13},  {"aulab", 14},     {"garageband", 22}, {"forte", 15},
-    {"chainer", 16},    {"audition", 17},  {"orion", 18},     {"sawstudio", 20},
-    {"logic", 21},      {"digital", 23},   {"audiomulch", 25}, {"presonus", 26},
-    {"vst3plugintesthost", 27},            {"protools", 2},   {"ardour", 28},
-    {"openmpt", 30},    {"renoise", 29},   {"standalone", 24}, {"mixcraft", 31},
+    {"cubase", 3},      {"reaper", 1},      {"nuendo", 4},
+    {"cakewalk", 5},    {"samplitude", 8},  {"fruity", 7},
+    {"live", 9},        {"melodyne", 12},   {"vstmanlib", 13},
+    {"aulab", 14},      {"garageband", 22}, {"forte", 15},
+    {"chainer", 16},    {"audition", 17},   {"orion", 18},
+    {"sawstudio", 20},  {"logic", 21},      {"digital", 23},
+    {"audiomulch", 25}, {"presonus", 26},   {"vst3plugintesthost", 27},
+    {"protools", 2},    {"ardour", 28},     {"openmpt", 30},
+    {"renoise", 29},    {"standalone", 24}, {"mixcraft", 31},
 };
 
 constexpr const char* kUserPresetPrefix = "user preset";
@@ -105,13 +107,12 @@ IPreset::IPreset()
     CopyBoundedText(presetName, kNameSize, kEmptyPresetName);
 }
 
-IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets,
-                     const char* effectName, const char* productName, const char* mfrName,
-                     int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
-                     bool plugDoesChunks, bool plugIsInst, int plugAPI)
+IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+                     const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
+                     int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks,
+                     bool plugIsInst, int plugAPI)
     : mUniqueID(uniqueID), mMfrID(mfrID), mVersion(vendorVersion), mAPI(plugAPI),
-      mStateChunks(plugDoesChunks), mIsInst(plugIsInst), mDoesMIDI(plugDoesMidi),
-      mLatency(latency)
+      mStateChunks(plugDoesChunks), mIsInst(plugIsInst), mDoesMIDI(plugDoesMidi), mLatency(latency)
 {
     for (int i = 0; i < nParams; ++i)
         mParams.Add(new IParam());
@@ -689,7 +690,8 @@ void IPlugBase::MarkSidechainDuplicates(int nFrames)
     const int nMain = std::max(nIn - nSidechain, 1);
 
     // A sidechain channel is a duplicate when its samples repeat the main channel's exactly.
-    auto mark = [this, nFrames](int sidechainIdx, int mainIdx) {
+    auto mark = [this, nFrames](int sidechainIdx, int mainIdx)
+    {
         InChannel* sc = mInChannels.Get(sidechainIdx);
         const InChannel* main = mInChannels.Get(mainIdx);
         if (!sc || !main)
@@ -697,8 +699,8 @@ void IPlugBase::MarkSidechainDuplicates(int nFrames)
         const double* a = *sc->src;
         const double* b = *main->src;
         // Only samples both buffers hold are compared; a shorter buffer is never a duplicate.
-        const bool comparable = a && b && sc->scratch.GetSize() >= nFrames &&
-                                main->scratch.GetSize() >= nFrames;
+        const bool comparable =
+            a && b && sc->scratch.GetSize() >= nFrames && main->scratch.GetSize() >= nFrames;
         sc->duplicateOfMain =
             comparable && std::memcmp(a, b, static_cast<size_t>(nFrames) * sizeof(double)) == 0;
     };

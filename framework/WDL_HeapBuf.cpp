@@ -37,7 +37,10 @@ WDL_HeapBuf& WDL_HeapBuf::operator=(WDL_HeapBuf&& other) noexcept
     return *this;
 }
 
-WDL_HeapBuf::~WDL_HeapBuf() { std::free(mData); }
+WDL_HeapBuf::~WDL_HeapBuf()
+{
+    std::free(mData);
+}
 
 bool WDL_HeapBuf::Reallocate(int bytes)
 {

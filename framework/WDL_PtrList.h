@@ -13,7 +13,10 @@ public:
 
     int GetSize() const { return mList.GetSize(); }
     // The pointer at index, or null outside the list.
-    T* Get(int index) const { return index >= 0 && index < GetSize() ? mList.Get()[index] : nullptr; }
+    T* Get(int index) const
+    {
+        return index >= 0 && index < GetSize() ? mList.Get()[index] : nullptr;
+    }
     T* const* GetList() const { return mList.Get(); }
 
     T* Add(T* item) { return mList.Add(item) ? item : nullptr; }

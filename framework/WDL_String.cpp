@@ -10,7 +10,10 @@ const char* WDL_String::Get() const
     return p ? p : "";
 }
 
-int WDL_String::GetLength() const { return static_cast<int>(std::strlen(Get())); }
+int WDL_String::GetLength() const
+{
+    return static_cast<int>(std::strlen(Get()));
+}
 
 void WDL_String::Set(const char* text, int maxLength)
 {

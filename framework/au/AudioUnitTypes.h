@@ -436,12 +436,9 @@ typedef ComponentResult (*AudioUnitGetParameterProc)(void* inComponentStorage,
                                                      AudioUnitScope inScope,
                                                      AudioUnitElement inElement,
                                                      AudioUnitParameterValue* outValue);
-typedef ComponentResult (*AudioUnitSetParameterProc)(void* inComponentStorage,
-                                                     AudioUnitParameterID inID,
-                                                     AudioUnitScope inScope,
-                                                     AudioUnitElement inElement,
-                                                     AudioUnitParameterValue inValue,
-                                                     UInt32 inBufferOffsetInFrames);
+typedef ComponentResult (*AudioUnitSetParameterProc)(
+    void* inComponentStorage, AudioUnitParameterID inID, AudioUnitScope inScope,
+    AudioUnitElement inElement, AudioUnitParameterValue inValue, UInt32 inBufferOffsetInFrames);
 typedef ComponentResult (*AudioUnitRenderProc)(void* inComponentStorage,
                                                AudioUnitRenderActionFlags* ioActionFlags,
                                                const AudioTimeStamp* inTimeStamp,

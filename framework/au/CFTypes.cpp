@@ -113,8 +113,8 @@ struct __CFError : CFObjectBase
 struct __CFBundle : CFObjectBase
 {
     __CFBundle(std::string p, std::string id)
-        : CFObjectBase(kTypeBundle), path(std::move(p)), identifier(id.empty() ? nullptr
-                                                                                 : new __CFString(id))
+        : CFObjectBase(kTypeBundle), path(std::move(p)),
+          identifier(id.empty() ? nullptr : new __CFString(id))
     {
     }
     ~__CFBundle() override;
@@ -128,7 +128,10 @@ struct __CFRunLoop
 
 namespace
 {
-const CFObjectBase* Obj(CFTypeRef ref) { return static_cast<const CFObjectBase*>(ref); }
+const CFObjectBase* Obj(CFTypeRef ref)
+{
+    return static_cast<const CFObjectBase*>(ref);
+}
 
 template <typename T> const T* As(CFTypeRef ref, CFTypeID id)
 {
@@ -136,10 +139,22 @@ template <typename T> const T* As(CFTypeRef ref, CFTypeID id)
     return o && o->typeID == id ? static_cast<const T*>(o) : nullptr;
 }
 
-const void* ArrayRetainCF(CFAllocatorRef, const void* v) { return CFRetain(v); }
-void ArrayReleaseCF(CFAllocatorRef, const void* v) { CFRelease(v); }
-CFStringRef ArrayDescribeCF(const void* v) { return CFCopyDescription(v); }
-Boolean ArrayEqualCF(const void* a, const void* b) { return CFEqual(a, b); }
+const void* ArrayRetainCF(CFAllocatorRef, const void* v)
+{
+    return CFRetain(v);
+}
+void ArrayReleaseCF(CFAllocatorRef, const void* v)
+{
+    CFRelease(v);
+}
+CFStringRef ArrayDescribeCF(const void* v)
+{
+    return CFCopyDescription(v);
+}
+Boolean ArrayEqualCF(const void* a, const void* b)
+{
+    return CFEqual(a, b);
+}
 
 __CFBoolean gTrue(true);
 __CFBoolean gFalse(false);
@@ -172,7 +187,8 @@ const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = {};
 const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {};
 const CFBooleanRef kCFBooleanTrue = &gTrue;
 const CFBooleanRef kCFBooleanFalse = &gFalse;
-const CFStringRef kCFRunLoopDefaultMode = [] {
+const CFStringRef kCFRunLoopDefaultMode = []
+{
     auto* s = new __CFString("kCFRunLoopDefaultMode");
     s->refs = kImmortal;
     return s;
@@ -253,8 +269,8 @@ Boolean CFEqual(CFTypeRef a, CFTypeRef b)
     case kTypeDictionary:
     {
         const __CFDictionary* x = As<__CFDictionary>(a, kTypeDictionary);
-        if (x->entries.size() != static_cast<size_t>(CFDictionaryGetCount(
-                                     static_cast<CFDictionaryRef>(b))))
+        if (x->entries.size() !=
+            static_cast<size_t>(CFDictionaryGetCount(static_cast<CFDictionaryRef>(b))))
             return false;
         for (const auto& kv : x->entries)
         {
@@ -354,7 +370,10 @@ CFStringRef CFCopyDescription(CFTypeRef object)
 
 // ---- Strings ----
 
-CFTypeID CFStringGetTypeID() { return kTypeString; }
+CFTypeID CFStringGetTypeID()
+{
+    return kTypeString;
+}
 
 CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cString, CFStringEncoding)
 {
@@ -412,8 +431,14 @@ CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFOptionFlags)
 
 // ---- Numbers ----
 
-CFTypeID CFNumberGetTypeID() { return kTypeNumber; }
-CFTypeID CFBooleanGetTypeID() { return kTypeBoolean; }
+CFTypeID CFNumberGetTypeID()
+{
+    return kTypeNumber;
+}
+CFTypeID CFBooleanGetTypeID()
+{
+    return kTypeBoolean;
+}
 
 CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void* valuePtr)
 {
@@ -529,7 +554,10 @@ Boolean CFBooleanGetValue(CFBooleanRef boolean)
 
 // ---- Data ----
 
-CFTypeID CFDataGetTypeID() { return kTypeData; }
+CFTypeID CFDataGetTypeID()
+{
+    return kTypeData;
+}
 
 CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length)
 {
@@ -554,7 +582,10 @@ const UInt8* CFDataGetBytePtr(CFDataRef data)
 
 // ---- Dictionaries ----
 
-CFTypeID CFDictionaryGetTypeID() { return kTypeDictionary; }
+CFTypeID CFDictionaryGetTypeID()
+{
+    return kTypeDictionary;
+}
 
 CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex,
                                                  const CFDictionaryKeyCallBacks*,
@@ -639,7 +670,10 @@ void CFDictionaryGetKeysAndValues(CFDictionaryRef dictionary, const void** keys,
 
 // ---- Arrays ----
 
-CFTypeID CFArrayGetTypeID() { return kTypeArray; }
+CFTypeID CFArrayGetTypeID()
+{
+    return kTypeArray;
+}
 
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCallBacks* callBacks)
 {
@@ -711,7 +745,10 @@ Boolean CFArrayContainsValue(CFArrayRef array, CFRange range, const void* value)
 
 // ---- URLs and errors ----
 
-CFTypeID CFURLGetTypeID() { return kTypeURL; }
+CFTypeID CFURLGetTypeID()
+{
+    return kTypeURL;
+}
 
 CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef path, CFURLPathStyle, Boolean)
 {
@@ -725,7 +762,10 @@ CFStringRef CFURLCopyFileSystemPath(CFURLRef url, CFURLPathStyle)
     return u ? new __CFString(u->path) : nullptr;
 }
 
-CFTypeID CFErrorGetTypeID() { return kTypeError; }
+CFTypeID CFErrorGetTypeID()
+{
+    return kTypeError;
+}
 
 CFStringRef CFErrorCopyDescription(CFErrorRef error)
 {
@@ -869,8 +909,9 @@ CFTypeRef FromPlist(plist_t node, int depth)
     }
     case PLIST_DICT:
     {
-        CFMutableDictionaryRef d = CFDictionaryCreateMutable(
-            kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+        CFMutableDictionaryRef d =
+            CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                      &kCFTypeDictionaryValueCallBacks);
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
         bool ok = true;
@@ -1017,11 +1058,11 @@ std::string ReadBundleIdentifier(const std::string& folder)
         const std::string bytes = ReadWholeFile(folder + info);
         if (bytes.empty())
             continue;
-        CFDataRef data = CFDataCreate(kCFAllocatorDefault,
-                                      reinterpret_cast<const UInt8*>(bytes.data()),
-                                      static_cast<CFIndex>(bytes.size()));
-        CFPropertyListRef plist = CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0,
-                                                               nullptr, nullptr);
+        CFDataRef data =
+            CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
+                         static_cast<CFIndex>(bytes.size()));
+        CFPropertyListRef plist =
+            CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, nullptr);
         CFRelease(data);
         std::string id;
         if (plist && CFGetTypeID(plist) == kTypeDictionary)
@@ -1054,7 +1095,10 @@ std::string ProgramFolder()
 }
 } // namespace
 
-CFTypeID CFBundleGetTypeID() { return kTypeBundle; }
+CFTypeID CFBundleGetTypeID()
+{
+    return kTypeBundle;
+}
 
 CFBundleRef CFBundleCreate(CFAllocatorRef, CFURLRef bundleURL)
 {
@@ -1069,7 +1113,8 @@ CFBundleRef CFBundleCreate(CFAllocatorRef, CFURLRef bundleURL)
 
 CFBundleRef CFBundleGetMainBundle()
 {
-    static __CFBundle* mainBundle = [] {
+    static __CFBundle* mainBundle = []
+    {
         const std::string folder = ProgramFolder();
         auto* b = new __CFBundle(folder, ReadBundleIdentifier(folder));
         b->refs = kImmortal;

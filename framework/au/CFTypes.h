@@ -38,7 +38,10 @@ struct CFRange
     CFIndex location;
     CFIndex length;
 };
-inline CFRange CFRangeMake(CFIndex location, CFIndex length) { return CFRange{location, length}; }
+inline CFRange CFRangeMake(CFIndex location, CFIndex length)
+{
+    return CFRange{location, length};
+}
 
 typedef const void* CFTypeRef;
 typedef const struct __CFAllocator* CFAllocatorRef;
@@ -163,9 +166,8 @@ CFStringRef CFCopyDescription(CFTypeRef object);
 CFTypeID CFStringGetTypeID();
 CFStringRef CFStringCreateWithCString(CFAllocatorRef allocator, const char* cString,
                                       CFStringEncoding encoding);
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef allocator, const UInt8* bytes,
-                                    CFIndex numBytes, CFStringEncoding encoding,
-                                    Boolean isExternalRepresentation);
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef allocator, const UInt8* bytes, CFIndex numBytes,
+                                    CFStringEncoding encoding, Boolean isExternalRepresentation);
 CFStringRef CFStringCreateCopy(CFAllocatorRef allocator, CFStringRef string);
 CFIndex CFStringGetLength(CFStringRef string);
 // False (buffer holding "") when the text and its terminator do not fit in bufferSize bytes.
@@ -236,8 +238,8 @@ CFDataRef CFPropertyListCreateData(CFAllocatorRef allocator, CFPropertyListRef p
 // Parses XML or binary property-list bytes; null (and *error when asked) when they are not one.
 // Containers come back mutable.
 CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef allocator, CFDataRef data,
-                                               CFOptionFlags options,
-                                               CFPropertyListFormat* format, CFErrorRef* error);
+                                               CFOptionFlags options, CFPropertyListFormat* format,
+                                               CFErrorRef* error);
 
 // ---- Bundles ----
 // A bundle is a folder; its identifier is the CFBundleIdentifier of Contents/Info.plist (or of

@@ -229,8 +229,7 @@ ComponentResult AudioUnitRemovePropertyListener(AudioUnit unit, AudioUnitPropert
     return Dispatch(unit, kAudioUnitRemovePropertyListenerSelect, {Slot(id), Slot(proc)});
 }
 
-ComponentResult AudioUnitRemovePropertyListenerWithUserData(AudioUnit unit,
-                                                            AudioUnitPropertyID id,
+ComponentResult AudioUnitRemovePropertyListenerWithUserData(AudioUnit unit, AudioUnitPropertyID id,
                                                             AudioUnitPropertyListenerProc proc,
                                                             void* userData)
 {
@@ -248,21 +247,20 @@ ComponentResult AudioUnitRemoveRenderNotify(AudioUnit unit, AURenderCallback pro
     return Dispatch(unit, kAudioUnitRemoveRenderNotifySelect, {Slot(proc), Slot(userData)});
 }
 
-ComponentResult AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id,
-                                      AudioUnitScope scope, AudioUnitElement element,
-                                      AudioUnitParameterValue* outValue)
+ComponentResult AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                                      AudioUnitElement element, AudioUnitParameterValue* outValue)
 {
     return Dispatch(unit, kAudioUnitGetParameterSelect,
                     {Slot(id), Slot(scope), Slot(element), Slot(outValue)});
 }
 
-ComponentResult AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id,
-                                      AudioUnitScope scope, AudioUnitElement element,
-                                      AudioUnitParameterValue value, UInt32 bufferOffsetInFrames)
+ComponentResult AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                                      AudioUnitElement element, AudioUnitParameterValue value,
+                                      UInt32 bufferOffsetInFrames)
 {
-    return Dispatch(unit, kAudioUnitSetParameterSelect,
-                    {Slot(id), Slot(scope), Slot(element), Slot(value),
-                     Slot(bufferOffsetInFrames)});
+    return Dispatch(
+        unit, kAudioUnitSetParameterSelect,
+        {Slot(id), Slot(scope), Slot(element), Slot(value), Slot(bufferOffsetInFrames)});
 }
 
 ComponentResult AudioUnitScheduleParameters(AudioUnit unit, const AudioUnitParameterEvent* events,
@@ -332,8 +330,8 @@ ComponentResult AudioUnitCarbonViewCreate(ComponentInstance view, AudioUnit edit
                                           ControlRef* outControl)
 {
     return Dispatch(view, kAudioUnitCarbonViewCreateSelect,
-                    {Slot(editUnit), Slot(window), Slot(parentControl), Slot(location),
-                     Slot(size), Slot(outControl)});
+                    {Slot(editUnit), Slot(window), Slot(parentControl), Slot(location), Slot(size),
+                     Slot(outControl)});
 }
 
 // ---- Parameter event listeners ----
@@ -360,7 +358,10 @@ std::vector<AUEventListenerRecord*>& Listeners()
     return listeners;
 }
 
-bool IsParameterEvent(AudioUnitEventType type) { return type != kAudioUnitEvent_PropertyChange; }
+bool IsParameterEvent(AudioUnitEventType type)
+{
+    return type != kAudioUnitEvent_PropertyChange;
+}
 
 bool SameSubscription(const AudioUnitEvent& a, const AudioUnitEvent& b)
 {
@@ -415,7 +416,8 @@ OSStatus AUEventListenerCreate(AUEventListenerProc proc, void* refCon, CFRunLoop
     return noErr;
 }
 
-OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void*, const AudioUnitEvent* event)
+OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void*,
+                                     const AudioUnitEvent* event)
 {
     std::lock_guard<std::mutex> lock(ListenerMutex());
     if (!IsListener(listener) || !event)

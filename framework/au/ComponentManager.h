@@ -21,8 +21,8 @@ template <typename T> T GetComponentParam(const ComponentParameters* params, int
     std::memcpy(&value, &params->params[count - 1 - index], sizeof(T));
     return value;
 }
-template <typename T> void SetComponentParam(ComponentParameters* params, int index, int count,
-                                             T value)
+template <typename T>
+void SetComponentParam(ComponentParameters* params, int index, int count, T value)
 {
     static_assert(sizeof(T) <= sizeof(long), "one argument per slot");
     long slot = 0;
@@ -59,8 +59,7 @@ ComponentResult AudioUnitGetPropertyInfo(AudioUnit unit, AudioUnitPropertyID id,
                                          AudioUnitScope scope, AudioUnitElement element,
                                          UInt32* outDataSize, Boolean* outWritable);
 ComponentResult AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
-                                     AudioUnitElement element, void* outData,
-                                     UInt32* ioDataSize);
+                                     AudioUnitElement element, void* outData, UInt32* ioDataSize);
 ComponentResult AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
                                      AudioUnitElement element, const void* inData,
                                      UInt32 inDataSize);
@@ -68,19 +67,16 @@ ComponentResult AudioUnitAddPropertyListener(AudioUnit unit, AudioUnitPropertyID
                                              AudioUnitPropertyListenerProc proc, void* userData);
 ComponentResult AudioUnitRemovePropertyListener(AudioUnit unit, AudioUnitPropertyID id,
                                                 AudioUnitPropertyListenerProc proc);
-ComponentResult AudioUnitRemovePropertyListenerWithUserData(AudioUnit unit,
-                                                            AudioUnitPropertyID id,
+ComponentResult AudioUnitRemovePropertyListenerWithUserData(AudioUnit unit, AudioUnitPropertyID id,
                                                             AudioUnitPropertyListenerProc proc,
                                                             void* userData);
 ComponentResult AudioUnitAddRenderNotify(AudioUnit unit, AURenderCallback proc, void* userData);
-ComponentResult AudioUnitRemoveRenderNotify(AudioUnit unit, AURenderCallback proc,
-                                            void* userData);
-ComponentResult AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id,
-                                      AudioUnitScope scope, AudioUnitElement element,
-                                      AudioUnitParameterValue* outValue);
-ComponentResult AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id,
-                                      AudioUnitScope scope, AudioUnitElement element,
-                                      AudioUnitParameterValue value, UInt32 bufferOffsetInFrames);
+ComponentResult AudioUnitRemoveRenderNotify(AudioUnit unit, AURenderCallback proc, void* userData);
+ComponentResult AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                                      AudioUnitElement element, AudioUnitParameterValue* outValue);
+ComponentResult AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                                      AudioUnitElement element, AudioUnitParameterValue value,
+                                      UInt32 bufferOffsetInFrames);
 ComponentResult AudioUnitScheduleParameters(AudioUnit unit, const AudioUnitParameterEvent* events,
                                             UInt32 numEvents);
 ComponentResult AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* ioActionFlags,

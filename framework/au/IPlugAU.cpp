@@ -17,8 +17,8 @@ constexpr UInt32 kFastDispatchGetParam = kAudioUnitGetParameterSelect;
 constexpr UInt32 kFastDispatchSetParam = kAudioUnitSetParameterSelect;
 constexpr UInt32 kFastDispatchRender = kAudioUnitRenderSelect;
 constexpr SInt32 kMinCocoaSystemVersion = 0x1050;
-constexpr int kStateNameSize = 64;   // "name" of the state dictionary, terminator included
-constexpr int kHostNameSize = 264;   // host names longer than this are cut
+constexpr int kStateNameSize = 64; // "name" of the state dictionary, terminator included
+constexpr int kHostNameSize = 264; // host names longer than this are cut
 constexpr int kBytesPerSample = sizeof(float);
 constexpr int kMaxInputBusLabelIdx = 1;
 
@@ -122,7 +122,10 @@ const CFArrayCallBacks kPresetArrayCallBacks = {0, PresetRetain, PresetRelease, 
                                                 PresetEqual};
 
 // The number a host types for a parameter without display texts (decimal, like atof).
-double ParseNumber(const char* text) { return std::atof(text); }
+double ParseNumber(const char* text)
+{
+    return std::atof(text);
+}
 } // namespace
 
 WDL_Mutex& IPlugAUCreationMutex()
@@ -134,12 +137,11 @@ WDL_Mutex& IPlugAUCreationMutex()
 // ---- Construction ----
 
 IPlugAU::IPlugAU(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr,
-                 int nPresets, const char* effectName, const char* productName,
-                 const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency,
-                 bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst)
-    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName,
-                vendorVersion, uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks,
-                plugIsInst, kAPIAU),
+                 int nPresets, const char* effectName, const char* productName, const char* mfrName,
+                 int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
+                 bool plugDoesChunks, bool plugIsInst)
+    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion,
+                uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst, kAPIAU),
       mOSXBundleID(instanceInfo.mOSXBundleID),
       mCocoaViewFactoryClassName(instanceInfo.mCocoaViewFactoryClassName)
 {
@@ -296,8 +298,8 @@ bool IPlugAU::GetTime(TimeInfo* timeInfo)
         UInt32 deltaToNextBeat = 0, denominator = 0;
         Float32 numerator = 0.0f;
         Float64 barStart = 0.0;
-        if (mHostCallbacks.musicalTimeLocationProc(user, &deltaToNextBeat, &numerator,
-                                                   &denominator, &barStart) == noErr)
+        if (mHostCallbacks.musicalTimeLocationProc(user, &deltaToNextBeat, &numerator, &denominator,
+                                                   &barStart) == noErr)
         {
             timeInfo->numerator = static_cast<int32_t>(numerator);
             timeInfo->denominator = static_cast<int32_t>(denominator);
@@ -334,7 +336,10 @@ void IPlugAU::HostSpecificInit()
     OnHostIdentified();
 }
 
-bool IPlugAU::SendMidiMessage(IMidiMsg* /*msg*/) { return false; }
+bool IPlugAU::SendMidiMessage(IMidiMsg* /*msg*/)
+{
+    return false;
+}
 
 void IPlugAU::SetLatency(int latencySamples)
 {
@@ -363,8 +368,8 @@ void IPlugAU::SetHostTransport(bool running, double samplePos)
 
 IPlugAU::BusInfo* IPlugAU::GetBus(AudioUnitScope scope, AudioUnitElement element)
 {
-    const int idx = element > static_cast<AudioUnitElement>(INT32_MAX) ? -1
-                                                                       : static_cast<int>(element);
+    const int idx =
+        element > static_cast<AudioUnitElement>(INT32_MAX) ? -1 : static_cast<int>(element);
     if (scope == kAudioUnitScope_Input)
         return mInBuses.Get(idx);
     if (scope == kAudioUnitScope_Output || scope == kAudioUnitScope_Global)
@@ -472,8 +477,7 @@ ComponentResult IPlugAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement 
     const int nChannels = asbd->mChannelsPerFrame > static_cast<UInt32>(INT32_MAX)
                               ? -1
                               : static_cast<int>(asbd->mChannelsPerFrame);
-    const bool ok = nChannels > 0 &&
-                    CheckLegalIO(scope, static_cast<int>(element), nChannels) &&
+    const bool ok = nChannels > 0 && CheckLegalIO(scope, static_cast<int>(element), nChannels) &&
                     asbd->mFormatID == kAudioFormatLinearPCM &&
                     (asbd->mFormatFlags & (kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked));
     if (ok)
@@ -528,8 +532,8 @@ ComponentResult IPlugAU::SetConnection(const AudioUnitConnection* connection)
 ComponentResult IPlugAU::GetState(CFPropertyListRef* plist)
 {
     ComponentDescription cd;
-    const OSErr err = GetComponentInfo(reinterpret_cast<Component>(mCI), &cd, nullptr, nullptr,
-                                       nullptr);
+    const OSErr err =
+        GetComponentInfo(reinterpret_cast<Component>(mCI), &cd, nullptr, nullptr, nullptr);
     if (err != noErr)
         return err;
 
@@ -550,8 +554,8 @@ ComponentResult IPlugAU::GetState(CFPropertyListRef* plist)
 ComponentResult IPlugAU::SetState(CFPropertyListRef plist)
 {
     ComponentDescription cd;
-    const OSErr err = GetComponentInfo(reinterpret_cast<Component>(mCI), &cd, nullptr, nullptr,
-                                       nullptr);
+    const OSErr err =
+        GetComponentInfo(reinterpret_cast<Component>(mCI), &cd, nullptr, nullptr, nullptr);
     if (err != noErr)
         return err;
     if (!plist || CFGetTypeID(plist) != CFDictionaryGetTypeID())
@@ -679,7 +683,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
 {
     UInt32 size = 0;
     // Reports size and writability; true when data is to be written (capacity checked next).
-    auto answer = [&](UInt32 n, bool w) -> bool {
+    auto answer = [&](UInt32 n, bool w) -> bool
+    {
         size = n;
         if (dataSize && !data)
             *dataSize = n;
@@ -690,9 +695,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     auto fits = [&]() { return dataSize && *dataSize >= size; };
     const bool global = scope == kAudioUnitScope_Global;
     const int nParams = ParamCount();
-    const int elementIdx = element > static_cast<AudioUnitElement>(INT32_MAX)
-                               ? -1
-                               : static_cast<int>(element);
+    const int elementIdx =
+        element > static_cast<AudioUnitElement>(INT32_MAX) ? -1 : static_cast<int>(element);
     ComponentResult result = noErr;
 
     switch (propID)
@@ -777,8 +781,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
         std::memset(&asbd, 0, sizeof(asbd));
         asbd.mSampleRate = GetSampleRate();
         asbd.mFormatID = kAudioFormatLinearPCM;
-        asbd.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked |
-                            kAudioFormatFlagIsNonInterleaved;
+        asbd.mFormatFlags =
+            kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
         asbd.mBytesPerPacket = kBytesPerSample;
         asbd.mFramesPerPacket = 1;
         asbd.mBytesPerFrame = kBytesPerSample;
@@ -864,8 +868,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
             return noErr;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
-        CFMutableArrayRef texts = CFArrayCreateMutable(kCFAllocatorDefault, n,
-                                                       &kCFTypeArrayCallBacks);
+        CFMutableArrayRef texts =
+            CFArrayCreateMutable(kCFAllocatorDefault, n, &kCFTypeArrayCallBacks);
         for (int i = 0; i < n; ++i)
         {
             CFStringRef s = MakeCFString(p->DisplayTextForValue(i));
@@ -1040,9 +1044,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterStringFromValue*>(data);
-        IParam* p = req->inParamID < static_cast<UInt32>(nParams)
-                        ? Param(static_cast<int>(req->inParamID))
-                        : nullptr;
+        IParam* p = ParamFromID(req->inParamID);
         if (!p)
             return kAudioUnitErr_InvalidParameter;
         if (!req->inValue)
@@ -1058,15 +1060,15 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterIDName*>(data);
-        IParam* p = req->inID < static_cast<UInt32>(nParams) ? Param(static_cast<int>(req->inID))
-                                                             : nullptr;
+        IParam* p = ParamFromID(req->inID);
         if (!p)
             return kAudioUnitErr_InvalidParameter;
         char name[IParam::kTextSize];
         std::snprintf(name, sizeof(name), "%s", p->GetName());
         if (req->inDesiredLength != kAudioUnitParameterName_Full)
         {
-            const int cut = std::max(0, std::min<int>(req->inDesiredLength, IParam::kMaxTextLength));
+            const int cut =
+                std::max(0, std::min<int>(req->inDesiredLength, IParam::kMaxTextLength));
             name[std::min<size_t>(static_cast<size_t>(cut), std::strlen(name))] = '\0';
         }
         req->outName = MakeCFString(name);
@@ -1094,9 +1096,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterValueFromString*>(data);
-        IParam* p = req->inParamID < static_cast<UInt32>(nParams)
-                        ? Param(static_cast<int>(req->inParamID))
-                        : nullptr;
+        IParam* p = ParamFromID(req->inParamID);
         if (!p)
             return kAudioUnitErr_InvalidParameter;
         const char* text = CFStringGetCStringPtr(req->inString, kCFStringEncodingUTF8);
@@ -1205,9 +1205,8 @@ ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_SetRenderCallback:
     {
-        const int idx = element > static_cast<AudioUnitElement>(INT32_MAX)
-                            ? -1
-                            : static_cast<int>(element);
+        const int idx =
+            element > static_cast<AudioUnitElement>(INT32_MAX) ? -1 : static_cast<int>(element);
         InputConnection* c = mInBusConnections.Get(idx);
         if (scope != kAudioUnitScope_Input || !c)
             return kAudioUnitErr_InvalidProperty;
@@ -1263,6 +1262,11 @@ ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope 
 
 // ---- Parameters ----
 
+IParam* IPlugAU::ParamFromID(AudioUnitParameterID paramID) const
+{
+    return paramID < static_cast<UInt32>(ParamCount()) ? Param(static_cast<int>(paramID)) : nullptr;
+}
+
 ComponentResult IPlugAU::GetParamProc(void* storage, AudioUnitParameterID paramID,
                                       AudioUnitScope scope, AudioUnitElement /*element*/,
                                       AudioUnitParameterValue* value)
@@ -1272,12 +1276,13 @@ ComponentResult IPlugAU::GetParamProc(void* storage, AudioUnitParameterID paramI
         return badComponentSelector;
     if (scope != kAudioUnitScope_Global)
         return kAudioUnitErr_InvalidProperty;
-    if (paramID >= static_cast<UInt32>(plug->ParamCount()))
+    const IParam* p = plug->ParamFromID(paramID);
+    if (!p)
         return kAudioUnitErr_InvalidParameter;
     if (!value)
         return kAudioUnitErr_InvalidPropertyValue;
     WDL_MutexLock lock(plug->GetMutex());
-    *value = static_cast<AudioUnitParameterValue>(plug->Param(static_cast<int>(paramID))->Value());
+    *value = static_cast<AudioUnitParameterValue>(p->Value());
     return noErr;
 }
 
@@ -1290,13 +1295,13 @@ ComponentResult IPlugAU::SetParamProc(void* storage, AudioUnitParameterID paramI
         return badComponentSelector;
     if (scope != kAudioUnitScope_Global)
         return kAudioUnitErr_InvalidProperty;
-    if (paramID >= static_cast<UInt32>(plug->ParamCount()))
+    IParam* p = plug->ParamFromID(paramID);
+    if (!p)
         return kAudioUnitErr_InvalidParameter;
     if (!std::isfinite(value))
         return kAudioUnitErr_InvalidPropertyValue;
     WDL_MutexLock lock(plug->GetMutex());
     const int idx = static_cast<int>(paramID);
-    IParam* p = plug->Param(idx);
     double minValue, maxValue;
     p->Bounds(minValue, maxValue);
     p->SetValue(std::min(std::max(static_cast<double>(value), minValue), maxValue));
@@ -1349,8 +1354,8 @@ ComponentResult IPlugAU::PullInputs(AudioUnitRenderActionFlags* flags,
         switch (c->connectionType)
         {
         case eRenderCallback:
-            r = c->callbackFuncPtr(c->callbackRefCon, &pullFlags, timeStamp,
-                                   static_cast<UInt32>(i), nFrames, list);
+            r = c->callbackFuncPtr(c->callbackRefCon, &pullFlags, timeStamp, static_cast<UInt32>(i),
+                                   nFrames, list);
             break;
         case eDirectNoFastProc:
             pullFlags = flags ? *flags : 0;
@@ -1417,8 +1422,8 @@ ComponentResult IPlugAU::RenderProc(void* storage, AudioUnitRenderActionFlags* i
     {
         const int n = std::max(std::min(bus->hostChannels, nGiven), 0);
         plug->SetOutputChannelConnections(bus->firstChannel, n, true);
-        plug->SetOutputChannelConnections(bus->firstChannel + n,
-                                          std::max(bus->plugChannels - n, 0), false);
+        plug->SetOutputChannelConnections(bus->firstChannel + n, std::max(bus->plugChannels - n, 0),
+                                          false);
         bus->connected = true;
     }
 
@@ -1553,7 +1558,8 @@ ComponentResult IPlugAU::Dispatch(ComponentParameters* params)
         for (int i = 0; i < mPropertyListeners.GetSize(); ++i)
         {
             const PropertyListener* l = mPropertyListeners.Get(i);
-            if (l->propID == id && l->listenerProc == proc && (!withRef || l->listenerRefCon == ref))
+            if (l->propID == id && l->listenerProc == proc &&
+                (!withRef || l->listenerRefCon == ref))
             {
                 mPropertyListeners.Delete(i, true);
                 break;
@@ -1598,9 +1604,9 @@ ComponentResult IPlugAU::Dispatch(ComponentParameters* params)
             const AudioUnitParameterEvent& e = events[i];
             if (e.eventType != kParameterEvent_Immediate)
                 continue;
-            const ComponentResult r = SetParamProc(this, e.parameter, e.scope, e.element,
-                                                   e.eventValues.immediate.value,
-                                                   e.eventValues.immediate.bufferOffset);
+            const ComponentResult r =
+                SetParamProc(this, e.parameter, e.scope, e.element, e.eventValues.immediate.value,
+                             e.eventValues.immediate.bufferOffset);
             if (r != noErr)
                 return r;
         }

@@ -69,7 +69,7 @@ public:
     // Cleared to zero as a whole.
     struct InputConnection
     {
-        void* upstreamObj;    // the upstream unit's instance storage
+        void* upstreamObj; // the upstream unit's instance storage
         AudioUnit upstreamUnit;
         int upstreamBusIdx;
         AudioUnitRenderProc upstreamRenderProc; // from its fast dispatch
@@ -92,9 +92,9 @@ public:
     };
 
     IPlugAU(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
-            const char* effectName, const char* productName, const char* mfrName,
-            int vendorVersion, int uniqueID, int mfrID, int latency, bool plugDoesMidi,
-            bool plugDoesChunks, bool plugIsInst);
+            const char* effectName, const char* productName, const char* mfrName, int vendorVersion,
+            int uniqueID, int mfrID, int latency, bool plugDoesMidi, bool plugDoesChunks,
+            bool plugIsInst);
     ~IPlugAU() override;
 
     // ---- Hooks ----
@@ -169,6 +169,8 @@ private:
     ComponentResult Dispatch(ComponentParameters* params);
     void SendGesture(AudioUnitEventType type, int paramIdx);
     BusInfo* GetBus(AudioUnitScope scope, AudioUnitElement element);
+    // The parameter a host's 32-bit ID names, or null for an ID at or above the count.
+    IParam* ParamFromID(AudioUnitParameterID paramID) const;
     int NHostChannelsConnected(WDL_PtrList<BusInfo>& buses, BusInfo* excludeBus = nullptr);
     bool CheckLegalIO(AudioUnitScope scope, int busIdx, int nChannels);
     bool CheckLegalIO();

@@ -2,7 +2,7 @@
 
 #include "editor/BitmapResources.h"
 #include "editor/LICE_Bitmap.h"
-#include "support/RunCommand.h"
+#include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -17,38 +17,10 @@ namespace
 {
 constexpr int kRate = 44100;
 
-class AnalyzeScope : public ::testing::Test
+class AnalyzeScope : public CliTestFixture
 {
 protected:
-    void SetUp() override
-    {
-        mkdir(PARANDEL_TEST_TMP, 0777);
-        dir = std::string(PARANDEL_TEST_TMP) + "/scope-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        mkdir(dir.c_str(), 0777);
-    }
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
-    CommandResult Run(std::vector<std::string> args) const
-    {
-        args.insert(args.begin(), PARANDEL_CLI);
-        return RunCommand(args, dir);
-    }
-    static void Write(const std::string& path, const std::vector<std::vector<double>>& ch)
-    {
-        SF_INFO info{};
-        info.channels = static_cast<int>(ch.size());
-        info.samplerate = kRate;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        ASSERT_NE(f, nullptr);
-        std::vector<double> inter(ch[0].size() * ch.size());
-        for (size_t k = 0; k < ch[0].size(); ++k)
-            for (size_t c = 0; c < ch.size(); ++c)
-                inter[k * ch.size() + c] = ch[c][k];
-        sf_writef_double(f, inter.data(), ch[0].size());
-        sf_close(f);
-    }
-    std::string dir;
+    AnalyzeScope() : CliTestFixture("scope") {}
 };
 
 // Brightness (sum of R, G, B) of a pixel, top-left origin.
@@ -97,8 +69,8 @@ TEST_F(AnalyzeScope, MonoReportsPlusOneAndOppositePhaseMinusOne)
         v = -v;
     Write(Path("mono.wav"), {x});
     Write(Path("anti.wav"), {x, neg});
-    const auto r = Run({"analyze", Path("mono.wav"), Path("anti.wav"), "--json", Path("a.json"),
-                        "--quiet"});
+    const auto r =
+        Run({"analyze", Path("mono.wav"), Path("anti.wav"), "--json", Path("a.json"), "--quiet"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // One row per file after the header.
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
@@ -150,8 +122,8 @@ TEST_F(AnalyzeScope, BadInputIsReported)
     r = Run({"analyze", "--quiet"});
     EXPECT_EQ(r.exitCode, 2);
     Write(Path("in.wav"), {testsig::Noise(1000, 1)});
-    r = Run({"process", Path("in.wav"), Path("out.wav"), "--scope", Path("s.png"),
-             "--scope-mode", "sideways"});
+    r = Run({"process", Path("in.wav"), Path("out.wav"), "--scope", Path("s.png"), "--scope-mode",
+             "sideways"});
     EXPECT_EQ(r.exitCode, 2);
 }
 
@@ -177,7 +149,7 @@ TEST_F(AnalyzeScope, ScopeImagesShowEachModeTheRightWayUp)
     {
         const std::string png = Path(std::string(c.mode) + ".png");
         const auto res = Run({"process", Path("left.wav"), Path("out.wav"), "--bass-focus", "20",
-                            "--scope", png, "--scope-mode", c.mode, "--quiet"});
+                              "--scope", png, "--scope-mode", c.mode, "--quiet"});
         ASSERT_EQ(res.exitCode, 0) << c.mode << ": " << res.err;
         std::unique_ptr<LICE_IBitmap> bmp(LoadPngFile(png.c_str()));
         ASSERT_TRUE(bmp) << c.mode;
@@ -194,6 +166,8 @@ TEST_F(AnalyzeScope, ScopeImagesShowEachModeTheRightWayUp)
         // Upward from the bottom edge (the half-disc modes) or around the middle (Lissajous).
         EXPECT_LT(blob.y, bmp->getHeight() - 10.0) << c.mode;
         if (std::string(c.mode) == "lissajous")
+        {
             EXPECT_GT(blob.covXY, 100.0) << "top-left to bottom-right diagonal";
+        }
     }
 }

@@ -1,6 +1,6 @@
 // End-to-end tests of the parandel program on real files.
 
-#include "support/RunCommand.h"
+#include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -17,92 +17,22 @@ namespace
 constexpr int kRate = 44100;
 constexpr int kBlock = 512;
 
-struct Audio
-{
-    int channels = 0;
-    int rate = 0;
-    int format = 0;
-    std::vector<std::vector<double>> ch;
-};
+using Audio = TestAudio;
 
-class CommandLine : public ::testing::Test
+class CommandLine : public CliTestFixture
 {
 protected:
-    void SetUp() override
-    {
-        mkdir(PARANDEL_TEST_TMP, 0777);
-        dir = std::string(PARANDEL_TEST_TMP) + "/cli-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        mkdir(dir.c_str(), 0777);
-    }
-
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
-
-    CommandResult Run(std::vector<std::string> args) const
-    {
-        args.insert(args.begin(), PARANDEL_CLI);
-        return RunCommand(args, dir);
-    }
-
-    static void Write(const std::string& path, const std::vector<std::vector<double>>& ch,
-                      int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT, int rate = kRate)
-    {
-        SF_INFO info{};
-        info.channels = static_cast<int>(ch.size());
-        info.samplerate = rate;
-        info.format = format;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-        const size_t n = ch[0].size();
-        std::vector<double> inter(n * ch.size());
-        for (size_t k = 0; k < n; ++k)
-            for (size_t c = 0; c < ch.size(); ++c)
-                inter[k * ch.size() + c] = ch[c][k];
-        sf_writef_double(f, inter.data(), n);
-        sf_close(f);
-    }
-
-    static Audio Read(const std::string& path)
-    {
-        Audio a;
-        SF_INFO info{};
-        SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-        if (!f)
-            return a;
-        a.channels = info.channels;
-        a.rate = info.samplerate;
-        a.format = info.format;
-        std::vector<double> inter(info.frames * info.channels);
-        sf_readf_double(f, inter.data(), info.frames);
-        sf_close(f);
-        a.ch.assign(info.channels, std::vector<double>(info.frames));
-        for (sf_count_t k = 0; k < info.frames; ++k)
-            for (int c = 0; c < info.channels; ++c)
-                a.ch[c][k] = inter[k * info.channels + c];
-        return a;
-    }
+    CommandLine() : CliTestFixture("cli") {}
 
     // Files in the test folder other than the named ones (leftover temporaries).
     std::vector<std::string> Leftovers(const std::vector<std::string>& expected) const
     {
         std::vector<std::string> extra;
-        DIR* d = opendir(dir.c_str());
-        while (dirent* e = readdir(d))
-        {
-            const std::string name = e->d_name;
-            if (name == "." || name == ".." || name.rfind("cmd-", 0) == 0)
-                continue;
-            bool known = false;
-            for (const auto& x : expected)
-                known = known || x == name;
-            if (!known)
+        for (const std::string& name : Files())
+            if (std::find(expected.begin(), expected.end(), name) == expected.end())
                 extra.push_back(name);
-        }
-        closedir(d);
         return extra;
     }
-
-    std::string dir;
 };
 
 std::vector<std::vector<double>> StereoNoise(int n, unsigned seed)
@@ -159,8 +89,8 @@ TEST_F(CommandLine, OutputGainScalesOnceSettled)
 {
     const auto in = StereoNoise(8 * kBlock, 5);
     Write(Path("in.wav"), in);
-    const auto r = Run({"process", Path("in.wav"), Path("out.wav"), "--out-gain", "-6",
-                        "--bass-focus", "20"});
+    const auto r =
+        Run({"process", Path("in.wav"), Path("out.wav"), "--out-gain", "-6", "--bass-focus", "20"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Audio a = Read(Path("out.wav"));
     const double g = std::pow(10.0, -6.0 / 20.0);
@@ -186,8 +116,8 @@ TEST_F(CommandLine, MonoToStereoLinesUpAtEveryBlockSize)
     const int n = 40 * kBlock;
     const auto mono = testsig::Noise(n, 15, 0.25);
     Write(Path("mono.wav"), {mono});
-    auto r = Run({"process", Path("mono.wav"), Path("a.wav"), "--mono-to-stereo", "--bass-focus",
-                  "20"});
+    auto r =
+        Run({"process", Path("mono.wav"), Path("a.wav"), "--mono-to-stereo", "--bass-focus", "20"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = Run({"process", Path("mono.wav"), Path("b.wav"), "--mono-to-stereo", "--bass-focus", "20",
              "--block-size", "500"});
@@ -220,8 +150,8 @@ TEST_F(CommandLine, SetTakesAnyParameterByName)
 {
     const auto in = StereoNoise(4 * kBlock, 9);
     Write(Path("in.wav"), in);
-    auto r = Run({"process", Path("in.wav"), Path("a.wav"), "--set", "BassFocus=20", "--set",
-                  "MonoOut=1"});
+    auto r = Run(
+        {"process", Path("in.wav"), Path("a.wav"), "--set", "BassFocus=20", "--set", "MonoOut=1"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const Audio a = Read(Path("a.wav"));
     for (size_t k = kBlock; k < in[0].size(); ++k)
@@ -264,7 +194,8 @@ TEST_F(CommandLine, RuntimeErrorsExitWithOneAndLeaveNoFile)
     r = Run({"process", Path("missing.wav"), Path("out.wav")});
     EXPECT_EQ(r.exitCode, 1);
     // Three channels: the supported configurations are named.
-    Write(Path("three.wav"), {testsig::Noise(100, 1), testsig::Noise(100, 2), testsig::Noise(100, 3)});
+    Write(Path("three.wav"),
+          {testsig::Noise(100, 1), testsig::Noise(100, 2), testsig::Noise(100, 3)});
     r = Run({"process", Path("three.wav"), Path("out.wav")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("stereo"), std::string::npos) << r.err;

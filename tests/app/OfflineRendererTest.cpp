@@ -136,8 +136,8 @@ TEST(OfflineRenderer, OutputEqualsDirectRenderSampleForSample)
         for (int blockSize : {512, 500})
             for (const Case& c : kCases)
             {
-                const std::string what = std::string(c.name) + " channels=" +
-                                         std::to_string(channels) +
+                const std::string what = std::string(c.name) +
+                                         " channels=" + std::to_string(channels) +
                                          " block=" + std::to_string(blockSize);
                 const auto in = MakeInput(channels, 20 * blockSize + 77, 42);
 

@@ -1,6 +1,6 @@
 // End-to-end tests of `parandel preset save|show` and `parandel process --preset`.
 
-#include "support/RunCommand.h"
+#include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -67,10 +67,11 @@ struct PresetFields
 std::string PresetXml(const PresetFields& f)
 {
     std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
-    auto num = [&](const char* key, long long v) {
+    auto num = [&](const char* key, long long v)
+    {
         if (f.omit != key)
-            x += std::string("<key>") + key + "</key><integer>" + std::to_string(v) +
-                 "</integer>\n";
+            x +=
+                std::string("<key>") + key + "</key><integer>" + std::to_string(v) + "</integer>\n";
     };
     num("version", f.version);
     num("type", f.type);
@@ -83,30 +84,10 @@ std::string PresetXml(const PresetFields& f)
     return x + "</dict>\n</plist>\n";
 }
 
-class PresetCommand : public ::testing::Test
+class PresetCommand : public CliTestFixture
 {
 protected:
-    void SetUp() override
-    {
-        mkdir(PARANDEL_TEST_TMP, 0777);
-        dir = std::string(PARANDEL_TEST_TMP) + "/preset-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        mkdir(dir.c_str(), 0777);
-        // Stale files of an earlier run would hide a missing write.
-        DIR* d = opendir(dir.c_str());
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.')
-                std::remove((dir + "/" + e->d_name).c_str());
-        closedir(d);
-    }
-
-    std::string Path(const std::string& name) const { return dir + "/" + name; }
-
-    CommandResult Run(std::vector<std::string> args) const
-    {
-        args.insert(args.begin(), PARANDEL_CLI);
-        return RunCommand(args, dir);
-    }
+    PresetCommand() : CliTestFixture("preset") {}
 
     void WriteText(const std::string& name, const std::string& text) const
     {
@@ -154,24 +135,6 @@ protected:
         struct stat st;
         return stat(Path(name).c_str(), &st) == 0;
     }
-
-    // Names in the folder, other than the command's captured output.
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        DIR* d = opendir(dir.c_str());
-        while (dirent* e = readdir(d))
-        {
-            const std::string n = e->d_name;
-            if (n != "." && n != ".." && n.rfind("cmd-", 0) != 0)
-                names.push_back(n);
-        }
-        closedir(d);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    std::string dir;
 };
 
 bool HavePython()
@@ -222,7 +185,8 @@ TEST_F(PresetCommand, ShowPrintsEveryParameterWithTextAndUnit)
     EXPECT_NE(r.out.find("preset \"hand made\""), std::string::npos) << r.out;
     // One line per parameter after the two header lines.
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2 + 19) << r.out;
-    auto line = [&](const std::string& start) {
+    auto line = [&](const std::string& start)
+    {
         const size_t p = r.out.find("\n" + start);
         return p == std::string::npos ? std::string()
                                       : r.out.substr(p + 1, r.out.find('\n', p + 1) - p - 1);
@@ -240,8 +204,8 @@ TEST_F(PresetCommand, ProcessWithPresetEqualsTheSameOptions)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = Run({"process", Path("in.wav"), Path("a.wav"), "--quiet", "--preset", Path("p.aupreset")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    r = Run({"process", Path("in.wav"), Path("b.wav"), "--quiet", "--width", "37.5", "--pan",
-             "-20", "--bass-focus", "150", "--mono-to-stereo", "--out-gain", "-2.5"});
+    r = Run({"process", Path("in.wav"), Path("b.wav"), "--quiet", "--width", "37.5", "--pan", "-20",
+             "--bass-focus", "150", "--mono-to-stereo", "--out-gain", "-2.5"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto a = Samples("a.wav");
     const auto b = Samples("b.wav");
@@ -262,8 +226,8 @@ TEST_F(PresetCommand, ParameterOptionsOverrideThePreset)
     r = Run({"process", Path("in.wav"), Path("a.wav"), "--quiet", "--preset", Path("p.aupreset"),
              "--width", "-50"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    r = Run({"process", Path("in.wav"), Path("b.wav"), "--quiet", "--width", "-50", "--pan",
-             "-30"});
+    r = Run(
+        {"process", Path("in.wav"), Path("b.wav"), "--quiet", "--width", "-50", "--pan", "-30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto a = Samples("a.wav");
     ASSERT_FALSE(a.empty());
@@ -313,8 +277,9 @@ TEST_F(PresetCommand, BadPresetsAreRefusedWithOneLineAndChangeNothing)
     textName.omit = "name";
     const BadCase cases[] = {
         {"not-plist", "Width=40\nPan=-30\n", "is not a property list"},
-        {"array", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer>"
-                  "</array></plist>",
+        {"array",
+         "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer>"
+         "</array></plist>",
          "holds no dictionary"},
         {"no-data", PresetXml(noData), "the key \"data\" is missing"},
         {"no-subtype", PresetXml(noSubtype), "the key \"subtype\" is missing"},
@@ -328,11 +293,10 @@ TEST_F(PresetCommand, BadPresetsAreRefusedWithOneLineAndChangeNothing)
         WriteText(file, c.contents);
         for (const char* command : {"show", "process"})
         {
-            const CommandResult r =
-                std::string(command) == "show"
-                    ? Run({"preset", "show", Path(file)})
-                    : Run({"process", Path("in.wav"), Path("out.wav"), "--quiet", "--preset",
-                           Path(file)});
+            const CommandResult r = std::string(command) == "show"
+                                        ? Run({"preset", "show", Path(file)})
+                                        : Run({"process", Path("in.wav"), Path("out.wav"),
+                                               "--quiet", "--preset", Path(file)});
             EXPECT_EQ(r.exitCode, 1) << c.name << " " << command;
             EXPECT_NE(r.err.find(c.expected), std::string::npos)
                 << c.name << " " << command << ": " << r.err;

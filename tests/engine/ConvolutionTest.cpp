@@ -1,4 +1,5 @@
 #include "support/AllocationCounter.h"
+#include "support/TestSignals.h"
 
 #include "engine/ConvolutionManager.h"
 #include "engine/FastRTConvolver2.h"
@@ -22,23 +23,6 @@ constexpr int kLongestResponse = 32768;
 // Direct-convolution budget per case (multiply-adds): long responses get a short input burst
 // followed by silence, which still crosses every partition of head and tail.
 constexpr long kDirectBudget = 4000000;
-
-std::vector<double> RandomSignal(int n, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    std::vector<double> v(n);
-    for (double& x : v)
-        x = dist(rng);
-    return v;
-}
-
-SampleBuffer ToBuffer(const std::vector<double>& v)
-{
-    SampleBuffer b;
-    b.Set(v.data(), static_cast<int>(v.size()));
-    return b;
-}
 
 // y[t] = Σ x[k] h[t − k] for t < outLength, summed only over the non-zero input prefix.
 std::vector<double> DirectConvolution(const std::vector<double>& x, int nonZeroInput,
@@ -92,7 +76,7 @@ TestSignal MakeSignal(int n, int b, uint32_t seed)
     const int nonZero = static_cast<int>(
         std::max<long>(std::min<long>(wanted, kDirectBudget / n), std::min(wanted, 3 * b + 7)));
     const int total = RoundUp(nonZero + n + b, b);
-    TestSignal s{RandomSignal(total, seed), nonZero};
+    TestSignal s{testsig::Noise(total, seed), nonZero};
     std::fill(s.input.begin() + nonZero, s.input.end(), 0.0);
     return s;
 }
@@ -145,7 +129,7 @@ TEST(ConvolutionManager, MatchesDirectConvolutionForEveryBlockSize)
         for (int n : LengthsFor(b))
         {
             const uint32_t seed = kSeed + 7919u * b + n;
-            const std::vector<double> h = RandomSignal(n, seed);
+            const std::vector<double> h = testsig::Noise(n, seed);
             const TestSignal s = MakeSignal(n, b, seed + 1);
             ConvolutionManager m(h.data(), n, b);
             const std::vector<double> got = RunManager(m, s.input);
@@ -159,7 +143,7 @@ TEST(ConvolutionManager, MatchesDirectConvolutionForEveryBlockSize)
 
 TEST(ConvolutionManager, PartitionsHeadAndTail)
 {
-    const std::vector<double> h = RandomSignal(2048, kSeed);
+    const std::vector<double> h = testsig::Noise(2048, kSeed);
 
     ConvolutionManager wide(h.data(), 2048, 512);
     EXPECT_EQ(wide.GetHeadPartitionCount(), 4);
@@ -181,7 +165,7 @@ TEST(ConvolutionManager, DefaultIsUnitImpulse)
     ConvolutionManager m;
     EXPECT_EQ(m.GetBlockSize(), 512);
     EXPECT_EQ(m.GetResponseLength(), 512);
-    const std::vector<double> x = RandomSignal(4 * 512, kSeed);
+    const std::vector<double> x = testsig::Noise(4 * 512, kSeed);
     const std::vector<double> y = RunManager(m, x);
     EXPECT_LE(MaxDifference(x, y, 4 * 512), 1e-12);
 
@@ -194,21 +178,21 @@ TEST(ConvolutionManager, DefaultIsUnitImpulse)
 
 TEST(ConvolutionManager, BlockSizeNotPowerOfTwoGivesSilence)
 {
-    const std::vector<double> h = RandomSignal(1000, kSeed);
+    const std::vector<double> h = testsig::Noise(1000, kSeed);
     ConvolutionManager m(h.data(), 1000, 48);
     EXPECT_EQ(m.GetHeadPartitionCount(), 0);
     EXPECT_EQ(m.GetTailPartitionCount(), 0);
-    const std::vector<double> x = RandomSignal(48 * 30, kSeed + 1);
+    const std::vector<double> x = testsig::Noise(48 * 30, kSeed + 1);
     EXPECT_EQ(Peak(RunManager(m, x)), 0.0);
 }
 
 TEST(ConvolutionManager, SetResponseAndResetRestartFromSilence)
 {
     const int b = 64;
-    const std::vector<double> h1 = RandomSignal(3000, kSeed);
-    const std::vector<double> h2 = RandomSignal(1500, kSeed + 1);
-    const std::vector<double> loud = RandomSignal(40 * b, kSeed + 2);
-    std::vector<double> x = RandomSignal(60 * b, kSeed + 3);
+    const std::vector<double> h1 = testsig::Noise(3000, kSeed);
+    const std::vector<double> h2 = testsig::Noise(1500, kSeed + 1);
+    const std::vector<double> loud = testsig::Noise(40 * b, kSeed + 2);
+    std::vector<double> x = testsig::Noise(60 * b, kSeed + 3);
 
     ConvolutionManager fresh(h2.data(), 1500, b);
     const std::vector<double> expected = RunManager(fresh, x);
@@ -228,7 +212,7 @@ TEST(ConvolutionManager, SetResponseAndResetRestartFromSilence)
 
 TEST(TimeDistributedFFTConvolver, PhasesCycleFromZero)
 {
-    const std::vector<double> h = RandomSignal(1000, kSeed);
+    const std::vector<double> h = testsig::Noise(1000, kSeed);
     TimeDistributedFFTConvolver tail(h.data(), 1000, 32);
     EXPECT_EQ(tail.GetPartitionCount(), 8); // ⌈1000 / 128⌉
     std::vector<double> in(32, 0.0), out(32);
@@ -244,8 +228,8 @@ TEST(TimeDistributedFFTConvolver, PhasesCycleFromZero)
 TEST(TimeDistributedFFTConvolver, DeliversExactlyEightBlocksLate)
 {
     const int b = 16;
-    const std::vector<double> h = RandomSignal(300, kSeed);
-    const std::vector<double> x = RandomSignal(50 * b, kSeed + 1);
+    const std::vector<double> h = testsig::Noise(300, kSeed);
+    const std::vector<double> x = testsig::Noise(50 * b, kSeed + 1);
     TimeDistributedFFTConvolver tail(h.data(), 300, b);
     std::vector<double> got(x.size());
     for (size_t i = 0; i < x.size(); i += b)
@@ -263,10 +247,10 @@ TEST(TimeDistributedFFTConvolver, DeliversExactlyEightBlocksLate)
 TEST(UPConvolver, MatchesDirectConvolutionAndRejectsOddBlocks)
 {
     const int b = 32;
-    const std::vector<double> h = RandomSignal(5 * b + 3, kSeed);
+    const std::vector<double> h = testsig::Noise(5 * b + 3, kSeed);
     UPConvolver head(h.data(), 5 * b + 3, b);
     EXPECT_EQ(head.GetPartitionCount(), 6);
-    const std::vector<double> x = RandomSignal(20 * b, kSeed + 1);
+    const std::vector<double> x = testsig::Noise(20 * b, kSeed + 1);
     std::vector<double> got(x.size());
     for (size_t i = 0; i < x.size(); i += b)
         head.ProcessBlock(x.data() + i, got.data() + i);
@@ -293,8 +277,8 @@ TEST(FastRTConvolver2, MatchesDirectConvolutionWithHostBlocks)
             if (host == 1 && n > 2048)
                 continue; // B = 1 with the longest response is only slow, not different
             const uint32_t seed = kSeed + 31u * host + n;
-            const std::vector<double> h = RandomSignal(n, seed);
-            FastRTConvolver2 c(512, ToBuffer(h), ConvolverMode::Convolve);
+            const std::vector<double> h = testsig::Noise(n, seed);
+            FastRTConvolver2 c(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
             c.Reset(host);
             const int latency = c.GetLatency();
             const bool powerOfTwo = (host & (host - 1)) == 0;
@@ -318,8 +302,8 @@ TEST(FastRTConvolver2, MatchesDirectConvolutionWithHostBlocks)
 
 TEST(FastRTConvolver2, HostBlock500UsesB256AndOneBlockLatency)
 {
-    const std::vector<double> h = RandomSignal(2048, kSeed);
-    FastRTConvolver2 c(512, ToBuffer(h), ConvolverMode::Convolve);
+    const std::vector<double> h = testsig::Noise(2048, kSeed);
+    FastRTConvolver2 c(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
     EXPECT_EQ(c.GetBlockSize(), 512);
     EXPECT_EQ(c.GetLatency(), 0);
     c.Reset(500);
@@ -327,8 +311,8 @@ TEST(FastRTConvolver2, HostBlock500UsesB256AndOneBlockLatency)
     EXPECT_EQ(c.GetHostBlockSize(), 500);
     EXPECT_EQ(c.GetLatency(), 500);
 
-    const std::vector<double> x = RandomSignal(500, kSeed + 1);
-    SampleBuffer in = ToBuffer(x), out;
+    const std::vector<double> x = testsig::Noise(500, kSeed + 1);
+    SampleBuffer in = testsig::MakeBuffer(x), out;
     c.Process(in, out);
     ASSERT_EQ(out.GetSize(), 500);
     for (int k = 0; k < 500; ++k)
@@ -349,7 +333,7 @@ TEST(FastRTConvolver2, UnitImpulsePassesInputWithoutLatency)
     impulse.Resize(1);
     impulse[0] = 1.0;
     FastRTConvolver2 c(512, impulse, ConvolverMode::Convolve);
-    const std::vector<double> x = RandomSignal(512 * 6, kSeed);
+    const std::vector<double> x = testsig::Noise(512 * 6, kSeed);
     const std::vector<double> y = RunConvolver(c, x, 512);
     EXPECT_LE(MaxDifference(x, y, static_cast<int>(x.size())), 1e-12);
 }
@@ -371,7 +355,7 @@ TEST(FastRTConvolver2, PassThroughDelaysByTheConvolvingLatency)
         EXPECT_EQ(dry.GetLatency(), wet.GetLatency()) << "host=" << host;
         const int latency = wet.GetLatency();
 
-        const std::vector<double> x = RandomSignal(host * 12, kSeed + host);
+        const std::vector<double> x = testsig::Noise(host * 12, kSeed + host);
         const std::vector<double> yDry = RunConvolver(dry, x, host);
         const std::vector<double> yWet = RunConvolver(wet, x, host);
         for (size_t t = 0; t < x.size(); ++t)
@@ -385,9 +369,9 @@ TEST(FastRTConvolver2, PassThroughDelaysByTheConvolvingLatency)
 
 TEST(FastRTConvolver2, ShortCallWithEmptyQueueReturnsSilence)
 {
-    const std::vector<double> h = RandomSignal(100, kSeed);
-    FastRTConvolver2 c(512, ToBuffer(h), ConvolverMode::Convolve);
-    SampleBuffer in = ToBuffer(RandomSignal(100, kSeed + 1)), out;
+    const std::vector<double> h = testsig::Noise(100, kSeed);
+    FastRTConvolver2 c(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
+    SampleBuffer in = testsig::MakeBuffer(testsig::Noise(100, kSeed + 1)), out;
     c.Process(in, out);
     ASSERT_EQ(out.GetSize(), 100);
     for (int k = 0; k < 100; ++k)
@@ -401,12 +385,12 @@ TEST(FastRTConvolver2, ShortCallWithEmptyQueueReturnsSilence)
 
 TEST(FastRTConvolver2, ProcessesInPlace)
 {
-    const std::vector<double> h = RandomSignal(3000, kSeed);
-    FastRTConvolver2 a(500, ToBuffer(h), ConvolverMode::Convolve);
-    FastRTConvolver2 b(500, ToBuffer(h), ConvolverMode::Convolve);
+    const std::vector<double> h = testsig::Noise(3000, kSeed);
+    FastRTConvolver2 a(500, testsig::MakeBuffer(h), ConvolverMode::Convolve);
+    FastRTConvolver2 b(500, testsig::MakeBuffer(h), ConvolverMode::Convolve);
     for (int i = 0; i < 10; ++i)
     {
-        SampleBuffer x = ToBuffer(RandomSignal(500, kSeed + i)), y;
+        SampleBuffer x = testsig::MakeBuffer(testsig::Noise(500, kSeed + i)), y;
         a.Process(x, y);
         b.Process(x, x);
         ASSERT_EQ(std::vector<double>(x.Get(), x.Get() + 500),
@@ -417,14 +401,14 @@ TEST(FastRTConvolver2, ProcessesInPlace)
 
 TEST(FastRTConvolver2, ResetAfterLoudInputBehavesLikeFresh)
 {
-    const std::vector<double> h = RandomSignal(5000, kSeed);
-    const std::vector<double> x = RandomSignal(500 * 20, kSeed + 1);
-    FastRTConvolver2 fresh(512, ToBuffer(h), ConvolverMode::Convolve);
+    const std::vector<double> h = testsig::Noise(5000, kSeed);
+    const std::vector<double> x = testsig::Noise(500 * 20, kSeed + 1);
+    FastRTConvolver2 fresh(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
     fresh.Reset(500);
     const std::vector<double> expected = RunConvolver(fresh, x, 500);
 
-    FastRTConvolver2 used(512, ToBuffer(h), ConvolverMode::Convolve);
-    std::vector<double> loud = RandomSignal(512 * 9 + 17, kSeed + 2);
+    FastRTConvolver2 used(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
+    std::vector<double> loud = testsig::Noise(512 * 9 + 17, kSeed + 2);
     for (double& v : loud)
         v *= 1e6;
     RunConvolver(used, loud, 512);
@@ -447,14 +431,14 @@ TEST(AllocationCounter, SeesHeapGrowth)
 
 TEST(FastRTConvolver2, ProcessAllocatesNothingAfterWarmUp)
 {
-    const std::vector<double> h = RandomSignal(kLongestResponse, kSeed);
+    const std::vector<double> h = testsig::Noise(kLongestResponse, kSeed);
     for (int host : {64, 500, 512, 1000})
     {
         for (ConvolverMode mode : {ConvolverMode::Convolve, ConvolverMode::PassThrough})
         {
-            FastRTConvolver2 c(512, ToBuffer(h), mode);
+            FastRTConvolver2 c(512, testsig::MakeBuffer(h), mode);
             c.Reset(host);
-            SampleBuffer in = ToBuffer(RandomSignal(host, kSeed + host)), out;
+            SampleBuffer in = testsig::MakeBuffer(testsig::Noise(host, kSeed + host)), out;
             c.Process(in, out); // the caller's output buffer grows here
             AllocationCounter::Start();
             for (int i = 0; i < 40; ++i)
@@ -468,9 +452,9 @@ TEST(FastRTConvolver2, ProcessAllocatesNothingAfterWarmUp)
 
 TEST(ConvolutionManager, ProcessBlockAllocatesNothing)
 {
-    const std::vector<double> h = RandomSignal(kLongestResponse, kSeed);
+    const std::vector<double> h = testsig::Noise(kLongestResponse, kSeed);
     ConvolutionManager m(h.data(), kLongestResponse, 64);
-    std::vector<double> x = RandomSignal(64, kSeed + 1), y(64);
+    std::vector<double> x = testsig::Noise(64, kSeed + 1), y(64);
     AllocationCounter::Start();
     for (int i = 0; i < 100; ++i)
         m.ProcessBlock(x.data(), y.data());

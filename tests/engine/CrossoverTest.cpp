@@ -33,7 +33,10 @@ template <typename F> std::vector<std::complex<double>> ImpulseSpectrum(F proces
     return h;
 }
 
-double BinFrequency(int bin) { return bin * kRate / kFftSize; }
+double BinFrequency(int bin)
+{
+    return bin * kRate / kFftSize;
+}
 } // namespace
 
 TEST(NRBJFilter, CascadeMatchesTheAnalogPrototype)

@@ -315,8 +315,7 @@ TEST(Parandel, ResetArmsTheFadeIn)
     l = ones, r = ones;
     h.Process(l, r);
     EXPECT_EQ(l[0], 0.0);
-    EXPECT_NEAR(l[kBlock / 4], 0.5 * (1 - std::cos(2 * M_PI * (kBlock / 4) / (kBlock - 1))),
-                1e-12);
+    EXPECT_NEAR(l[kBlock / 4], 0.5 * (1 - std::cos(2 * M_PI * (kBlock / 4) / (kBlock - 1))), 1e-12);
     EXPECT_NEAR(l[kBlock - 1], 1.0, 1e-15);
     EXPECT_EQ(h.plug->GetLatency(), 0);
 }

@@ -1,4 +1,5 @@
 #include "support/AllocationCounter.h"
+#include "support/TestSignals.h"
 
 #include "engine/PseudoRandom.h"
 #include "engine/PseudoStereoObj2.h"
@@ -62,16 +63,6 @@ private:
     uint64_t mIndex;
     uint64_t mIntermediate;
 };
-
-std::vector<double> RandomSignal(int n, uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    std::vector<double> v(n);
-    for (double& x : v)
-        x = dist(rng);
-    return v;
-}
 
 // Direct convolution of x with h, first n outputs.
 std::vector<double> Convolve(const std::vector<double>& x, const SampleBuffer& h, int n)
@@ -240,7 +231,8 @@ TEST(PseudoStereoObj2, SumIsScaledMonoAndLeftIsTheConvolution)
     g.Reset(kBlock, kRate);
     EXPECT_EQ(g.GetLatency(), 0);
     const int total = 6 * kBlock;
-    const std::vector<double> l = RandomSignal(total, kSeed), r = RandomSignal(total, kSeed + 1);
+    const std::vector<double> l = testsig::Noise(total, kSeed),
+                              r = testsig::Noise(total, kSeed + 1);
     const StereoRun out = RunGenerator(g, l, r, kBlock);
 
     std::vector<double> mono(total);
@@ -260,13 +252,14 @@ TEST(PseudoStereoObj2, HostBlock500IsOneBlockLate)
     const int host = 500;
     PseudoStereoObj2 g(kRate, 1.0);
     // Some audio before the reset must not leak through it.
-    RunGenerator(g, RandomSignal(3 * kBlock, kSeed), RandomSignal(3 * kBlock, kSeed + 1), kBlock);
+    RunGenerator(g, testsig::Noise(3 * kBlock, kSeed), testsig::Noise(3 * kBlock, kSeed + 1),
+                 kBlock);
     g.Reset(host, kRate);
     EXPECT_EQ(g.GetLatency(), host);
 
     const int total = 8 * host;
-    const std::vector<double> l = RandomSignal(total, kSeed + 2),
-                              r = RandomSignal(total, kSeed + 3);
+    const std::vector<double> l = testsig::Noise(total, kSeed + 2),
+                              r = testsig::Noise(total, kSeed + 3);
     const StereoRun out = RunGenerator(g, l, r, host);
     for (int t = 0; t < host; ++t)
     {
@@ -287,7 +280,7 @@ TEST(PseudoStereoObj2, HostBlock500IsOneBlockLate)
 TEST(PseudoStereoObj2, OppositePhaseGivesSilence)
 {
     PseudoStereoObj2 g(kRate, 1.0);
-    std::vector<double> l = RandomSignal(4 * kBlock, kSeed), r(l.size());
+    std::vector<double> l = testsig::Noise(4 * kBlock, kSeed), r(l.size());
     for (size_t t = 0; t < l.size(); ++t)
         r[t] = -l[t];
     const StereoRun out = RunGenerator(g, l, r, kBlock);
@@ -307,7 +300,7 @@ TEST(PseudoStereoObj2, OtherChannelCountsPassUnchanged)
         std::vector<std::vector<double>> in;
         for (int c = 0; c < channels; ++c)
         {
-            in.push_back(RandomSignal(kBlock, kSeed + c));
+            in.push_back(testsig::Noise(kBlock, kSeed + c));
             list.Add(in.back().data(), kBlock);
         }
         g.Process(list);
@@ -322,7 +315,7 @@ TEST(PseudoStereoObj2, OtherChannelCountsPassUnchanged)
 TEST(PseudoStereoObj2, ShortRightChannelIsPaddedWithSilence)
 {
     PseudoStereoObj2 g(kRate, 1.0);
-    const std::vector<double> l = RandomSignal(kBlock, kSeed), r = RandomSignal(100, kSeed + 1);
+    const std::vector<double> l = testsig::Noise(kBlock, kSeed), r = testsig::Noise(100, kSeed + 1);
     ChannelList list;
     list.Add(l.data(), kBlock);
     list.Add(r.data(), 100);
@@ -344,8 +337,8 @@ TEST(PseudoStereoObj2, ProcessAllocatesNothingAfterWarmUp)
         {
             PseudoStereoObj2 g(44100.0, 1.0);
             g.Reset(host, rate);
-            const std::vector<double> l = RandomSignal(host, kSeed),
-                                      r = RandomSignal(host, kSeed + 1);
+            const std::vector<double> l = testsig::Noise(host, kSeed),
+                                      r = testsig::Noise(host, kSeed + 1);
             ChannelList list;
             list.Reserve(host);
             list.Add(l.data(), host);

@@ -3,6 +3,8 @@
 #include "editor/IGraphics.h"
 #include "framework/au/IPlugAU.h"
 #include "support/AllocationCounter.h"
+#include "support/MutexProbe.h"
+#include "support/RecordingGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -24,19 +26,6 @@ constexpr int kMfrId = 0x54774E6C;    // "TwNl"
 constexpr int kVersion = 0x00050301;
 constexpr const char* kChannelIO = "1-2-0 2-2-0";
 
-// True when another thread cannot take the mutex, i.e. the calling thread holds it.
-bool HeldByThisThread(WDL_Mutex* mutex)
-{
-    bool otherGotIt = false;
-    std::thread t([&] {
-        otherGotIt = mutex->TryEnter();
-        if (otherGotIt)
-            mutex->Leave();
-    });
-    t.join();
-    return !otherGotIt;
-}
-
 // Parameter table of the plug-in: defaults and ranges; index 3 is never defined.
 struct ParamSpec
 {
@@ -46,24 +35,15 @@ struct ParamSpec
     const char* label;
 };
 const ParamSpec kParams[kNumParams] = {
-    {"WidthMeter", true, 0.5, 0, 1, 0.01, ""},
-    {"Width", true, 0, -100, 100, 0.01, "%"},
-    {"MonoToStereo", false, 0, 0, 1, 1, ""},
-    {nullptr, false, 0, 0, 1, 1, ""},
-    {"Pan", true, 0, -100, 100, 0.01, "%"},
-    {"CorrelationMeter", true, 0, -1, 1, 0.01, ""},
-    {"BassFocus", true, 100, 0, 500, 1, "Hz"},
-    {"OutGain", true, 0, -12, 12, 0.1, "dB"},
-    {"MonoOut", false, 0, 0, 1, 1, ""},
-    {"VectorscopeMode0", false, 1, 0, 1, 1, ""},
-    {"VectorscopeMode1", false, 0, 0, 1, 1, ""},
-    {"VectorscopeMode2", false, 0, 0, 1, 1, ""},
-    {"VectorscopeMode3", false, 0, 0, 1, 1, ""},
-    {"VectorscopeMode4", false, 0, 0, 1, 1, ""},
-    {"VectorscopeGraph0", false, 0, 0, 1, 1, ""},
-    {"VectorscopeGraph1", false, 0, 0, 1, 1, ""},
-    {"VectorscopeGraph2", false, 0, 0, 1, 1, ""},
-    {"VectorscopeGraph3", false, 0, 0, 1, 1, ""},
+    {"WidthMeter", true, 0.5, 0, 1, 0.01, ""},    {"Width", true, 0, -100, 100, 0.01, "%"},
+    {"MonoToStereo", false, 0, 0, 1, 1, ""},      {nullptr, false, 0, 0, 1, 1, ""},
+    {"Pan", true, 0, -100, 100, 0.01, "%"},       {"CorrelationMeter", true, 0, -1, 1, 0.01, ""},
+    {"BassFocus", true, 100, 0, 500, 1, "Hz"},    {"OutGain", true, 0, -12, 12, 0.1, "dB"},
+    {"MonoOut", false, 0, 0, 1, 1, ""},           {"VectorscopeMode0", false, 1, 0, 1, 1, ""},
+    {"VectorscopeMode1", false, 0, 0, 1, 1, ""},  {"VectorscopeMode2", false, 0, 0, 1, 1, ""},
+    {"VectorscopeMode3", false, 0, 0, 1, 1, ""},  {"VectorscopeMode4", false, 0, 0, 1, 1, ""},
+    {"VectorscopeGraph0", false, 0, 0, 1, 1, ""}, {"VectorscopeGraph1", false, 0, 0, 1, 1, ""},
+    {"VectorscopeGraph2", false, 0, 0, 1, 1, ""}, {"VectorscopeGraph3", false, 0, 0, 1, 1, ""},
     {"VectorscopeGraph4", false, 0, 0, 1, 1, ""},
 };
 
@@ -75,39 +55,6 @@ IPlugInstanceInfo MakeInstanceInfo()
     return info;
 }
 
-// An editor that records what the plug-in passes it.
-class RecordingGraphics : public IGraphics
-{
-public:
-    struct Update
-    {
-        int paramIdx;
-        double value;
-        bool normalized;
-    };
-
-    RecordingGraphics(IPlugBase* plug, int width, int height, bool* deleted = nullptr)
-        : IGraphics(plug, width, height), mDeleted(deleted)
-    {
-    }
-    ~RecordingGraphics() override
-    {
-        if (mDeleted)
-            *mDeleted = true;
-    }
-    void SetParameterFromPlug(int paramIdx, double value, bool normalized) override
-    {
-        updates.push_back({paramIdx, value, normalized});
-    }
-    void AllocateDrawBitmaps() override { ++allocateCalls; }
-
-    std::vector<Update> updates;
-    int allocateCalls = 0;
-
-private:
-    bool* mDeleted;
-};
-
 // A plug-in with the real parameter table that records every hook the base calls. Its
 // ProcessReplacing writes 2 × input 0 to output 0 and −input 1 to output 1, both exact in float.
 class TestPlug : public IPlugAU
@@ -115,8 +62,8 @@ class TestPlug : public IPlugAU
 public:
     explicit TestPlug(const char* channelIO = kChannelIO, int nPresets = 1,
                       int nParams = kNumParams)
-        : IPlugAU(MakeInstanceInfo(), nParams, channelIO, nPresets, "TW Parandel", "",
-                  "Tarnwel", kVersion, kUniqueId, kMfrId, 0, false, false, false)
+        : IPlugAU(MakeInstanceInfo(), nParams, channelIO, nPresets, "TW Parandel", "", "Tarnwel",
+                  kVersion, kUniqueId, kMfrId, 0, false, false, false)
     {
         for (int i = 0; i < nParams && i < kNumParams; ++i)
         {
@@ -361,13 +308,15 @@ TEST(IPlugBaseHost, DetectionTableInOrder)
         int id;
     };
     const Entry table[] = {
-        {"CUBASE", 3},     {"REAPER", 1},     {"NUENDO", 4},   {"CAKEWALK", 5},
-        {"SAMPLITUDE", 8}, {"FRUITY", 7},     {"LIVE", 9},     {"MELODYNE", 12},
-        {"VSTMANLIB", 13}, {"AULAB", 14},     {"GARAGEBAND", 22}, {"FORTE", 15},
-        {"CHAINER", 16},   {"AUDITION", 17},  {"ORION", 18},   {"SAWSTUDIO", 20},
-        {"LOGIC", 21},     {"DIGITAL", 23},   {"AUDIOMULCH", 25}, {"PRESONUS", 26},
-        {"VST3PLUGINTESTHOST", 27},           {"PROTOOLS", 2}, {"ARDOUR", 28},
-        {"OPENMPT", 30},   {"RENOISE", 29},   {"STANDALONE", 24}, {"MIXCRAFT", 31},
+        {"CUBASE", 3},      {"REAPER", 1},      {"NUENDO", 4},
+        {"CAKEWALK", 5},    {"SAMPLITUDE", 8},  {"FRUITY", 7},
+        {"LIVE", 9},        {"MELODYNE", 12},   {"VSTMANLIB", 13},
+        {"AULAB", 14},      {"GARAGEBAND", 22}, {"FORTE", 15},
+        {"CHAINER", 16},    {"AUDITION", 17},   {"ORION", 18},
+        {"SAWSTUDIO", 20},  {"LOGIC", 21},      {"DIGITAL", 23},
+        {"AUDIOMULCH", 25}, {"PRESONUS", 26},   {"VST3PLUGINTESTHOST", 27},
+        {"PROTOOLS", 2},    {"ARDOUR", 28},     {"OPENMPT", 30},
+        {"RENOISE", 29},    {"STANDALONE", 24}, {"MIXCRAFT", 31},
     };
     TestPlug plug;
     for (const Entry& e : table)

@@ -1,9 +1,9 @@
 #include "graph/GraphControl10.h"
 
 #include "GraphTestSupport.h"
-#include "support/AllocationCounter.h"
 #include "graph/GraphCustomControl.h"
 #include "graph/GraphCustomDrawer.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 

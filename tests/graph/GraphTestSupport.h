@@ -6,6 +6,7 @@
 #include "editor/LICE_Bitmap.h"
 #include "framework/IPlugBase.h"
 #include "framework/WDL_Mutex.h"
+#include "support/MutexProbe.h"
 
 #include <atomic>
 #include <string>
@@ -42,21 +43,6 @@ public:
     };
     std::vector<Push> pushes;
 };
-
-// True when another thread can't take the mutex, i.e. the calling thread holds it.
-inline bool HeldByThisThread(WDL_Mutex* mutex)
-{
-    bool otherGotIt = false;
-    std::thread t(
-        [&]
-        {
-            otherGotIt = mutex->TryEnter();
-            if (otherGotIt)
-                mutex->Leave();
-        });
-    t.join();
-    return !otherGotIt;
-}
 
 // Pixel of the pixel band [x, x + 1] x [y, y + 1] of a graph of the bitmap's height, y up.
 inline LICE_pixel PixelUp(const LICE_IBitmap* bitmap, int x, int y)

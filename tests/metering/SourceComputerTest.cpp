@@ -3,12 +3,12 @@
 // against a direct DFT of the analysed frame, the analysis cadence, and its background drawer.
 
 #include "metering/SourceComputer.h"
-#include "support/AllocationCounter.h"
 #include "editor/LICE_Bitmap.h"
 #include "metering/FftProcessObj16.h"
 #include "metering/ParandelGraphDrawer3.h"
 #include "metering/ParandelProcessDisp.h"
 #include "metering/TWCircleGraphDrawer.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>

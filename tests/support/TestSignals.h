@@ -60,5 +60,8 @@ inline double ToneAmplitude(const double* x, int n, double freqHz, double sample
     return 2.0 * std::sqrt(re * re + im * im) / n;
 }
 
-inline double ToDb(double amplitude) { return 20.0 * std::log10(amplitude); }
+inline double ToDb(double amplitude)
+{
+    return 20.0 * std::log10(amplitude);
+}
 } // namespace testsig

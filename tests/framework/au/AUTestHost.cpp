@@ -71,7 +71,8 @@ OSStatus AUTestHost::InstallHostCallbacks()
 OSStatus AUTestHost::Prepare(int inputChannels, UInt32 maxFrames, double sampleRate)
 {
     OSStatus s = noErr;
-    auto step = [&](OSStatus r) {
+    auto step = [&](OSStatus r)
+    {
         if (s == noErr)
             s = r;
     };
@@ -300,7 +301,10 @@ ComponentResult SourceEntry(ComponentParameters* params, void* storage, bool fas
     }
 }
 
-ComponentResult FastSourceEntry(ComponentParameters* p, void* s) { return SourceEntry(p, s, true); }
+ComponentResult FastSourceEntry(ComponentParameters* p, void* s)
+{
+    return SourceEntry(p, s, true);
+}
 ComponentResult PlainSourceEntry(ComponentParameters* p, void* s)
 {
     return SourceEntry(p, s, false);
@@ -319,6 +323,6 @@ Component RegisterSourceUnit(bool withFastDispatch)
     cd.componentType = FourCC("augn");
     cd.componentSubType = withFastDispatch ? FourCC("srcF") : FourCC("srcN");
     cd.componentManufacturer = FourCC("Test");
-    return RegisterComponent(&cd, withFastDispatch ? FastSourceEntry : PlainSourceEntry, 0,
-                             nullptr, nullptr, nullptr);
+    return RegisterComponent(&cd, withFastDispatch ? FastSourceEntry : PlainSourceEntry, 0, nullptr,
+                             nullptr, nullptr);
 }

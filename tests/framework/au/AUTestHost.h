@@ -41,8 +41,7 @@ public:
     // ---- Audio ----
     // Renders nFrames at sampleTime into `output` (two channels, resized); the host's buffers
     // unless nullData, in which case the unit's own are used and copied out.
-    OSStatus Render(UInt32 nFrames, double sampleTime, bool nullData = false,
-                    UInt32 outputBus = 0);
+    OSStatus Render(UInt32 nFrames, double sampleTime, bool nullData = false, UInt32 outputBus = 0);
     std::vector<std::vector<float>> input;  // what the callback feeds, from sample 0
     std::vector<std::vector<float>> output; // the last render
     int inputPulls = 0;                     // callback calls so far
@@ -62,14 +61,15 @@ public:
     // ---- Parameters and properties ----
     OSStatus SetParam(int idx, float value);
     float GetParam(int idx);
-    template <typename T> OSStatus Get(AudioUnitPropertyID id, AudioUnitScope scope,
-                                       AudioUnitElement element, T& value)
+    template <typename T>
+    OSStatus Get(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, T& value)
     {
         UInt32 size = sizeof(T);
         return AudioUnitGetProperty(unit, id, scope, element, &value, &size);
     }
-    template <typename T> OSStatus Set(AudioUnitPropertyID id, AudioUnitScope scope,
-                                       AudioUnitElement element, const T& value)
+    template <typename T>
+    OSStatus Set(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                 const T& value)
     {
         return AudioUnitSetProperty(unit, id, scope, element, &value, sizeof(T));
     }

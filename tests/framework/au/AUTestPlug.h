@@ -3,32 +3,20 @@
 // not have: parameter groups, display texts, negated display, MIDI, an instrument's buses.
 
 #include "framework/au/IPlugAU.h"
+#include "support/MutexProbe.h"
 
 #include <thread>
 #include <vector>
-
-// True when another thread cannot take the mutex, i.e. the calling thread holds it.
-inline bool HeldByThisThread(WDL_Mutex* mutex)
-{
-    bool otherGotIt = false;
-    std::thread t([&] {
-        otherGotIt = mutex->TryEnter();
-        if (otherGotIt)
-            mutex->Leave();
-    });
-    t.join();
-    return !otherGotIt;
-}
 
 class AUTestPlug : public IPlugAU
 {
 public:
     enum
     {
-        kGain = 0,   // real, dB, group "Output"
-        kMode,       // enum with texts "Soft", "Hard", "Clip", group "Tone"
-        kInvert,     // real, shown negated, group "Output"
-        kUngrouped,  // int
+        kGain = 0,  // real, dB, group "Output"
+        kMode,      // enum with texts "Soft", "Hard", "Clip", group "Tone"
+        kInvert,    // real, shown negated, group "Output"
+        kUngrouped, // int
         kNumParams
     };
 

@@ -149,16 +149,16 @@ TEST(CFTypes, PropertyListsRoundTripThroughXmlAndBinary)
         EXPECT_EQ(got, format);
         EXPECT_TRUE(CFEqual(back, d)) << format;
         SInt32 v = 0;
-        CFNumberGetValue(static_cast<CFNumberRef>(
-                             CFDictionaryGetValue(static_cast<CFDictionaryRef>(back), k1)),
-                         kCFNumberSInt32Type, &v);
+        CFNumberGetValue(
+            static_cast<CFNumberRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(back), k1)),
+            kCFNumberSInt32Type, &v);
         EXPECT_EQ(v, negative) << "negative integers keep their sign";
         CFRelease(back);
         CFRelease(encoded);
     }
-    for (CFTypeRef o : {CFTypeRef(k1), CFTypeRef(k2), CFTypeRef(k3), CFTypeRef(k4), CFTypeRef(k5),
-                        CFTypeRef(n1), CFTypeRef(n2), CFTypeRef(data), CFTypeRef(text),
-                        CFTypeRef(list), CFTypeRef(d)})
+    for (CFTypeRef o :
+         {CFTypeRef(k1), CFTypeRef(k2), CFTypeRef(k3), CFTypeRef(k4), CFTypeRef(k5), CFTypeRef(n1),
+          CFTypeRef(n2), CFTypeRef(data), CFTypeRef(text), CFTypeRef(list), CFTypeRef(d)})
         CFRelease(o);
 }
 
@@ -173,8 +173,8 @@ TEST(CFTypes, NonPropertyListsAreRefused)
     {
         CFDataRef data = DataOf(bad);
         CFErrorRef error = nullptr;
-        CFPropertyListRef p = CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr,
-                                                           &error);
+        CFPropertyListRef p =
+            CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, &error);
         EXPECT_EQ(p, nullptr) << "input: " << bad;
         ASSERT_NE(error, nullptr) << "input: " << bad;
         CFStringRef text = CFErrorCopyDescription(error);
@@ -188,13 +188,13 @@ TEST(CFTypes, NonPropertyListsAreRefused)
     // What a property list cannot hold is refused when writing.
     CFMutableArrayRef a = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
     CFStringRef path = CFStr("/tmp");
-    CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, path, kCFURLPOSIXPathStyle,
-                                                 true);
+    CFURLRef url =
+        CFURLCreateWithFileSystemPath(kCFAllocatorDefault, path, kCFURLPOSIXPathStyle, true);
     CFRelease(path);
     CFArrayAppendValue(a, url);
-    EXPECT_EQ(CFPropertyListCreateData(kCFAllocatorDefault, a, kCFPropertyListXMLFormat_v1_0, 0,
-                                       nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CFPropertyListCreateData(kCFAllocatorDefault, a, kCFPropertyListXMLFormat_v1_0, 0, nullptr),
+        nullptr);
     CFRelease(url);
     CFRelease(a);
 }

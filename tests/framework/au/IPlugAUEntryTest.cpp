@@ -8,6 +8,7 @@
 #include "engine/Parandel.h"
 #include "engine/ParandelEntry.h"
 #include "framework/au/IPlugAU.h"
+#include "support/RecordingGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -86,9 +87,9 @@ TEST(AUEntry, OpenMakesThePlugInTheInstanceStorage)
     EXPECT_EQ(plug->NPresets(), 1) << "the initialised default preset survives pruning";
 
     ComponentDescription cd{};
-    ASSERT_EQ(GetComponentInfo(reinterpret_cast<Component>(host.unit), &cd, nullptr, nullptr,
-                               nullptr),
-              noErr);
+    ASSERT_EQ(
+        GetComponentInfo(reinterpret_cast<Component>(host.unit), &cd, nullptr, nullptr, nullptr),
+        noErr);
     EXPECT_EQ(cd.componentType, FourCC("aufx"));
     EXPECT_EQ(cd.componentSubType, FourCC("rkjs"));
     EXPECT_EQ(cd.componentManufacturer, FourCC("TwNl"));
@@ -179,13 +180,13 @@ TEST(AUEntry, ChannelNegotiation)
     EXPECT_EQ(host.SetFormat(kAudioUnitScope_Output, 0, 2), noErr);
     EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 0, 2), noErr);
     EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 0, 0), kAudioUnitErr_InvalidProperty);
-    EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 0, 2, 44100.0, 0), kAudioUnitErr_InvalidProperty)
+    EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 0, 2, 44100.0, 0),
+              kAudioUnitErr_InvalidProperty)
         << "neither float nor packed";
     EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 0, 2, 44100.0, AUTestHost::kDefaultFlags,
                              FourCC("aac ")),
               kAudioUnitErr_InvalidProperty);
-    EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 0, 2, 44100.0, kAudioFormatFlagIsPacked),
-              noErr)
+    EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 0, 2, 44100.0, kAudioFormatFlagIsPacked), noErr)
         << "packed alone will do";
     EXPECT_EQ(host.SetFormat(kAudioUnitScope_Input, 1, 2), kAudioUnitErr_InvalidProperty)
         << "no second input bus";
@@ -212,12 +213,12 @@ TEST(AUEntry, PropertyListenersAreCalledBeforeTheChange)
     AUTestHost host;
     gListenerCalls.clear();
     int refA = 0, refB = 0;
-    ASSERT_EQ(AudioUnitAddPropertyListener(host.unit, kAudioUnitProperty_SampleRate,
-                                           RecordListener, &refA),
+    ASSERT_EQ(AudioUnitAddPropertyListener(host.unit, kAudioUnitProperty_SampleRate, RecordListener,
+                                           &refA),
               noErr);
     // The same ID and procedure again is not listed twice.
-    ASSERT_EQ(AudioUnitAddPropertyListener(host.unit, kAudioUnitProperty_SampleRate,
-                                           RecordListener, &refB),
+    ASSERT_EQ(AudioUnitAddPropertyListener(host.unit, kAudioUnitProperty_SampleRate, RecordListener,
+                                           &refB),
               noErr);
     ASSERT_EQ(AudioUnitAddPropertyListener(host.unit, kAudioUnitProperty_BypassEffect,
                                            RecordListener, &refB),
@@ -240,31 +241,29 @@ TEST(AUEntry, PropertyListenersAreCalledBeforeTheChange)
 
     // Removal by ID and procedure; with user data only the matching reference.
     gListenerCalls.clear();
-    EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(host.unit,
-                                                          kAudioUnitProperty_BypassEffect,
-                                                          RecordListener, &refA),
+    EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(
+                  host.unit, kAudioUnitProperty_BypassEffect, RecordListener, &refA),
               noErr);
     const UInt32 on = 1;
     host.Set(kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, on);
     EXPECT_EQ(gListenerCalls.size(), 1u) << "other reference: still listed";
-    EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(host.unit,
-                                                          kAudioUnitProperty_BypassEffect,
-                                                          RecordListener, &refB),
+    EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(
+                  host.unit, kAudioUnitProperty_BypassEffect, RecordListener, &refB),
               noErr);
-    EXPECT_EQ(AudioUnitRemovePropertyListener(host.unit, kAudioUnitProperty_SampleRate,
-                                              OtherListener),
-              noErr);
+    EXPECT_EQ(
+        AudioUnitRemovePropertyListener(host.unit, kAudioUnitProperty_SampleRate, OtherListener),
+        noErr);
     host.Set(kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, on);
     host.SetSampleRate(44100.0);
     EXPECT_EQ(gListenerCalls.size(), 2u) << "bypass listener gone, rate listener kept";
-    EXPECT_EQ(AudioUnitRemovePropertyListener(host.unit, kAudioUnitProperty_SampleRate,
-                                              RecordListener),
-              noErr);
+    EXPECT_EQ(
+        AudioUnitRemovePropertyListener(host.unit, kAudioUnitProperty_SampleRate, RecordListener),
+        noErr);
     host.SetSampleRate(48000.0);
     EXPECT_EQ(gListenerCalls.size(), 2u);
-    EXPECT_EQ(AudioUnitAddPropertyListener(host.unit, kAudioUnitProperty_SampleRate, nullptr,
-                                           nullptr),
-              kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_EQ(
+        AudioUnitAddPropertyListener(host.unit, kAudioUnitProperty_SampleRate, nullptr, nullptr),
+        kAudioUnitErr_InvalidPropertyValue);
 }
 
 TEST(AUEntry, LatencyListenersHearOfTheGeneratorLatency)
@@ -361,39 +360,17 @@ TEST(AUEntry, ParametersAreClampedAndReachTheChain)
     EXPECT_EQ(host.GetParam(Parandel::kWidth), 100.0f) << "a refused value changes nothing";
 }
 
-namespace
-{
-// An editor that records the values the adapter passes it.
-class RecordingEditor : public IGraphics
-{
-public:
-    explicit RecordingEditor(IPlugBase* plug) : IGraphics(plug, 456, 486) {}
-    void SetParameterFromPlug(int idx, double value, bool normalized) override
-    {
-        updates.push_back({idx, value, normalized});
-    }
-    void AllocateDrawBitmaps() override {}
-    struct Update
-    {
-        int idx;
-        double value;
-        bool normalized;
-    };
-    std::vector<Update> updates;
-};
-} // namespace
-
 TEST(AUEntry, SetParameterPassesTheUnclampedValueToTheEditor)
 {
     AUTestHost host(RegisterTestEffect());
     AUTestPlug* plug = TestPlugOf(host.unit);
-    auto* editor = new RecordingEditor(plug);
+    auto* editor = new RecordingGraphics(plug);
     plug->AttachGraphics(editor);
     editor->updates.clear();
     plug->paramChanges.clear();
     ASSERT_EQ(host.SetParam(AUTestPlug::kGain, 30.0f), noErr);
     ASSERT_EQ(editor->updates.size(), 1u);
-    EXPECT_EQ(editor->updates[0].idx, AUTestPlug::kGain);
+    EXPECT_EQ(editor->updates[0].paramIdx, AUTestPlug::kGain);
     EXPECT_EQ(editor->updates[0].value, 30.0);
     EXPECT_FALSE(editor->updates[0].normalized);
     EXPECT_EQ(plug->Param(AUTestPlug::kGain)->Value(), 24.0);
@@ -456,9 +433,9 @@ TEST(AUEntry, GesturesReachTheHostsEventListeners)
     ASSERT_EQ(AUEventListenerCreate(Hear, nullptr, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode,
                                     0.0f, 0.0f, &listener),
               noErr);
-    for (AudioUnitEventType type : {kAudioUnitEvent_BeginParameterChangeGesture,
-                                    kAudioUnitEvent_ParameterValueChange,
-                                    kAudioUnitEvent_EndParameterChangeGesture})
+    for (AudioUnitEventType type :
+         {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
+          kAudioUnitEvent_EndParameterChangeGesture})
     {
         AudioUnitEvent e{};
         e.mEventType = type;
@@ -535,13 +512,6 @@ Component RegisterCarbonView()
     return RegisterComponent(&cd, Parandel_ViewEntry, 0, nullptr, nullptr, nullptr);
 }
 
-class OpenCountingEditor : public IGraphics
-{
-public:
-    explicit OpenCountingEditor(IPlugBase* plug) : IGraphics(plug, 456, 486) {}
-    void SetParameterFromPlug(int, double, bool) override {}
-    void AllocateDrawBitmaps() override {}
-};
 } // namespace
 
 TEST(AUViews, CarbonViewNeedsAPlugInWithAnEditor)
@@ -553,17 +523,15 @@ TEST(AUViews, CarbonViewNeedsAPlugInWithAnEditor)
     const Float32Point where = {0, 0}, size = {456, 486};
     int sentinel = 0;
     ControlRef control = reinterpret_cast<ControlRef>(&sentinel);
-    EXPECT_EQ(AudioUnitCarbonViewCreate(view, host.unit, nullptr, nullptr, &where, &size,
-                                        &control),
+    EXPECT_EQ(AudioUnitCarbonViewCreate(view, host.unit, nullptr, nullptr, &where, &size, &control),
               badComponentSelector)
         << "no editor";
     EXPECT_EQ(AudioUnitCarbonViewCreate(view, nullptr, nullptr, nullptr, &where, &size, &control),
               badComponentSelector)
         << "no plug-in";
     Parandel* plug = PlugOf(host.unit);
-    plug->AttachGraphics(new OpenCountingEditor(plug));
-    EXPECT_EQ(AudioUnitCarbonViewCreate(view, host.unit, nullptr, nullptr, &where, &size,
-                                        &control),
+    plug->AttachGraphics(new RecordingGraphics(plug));
+    EXPECT_EQ(AudioUnitCarbonViewCreate(view, host.unit, nullptr, nullptr, &where, &size, &control),
               noErr);
     EXPECT_EQ(control, nullptr) << "the editor makes no Carbon control";
     EXPECT_EQ(CallComponentVersion(view), badComponentSelector);
@@ -580,7 +548,7 @@ TEST(AUViews, CocoaViewFactory)
         << "no editor";
     EXPECT_EQ(factory.UiViewForAudioUnit(nullptr, Float32Point{0, 0}), nullptr) << "no plug-in";
     Parandel* plug = PlugOf(host.unit);
-    auto* editor = new OpenCountingEditor(plug);
+    auto* editor = new RecordingGraphics(plug);
     plug->AttachGraphics(editor);
     EXPECT_EQ(factory.UiViewForAudioUnit(host.unit, Float32Point{0, 0}), editor);
 }
@@ -596,11 +564,13 @@ TEST(AUEntry, RenderingAndHostTrafficDoNotOverlap)
     host.input = {std::vector<float>(256 * 200, 0.25f), std::vector<float>(256 * 200, -0.25f)};
     host.playing = true;
     std::atomic<int> failures{0};
-    std::thread audio([&] {
-        for (int b = 0; b < 200; ++b)
-            if (host.Render(256, b * 256.0) != noErr)
-                ++failures;
-    });
+    std::thread audio(
+        [&]
+        {
+            for (int b = 0; b < 200; ++b)
+                if (host.Render(256, b * 256.0) != noErr)
+                    ++failures;
+        });
     for (int i = 0; i < 200; ++i)
     {
         host.SetParam(Parandel::kWidth, static_cast<float>(i % 100));

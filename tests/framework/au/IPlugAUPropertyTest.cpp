@@ -7,6 +7,7 @@
 #include "editor/IGraphics.h"
 #include "engine/Parandel.h"
 #include "framework/au/IPlugAU.h"
+#include "support/RecordingGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -23,24 +24,6 @@ Parandel* PlugOf(AudioUnit unit)
 {
     return static_cast<Parandel*>(IPlugAU::FromStorage(GetComponentInstanceStorage(unit)));
 }
-
-class NullEditor : public IGraphics
-{
-public:
-    explicit NullEditor(IPlugBase* plug) : IGraphics(plug, 456, 486) {}
-    void SetParameterFromPlug(int idx, double value, bool normalized) override
-    {
-        updates.push_back({idx, value, normalized});
-    }
-    void AllocateDrawBitmaps() override {}
-    struct Update
-    {
-        int idx;
-        double value;
-        bool normalized;
-    };
-    std::vector<Update> updates;
-};
 
 // Parameter table: name, minimum, maximum, unit name ("" for none), meta.
 struct ParamRow
@@ -130,8 +113,7 @@ TEST(AUProperties, InfoTable)
         {kAudioUnitProperty_ParameterValueStrings, 0, 1, kAudioUnitErr_InvalidProperty, 0, false},
         {kAudioUnitProperty_ParameterValueStrings, 0, 19, kAudioUnitErr_InvalidElement, 0, false},
         {kAudioUnitProperty_GetUIComponentList, 0, 0, kAudioUnitErr_InvalidProperty, 0, false},
-        {kAudioUnitProperty_AudioChannelLayout, 0, 0, kAudioUnitErr_InvalidPropertyValue, 0,
-         false},
+        {kAudioUnitProperty_AudioChannelLayout, 0, 0, kAudioUnitErr_InvalidPropertyValue, 0, false},
         {kAudioUnitProperty_TailTime, 0, 0, noErr, 8, false},
         {kAudioUnitProperty_BypassEffect, 0, 0, noErr, 4, true},
         {kAudioUnitProperty_BypassEffect, 1, 0, kAudioUnitErr_InvalidProperty, 0, false},
@@ -164,8 +146,8 @@ TEST(AUProperties, InfoTable)
     for (const Row& r : rows)
     {
         const InfoAnswer a = InfoOf(host, r.id, r.scope, r.element);
-        EXPECT_EQ(a.status, r.status) << "id=" << r.id << " scope=" << r.scope
-                                      << " element=" << r.element;
+        EXPECT_EQ(a.status, r.status)
+            << "id=" << r.id << " scope=" << r.scope << " element=" << r.element;
         if (r.status == noErr)
         {
             EXPECT_EQ(a.size, r.size) << "id=" << r.id;
@@ -175,9 +157,9 @@ TEST(AUProperties, InfoTable)
     // A parameter without display texts reports size 0 with its error.
     EXPECT_EQ(InfoOf(host, kAudioUnitProperty_ParameterValueStrings, 0, 1).size, 0u);
     // Null size and writability pointers are allowed.
-    EXPECT_EQ(AudioUnitGetPropertyInfo(host.unit, kAudioUnitProperty_ClassInfo, 0, 0, nullptr,
-                                       nullptr),
-              noErr);
+    EXPECT_EQ(
+        AudioUnitGetPropertyInfo(host.unit, kAudioUnitProperty_ClassInfo, 0, 0, nullptr, nullptr),
+        noErr);
 }
 
 TEST(AUProperties, TooSmallBuffersAreRefused)
@@ -581,8 +563,8 @@ TEST(AUProperties, PresetsFactoryCurrentAndPresent)
     current.presetNumber = 0;
     ASSERT_EQ(host.Set(kAudioUnitProperty_CurrentPreset, 0, 0, current), noErr);
     EXPECT_EQ(host.GetParam(Parandel::kWidth), 0.0f) << "the default preset restored";
-    for (AudioUnitPropertyID id : {kAudioUnitProperty_CurrentPreset,
-                                   kAudioUnitProperty_PresentPreset})
+    for (AudioUnitPropertyID id :
+         {kAudioUnitProperty_CurrentPreset, kAudioUnitProperty_PresentPreset})
     {
         AUPreset got{-1, nullptr};
         ASSERT_EQ(host.Get(id, 0, 0, got), noErr);
@@ -599,7 +581,7 @@ TEST(AUProperties, EditorPropertiesNeedAnEditorAndItsBundle)
     ComponentDescription view{};
     EXPECT_EQ(host.Get(kAudioUnitProperty_GetUIComponentList, 0, 0, view),
               kAudioUnitErr_InvalidProperty);
-    plug->AttachGraphics(new NullEditor(plug));
+    plug->AttachGraphics(new RecordingGraphics(plug));
     ASSERT_EQ(host.Get(kAudioUnitProperty_GetUIComponentList, 0, 0, view), noErr);
     EXPECT_EQ(view.componentType, FourCC("auvw"));
     EXPECT_EQ(view.componentSubType, FourCC("rkjs"));
@@ -621,13 +603,13 @@ TEST(AUProperties, EditorPropertiesNeedAnEditorAndItsBundle)
            "<key>CFBundleIdentifier</key><string>com.Tarnwel.audiounit.TW-Parandel</string>"
            "</dict></plist>\n";
     CFStringRef path = CFStr(folder.c_str());
-    CFURLRef url = CFURLCreateWithFileSystemPath(kCFAllocatorDefault, path, kCFURLPOSIXPathStyle,
-                                                 true);
+    CFURLRef url =
+        CFURLCreateWithFileSystemPath(kCFAllocatorDefault, path, kCFURLPOSIXPathStyle, true);
     CFBundleRef bundle = CFBundleCreate(kCFAllocatorDefault, url);
     ASSERT_NE(bundle, nullptr);
     ASSERT_EQ(host.Get(kAudioUnitProperty_CocoaUI, 0, 0, cocoa), noErr);
-    CFStringRef location = CFURLCopyFileSystemPath(cocoa.mCocoaAUViewBundleLocation,
-                                                   kCFURLPOSIXPathStyle);
+    CFStringRef location =
+        CFURLCopyFileSystemPath(cocoa.mCocoaAUViewBundleLocation, kCFURLPOSIXPathStyle);
     EXPECT_EQ(CFText(location), folder);
     EXPECT_EQ(CFText(cocoa.mCocoaAUViewClass[0]), "Parandel_View");
     CFRelease(location);
@@ -714,7 +696,7 @@ TEST(AUClassInfo, RoundTripRestoresEveryValueAndRedraws)
 
     // A second instance takes the whole state, and its editor is redrawn with real values.
     AUTestHost other;
-    auto* editor = new NullEditor(PlugOf(other.unit));
+    auto* editor = new RecordingGraphics(PlugOf(other.unit));
     PlugOf(other.unit)->AttachGraphics(editor);
     editor->updates.clear();
     ASSERT_EQ(other.SetClassInfo(state), noErr);
@@ -723,7 +705,7 @@ TEST(AUClassInfo, RoundTripRestoresEveryValueAndRedraws)
     const size_t first = editor->updates.size() - kParams;
     for (int i = 0; i < kParams; ++i)
     {
-        EXPECT_EQ(editor->updates[first + i].idx, i);
+        EXPECT_EQ(editor->updates[first + i].paramIdx, i);
         EXPECT_FALSE(editor->updates[first + i].normalized);
         EXPECT_EQ(editor->updates[first + i].value, static_cast<double>(other.GetParam(i))) << i;
     }

@@ -228,8 +228,7 @@ TEST(AURender, UnitsChainThroughTheirFastRenderProcedures)
     const AudioUnitConnection b = {first.unit, 0, 0};
     ASSERT_EQ(first.Set(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, a), noErr);
     ASSERT_EQ(second.Set(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, b), noErr);
-    EXPECT_EQ(PlugOf(second.unit)->GetInputConnection(0)->connectionType,
-              IPlugAU::eDirectFastProc);
+    EXPECT_EQ(PlugOf(second.unit)->GetInputConnection(0)->connectionType, IPlugAU::eDirectFastProc);
     ASSERT_EQ(AudioUnitInitialize(first.unit), noErr);
     ASSERT_EQ(AudioUnitInitialize(second.unit), noErr);
     ASSERT_EQ(second.Render(kBlock, 0.0), noErr);
