@@ -103,102 +103,82 @@ const GraphCurve4* GraphControl10::GetCurve(int curveNum) const
 
 void GraphControl10::SetCurveXScale(int curveNum, bool dBScale, double minX, double maxX)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->xdBScale = dBScale;
-    curve->minX = minX;
-    curve->maxX = maxX;
-    mNeedsRender = true;
+    EditCurve(curveNum,
+              [&](GraphCurve4& c)
+              {
+                  c.xdBScale = dBScale;
+                  c.minX = minX;
+                  c.maxX = maxX;
+              });
 }
 
 void GraphControl10::SetCurveYScale(int curveNum, bool dBScale, double minY, double maxY)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->ydBScale = dBScale;
-    curve->minY = minY;
-    curve->maxY = maxY;
-    mNeedsRender = true;
+    EditCurve(curveNum,
+              [&](GraphCurve4& c)
+              {
+                  c.ydBScale = dBScale;
+                  c.minY = minY;
+                  c.maxY = maxY;
+              });
 }
 
 void GraphControl10::SetCurveColor(int curveNum, int r, int g, int b)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->colorR = static_cast<float>(r) / 255.0f;
-    curve->colorG = static_cast<float>(g) / 255.0f;
-    curve->colorB = static_cast<float>(b) / 255.0f;
-    mNeedsRender = true;
+    EditCurve(curveNum,
+              [&](GraphCurve4& c)
+              {
+                  c.colorR = static_cast<float>(r) / 255.0f;
+                  c.colorG = static_cast<float>(g) / 255.0f;
+                  c.colorB = static_cast<float>(b) / 255.0f;
+              });
 }
 
 void GraphControl10::SetCurveLineWidth(int curveNum, double lineWidth)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->lineWidth = lineWidth;
-    mNeedsRender = true;
+    EditCurve(curveNum, [&](GraphCurve4& c) { c.lineWidth = lineWidth; });
 }
 
 void GraphControl10::SetCurvePointSize(int curveNum, double pointSize)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->pointSize = pointSize;
-    mNeedsRender = true;
+    EditCurve(curveNum, [&](GraphCurve4& c) { c.pointSize = pointSize; });
 }
 
 void GraphControl10::SetCurvePointStyle(int curveNum, bool pointFlag, bool pointsAsRays,
                                         bool linkPoints)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->pointStyle = pointFlag;
-    curve->pointsAsRays = pointsAsRays;
-    curve->linkPoints = linkPoints;
-    mNeedsRender = true;
+    EditCurve(curveNum,
+              [&](GraphCurve4& c)
+              {
+                  c.pointStyle = pointFlag;
+                  c.pointsAsRays = pointsAsRays;
+                  c.linkPoints = linkPoints;
+              });
 }
 
 void GraphControl10::SetCurveAdditive(int curveNum, bool additive)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->additive = additive;
-    mNeedsRender = true;
+    EditCurve(curveNum, [&](GraphCurve4& c) { c.additive = additive; });
 }
 
 void GraphControl10::SetCurveBevel(int curveNum, bool bevel)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->bevel = bevel;
-    mNeedsRender = true;
+    EditCurve(curveNum, [&](GraphCurve4& c) { c.bevel = bevel; });
 }
 
 void GraphControl10::SetCurveFill(int curveNum, bool fill, double fillOrigin)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->doFill = fill;
-    curve->fillOrigin = fillOrigin;
-    mNeedsRender = true;
+    EditCurve(curveNum,
+              [&](GraphCurve4& c)
+              {
+                  c.doFill = fill;
+                  c.fillOrigin = fillOrigin;
+              });
 }
 
 void GraphControl10::SetCurveFillAlpha(int curveNum, double alpha)
 {
-    GraphCurve4* curve = CurveAt(curveNum);
-    if (!curve)
-        return;
-    curve->fillAlpha = alpha;
-    mNeedsRender = true;
+    EditCurve(curveNum, [&](GraphCurve4& c) { c.fillAlpha = alpha; });
 }
 
 // ---- Curve points ----

@@ -117,6 +117,15 @@ private:
     static double MapValue(double value, bool dBScale, double minValue, double maxValue,
                            double side);
     GraphCurve4* CurveAt(int curveNum) const;
+    // Applies a style change to a curve that exists and marks the graph for rendering.
+    template <typename Edit> void EditCurve(int curveNum, Edit edit)
+    {
+        if (GraphCurve4* curve = CurveAt(curveNum))
+        {
+            edit(*curve);
+            mNeedsRender = true;
+        }
+    }
     WDL_Mutex* PlugMutex() const;
     void FillCurve(GraphCurve4* curve, const SampleBuffer& xValues, const SampleBuffer& yValues,
                    double xSide, double ySide, double xOffset);

@@ -4,6 +4,7 @@
 #include "metering/TWUpmixGraphDrawer.h"
 #include "graph/GraphControl10.h"
 #include "metering/TWVectorscopePlug.h"
+#include "support/RecordingScopePlug.h"
 
 #include <gtest/gtest.h>
 
@@ -16,20 +17,6 @@ namespace
 constexpr int kW = 400;
 constexpr int kH = 200;
 constexpr double kTol = 1e-9;
-
-class RecordingPlug : public TWVectorscopePlug
-{
-public:
-    struct Call
-    {
-        std::string op;
-        double value;
-    };
-    void SetPan(double pan) override { calls.push_back({"SetPan", pan}); }
-    void AddPan(double delta) override { calls.push_back({"AddPan", delta}); }
-    void AddWidth(double delta) override { calls.push_back({"AddWidth", delta}); }
-    std::vector<Call> calls;
-};
 
 class UpmixDrawerTest : public ::testing::Test
 {

@@ -10,6 +10,7 @@
 #include "metering/TWLissajousGraphDrawer.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscopePlug.h"
+#include "support/RecordingScopePlug.h"
 
 #include <gtest/gtest.h>
 
@@ -29,20 +30,6 @@ constexpr int kH = 200;
 constexpr int kBlock = 512;
 constexpr int kWindow = TWVectorscope::kHistorySize;
 constexpr double kInvSqrt2 = 0.70710678118654752;
-
-class RecordingPlug : public TWVectorscopePlug
-{
-public:
-    struct Call
-    {
-        std::string op;
-        double value;
-    };
-    void SetPan(double pan) override { calls.push_back({"SetPan", pan}); }
-    void AddPan(double delta) override { calls.push_back({"AddPan", delta}); }
-    void AddWidth(double delta) override { calls.push_back({"AddWidth", delta}); }
-    std::vector<Call> calls;
-};
 
 bool FileExists(const std::string& path)
 {
