@@ -71,3 +71,46 @@ struct IMouseMod
     {
     }
 };
+
+// A control's text style. Size is the font height in pixels; alignment 0 near (left), 1 centre,
+// 2 far (right); style 0 normal, 1 bold, 2 italic.
+struct IText
+{
+    static constexpr int kFontNameSize = 32;
+    enum EStyle
+    {
+        kStyleNormal = 0,
+        kStyleBold = 1,
+        kStyleItalic = 2
+    };
+    enum EAlign
+    {
+        kAlignNear = 0,
+        kAlignCenter = 1,
+        kAlignFar = 2
+    };
+
+    char mFont[kFontNameSize] = "Monaco";
+    int mSize = 10;
+    IColor mColor{255, 0, 0, 0};
+    IColor mTextEntryBGColor{255, 255, 255, 255};
+    IColor mTextEntryFGColor{255, 0, 0, 0};
+    int mStyle = kStyleNormal;
+    int mAlign = kAlignCenter;
+    int mOrientation = 0; // degrees
+    int mQuality = 0;
+    void* mCached = nullptr; // the font cache's handle for this style, filled on first use
+
+    IText() = default;
+    // The font name is copied bounded; a null name keeps "Monaco".
+    IText(int size, const IColor& color, const char* font = nullptr, int style = kStyleNormal,
+          int align = kAlignCenter, int orientation = 0, int quality = 0,
+          const IColor& entryBG = IColor(255, 255, 255, 255),
+          const IColor& entryFG = IColor(255, 0, 0, 0));
+};
+
+// Union of two rectangles as the editor collects dirty areas: an empty rectangle takes the
+// other one, otherwise the smallest left and top and the largest right and bottom.
+IRECT UnionRect(const IRECT& a, const IRECT& b);
+// Neither is empty and they overlap (edges touching on the right or bottom count).
+bool RectsIntersect(const IRECT& a, const IRECT& b);

@@ -1,5 +1,6 @@
 #include "editor/controls/IControl.h"
 
+#include "editor/IGraphics.h"
 #include "framework/IPlugBase.h"
 
 #include <chrono>
@@ -134,7 +135,21 @@ void IControl::PromptUserInput()
 {
     if (mParamIdx < 0 || mDisablePrompt)
         return;
-    // The entry field itself belongs to the editor host; a control only asks to be redrawn
-    // once the entry has been answered.
+    IParam* param = mPlug ? mPlug->Param(mParamIdx) : nullptr;
+    IGraphics* graphics = mPlug ? mPlug->GetGUI() : nullptr;
+    if (param && graphics)
+    {
+        if (param->DisplayTextCount() > 0)
+        {
+            graphics->PromptUserInput(this, param, &mRECT);
+        }
+        else
+        {
+            const int cx = static_cast<int>((mRECT.L + mRECT.R) * 0.5);
+            const int cy = static_cast<int>((mRECT.T + mRECT.B) * 0.5);
+            IRECT entry(cx - 45, cy - 8, cx + 45, cy + 8);
+            graphics->PromptUserInput(this, param, &entry);
+        }
+    }
     mRedraw = true;
 }

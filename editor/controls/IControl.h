@@ -5,6 +5,7 @@
 // SetValueFromPlugin may also come from the plug-in's parameter path and only stores and flags.
 
 #include "editor/IControlTypes.h"
+#include "framework/WDL_String.h"
 #include "framework/WDL_TypedBuf.h"
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 class IPlugBase;
 class IGraphics;
 class LICE_IBitmap;
+class ITextControl;
 
 class IControl
 {
@@ -62,10 +64,26 @@ public:
     virtual void OnEditorIdle() {}
     virtual void SetAuxValueFromPlugin(int auxIdx, double value);
 
-    // Asks the editor for a value entry over the control; nothing without a parameter.
+    // The text a finished entry produced, for a control without a parameter; text controls
+    // show it.
+    virtual void SetTextFromPrompt(const char* /*text*/) {}
+
+    // Asks the editor for a value menu or entry: over the control when the parameter has
+    // display texts, else over a 90 × 16 rectangle centred on it. Nothing without a parameter
+    // or while prompting is disabled.
     void PromptUserInput();
 
     // ---- Accessors ----
+    IText* GetText() { return &mText; }
+    void SetText(const IText& text) { mText = text; }
+    int GetTextEntryLength() const { return mTextEntryLength; }
+    void SetTextEntryLength(int length) { mTextEntryLength = length; }
+    // Text controls that show this control's value (display text and unit) and its
+    // parameter's name; not owned.
+    void SetValDisplayControl(ITextControl* control) { mValDisplayControl = control; }
+    void SetNameDisplayControl(ITextControl* control) { mNameDisplayControl = control; }
+    const char* GetTooltip() const { return mTooltip.Get(); }
+    void SetTooltip(const char* tooltip) { mTooltip.Set(tooltip); }
     IPlugBase* GetPlug() const { return mPlug; }
     const IRECT& GetRECT() const { return mRECT; }
     const IRECT& GetTargetRECT() const { return mTargetRECT; }
@@ -86,6 +104,8 @@ public:
     void SetMOWhenGrayed(bool enable) { mMOWhenGrayed = enable; }
     void SetPromptDisabled(bool disabled) { mDisablePrompt = disabled; }
     bool IsPromptDisabled() const { return mDisablePrompt; }
+    bool DoubleClickAsSingle() const { return mDblAsSingleClick; }
+    void SetDoubleClickAsSingle(bool enable) { mDblAsSingleClick = enable; }
     const IChannelBlend& GetBlend() const { return mBlend; }
     int NAuxParams() const { return mAuxParams.GetSize(); }
     void AddAuxParam(int paramIdx);
@@ -98,6 +118,7 @@ protected:
     virtual uint64_t CurrentTimeMs() const { return NowMs(); }
 
     int mTextEntryLength = 8;
+    IText mText;
     IPlugBase* mPlug;
     IRECT mRECT;
     IRECT mTargetRECT;
@@ -116,5 +137,8 @@ protected:
     bool mMOWhenGrayed = false;
     bool mMouseTransparent = false;
     IChannelBlend mBlend;
+    ITextControl* mValDisplayControl = nullptr;
+    ITextControl* mNameDisplayControl = nullptr;
+    WDL_String mTooltip;
     uint64_t mLastPressMs = 0;
 };
