@@ -3,6 +3,7 @@
 #include "editor/IGraphics.h"
 #include "framework/IPlugBase.h"
 
+#include <atomic>
 #include <chrono>
 
 IControl::IControl(IPlugBase* plug, const IRECT& rect, int paramIdx, IChannelBlend blend)
@@ -12,8 +13,27 @@ IControl::IControl(IPlugBase* plug, const IRECT& rect, int paramIdx, IChannelBle
 
 IControl::~IControl() = default;
 
+namespace
+{
+std::atomic<bool> sClockFrozen{false};
+std::atomic<uint64_t> sFrozenMs{0};
+} // namespace
+
+void IControl::FreezeClock(uint64_t ms)
+{
+    sFrozenMs = ms;
+    sClockFrozen = true;
+}
+
+void IControl::ThawClock()
+{
+    sClockFrozen = false;
+}
+
 uint64_t IControl::NowMs()
 {
+    if (sClockFrozen)
+        return sFrozenMs;
     using namespace std::chrono;
     return static_cast<uint64_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

@@ -112,6 +112,10 @@ public:
     const AuxParam* GetAuxParam(int idx) const;
     // Milliseconds of a monotonic clock; the double-click timing compares two of them.
     static uint64_t NowMs();
+    // Stops the clock at the given time for every control (pictures of the editor show
+    // animations at a fixed frame); ThawClock lets it run again.
+    static void FreezeClock(uint64_t ms);
+    static void ThawClock();
 
 protected:
     // The time source of the double-click timing; tests replace it.
