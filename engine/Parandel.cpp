@@ -118,6 +118,17 @@ GraphControl10* Parandel::GetVectorscopeGraph(int mode) const
     return mode >= 0 && mode < kNumVectorscopeModes ? mVectorscopeGraphs[mode] : nullptr;
 }
 
+void Parandel::OnWindowResize()
+{
+    WDL_MutexLock lock(GetMutex());
+    mWidthMeter = nullptr;
+    mCorrelationMeter = nullptr;
+    mModeButtons.Empty(false);
+    for (GraphControl10*& graph : mVectorscopeGraphs)
+        graph = nullptr;
+    mVectorscope->ForgetGraphs();
+}
+
 void Parandel::Reset()
 {
     WDL_MutexLock lock(GetMutex());

@@ -63,6 +63,9 @@ public:
     void OnParamChange(int paramIdx) override;
     void ProcessReplacing(double** inputs, double** outputs, int nFrames) override;
     void OnEditorResize(int /*width*/, int /*height*/) override {}
+    // The editor was resized and deleted its controls: the meters, mode buttons and graphs
+    // this object points at are gone.
+    void OnWindowResize() override;
 
     // TWVectorscopePlug: Pan and Width moved from the vectorscope display.
     void SetPan(double pan) override;
