@@ -1,6 +1,8 @@
 #include "editor/controls/IControl.h"
 
 #include "editor/IGraphics.h"
+#include "editor/controls/ITextControl.h"
+#include "framework/IParam.h"
 #include "framework/IPlugBase.h"
 
 #include <atomic>
@@ -116,6 +118,23 @@ void IControl::SetDirty(bool pushToPlugin)
     mDirty = true;
     if (pushToPlugin && mPlug && mParamIdx >= 0)
         mPlug->SetParameterFromGUI(mParamIdx, mValue);
+    if (mValDisplayControl || mNameDisplayControl)
+        UpdateDisplayControls();
+}
+
+void IControl::UpdateDisplayControls()
+{
+    const IParam* param = mPlug ? mPlug->Param(mParamIdx) : nullptr;
+    if (!param)
+        return;
+    if (mValDisplayControl)
+    {
+        WDL_String text;
+        ICaptionControl::FormatParamValue(*param, mValue, true, true, &text);
+        mValDisplayControl->SetTextFromPlugin(text.Get());
+    }
+    if (mNameDisplayControl)
+        mNameDisplayControl->SetTextFromPlugin(param->GetName());
 }
 
 void IControl::SetClean()
