@@ -657,7 +657,8 @@ bool IGraphics::DrawRotatedMask(const BitmapRef* base, const BitmapRef* mask,
     const int h = base->height;
     mScratchBitmap->resize(w, h);
     mScratchBitmap->Fill(0);
-    LICE_Blit(mScratchBitmap, base->bitmap, 0, 0, 0, 0, w, h, 1.0f, IChannelBlend::kBlendClobber,
+    // Over a transparent scratch an alpha copy reproduces the base, transparent corners too.
+    LICE_Blit(mScratchBitmap, base->bitmap, 0, 0, 0, 0, w, h, 1.0f, IChannelBlend::kBlendNone,
               nullptr);
     LICE_RotatedBlit(mScratchBitmap, mask->bitmap, 0, 0, w, h, 0.0f, 0.0f,
                      static_cast<float>(mask->width), static_cast<float>(mask->height),

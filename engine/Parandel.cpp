@@ -189,7 +189,7 @@ GraphControl10* Parandel::GetVectorscopeGraph(int mode) const
     return mode >= 0 && mode < kNumVectorscopeModes ? mVectorscopeGraphs[mode] : nullptr;
 }
 
-void Parandel::OnWindowResize()
+void Parandel::ForgetEditorControls()
 {
     WDL_MutexLock lock(GetMutex());
     mWidthMeter = nullptr;

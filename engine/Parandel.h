@@ -68,7 +68,8 @@ public:
     void OnEditorResize(int /*width*/, int /*height*/) override {}
     // The editor was resized and deleted its controls: the meters, mode buttons and graphs
     // this object points at are gone.
-    void OnWindowResize() override;
+    void OnWindowResize() override { ForgetEditorControls(); }
+    void OnEditorDetached() override { ForgetEditorControls(); }
 
     // TWVectorscopePlug: Pan and Width moved from the vectorscope display.
     void SetPan(double pan) override;
@@ -98,6 +99,8 @@ private:
     // into mSum.
     void ProcessBassFocus();
     static bool IsSilent(const SampleBuffer& channel);
+    // The editor deleted its controls: the meters, mode buttons and graphs pointed at are gone.
+    void ForgetEditorControls();
 
     ParamSmoother mWidthSmoother;
     ParamSmoother mPanSmoother;

@@ -184,6 +184,8 @@ void TWVectorscope::ForgetGraphs()
 {
     for (GraphControl10*& g : mGraphs)
         g = nullptr;
+    if (mUpmixDrawer)
+        mUpmixDrawer->ForgetGraph();
 }
 
 void TWVectorscope::SetMode(int mode)
