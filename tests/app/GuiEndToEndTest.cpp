@@ -31,13 +31,13 @@ protected:
     {
         CliTestFixture::SetUp();
         mX = std::make_unique<XvfbServer>();
-        if (!mX->Running())
-            GTEST_SKIP() << "no X server can start: " << mX->Error();
+        if (!mX->Ok())
+            GTEST_SKIP() << "no X server can start: " << mX->Reason();
     }
 
     EnvChanges Env(EnvChanges extra = {}) const
     {
-        extra["DISPLAY"] = mX->Display();
+        extra["DISPLAY"] = mX->Name();
         return extra;
     }
 
@@ -81,7 +81,7 @@ protected:
     // What a window manager sends when the user clicks the close box.
     void RequestClose(const std::string& window) const
     {
-        Display* d = XOpenDisplay(mX->Display().c_str());
+        Display* d = XOpenDisplay(mX->Name().c_str());
         ASSERT_NE(d, nullptr);
         XEvent ev{};
         ev.xclient.type = ClientMessage;
@@ -98,7 +98,7 @@ protected:
     std::vector<unsigned long> Capture(const std::string& window, int x, int y, int w, int h) const
     {
         std::vector<unsigned long> pixels;
-        Display* d = XOpenDisplay(mX->Display().c_str());
+        Display* d = XOpenDisplay(mX->Name().c_str());
         if (!d)
             return pixels;
         if (XImage* image = XGetImage(d, std::stoul(window), x, y, w, h, AllPlanes, ZPixmap))
@@ -142,13 +142,14 @@ TEST_F(GuiEndToEndTest, AKnobDragAndAModeClickEndUpInTheSavedPreset)
     const std::string window = FindWindow(gui);
     ASSERT_FALSE(window.empty()) << "no window; the player said: " << GuiErrors();
 
-    // Up the WIDTH knob (centre (228, 358)) in steps, then the GRID mode button (69, 280).
-    Xdotool({"mousemove", "--window", window,  "228",       "358",       "mousedown",
-             "1",         "sleep",    "0.1",   "mousemove", "--window",  window,
-             "228",       "340",      "sleep", "0.1",       "mousemove", "--window",
-             window,      "228",      "320",   "sleep",     "0.1",       "mouseup",
-             "1",         "sleep",    "0.2",   "mousemove", "--window",  window,
-             "69",        "280",      "click", "1",         "sleep",     "0.3"});
+    // Up the WIDTH knob (centre (228, 358)) in steps, the button held between xdotool runs
+    // (the server keeps XTest's state); then the GRID mode button, the fourth of the 18-pixel
+    // buttons at x = 10 + 20k, y = 271: centre (79, 280).
+    Xdotool({"mousemove", "--window", window, "228", "358", "mousedown", "1"});
+    for (const char* y : {"350", "335", "320"})
+        Xdotool({"sleep", "0.05", "mousemove", "--window", window, "228", y});
+    Xdotool({"mouseup", "1", "sleep", "0.2"});
+    Xdotool({"mousemove", "--window", window, "79", "280", "click", "1", "sleep", "0.3"});
     RequestClose(window);
     ASSERT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
 

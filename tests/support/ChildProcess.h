@@ -40,10 +40,9 @@ public:
     }
 
     // Starts args[0] (a path, or a name looked up in PATH) with stdout and stderr into the given
-    // files (/dev/null when empty) and standard input from /dev/null, plus extraFd duplicated onto
-    // fd 3 when given.
+    // files (/dev/null when empty) and standard input from /dev/null.
     bool Start(const std::vector<std::string>& args, const EnvChanges& env,
-               const std::string& outPath = "", const std::string& errPath = "", int extraFd = -1)
+               const std::string& outPath = "", const std::string& errPath = "")
     {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -54,8 +53,6 @@ public:
         posix_spawn_file_actions_addopen(&actions, 2,
                                          errPath.empty() ? "/dev/null" : errPath.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (extraFd >= 0)
-            posix_spawn_file_actions_adddup2(&actions, extraFd, 3);
         std::vector<char*> argv;
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));

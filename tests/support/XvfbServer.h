@@ -1,80 +1,103 @@
 #pragma once
-// A virtual X server for tests that open windows: Xvfb on the first free display of :90 … :99,
-// listening on its local socket only, stopped with the object. Xvfb names its display on a pipe
-// (-displayfd) once it accepts clients, so there is no waiting on sockets, and a display another
-// test took a moment earlier makes Xvfb fail on its lock and the next number is tried.
+// A virtual X server for the window tests: started on the first free display number of :90 …
+// :129, listening on its local socket only, stopped when the object goes. Tests skip, with the
+// reason, when none can start.
+//
+// Xvfb names its display on a pipe (-displayfd) once it accepts clients. That, not the socket
+// file, says the server is ours and ready: with tests running in parallel, another test's server
+// may create the socket of a number this one tried a moment earlier, and a server that loses
+// the race ends on its lock file, closing the pipe; the next number is tried then.
 
-#include "support/ChildProcess.h"
-
+#include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <memory>
+#include <csignal>
 #include <string>
+
+extern char** environ;
 
 class XvfbServer
 {
 public:
     static constexpr int kFirstDisplay = 90;
-    static constexpr int kLastDisplay = 99;
+    static constexpr int kLastDisplay = 129;
     static constexpr int kReadyTimeoutMs = 10000;
 
     XvfbServer()
     {
-        for (int n = kFirstDisplay; n <= kLastDisplay && mDisplay.empty(); ++n)
-            TryDisplay(n);
-        if (mDisplay.empty() && mError.empty())
-            mError = "no display of :" + std::to_string(kFirstDisplay) +
-                     " … :" + std::to_string(kLastDisplay) + " was free";
+        for (int n = kFirstDisplay; n <= kLastDisplay && mPid <= 0; ++n)
+        {
+            struct stat st;
+            if (stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) == 0 ||
+                stat(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), &st) == 0)
+                continue;
+            Start(n);
+        }
+        if (mPid <= 0 && mReason.empty())
+            mReason = "no free X display number";
     }
     ~XvfbServer()
     {
-        if (mServer)
+        if (mPid > 0)
         {
-            mServer->Signal(SIGTERM);
-            mServer->Wait(5.0);
+            kill(mPid, SIGTERM);
+            waitpid(mPid, nullptr, 0);
         }
     }
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    bool Running() const { return !mDisplay.empty(); }
-    // ":91" and the like.
-    const std::string& Display() const { return mDisplay; }
-    // Why no server runs.
-    const std::string& Error() const { return mError; }
+    bool Ok() const { return mPid > 0; }
+    // ":N", for DISPLAY.
+    const std::string& Name() const { return mName; }
+    const std::string& Reason() const { return mReason; }
 
 private:
-    void TryDisplay(int n)
+    void Start(int n)
     {
-        int fds[2];
-        if (pipe(fds) != 0)
+        // Both ends close on exec; the copy on fd 3 does not.
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0)
             return;
-        auto server = std::make_unique<ChildProcess>();
-        const std::string display = ":" + std::to_string(n);
-        const bool started = server->Start({XvfbPath(), display, "-displayfd", "3", "-nolisten",
-                                            "tcp", "-screen", "0", "1024x768x24"},
-                                           {}, "", "", fds[1]);
-        close(fds[1]);
-        if (!started)
+        const std::string name = ":" + std::to_string(n);
+        char* const argv[] = {const_cast<char*>("Xvfb"),        const_cast<char*>(name.c_str()),
+                              const_cast<char*>("-displayfd"),  const_cast<char*>("3"),
+                              const_cast<char*>("-screen"),     const_cast<char*>("0"),
+                              const_cast<char*>("1024x768x24"), const_cast<char*>("-nolisten"),
+                              const_cast<char*>("tcp"),         nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+        pid_t pid = 0;
+        const int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        if (rc != 0)
         {
-            close(fds[0]);
-            mError = "Xvfb cannot be started (is the xvfb package installed?)";
+            close(ready[0]);
+            mReason = "Xvfb cannot be started (is the xvfb package installed?)";
             return;
         }
-        const std::string reported = ReadLine(fds[0]);
-        close(fds[0]);
-        if (reported == std::to_string(n) && server->Running())
+        const std::string reported = ReadLine(ready[0]);
+        close(ready[0]);
+        if (reported == std::to_string(n))
         {
-            mDisplay = display;
-            mServer = std::move(server);
-            mError.clear();
+            mPid = pid;
+            mName = name;
             return;
         }
-        mError = "Xvfb did not start on " + display;
-        // The unique_ptr kills a server that neither reported nor ended.
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        mReason = "Xvfb " + name + " did not come up";
     }
 
-    // The line Xvfb writes on the pipe when it is ready; empty when it ended first.
+    // The line Xvfb writes when it is ready; empty when it ended or stayed silent.
     static std::string ReadLine(int fd)
     {
         std::string line;
@@ -85,15 +108,7 @@ private:
         return line;
     }
 
-    static std::string XvfbPath()
-    {
-        for (const char* path : {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"})
-            if (access(path, X_OK) == 0)
-                return path;
-        return "/usr/bin/Xvfb";
-    }
-
-    std::unique_ptr<ChildProcess> mServer;
-    std::string mDisplay;
-    std::string mError;
+    pid_t mPid = -1;
+    std::string mName;
+    std::string mReason;
 };
