@@ -40,44 +40,6 @@ protected:
     }
 };
 
-TEST_F(AudioPlayerTest, TheSourceIsReadRoundAndRound)
-{
-    std::vector<double> left(1000), right(1000);
-    for (int k = 0; k < 1000; ++k)
-    {
-        left[k] = k / 1000.0;
-        right[k] = -k / 1000.0;
-    }
-    LoopSource source = Source({left, right});
-    ASSERT_EQ(source.Channels(), 2);
-    ASSERT_EQ(source.Frames(), 1000);
-    std::vector<float> l(333), r(333);
-    float* dest[2] = {l.data(), r.data()};
-    for (int start = 0; start < 2997; start += 333)
-    {
-        source.Read(dest, 333);
-        for (int k = 0; k < 333; ++k)
-        {
-            ASSERT_FLOAT_EQ(l[k], static_cast<float>(left[(start + k) % 1000]))
-                << "frame " << start + k;
-            ASSERT_FLOAT_EQ(r[k], static_cast<float>(right[(start + k) % 1000]))
-                << "frame " << start + k;
-        }
-    }
-}
-
-TEST_F(AudioPlayerTest, SourcesThePlayerCannotPlayAreRefusedWithTheReason)
-{
-    Write(Path("three.wav"), {{0.1, 0.2}, {0.1, 0.2}, {0.1, 0.2}});
-    LoopSource source;
-    std::string error;
-    EXPECT_FALSE(source.Load(Path("three.wav"), error));
-    EXPECT_NE(error.find("3 channels"), std::string::npos) << error;
-    EXPECT_FALSE(source.Load(Path("missing.wav"), error));
-    EXPECT_NE(error.find("missing.wav"), std::string::npos) << error;
-}
-
-// Reference: the same loop tiled by hand into one long signal, fed in the same blocks.
 TEST_F(AudioPlayerTest, PlaybackEqualsTheLoopTiledByHand)
 {
     const int loop = 300, total = 2000;
@@ -146,7 +108,8 @@ TEST_F(AudioPlayerTest, RenderingAllocatesNothing)
     EXPECT_EQ(AllocationCounter::Count(), 0);
 }
 
-TEST_F(AudioPlayerTest, WithoutAudioTheClockPlaysInRealTimeAndTheMeterMoves)
+// A device that does not exist leaves the player silent, clocked in real time.
+TEST_F(AudioPlayerTest, WithoutADeviceTheClockPlaysInRealTimeAndTheMeterMoves)
 {
     LoopSource source = LoopSource::DemoMix();
     OfflineRenderer renderer(source.SampleRate(), 2, kBlock);
@@ -155,9 +118,11 @@ TEST_F(AudioPlayerTest, WithoutAudioTheClockPlaysInRealTimeAndTheMeterMoves)
     AudioPlayer player(renderer, source);
 
     const auto start = std::chrono::steady_clock::now();
-    player.Start({"", true});
+    player.Start({"no-such-device-7q", false});
     EXPECT_TRUE(player.PlaysSilently());
-    EXPECT_NE(player.SilentReason().find("--no-audio"), std::string::npos) << player.SilentReason();
+    EXPECT_TRUE(player.DeviceName().empty());
+    EXPECT_NE(player.SilentReason().find("'no-such-device-7q'"), std::string::npos)
+        << player.SilentReason();
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -172,19 +137,4 @@ TEST_F(AudioPlayerTest, WithoutAudioTheClockPlaysInRealTimeAndTheMeterMoves)
     EXPECT_NE(renderer.Plugin().GetCorrelationComputer()->GetCorrelation(), before);
 }
 
-TEST_F(AudioPlayerTest, AnUnknownDevicePlaysSilentlyAndSaysWhich)
-{
-    LoopSource source = LoopSource::DemoMix();
-    OfflineRenderer renderer(source.SampleRate(), 2, kBlock);
-    renderer.Start();
-    AudioPlayer player(renderer, source);
-    player.Start({"no-such-device-7q", false});
-    EXPECT_TRUE(player.PlaysSilently());
-    EXPECT_TRUE(player.DeviceName().empty());
-    EXPECT_NE(player.SilentReason().find("'no-such-device-7q'"), std::string::npos)
-        << player.SilentReason();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    player.Stop();
-    EXPECT_GT(player.FramesRendered(), 0);
-}
 } // namespace
