@@ -201,7 +201,7 @@ std::string LV2PluginTurtle(const IPlugBase& plug, const LV2PortMap& stereo, con
     WritePlugin(os, plug, mono, d.monoUri, std::string(d.name) + " (mono in)", names);
     os << "<" << names.uiUri << ">\n"
        << "    a ui:X11UI ;\n"
-       << "    lv2:requiredFeature <http://lv2plug.in/ns/ext/instance-access>, urid:map ;\n"
+       << "    lv2:requiredFeature <http://lv2plug.in/ns/ext/instance-access> ;\n"
        << "    lv2:optionalFeature ui:parent, ui:resize, ui:touch, ui:idleInterface, "
           "ui:noUserResize ;\n"
        << "    lv2:extensionData ui:idleInterface .\n";
