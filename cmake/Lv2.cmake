@@ -64,3 +64,11 @@ if(LV2_TEST_SOURCES)
   gtest_discover_tests(parandel_tests_lv2 DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "GTEST_COLOR=0")
 endif()
+
+# The LV2 plug-in against Calf Stereo Tools and x42 balance and correlation meter in one lilv
+# host (scripts/bench-lv2 runs it together with lv2bench).
+add_executable(parandel_lv2_bench ${CMAKE_SOURCE_DIR}/bench/lv2/LV2PeersBench.cpp
+               ${CMAKE_SOURCE_DIR}/tests/lv2/LilvHost.cpp)
+target_include_directories(parandel_lv2_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(parandel_lv2_bench PRIVATE PkgConfig::LILV PkgConfig::LV2)
+add_dependencies(parandel_lv2_bench parandel_lv2)

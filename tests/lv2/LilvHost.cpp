@@ -61,12 +61,17 @@ LilvHost::LilvHost(const std::string& bundleDir, const std::string& pluginUri, d
     : mFeatures(new Features)
 {
     mWorld = lilv_world_new();
-    std::string dir = bundleDir;
-    if (dir.back() != '/')
-        dir += '/';
-    LilvNode* bundle = lilv_new_file_uri(mWorld, nullptr, dir.c_str());
-    lilv_world_load_bundle(mWorld, bundle);
-    lilv_node_free(bundle);
+    if (bundleDir.empty())
+        lilv_world_load_all(mWorld);
+    else
+    {
+        std::string dir = bundleDir;
+        if (dir.back() != '/')
+            dir += '/';
+        LilvNode* bundle = lilv_new_file_uri(mWorld, nullptr, dir.c_str());
+        lilv_world_load_bundle(mWorld, bundle);
+        lilv_node_free(bundle);
+    }
     LilvNode* uri = lilv_new_uri(mWorld, pluginUri.c_str());
     mPlugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(mWorld), uri);
     lilv_node_free(uri);
@@ -117,8 +122,19 @@ LilvHost::LilvHost(const std::string& bundleDir, const std::string& pluginUri, d
         }
         else if (lilv_port_is_a(mPlugin, port, atom))
         {
-            mAtomPort = static_cast<int>(i);
-            lilv_instance_connect_port(mInstance, i, mAtomBuffer.data());
+            // The first atom input carries time:Position; other atom ports get buffers of
+            // their own (an output is emptied to its capacity before each run).
+            const bool isInput = lilv_port_is_a(mPlugin, port, input);
+            if (isInput && mAtomPort < 0)
+            {
+                mAtomPort = static_cast<int>(i);
+                lilv_instance_connect_port(mInstance, i, mAtomBuffer.data());
+            }
+            else
+            {
+                mOtherAtoms.push_back({i, isInput, std::vector<uint8_t>(kAtomCapacity)});
+                lilv_instance_connect_port(mInstance, i, mOtherAtoms.back().buffer.data());
+            }
         }
     }
     for (LilvNode* node : {audio, input, control, atom})
@@ -196,6 +212,15 @@ void LilvHost::Activate()
 void LilvHost::Run(const std::vector<float*>& in, const std::vector<float*>& out, int n)
 {
     ResetAtomPort();
+    for (OtherAtom& a : mOtherAtoms)
+    {
+        auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(a.buffer.data());
+        seq->atom.type = mSequenceType;
+        seq->atom.size = a.input ? sizeof(LV2_Atom_Sequence_Body)
+                                 : static_cast<uint32_t>(kAtomCapacity - sizeof(LV2_Atom));
+        seq->body.unit = 0;
+        seq->body.pad = 0;
+    }
     if (mPendingSpeed >= 0.0)
     {
         LV2_Atom_Forge forge;

@@ -14,7 +14,8 @@
 class LilvHost
 {
 public:
-    // bundleDir: a directory holding manifest.ttl (with a trailing slash or not).
+    // bundleDir: a directory holding manifest.ttl (with a trailing slash or not); empty: every
+    // installed bundle (LV2_PATH).
     LilvHost(const std::string& bundleDir, const std::string& pluginUri, double rate, int maxBlock);
     ~LilvHost();
     LilvHost(const LilvHost&) = delete;
@@ -40,6 +41,8 @@ public:
     std::vector<uint8_t> SavedChunk();
     LilvInstance* Instance() const { return mInstance; }
     const LilvPlugin* Plugin() const { return mPlugin; }
+    int NAudioIn() const { return static_cast<int>(mAudioIn.size()); }
+    int NAudioOut() const { return static_cast<int>(mAudioOut.size()); }
     LilvWorld* World() const { return mWorld; }
     uint32_t Map(const char* uri);
     const char* Unmap(uint32_t urid) const;
@@ -58,7 +61,14 @@ private:
     std::vector<uint8_t> mAtomBuffer;
     std::vector<int> mAudioIn, mAudioOut;
     int mAtomPort = -1;
-    uint32_t mSequenceType = 0; // mapped once: mapping allocates
+    struct OtherAtom
+    {
+        uint32_t port;
+        bool input;
+        std::vector<uint8_t> buffer;
+    };
+    std::vector<OtherAtom> mOtherAtoms; // never grows after the constructor
+    uint32_t mSequenceType = 0;         // mapped once: mapping allocates
     double mPendingSpeed = -1.0;
     long long mPendingFrame = 0;
 };
