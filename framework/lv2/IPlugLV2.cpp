@@ -143,6 +143,13 @@ void IPlugLV2::Activate()
         *static_cast<float*>(mPortData[p]) = static_cast<float>(GetLatency());
 }
 
+void IPlugLV2::Deactivate()
+{
+    WDL_MutexLock lock(GetMutex());
+    mActive = false;
+    OnActivate(false);
+}
+
 void IPlugLV2::SyncSeenValues()
 {
     for (int p = 0; p < mPorts->Count(); ++p)
@@ -385,7 +392,9 @@ int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
     if (UnserializeState(chunk, 0) <= 0)
         return LV2_STATE_ERR_UNKNOWN;
     RedrawParamControls();
-    SyncSeenValues();
+    // The ports' last seen values stay as they were: a host that restores port values too
+    // (as lilv does) changes them and they apply at the next run; one that leaves them alone
+    // does not undo the restored state with its stale ports.
     return LV2_STATE_SUCCESS;
 }
 

@@ -85,7 +85,7 @@ public:
     const char* GetURI() const;
     // Whether the plug-in is between activate and deactivate.
     bool IsActive() const { return mActive; }
-    void Deactivate() { mActive = false; }
+    void Deactivate();
 
 private:
     void ReadControlPorts();
@@ -93,7 +93,8 @@ private:
     void ReadTimeEvents();
     void WriteOutputPorts();
     void ProcessPiece(int offset, int nFrames);
-    // The ports' last seen values follow the parameters (after state restore or activate).
+    // The ports' last seen values follow the parameters (at instantiate, when the ports hold
+    // the defaults the Turtle gives).
     void SyncSeenValues();
 
     WDL_String mBundleID;

@@ -76,6 +76,8 @@ void IPlugLV2UI::PortEvent(unsigned port, unsigned bufferSize, unsigned format, 
         return;
     const LV2Port& info = ports.Port(static_cast<int>(port));
     const float value = *static_cast<const float*>(buffer);
+    // Under the plug-in mutex, as the host's parameter path tells the editor.
+    WDL_MutexLock lock(mPlug->GetMutex());
     if (info.kind == LV2Port::Kind::ControlIn)
         gui->SetParameterFromPlug(info.paramIdx, value, false);
     else if (info.kind == LV2Port::Kind::RadioIn)
@@ -98,7 +100,11 @@ int IPlugLV2UI::Idle()
             mTouch->touch(mTouch->handle, port, true);
         if (gesture & (kGestureChange | kGestureBegin | kGestureEnd))
         {
-            const float value = mPlug->PortValue(port);
+            float value;
+            {
+                WDL_MutexLock lock(mPlug->GetMutex());
+                value = mPlug->PortValue(port);
+            }
             mWrite(mController, port, sizeof(float), 0, &value);
         }
         if ((gesture & kGestureEnd) && mTouch)

@@ -267,3 +267,48 @@ TEST_F(LV2PluginTest, RunAllocatesNothingForAnyLengthUpToTheMaximum)
     AllocationCounter::Stop();
     EXPECT_EQ(AllocationCounter::Count(), 0);
 }
+
+TEST_F(LV2PluginTest, RestoredStateOutlivesPortsTheHostLeftAlone)
+{
+    LilvHost a(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(a.Ok());
+    Settle(a, false);
+    a.Activate();
+    a.Process(ToFloat(Stereo()), 512, false);
+    static std::vector<uint8_t> saved;
+    saved = a.SavedChunk();
+
+    // A host that restores the plug-in's state but not its port values: the ports keep their
+    // defaults, and the next run calls must not undo the restore with them.
+    LilvHost b(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(b.Ok());
+    b.Activate();
+    static uint32_t chunkType;
+    chunkType = b.Map(LV2_ATOM__Chunk);
+    struct Store
+    {
+        static const void* Retrieve(LV2_State_Handle, uint32_t, size_t* size, uint32_t* type,
+                                    uint32_t* flags)
+        {
+            *size = saved.size();
+            *type = chunkType;
+            *flags = LV2_STATE_IS_POD;
+            return saved.data();
+        }
+    };
+    const auto* iface = static_cast<const LV2_State_Interface*>(
+        lilv_instance_get_extension_data(b.Instance(), LV2_STATE__interface));
+    ASSERT_NE(iface, nullptr);
+    ASSERT_EQ(iface->restore(lilv_instance_get_handle(b.Instance()), Store::Retrieve, nullptr, 0,
+                             nullptr),
+              LV2_STATE_SUCCESS);
+    b.Process(ToFloat(Stereo()), 512, false);
+    EXPECT_EQ(b.SavedChunk(), saved);
+    // A port the host does move afterwards still takes effect.
+    b.SetControl("pan", 40.0f);
+    b.Process(ToFloat(Stereo()), 512, false);
+    const std::vector<uint8_t> moved = b.SavedChunk();
+    double pan = 0.0;
+    std::memcpy(&pan, moved.data() + 8 * Parandel::kPan, 8);
+    EXPECT_EQ(pan, 40.0);
+}
