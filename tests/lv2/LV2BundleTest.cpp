@@ -96,9 +96,9 @@ TEST_F(LV2BundleTest, TurtleParsesAndValidatesAgainstTheSchemas)
         EXPECT_TRUE(r.err.empty()) << r.err;
     }
     std::vector<std::string> args = {"/usr/bin/sord_validate"};
-    for (const char* spec : {"schemas", "core", "atom", "ui", "units", "time", "options",
-                             "buf-size", "state", "port-props", "urid", "instance-access"})
-        for (const std::string& f : Glob(std::string("/usr/lib/lv2/") + spec + ".lv2/*.ttl"))
+    for (const char* vocabulary : {"schemas", "core", "atom", "ui", "units", "time", "options",
+                                   "buf-size", "state", "port-props", "urid", "instance-access"})
+        for (const std::string& f : Glob(std::string("/usr/lib/lv2/") + vocabulary + ".lv2/*.ttl"))
             args.push_back(f);
     args.push_back(bundle + "/manifest.ttl");
     args.push_back(bundle + "/parandel.ttl");
