@@ -60,9 +60,7 @@ TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
     : mPlug(plug), mFireworks(new TWFireworks(sampleRateHz)),
       mSourceComputer(new SourceComputer(sampleRateHz))
 {
-    // Room for the window plus a generous block, so that ordinary blocks never grow it.
-    for (SampleBuffer& h : mHistory)
-        h.Reserve(2 * kHistorySize);
+    ReserveForBlockSize(kHistorySize);
     // Point sets hold at most one point per history sample (or analysis bin).
     for (int m = 0; m < kNumModes; ++m)
         for (int c = 0; c < kMaxCurves; ++c)
@@ -203,6 +201,13 @@ void TWVectorscope::Reset(double sampleRateHz)
 {
     mFireworks->Reset(sampleRateHz);
     mSourceComputer->Reset(sampleRateHz);
+}
+
+void TWVectorscope::ReserveForBlockSize(int maxBlockSize)
+{
+    // A block is appended before the oldest samples are dropped.
+    for (SampleBuffer& h : mHistory)
+        h.Reserve(kHistorySize + std::max(maxBlockSize, 0));
 }
 
 void TWVectorscope::AppendToHistory(const ChannelList& channels)

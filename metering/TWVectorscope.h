@@ -66,6 +66,9 @@ public:
     int GetMode() const { return mMode; }
     // New sample rate for the mode 2 and 4 computations; the history stays.
     void Reset(double sampleRateHz);
+    // Room for the window plus one block of up to maxBlockSize samples, so that AddSamples never
+    // grows the history on the audio thread. Control thread (the plug-in's Reset).
+    void ReserveForBlockSize(int maxBlockSize);
 
     // One processed block; anything but exactly two channels is ignored. Channels of different
     // lengths contribute their common length.

@@ -290,7 +290,7 @@ TEST(AURender, TransportComesFromTheHostCallbacks)
     EXPECT_TRUE(plug->IsTransportRunning());
 
     // The correlation meter runs only while the transport does.
-    host.input = {Noise(kBlock, 10), Noise(kBlock, 10)};
+    host.input = {Noise(40 * kBlock, 10), Noise(40 * kBlock, 10)};
     host.playing = false;
     const double before = plug->GetCorrelationComputer()->GetCorrelation();
     for (int b = 0; b < 4; ++b)
