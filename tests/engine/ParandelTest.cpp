@@ -469,3 +469,21 @@ TEST(Parandel, CorrelationFollowsTheOutputOnlyWhileTheTransportRuns)
     const double fb = std::exp(-2 * M_PI / (0.5 * 44100.0));
     EXPECT_NEAR(h.plug->GetCorrelationComputer()->GetCorrelation(), 1 - std::pow(fb, 511), 1e-12);
 }
+
+TEST(Parandel, MonoToStereoOfMonoMaterialNeverReadsAsAntiphase)
+{
+    // The faded-in first sample leaves the convolver as rounding residue in opposite phase; it
+    // must start the meter at silence, not at −1.
+    PlugHarness h(1);
+    h.Set(Parandel::kMonoToStereo, 1.0);
+    h.Start();
+    const auto x = testsig::Noise(40 * kBlock, 111, 0.5);
+    double lowest = 1.0;
+    for (int b = 0; b < 40; ++b)
+    {
+        std::vector<double> l(x.begin() + b * kBlock, x.begin() + (b + 1) * kBlock), r = l;
+        h.Process(l, r);
+        lowest = std::min(lowest, h.plug->GetCorrelationComputer()->GetCorrelation());
+    }
+    EXPECT_GT(lowest, 0.0);
+}
