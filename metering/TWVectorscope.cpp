@@ -1,6 +1,8 @@
 #include "metering/TWVectorscope.h"
 
 #include "framework/ChannelList.h"
+#include "framework/IPlugBase.h"
+#include "framework/WDL_Mutex.h"
 #include "graph/GraphControl10.h"
 #include "metering/LissajousSamples.h"
 #include "metering/ParandelGraphDrawer3.h"
@@ -297,20 +299,33 @@ bool TWVectorscope::GetLastPoints(int mode, int curve, SampleBuffer* x, SampleBu
     return true;
 }
 
+WDL_Mutex* TWVectorscope::PlugMutex() const
+{
+    for (GraphControl10* g : mGraphs)
+        if (g && g->GetPlug())
+            return g->GetPlug()->GetMutex();
+    return nullptr;
+}
+
+// The mouse arrives on the editor thread while the mode changes under the plug-in mutex: the
+// handlers read it under that mutex too.
 void TWVectorscope::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
+    WDL_MutexLock lock(PlugMutex());
     if (mMode == kGridMode && mUpmixDrawer)
         mUpmixDrawer->OnMouseDown(x, y, mod);
 }
 
 void TWVectorscope::OnMouseUp(int x, int y, const IMouseMod& mod)
 {
+    WDL_MutexLock lock(PlugMutex());
     if (mMode == kGridMode && mUpmixDrawer)
         mUpmixDrawer->OnMouseUp(x, y, mod);
 }
 
 void TWVectorscope::OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod)
 {
+    WDL_MutexLock lock(PlugMutex());
     if (mMode == kGridMode)
     {
         if (mUpmixDrawer)

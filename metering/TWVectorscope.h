@@ -17,7 +17,8 @@
 // Threads: AddSamples on the audio thread with the plug-in mutex held (allocation free once the
 // history and point buffers have grown to their size); SetMode and Reset from the plug-in's
 // parameter and reset paths under the same mutex; SetGraphs on the control thread; the mouse
-// operations on the editor thread.
+// operations on the editor thread, taking the plug-in mutex (through the graphs' plug-in) to
+// read the mode.
 
 #include "framework/SampleBuffer.h"
 #include "graph/GraphCustomControl.h"
@@ -29,6 +30,7 @@ class SourceComputer;
 class TWFireworks;
 class TWUpmixGraphDrawer;
 class TWVectorscopePlug;
+class WDL_Mutex;
 
 class TWVectorscope : public GraphCustomControl
 {
@@ -99,6 +101,8 @@ public:
     void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override;
 
 private:
+    // The plug-in mutex, reached through the graphs (null without a plug-in).
+    WDL_Mutex* PlugMutex() const;
     void AppendToHistory(const ChannelList& channels);
     void ApplyCurveStyles(int mode, GraphControl10* graph);
     GraphCustomDrawer* CreateDrawer(int mode, GraphControl10* graph);
