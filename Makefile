@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= 2
 DEMO_DIR ?= out
 
-.PHONY: all deps configure build demo test bench format clean
+.PHONY: all deps configure build demo test test-asan test-tsan bench format clean
 
 all: build
 
@@ -22,6 +22,14 @@ demo: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer, and with
+# ThreadSanitizer, each in its own build folder; any report fails the run.
+test-asan: deps
+	@bash scripts/sanitizer-test address,undefined $(BUILD_DIR)-asan $(JOBS)
+
+test-tsan: deps
+	@bash scripts/sanitizer-test thread $(BUILD_DIR)-tsan $(JOBS)
 
 bench: build
 	@./$(BUILD_DIR)/parandel_bench
