@@ -9,6 +9,7 @@
 #include "app/PresetFile.h"
 #include "app/ScopeImage.h"
 #include "app/SignalStats.h"
+#include "app/SnapshotCommand.h"
 #include "app/Version.h"
 #include "engine/Parandel.h"
 #include "metering/TWVectorscope.h"
@@ -123,6 +124,15 @@ int RunDemo(const std::string& dir, bool quiet)
                 kVersionText);
     PrintStats("input", inPath);
     PrintStats("output", outPath);
+
+    // The editor as it looks after the demo mix played through the same settings.
+    SnapshotOptions snap;
+    snap.outPath = dir + "/editor.png";
+    snap.inPath = inPath;
+    snap.params = options.params;
+    if (const int code = RunSnapshot(snap))
+        return code;
+    std::printf("editor  %s\n", snap.outPath.c_str());
     return 0;
 }
 } // namespace
@@ -190,6 +200,24 @@ int RunCommandLine(int argc, char** argv)
     std::string presetShowPath;
     presetShow->add_option("FILE", presetShowPath, "Preset file to read (.aupreset)")->required();
 
+    // snapshot
+    CLI::App* snapshot = cli.add_subcommand(
+        "snapshot", "Render the whole editor, after running audio through the plug-in, as a PNG");
+    SnapshotOptions snap;
+    ParamOptions snapshotParams;
+    std::string snapshotMode;
+    snapshot->add_option("OUT", snap.outPath, "PNG file to write")->required();
+    snapshot->add_option("IN", snap.inPath, "Audio file to run first (default: the demo mix)");
+    snapshotParams.Register(*snapshot);
+    snapshot
+        ->add_option("--scope-mode", snapshotMode,
+                     "Vectorscope mode shown (default: the one the parameters select)")
+        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
+    snapshot->add_option("--at", snap.atSeconds, "Run the audio up to this time in seconds")
+        ->check(CLI::NonNegativeNumber);
+    snapshot->add_option("--block-size", snap.blockSize, "Host block size (default 512)")
+        ->check(CLI::Range(1, kMaxBlockSize));
+
     // demo
     CLI::App* demo = cli.add_subcommand("demo", "Write and process the built-in test mix");
     std::string demoDir = "out";
@@ -223,6 +251,14 @@ int RunCommandLine(int argc, char** argv)
         return RunDemo(demoDir, demoQuiet);
     if (presetShow->parsed())
         return RunPresetShow(presetShowPath);
+    if (snapshot->parsed())
+    {
+        std::string error;
+        if (!snapshotParams.Resolve(snap.params, error))
+            return Fail(kExitUsage, error);
+        snap.scopeMode = snapshotMode.empty() ? -1 : ScopeModeFromName(snapshotMode);
+        return RunSnapshot(snap);
+    }
     if (analyze->parsed())
     {
         RenderOptions options;

@@ -83,12 +83,17 @@ bool WriteScopePng(Parandel& plug, int mode, const std::string& path, std::strin
         error = "cannot render the vectorscope (are the bundle resources installed?)";
         return false;
     }
+    return WritePngFile(*bmp, path, error);
+}
+
+bool WritePngFile(const LICE_IBitmap& bmp, const std::string& path, std::string& error)
+{
     std::string tmp;
     const int fd = CreateTempBeside(path, tmp, error);
     if (fd < 0)
         return false;
     FILE* f = fdopen(fd, "wb");
-    const bool ok = f && WritePng(*bmp, f);
+    const bool ok = f && WritePng(bmp, f);
     const bool closed = f ? std::fclose(f) == 0 : (::close(fd), false);
     if (!ok || !closed || std::rename(tmp.c_str(), path.c_str()) != 0)
     {
