@@ -10,7 +10,8 @@
 
 TWUpmixGraphDrawer::TWUpmixGraphDrawer(TWVectorscopePlug* plug, GraphControl10* graph,
                                        const char* title)
-    : mPlug(plug), mGraph(graph), mTitle(title)
+    : mPlug(plug), mGraph(graph),
+      mPlugMutex(graph && graph->GetPlug() ? graph->GetPlug()->GetMutex() : nullptr), mTitle(title)
 {
 }
 
@@ -121,16 +122,11 @@ void TWUpmixGraphDrawer::PreDraw(GraphSurface* surface, int width, int height)
     mTitle.Draw(surface, height);
 }
 
-WDL_Mutex* TWUpmixGraphDrawer::PlugMutex() const
-{
-    return mGraph && mGraph->GetPlug() ? mGraph->GetPlug()->GetMutex() : nullptr;
-}
-
 // The handlers read pan, width and the drawn size, which the plug-in's parameter changes and the
 // graph's render write under the plug-in mutex: they read under it too.
 void TWUpmixGraphDrawer::OnMouseDown(int x, int y, const IMouseMod& /*mod*/)
 {
-    WDL_MutexLock lock(PlugMutex());
+    WDL_MutexLock lock(mPlugMutex);
     const Ball b = ComputeBall(mLastWidth, mLastHeight);
     const double dx = x - b.x;
     const double dy = (mLastHeight - y) - b.y;
@@ -140,13 +136,13 @@ void TWUpmixGraphDrawer::OnMouseDown(int x, int y, const IMouseMod& /*mod*/)
 
 void TWUpmixGraphDrawer::OnMouseUp(int /*x*/, int /*y*/, const IMouseMod& /*mod*/)
 {
-    WDL_MutexLock lock(PlugMutex());
+    WDL_MutexLock lock(mPlugMutex);
     mDragging = false;
 }
 
 void TWUpmixGraphDrawer::OnMouseDrag(int x, int y, int /*dX*/, int dY, const IMouseMod& mod)
 {
-    WDL_MutexLock lock(PlugMutex());
+    WDL_MutexLock lock(mPlugMutex);
     // Before the first draw the stage has no size, and a drag would divide by a zero height.
     if (!mDragging || mLastHeight <= 0)
         return;

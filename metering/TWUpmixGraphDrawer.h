@@ -68,11 +68,11 @@ private:
     };
     Ball ComputeBall(int width, int height) const;
     void MarkGraph();
-    // The plug-in mutex, reached through the graph (null without one).
-    WDL_Mutex* PlugMutex() const;
 
     TWVectorscopePlug* mPlug;
     GraphControl10* mGraph;
+    // The plug-in mutex, from the graph's plug-in (null without one); kept when the graph goes.
+    WDL_Mutex* mPlugMutex;
     double mWidth = 0.0;
     double mPan = 0.0;
     double mDepth = 0.0;

@@ -165,7 +165,12 @@ void TWVectorscope::SetGraphs(GraphControl10* graph0, GraphControl10* graph1,
         mGraphs[i] = graphs[i];
     for (GraphControl10* g : mGraphs)
         if (g)
+        {
             g->AddCustomControl(this);
+            // Kept when the graphs go: it is the plug-in's, which outlives this vectorscope.
+            if (!mPlugMutex && g->GetPlug())
+                mPlugMutex = g->GetPlug()->GetMutex();
+        }
     for (int mode = 0; mode < kNumModes; ++mode)
     {
         GraphControl10* g = mGraphs[mode];
@@ -307,33 +312,25 @@ bool TWVectorscope::GetLastPoints(int mode, int curve, SampleBuffer* x, SampleBu
     return true;
 }
 
-WDL_Mutex* TWVectorscope::PlugMutex() const
-{
-    for (GraphControl10* g : mGraphs)
-        if (g && g->GetPlug())
-            return g->GetPlug()->GetMutex();
-    return nullptr;
-}
-
 // The mouse arrives on the editor thread while the mode changes under the plug-in mutex: the
 // handlers read it under that mutex too.
 void TWVectorscope::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
-    WDL_MutexLock lock(PlugMutex());
+    WDL_MutexLock lock(mPlugMutex);
     if (mMode == kGridMode && mUpmixDrawer)
         mUpmixDrawer->OnMouseDown(x, y, mod);
 }
 
 void TWVectorscope::OnMouseUp(int x, int y, const IMouseMod& mod)
 {
-    WDL_MutexLock lock(PlugMutex());
+    WDL_MutexLock lock(mPlugMutex);
     if (mMode == kGridMode && mUpmixDrawer)
         mUpmixDrawer->OnMouseUp(x, y, mod);
 }
 
 void TWVectorscope::OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod)
 {
-    WDL_MutexLock lock(PlugMutex());
+    WDL_MutexLock lock(mPlugMutex);
     if (mMode == kGridMode)
     {
         if (mUpmixDrawer)

@@ -104,8 +104,6 @@ public:
     void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override;
 
 private:
-    // The plug-in mutex, reached through the graphs (null without a plug-in).
-    WDL_Mutex* PlugMutex() const;
     void AppendToHistory(const ChannelList& channels);
     void ApplyCurveStyles(int mode, GraphControl10* graph);
     GraphCustomDrawer* CreateDrawer(int mode, GraphControl10* graph);
@@ -125,6 +123,9 @@ private:
     SampleBuffer mHistory[2];
 
     bool mGraphsSet = false;
+    // The plug-in mutex, taken from the graphs' plug-in by SetGraphs (null without one): the
+    // mouse handlers read the mode under it.
+    WDL_Mutex* mPlugMutex = nullptr;
     bool mComputeWithoutGraphs = false;
     // Last point sets per mode and curve, reused every block.
     SampleBuffer mPointsX[kNumModes][kMaxCurves];
