@@ -404,7 +404,8 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     {
         MakeMono(*out);
     }
-    // Only overflow of enormous finite input can get here; meters and host still get numbers.
+    // Only enormous finite input can overflow into infinity or NaN here; meters and host still
+    // get numbers.
     for (int c = 0; c < out->GetSize(); ++c)
         ZeroNonFinite((*out)[c]);
 
