@@ -4,6 +4,7 @@
 #include "app/AudioFile.h"
 #include "app/DemoMix.h"
 #include "app/FileRenderer.h"
+#include "app/GuiCommand.h"
 #include "app/OfflineRenderer.h"
 #include "app/ParamOptions.h"
 #include "app/PresetFile.h"
@@ -225,6 +226,10 @@ int RunCommandLine(int argc, char** argv)
     demo->add_option("DIR", demoDir, "Output folder (default ./out)");
     demo->add_flag("--quiet", demoQuiet, "No progress bar");
 
+    // gui
+    GuiCommand gui;
+    gui.Register(cli, kMaxBlockSize);
+
     try
     {
         cli.parse(argc, argv);
@@ -249,6 +254,8 @@ int RunCommandLine(int argc, char** argv)
         return RunParams();
     if (demo->parsed())
         return RunDemo(demoDir, demoQuiet);
+    if (gui.Parsed())
+        return gui.Run();
     if (presetShow->parsed())
         return RunPresetShow(presetShowPath);
     if (snapshot->parsed())

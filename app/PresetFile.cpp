@@ -242,9 +242,19 @@ int RunPresetSave(const std::string& path, const std::string& name, const ParamS
         return Fail("cannot open TW Parandel (status " + std::to_string(unit.Status()) + ")");
     for (const auto& p : params)
         unit.SetParameter(p.first, p.second);
+    std::string error;
+    return PresetFile::SaveUnitState(unit, path, name, error) ? 0 : Fail(error);
+}
+
+bool PresetFile::SaveUnitState(OfflineRenderer& unit, const std::string& path,
+                               const std::string& name, std::string& error)
+{
     CFPropertyListRef state = unit.CopyState();
     if (!state)
-        return Fail("TW Parandel gave no state");
+    {
+        error = "TW Parandel gave no state";
+        return false;
+    }
     CFStringRef key = CFStringCreateWithCString(kCFAllocatorDefault, "name", kCFStringEncodingUTF8);
     const std::string presetName = name.empty() ? BaseName(path) : name;
     CFStringRef value =
@@ -252,10 +262,9 @@ int RunPresetSave(const std::string& path, const std::string& name, const ParamS
     CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)), key, value);
     CFRelease(value);
     CFRelease(key);
-    std::string error;
-    const bool saved = PresetFile::Save(path, state, error);
+    const bool saved = Save(path, state, error);
     CFRelease(state);
-    return saved ? 0 : Fail(error);
+    return saved;
 }
 
 int RunPresetShow(const std::string& path)

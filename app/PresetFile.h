@@ -10,6 +10,8 @@
 
 namespace app
 {
+class OfflineRenderer;
+
 class PresetFile
 {
 public:
@@ -21,6 +23,9 @@ public:
     // Writes the dictionary as an XML property list beside path and renames it into place, so
     // that a failed write leaves any existing file as it was.
     static bool Save(const std::string& path, CFPropertyListRef classInfo, std::string& error);
+    // Saves the unit's current state as a preset named name (the file's base name when empty).
+    static bool SaveUnitState(OfflineRenderer& unit, const std::string& path,
+                              const std::string& name, std::string& error);
 };
 
 // `preset save`: the state after the parameter settings, named name (the file's base name when

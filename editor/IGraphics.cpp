@@ -726,11 +726,13 @@ void IGraphics::CloseWindow()
 {
     if (!mView)
         return;
+    // The view stops first: a window view draws on a thread of its own, which must be done
+    // before the controls let go of their images.
+    IGraphicsView* view = mView;
+    view->Close();
+    mView = nullptr;
     ForceEndUserEdit();
     ReleaseGLResources();
-    IGraphicsView* view = mView;
-    mView = nullptr;
-    view->Close();
 }
 
 void* IGraphics::GetWindow() const

@@ -1,0 +1,50 @@
+#pragma once
+// `parandel gui`: the plug-in's editor in a window of its own, with a file (the demo mix by
+// default) playing through the plug-in in a loop, as a standalone player. The plug-in runs
+// through its Audio Unit entry like a host drives it; the editor is the plug-in's own, in an
+// X11 window; the audio goes to the system's output, or is clocked silently in real time when
+// no device opens. Closing the window, Ctrl-C or SIGTERM ends it with exit code 0, after saving
+// the state when asked to.
+
+#include "app/ParamOptions.h"
+
+#include <string>
+
+namespace CLI
+{
+class App;
+}
+
+namespace app
+{
+struct GuiOptions
+{
+    // Empty: the built-in demo mix.
+    std::string inPath;
+    ParamSettings params;
+    std::string presetPath;
+    std::string savePresetPath;
+    std::string deviceName;
+    bool noAudio = false;
+    int blockSize = 512;
+};
+
+class GuiCommand
+{
+public:
+    // Adds the `gui` subcommand with its options to the command line.
+    void Register(CLI::App& cli, int maxBlockSize);
+    bool Parsed() const;
+    // Runs the parsed command; the exit code.
+    int Run();
+
+private:
+    CLI::App* mCommand = nullptr;
+    GuiOptions mOptions;
+    ParamOptions mParams;
+};
+
+// Runs the player until the window closes or a quit signal arrives. The exit code: 0, 1 (the
+// file, the preset, the editor or the saved preset failed; one line on stderr).
+int RunGui(const GuiOptions& options);
+} // namespace app

@@ -1,0 +1,154 @@
+// `parandel gui` on a virtual X server, driven from outside as a user would: xdotool finds the
+// window by its title and moves the mouse, a close request comes the way a window manager sends
+// it, and the saved preset shows what the gestures did. Skipped only when no X server starts.
+
+#include "support/ChildProcess.h"
+#include "support/CliTestFixture.h"
+#include "support/XvfbServer.h"
+
+#include <X11/Xlib.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+namespace
+{
+constexpr double kStartSeconds = 30;
+constexpr double kEndSeconds = 15;
+
+class GuiEndToEndTest : public CliTestFixture
+{
+protected:
+    GuiEndToEndTest() : CliTestFixture("gui-x") {}
+
+    void SetUp() override
+    {
+        CliTestFixture::SetUp();
+        mX = std::make_unique<XvfbServer>();
+        if (!mX->Ok())
+            GTEST_SKIP() << "no X server can start: " << mX->Reason();
+        mDisplay = std::make_unique<ScopedEnv>("DISPLAY", mX->Name());
+    }
+
+    // The player, silent, with the given options; its messages go to gui-err.txt.
+    void StartGui(ChildProcess& gui, std::vector<std::string> options) const
+    {
+        options.insert(options.begin(), {PARANDEL_CLI, "gui", "--no-audio"});
+        ASSERT_TRUE(gui.Start(options, Path("gui-out.txt"), Path("gui-err.txt")));
+    }
+    std::string GuiErrors() const { return ReadWholeFile(Path("gui-err.txt")); }
+
+    CommandResult Xdotool(std::vector<std::string> args) const
+    {
+        args.insert(args.begin(), "/usr/bin/xdotool");
+        return RunCommand(args, dir);
+    }
+
+    // The id of the mapped window titled "TW Parandel" once it is there; empty when the player
+    // ended first or nothing appeared in time.
+    std::string FindWindow(ChildProcess& gui) const
+    {
+        for (int tries = 0; gui.Running() && tries < kStartSeconds * 10; ++tries)
+        {
+            std::string id;
+            if (std::istringstream(
+                    Xdotool({"search", "--onlyvisible", "--name", "^TW Parandel$"}).out) >>
+                id)
+                return id;
+            usleep(100000);
+        }
+        return "";
+    }
+
+    // What a window manager sends when the user clicks the close box.
+    void RequestClose(const std::string& window) const
+    {
+        Display* d = XOpenDisplay(mX->Name().c_str());
+        ASSERT_NE(d, nullptr);
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = std::stoul(window);
+        ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, ev.xclient.window, False, NoEventMask, &ev);
+        XCloseDisplay(d);
+    }
+
+    // A parameter's value as `parandel preset show` prints it (a row: index, name, value …).
+    double PresetValue(const std::string& path, const std::string& name) const
+    {
+        const CommandResult r = Run({"preset", "show", path});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const size_t at = r.out.find(" " + name + " ");
+        double value = -1e9;
+        if (at != std::string::npos)
+            std::istringstream(r.out.substr(at + name.size() + 2)) >> value;
+        return value;
+    }
+
+    std::unique_ptr<XvfbServer> mX;
+    std::unique_ptr<ScopedEnv> mDisplay;
+};
+
+TEST_F(GuiEndToEndTest, AKnobDragAndAModeClickEndUpInTheSavedPreset)
+{
+    ChildProcess gui;
+    StartGui(gui, {"--save-preset", Path("session.aupreset")});
+    const std::string w = FindWindow(gui);
+    ASSERT_FALSE(w.empty()) << "no window; the player said: " << GuiErrors();
+
+    // Up the WIDTH knob (centre (228, 358)) in steps, the button held between xdotool runs
+    // (the server keeps XTest's state); then the GRID mode button, the fourth of the 18-pixel
+    // buttons at x = 10 + 20k, y = 271: centre (79, 280).
+    EXPECT_EQ(Xdotool({"mousemove", "--window", w, "228", "358", "mousedown", "1"}).exitCode, 0);
+    for (const char* y : {"350", "335", "320"})
+        Xdotool({"sleep", "0.05", "mousemove", "--window", w, "228", y});
+    Xdotool({"mouseup", "1", "sleep", "0.2"});
+    EXPECT_EQ(
+        Xdotool({"mousemove", "--window", w, "79", "280", "click", "1", "sleep", "0.3"}).exitCode,
+        0);
+    RequestClose(w);
+    ASSERT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
+
+    EXPECT_GT(PresetValue(Path("session.aupreset"), "Width"), 0.0);
+    EXPECT_EQ(PresetValue(Path("session.aupreset"), "VectorscopeMode3"), 1.0);
+    EXPECT_EQ(PresetValue(Path("session.aupreset"), "VectorscopeMode0"), 0.0);
+    EXPECT_NE(GuiErrors().find("parandel: playing silently: "), std::string::npos) << GuiErrors();
+}
+
+TEST_F(GuiEndToEndTest, CtrlCOrSigtermEndsItCleanlyWithTheStateSaved)
+{
+    for (int sig : {SIGINT, SIGTERM})
+    {
+        const std::string preset = Path("signal-" + std::to_string(sig) + ".aupreset");
+        ChildProcess gui;
+        StartGui(gui, {"--width", "30", "--save-preset", preset});
+        ASSERT_FALSE(FindWindow(gui).empty()) << "no window; the player said: " << GuiErrors();
+        gui.Signal(sig);
+        ASSERT_EQ(gui.Wait(kEndSeconds), 0) << "signal " << sig << ": " << GuiErrors();
+        EXPECT_EQ(PresetValue(preset, "Width"), 30.0) << "signal " << sig;
+    }
+}
+
+// Mesa honours these overrides, so the driver seems to offer only OpenGL 1.5, or no
+// framebuffer objects: there is no editor then, and the player says why.
+TEST_F(GuiEndToEndTest, WithoutOpenGL2ThereIsNoEditorAndAClearMessage)
+{
+    for (const auto& [name, value] : {std::pair{"MESA_GL_VERSION_OVERRIDE", "1.5"},
+                                      {"MESA_EXTENSION_OVERRIDE", "-GL_EXT_framebuffer_object"}})
+    {
+        ScopedEnv override(name, value);
+        ChildProcess gui;
+        StartGui(gui, {"--save-preset", Path("never.aupreset")});
+        EXPECT_EQ(gui.Wait(kStartSeconds), 1) << name << ": " << GuiErrors();
+        const std::string err = GuiErrors();
+        EXPECT_EQ(err.rfind("parandel: error: cannot open the editor: ", 0), 0u) << err;
+        EXPECT_NE(err.find("OpenGL"), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(access(Path("never.aupreset").c_str(), F_OK), 0) << name;
+    }
+}
+} // namespace
