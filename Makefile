@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= 2
 DEMO_DIR ?= out
 
-.PHONY: all deps configure build demo test bench format clean install-lv2
+.PHONY: all deps configure build demo test test-asan test-tsan bench format clean install-lv2
 
 all: build
 
@@ -31,6 +31,14 @@ install-lv2: configure
 	@mkdir -p "$(DESTDIR)$(LV2_DIR)"
 	@cp -R $(BUILD_DIR)/parandel.lv2 "$(DESTDIR)$(LV2_DIR)/"
 	@echo "installed $(DESTDIR)$(LV2_DIR)/parandel.lv2"
+
+# The whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer, and with
+# ThreadSanitizer, each in its own build folder; any report fails the run.
+test-asan: deps
+	@bash scripts/sanitizer-test address,undefined $(BUILD_DIR)-asan $(JOBS)
+
+test-tsan: deps
+	@bash scripts/sanitizer-test thread $(BUILD_DIR)-tsan $(JOBS)
 
 bench: build
 	@./$(BUILD_DIR)/parandel_bench

@@ -70,6 +70,12 @@ void CrossoverSplitterNBands3::Reset(double sampleRate)
     UpdateCoefficients();
 }
 
+void CrossoverSplitterNBands3::ClearMemories()
+{
+    for (int i = 0; i < mOwnedFilters.GetSize(); ++i)
+        mOwnedFilters.Get(i)->ClearMemories();
+}
+
 void CrossoverSplitterNBands3::SetCutoffFreq(int index, double cutoffHz)
 {
     if (index < 0 || index >= mBandCount - 1)

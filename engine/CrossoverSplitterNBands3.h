@@ -20,6 +20,8 @@ public:
 
     // Stores the rate and recomputes every filter's coefficients; memories stay.
     void Reset(double sampleRate);
+    // Zeroes every filter's memories, as after construction; cutoffs and rate stay.
+    void ClearMemories();
     // Moves one cutoff (nothing for an index past the last cutoff).
     void SetCutoffFreq(int index, double cutoffHz);
     // Splits input into bandCount outputs of the input's length.

@@ -35,9 +35,15 @@ void FastRTConvolver2::ReserveQueues()
 void FastRTConvolver2::Reset(int hostBlockSize)
 {
     mHostBlockSize = std::max(hostBlockSize, 1);
-    mBlockSize = BlockSizeFor(mHostBlockSize);
-    mManager =
-        std::make_unique<ConvolutionManager>(mResponse.Get(), mResponse.GetSize(), mBlockSize);
+    const int blockSize = BlockSizeFor(mHostBlockSize);
+    // The same partitioning only needs its state cleared: a transport restart resets on the
+    // audio thread, where building a manager would allocate.
+    if (blockSize == mBlockSize)
+        mManager->Reset();
+    else
+        mManager =
+            std::make_unique<ConvolutionManager>(mResponse.Get(), mResponse.GetSize(), blockSize);
+    mBlockSize = blockSize;
     mInputQueue.Resize(0, false);
     mOutputQueue.Resize(0, false);
     ReserveQueues();

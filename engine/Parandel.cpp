@@ -209,12 +209,18 @@ void Parandel::Reset()
     mCorrelation->Reset(sr);
     mCrossovers[0]->Reset(sr);
     mCrossovers[1]->Reset(sr);
+    // Audio restarts from silence (the fade-in hides the step): nothing of the old signal, nor
+    // any value that may have poisoned the filters, rings on into the new start.
+    mCrossovers[0]->ClearMemories();
+    mCrossovers[1]->ClearMemories();
     mVectorscope->Reset(sr);
 
-    // Working buffers take the host block size now, so the first block allocates nothing.
+    // Working buffers take the host block size now, so no block allocates.
     const int block = std::max(GetBlockSize(), 0);
     for (ChannelList* list : {&mIn, &mOut, &mLow, &mHigh, &mSum})
         list->Reserve(block);
+    mVectorscope->ReserveForBlockSize(block);
+    mRestarter.Reserve(block);
 
     // Switching mono-to-stereo changes the latency at the next reset, not before.
     SetLatency(mMonoToStereo ? mPseudoStereo->GetLatency() : 0);
@@ -341,7 +347,6 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     MarkSidechainDuplicates(nFrames);
 
     // Gather copies of the first two connected input and output channels.
-    double* inPtr[2] = {nullptr, nullptr};
     double* outPtr[2] = {nullptr, nullptr};
     mIn.Clear();
     mOut.Clear();
@@ -349,8 +354,9 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     {
         if (c < NInChannels() && IsInChannelConnected(c) && inputs && inputs[c])
         {
-            inPtr[c] = inputs[c];
-            mIn.Add(inputs[c], nFrames);
+            // A NaN or infinite input sample counts as silence: it costs that sample only,
+            // instead of poisoning the filters and convolvers that remember it.
+            ZeroNonFinite(*mIn.Add(inputs[c], nFrames));
         }
         if (c < NOutChannels() && IsOutChannelConnected(c) && outputs && outputs[c])
         {
@@ -358,8 +364,6 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
             mOut.Add(outputs[c], nFrames);
         }
     }
-    if (mIn.GetSize() == 1)
-        inPtr[1] = nullptr;
     if (mOut.GetSize() == 1)
         outPtr[1] = nullptr;
     if (mIn.IsEmpty() || mOut.IsEmpty())
@@ -371,9 +375,12 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
         silent = IsSilent(mIn[1]) && IsSilent(mOut[1]);
     if (silent)
     {
+        // Every usable output is written, input 0 on both for a mono input as bypass does: an
+        // output left alone would replay whatever the host's buffer held from the last block.
         for (int c = 0; c < 2; ++c)
-            if (inPtr[c] && outPtr[c])
-                std::memmove(outPtr[c], inPtr[c], sizeof(double) * nFrames);
+            if (outPtr[c])
+                std::memcpy(outPtr[c], mIn[c < mIn.GetSize() ? c : 0].Get(),
+                            sizeof(double) * nFrames);
         return;
     }
 
@@ -397,6 +404,10 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     {
         MakeMono(*out);
     }
+    // Only enormous finite input can overflow into infinity or NaN here; meters and host still
+    // get numbers.
+    for (int c = 0; c < out->GetSize(); ++c)
+        ZeroNonFinite((*out)[c]);
 
     // The vectorscope sees every processed block, whatever the transport does.
     mVectorscope->AddSamples(*out);

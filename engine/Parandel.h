@@ -12,6 +12,7 @@
 #include "engine/SecureRestarter.h"
 #include "framework/ChannelList.h"
 #include "framework/IPlugAdapter.h"
+#include "framework/SilenceThreshold.h"
 #include "framework/WDL_PtrList.h"
 #include "metering/TWVectorscopePlug.h"
 
@@ -49,7 +50,7 @@ public:
     // Bass focus is on while the frequency is strictly above this.
     static constexpr double kBassFocusOffHz = 20.0;
     // Block samples at or below this magnitude count as silence.
-    static constexpr double kSilenceThreshold = 1e-16;
+    static constexpr double kSilenceThreshold = ::kSilenceThreshold;
 
     // Audio Unit subtype 'rkjs' and manufacturer 'TwNl'.
     static constexpr int kUniqueID = 0x726B6A73;

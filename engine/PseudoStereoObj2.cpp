@@ -63,10 +63,16 @@ void PseudoStereoObj2::Reset(int hostBlockSize, double sampleRate)
     mSampleRate = sampleRate;
     mWetConvolver->Reset(hostBlockSize);
     mDelayConvolver->Reset(hostBlockSize);
-    mResponseLength = ResponseLengthForRate(sampleRate);
-    BuildResponse();
-    mWetConvolver->SetResponse(mResponse);
-    mDelayConvolver->SetResponse(mResponse);
+    // The response depends on its length alone (the spread is fixed): an unchanged length keeps
+    // it and its partitions, so a reset at the same rate allocates nothing.
+    const int length = ResponseLengthForRate(sampleRate);
+    if (length != mResponseLength)
+    {
+        mResponseLength = length;
+        BuildResponse();
+        mWetConvolver->SetResponse(mResponse);
+        mDelayConvolver->SetResponse(mResponse);
+    }
     ReserveScratch(hostBlockSize);
 }
 

@@ -55,8 +55,17 @@ double NRBJFilter::Process(double x)
 {
     RBJSection* const* s = mSections.GetList();
     for (int i = 0; i < mSectionCount; ++i)
+    {
         x = s[i]->Process(x);
+        s[i]->ClearMemoriesIfNonFinite();
+    }
     return x;
+}
+
+void NRBJFilter::ClearMemories()
+{
+    for (int i = 0; i < mSectionCount; ++i)
+        mSections.Get(i)->ClearMemories();
 }
 
 void NRBJFilter::ProcessBuffer(SampleBuffer& out, const SampleBuffer& in)
@@ -76,6 +85,9 @@ void NRBJFilter::ProcessBuffer(SampleBuffer& out, const SampleBuffer& in)
         sections[i]->x2 = s.x2;
         sections[i]->y1 = s.y1;
         sections[i]->y2 = s.y2;
+        // Checked once per block: the block's own output may carry the bad value, the next
+        // block starts clean.
+        sections[i]->ClearMemoriesIfNonFinite();
     }
 }
 
@@ -176,4 +188,10 @@ void TransparentRBJFilter::SetSampleRate(double sampleRate)
 double TransparentRBJFilter::Process(double x)
 {
     return mLowPass.Process(x) + mHighPass.Process(x);
+}
+
+void TransparentRBJFilter::ClearMemories()
+{
+    mLowPass.ClearMemories();
+    mHighPass.ClearMemories();
 }

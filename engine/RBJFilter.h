@@ -1,10 +1,13 @@
 #pragma once
 // Second-order filter sections after the RBJ Audio EQ Cookbook (Q form), cascaded.
 // Recomputing coefficients (cutoff, Q or sample-rate changes) never touches the filter
-// memories, so moving a knob never clicks and never restarts the filter.
+// memories, so moving a knob never clicks and never restarts the filter. Memories that become
+// non-finite are cleared, so one bad sample cannot silence the filter for good.
 
 #include "framework/SampleBuffer.h"
 #include "framework/WDL_PtrList.h"
+
+#include <cmath>
 
 // Responses, numbered as stored.
 namespace rbj
@@ -30,6 +33,8 @@ public:
     virtual double Process(double x) = 0;
     // Filters every sample of in into out (resized to in's length, never shrunk).
     virtual void ProcessBuffer(SampleBuffer& out, const SampleBuffer& in);
+    // Zeroes the memories of every section; coefficients stay.
+    virtual void ClearMemories() = 0;
 };
 
 // One biquad: coefficients already divided by a0, then the last two outputs and inputs.
@@ -46,6 +51,14 @@ struct RBJSection
         y2 = y1;
         y1 = y;
         return y;
+    }
+    void ClearMemories() { y1 = y2 = x1 = x2 = 0.0; }
+    // A NaN or infinity in the memories would recirculate for good: such a section starts
+    // again from silence.
+    void ClearMemoriesIfNonFinite()
+    {
+        if (!std::isfinite(y1) || !std::isfinite(y2) || !std::isfinite(x1) || !std::isfinite(x2))
+            ClearMemories();
     }
 };
 
@@ -64,6 +77,7 @@ public:
     // Section by section over the whole block: the same result as Process per sample, faster.
     // out may be in itself.
     void ProcessBuffer(SampleBuffer& out, const SampleBuffer& in) override;
+    void ClearMemories() override;
 
     int GetSectionCount() const { return mSectionCount; }
     const RBJSection& GetSection(int i) const { return *mSections.Get(i); }
@@ -92,6 +106,7 @@ public:
     void SetQ(double q) override;
     void SetSampleRate(double sampleRate) override;
     double Process(double x) override;
+    void ClearMemories() override;
 
 private:
     NRBJFilter mLowPass;

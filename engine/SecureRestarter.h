@@ -12,6 +12,9 @@ public:
     virtual ~SecureRestarter() = default;
 
     void Arm() { mArmed = true; }
+    // Room for the window of blocks up to maxBlockSize, so that a new block length rebuilds it
+    // without allocating. Control thread.
+    void Reserve(int maxBlockSize) { mWindow.Reserve(maxBlockSize); }
     bool IsArmed() const { return mArmed; }
     // Applies the fade-in in place if armed, then disarms (an empty list leaves it armed).
     // The window is rebuilt only when the block length changes.

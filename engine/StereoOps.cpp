@@ -114,3 +114,12 @@ void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuffer& out
     for (int k = 0; k < n; ++k)
         o[k] = ap[k] + bp[k];
 }
+
+void ZeroNonFinite(SampleBuffer& channel)
+{
+    double* x = channel.Get();
+    const int n = channel.GetSize();
+    for (int k = 0; k < n; ++k)
+        if (!std::isfinite(x[k]))
+            x[k] = 0.0;
+}

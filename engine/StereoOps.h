@@ -34,3 +34,5 @@ void StereoToMono(const SampleBuffer& left, const SampleBuffer& right, SampleBuf
 void MakeMono(ChannelList& channels);
 // out[k] = a[k] + b[k] over a's length (b must be at least as long).
 void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuffer& out);
+// NaN and ±infinity become 0 (silence); finite samples are left as they are.
+void ZeroNonFinite(SampleBuffer& channel);

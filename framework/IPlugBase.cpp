@@ -260,6 +260,8 @@ void IPlugBase::AttachGraphics(IGraphics* graphics)
 {
     if (!graphics)
         return;
+    // Editor mutex first, then the plug-in's: the order the editor's drawing takes them in.
+    WDL_MutexLock editorLock(graphics->GetMutex());
     WDL_MutexLock lock(&mMutex);
     for (int i = 0; i < ParamCount(); ++i)
         graphics->SetParameterFromPlug(i, Param(i)->ToNormalized(), true);

@@ -15,13 +15,14 @@ void PolarSamples(const SampleBuffer& left, const SampleBuffer& right, SampleBuf
                              double cx = radius * cosPhi;
                              double cy = radius * sinPhi;
                              // A sample and its negative share one point, so only the upper
-                             // half-disc is used.
-                             if (cy < 0.0)
+                             // half-disc is used. On the horizontal axis (opposite phase, where
+                             // the algebraic form gives ±0) the right end is the upper side.
+                             if (cy < 0.0 || (cy == 0.0 && cx < 0.0))
                              {
                                  cx = -cx;
                                  cy = -cy;
                              }
                              *px = cx;
-                             *py = cy;
+                             *py = std::fabs(cy); // never −0
                          });
 }

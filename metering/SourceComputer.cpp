@@ -2,6 +2,7 @@
 
 #include "metering/FftProcessObj16.h"
 #include "metering/ParandelProcessDisp.h"
+#include "metering/ProcessObjChannel.h"
 
 #include <algorithm>
 
@@ -24,6 +25,14 @@ SourceComputer::SourceComputer(double sampleRate)
     mFrameProcessor->SetKeepEnergy(kAllChannels, false);
     mDisplayProcessor = new ParandelProcessDisp(kBufferSize, kOverlap, kOversampling, sampleRate);
     mFrameProcessor->AddMultichannelProcess(mDisplayProcessor);
+    // The per-block copies get their room now, as the frame processor's queues do, rather than
+    // growing on the audio thread while the window fills.
+    for (ChannelList* list : {&mInput, &mOutput})
+    {
+        for (int c = 0; c < kNumChannels; ++c)
+            list->Add(nullptr, ProcessObjChannel::kReservedBlockSamples);
+        list->Clear();
+    }
 }
 
 SourceComputer::~SourceComputer()

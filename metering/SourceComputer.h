@@ -6,8 +6,8 @@
 // empty.
 //
 // Construction and Reset(sampleRate) on the control thread; ComputePoints on the audio thread,
-// allocation-free once it has seen a block of the steady size; Reset() (a mode change) allocates
-// nothing.
+// allocation-free for blocks of up to ProcessObjChannel::kReservedBlockSamples; Reset() (a mode
+// change) allocates nothing.
 
 #include "framework/ChannelList.h"
 #include "framework/SampleBuffer.h"

@@ -1,6 +1,7 @@
 #include "metering/TWCorrelationComputer.h"
 
 #include "engine/CParamSmooth.h"
+#include "framework/SilenceThreshold.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,6 +36,10 @@ void TWCorrelationComputer::Reset(double sampleRate)
 
 double TWCorrelationComputer::InstantCorrelation(double left, double right, bool weightByMagnitude)
 {
+    // Rounding residue has an arbitrary direction (a faded-in zero through an FFT convolver
+    // comes out as ±2e-17 in opposite phase): like exact silence it says nothing.
+    if (std::fabs(left) <= kSilenceThreshold && std::fabs(right) <= kSilenceThreshold)
+        return 0.0;
     double theta = std::atan2(right, left);
     // A point and its negative lie on the same line, so fold the left half-plane onto the right.
     if (theta < -kHalfPi)

@@ -1,5 +1,7 @@
 #include "metering/TWUpmixGraphDrawer.h"
 
+#include "framework/IPlugBase.h"
+#include "framework/WDL_Mutex.h"
 #include "graph/GraphControl10.h"
 #include "graph/GraphSurface.h"
 #include "metering/TWVectorscopePlug.h"
@@ -8,7 +10,8 @@
 
 TWUpmixGraphDrawer::TWUpmixGraphDrawer(TWVectorscopePlug* plug, GraphControl10* graph,
                                        const char* title)
-    : mPlug(plug), mGraph(graph), mTitle(title)
+    : mPlug(plug), mGraph(graph),
+      mPlugMutex(graph && graph->GetPlug() ? graph->GetPlug()->GetMutex() : nullptr), mTitle(title)
 {
 }
 
@@ -119,8 +122,11 @@ void TWUpmixGraphDrawer::PreDraw(GraphSurface* surface, int width, int height)
     mTitle.Draw(surface, height);
 }
 
+// The handlers read pan, width and the drawn size, which the plug-in's parameter changes and the
+// graph's render write under the plug-in mutex: they read under it too.
 void TWUpmixGraphDrawer::OnMouseDown(int x, int y, const IMouseMod& /*mod*/)
 {
+    WDL_MutexLock lock(mPlugMutex);
     const Ball b = ComputeBall(mLastWidth, mLastHeight);
     const double dx = x - b.x;
     const double dy = (mLastHeight - y) - b.y;
@@ -130,11 +136,13 @@ void TWUpmixGraphDrawer::OnMouseDown(int x, int y, const IMouseMod& /*mod*/)
 
 void TWUpmixGraphDrawer::OnMouseUp(int /*x*/, int /*y*/, const IMouseMod& /*mod*/)
 {
+    WDL_MutexLock lock(mPlugMutex);
     mDragging = false;
 }
 
 void TWUpmixGraphDrawer::OnMouseDrag(int x, int y, int /*dX*/, int dY, const IMouseMod& mod)
 {
+    WDL_MutexLock lock(mPlugMutex);
     // Before the first draw the stage has no size, and a drag would divide by a zero height.
     if (!mDragging || mLastHeight <= 0)
         return;

@@ -3,8 +3,9 @@
 // seven radial lines over a sector of ±0.35 rad) with a ball whose angle shows Pan and whose halo
 // shows Width. Dragging the ball sideways sets Pan from the pointer's direction; dragging it
 // vertically with alt held changes Width by the drag over the graph's height.
-// Editor thread: drawing (inside the graph's render, plug-in mutex held) and mouse handling;
-// the setters come from the plug-in's parameter changes under the same mutex.
+// Editor thread: drawing (inside the graph's render, plug-in mutex held) and mouse handling (which
+// takes that mutex through the graph's plug-in); the setters come from the plug-in's parameter
+// changes under the same mutex.
 
 #include "graph/GraphCustomControl.h"
 #include "graph/GraphCustomDrawer.h"
@@ -12,6 +13,7 @@
 
 class GraphControl10;
 class TWVectorscopePlug;
+class WDL_Mutex;
 
 class TWUpmixGraphDrawer : public GraphCustomDrawer, public GraphCustomControl
 {
@@ -69,6 +71,8 @@ private:
 
     TWVectorscopePlug* mPlug;
     GraphControl10* mGraph;
+    // The plug-in mutex, from the graph's plug-in (null without one); kept when the graph goes.
+    WDL_Mutex* mPlugMutex;
     double mWidth = 0.0;
     double mPan = 0.0;
     double mDepth = 0.0;

@@ -1,6 +1,8 @@
 #include "metering/TWVectorscope.h"
 
 #include "framework/ChannelList.h"
+#include "framework/IPlugBase.h"
+#include "framework/WDL_Mutex.h"
 #include "graph/GraphControl10.h"
 #include "metering/LissajousSamples.h"
 #include "metering/ParandelGraphDrawer3.h"
@@ -60,9 +62,7 @@ TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
     : mPlug(plug), mFireworks(new TWFireworks(sampleRateHz)),
       mSourceComputer(new SourceComputer(sampleRateHz))
 {
-    // Room for the window plus a generous block, so that ordinary blocks never grow it.
-    for (SampleBuffer& h : mHistory)
-        h.Reserve(2 * kHistorySize);
+    ReserveForBlockSize(kHistorySize);
     // Point sets hold at most one point per history sample (or analysis bin).
     for (int m = 0; m < kNumModes; ++m)
         for (int c = 0; c < kMaxCurves; ++c)
@@ -165,7 +165,12 @@ void TWVectorscope::SetGraphs(GraphControl10* graph0, GraphControl10* graph1,
         mGraphs[i] = graphs[i];
     for (GraphControl10* g : mGraphs)
         if (g)
+        {
             g->AddCustomControl(this);
+            // Kept when the graphs go: it is the plug-in's, which outlives this vectorscope.
+            if (!mPlugMutex && g->GetPlug())
+                mPlugMutex = g->GetPlug()->GetMutex();
+        }
     for (int mode = 0; mode < kNumModes; ++mode)
     {
         GraphControl10* g = mGraphs[mode];
@@ -211,6 +216,13 @@ void TWVectorscope::Reset(double sampleRateHz)
 {
     mFireworks->Reset(sampleRateHz);
     mSourceComputer->Reset(sampleRateHz);
+}
+
+void TWVectorscope::ReserveForBlockSize(int maxBlockSize)
+{
+    // A block is appended before the oldest samples are dropped.
+    for (SampleBuffer& h : mHistory)
+        h.Reserve(kHistorySize + std::max(maxBlockSize, 0));
 }
 
 void TWVectorscope::AppendToHistory(const ChannelList& channels)
@@ -300,20 +312,25 @@ bool TWVectorscope::GetLastPoints(int mode, int curve, SampleBuffer* x, SampleBu
     return true;
 }
 
+// The mouse arrives on the editor thread while the mode changes under the plug-in mutex: the
+// handlers read it under that mutex too.
 void TWVectorscope::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
+    WDL_MutexLock lock(mPlugMutex);
     if (mMode == kGridMode && mUpmixDrawer)
         mUpmixDrawer->OnMouseDown(x, y, mod);
 }
 
 void TWVectorscope::OnMouseUp(int x, int y, const IMouseMod& mod)
 {
+    WDL_MutexLock lock(mPlugMutex);
     if (mMode == kGridMode && mUpmixDrawer)
         mUpmixDrawer->OnMouseUp(x, y, mod);
 }
 
 void TWVectorscope::OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod)
 {
+    WDL_MutexLock lock(mPlugMutex);
     if (mMode == kGridMode)
     {
         if (mUpmixDrawer)

@@ -17,7 +17,8 @@
 // Threads: AddSamples on the audio thread with the plug-in mutex held (allocation free once the
 // history and point buffers have grown to their size); SetMode and Reset from the plug-in's
 // parameter and reset paths under the same mutex; SetGraphs on the control thread; the mouse
-// operations on the editor thread.
+// operations on the editor thread, taking the plug-in mutex (through the graphs' plug-in) to
+// read the mode.
 
 #include "framework/SampleBuffer.h"
 #include "graph/GraphCustomControl.h"
@@ -29,6 +30,7 @@ class SourceComputer;
 class TWFireworks;
 class TWUpmixGraphDrawer;
 class TWVectorscopePlug;
+class WDL_Mutex;
 
 class TWVectorscope : public GraphCustomControl
 {
@@ -69,6 +71,9 @@ public:
     int GetMode() const { return mMode; }
     // New sample rate for the mode 2 and 4 computations; the history stays.
     void Reset(double sampleRateHz);
+    // Room for the window plus one block of up to maxBlockSize samples, so that AddSamples never
+    // grows the history on the audio thread. Control thread (the plug-in's Reset).
+    void ReserveForBlockSize(int maxBlockSize);
 
     // One processed block; anything but exactly two channels is ignored. Channels of different
     // lengths contribute their common length.
@@ -118,6 +123,9 @@ private:
     SampleBuffer mHistory[2];
 
     bool mGraphsSet = false;
+    // The plug-in mutex, taken from the graphs' plug-in by SetGraphs (null without one): the
+    // mouse handlers read the mode under it.
+    WDL_Mutex* mPlugMutex = nullptr;
     bool mComputeWithoutGraphs = false;
     // Last point sets per mode and curve, reused every block.
     SampleBuffer mPointsX[kNumModes][kMaxCurves];

@@ -1,6 +1,7 @@
 #include "framework/au/IPlugAU.h"
 
 #include "editor/IGraphics.h"
+#include "framework/DenormalGuard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -1449,6 +1450,9 @@ ComponentResult IPlugAU::RenderProc(void* storage, AudioUnitRenderActionFlags* i
             const int first = 2 * (lastConnected + 1);
             plug->SetOutputChannelConnections(first, 2 * nBuses - first, false);
         }
+        // Denormals off for the plug-in's own processing only; upstream units and the host's
+        // notifications run with the host's settings, which the guard restores.
+        DenormalGuard noDenormals;
         if (plug->IsBypassed())
             plug->PassThroughBuffers(static_cast<int>(nFrames));
         else

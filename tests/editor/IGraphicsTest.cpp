@@ -85,12 +85,13 @@ public:
 
 struct Editor
 {
+    // First, so it is destroyed last: the plug-in's editor closes it on the way out.
+    IGraphicsOffscreen view;
     EventPlug plug;
     IGraphics* graphics = new IGraphics(&plug, 100, 80);
     ProbeControl* background = new ProbeControl(&plug, IRECT(0, 0, 100, 80));
     ProbeControl* knob = new ProbeControl(&plug, IRECT(10, 10, 30, 30), 0);
     ProbeControl* top = new ProbeControl(&plug, IRECT(20, 20, 40, 40));
-    IGraphicsOffscreen view;
 
     Editor()
     {

@@ -402,18 +402,36 @@ TEST(FastRTConvolver2, ProcessesInPlace)
 TEST(FastRTConvolver2, ResetAfterLoudInputBehavesLikeFresh)
 {
     const std::vector<double> h = testsig::Noise(5000, kSeed);
-    const std::vector<double> x = testsig::Noise(500 * 20, kSeed + 1);
-    FastRTConvolver2 fresh(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
-    fresh.Reset(500);
-    const std::vector<double> expected = RunConvolver(fresh, x, 500);
-
-    FastRTConvolver2 used(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
+    const std::vector<double> x = testsig::Noise(512 * 20, kSeed + 1);
     std::vector<double> loud = testsig::Noise(512 * 9 + 17, kSeed + 2);
     for (double& v : loud)
         v *= 1e6;
-    RunConvolver(used, loud, 512);
-    used.Reset(500);
-    EXPECT_EQ(RunConvolver(used, x, 500), expected);
+    // A new host block size re-partitions; the same one keeps the partitions and must still
+    // forget everything.
+    for (int host : {500, 512})
+    {
+        FastRTConvolver2 fresh(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
+        fresh.Reset(host);
+        const std::vector<double> expected = RunConvolver(fresh, x, host);
+
+        FastRTConvolver2 used(512, testsig::MakeBuffer(h), ConvolverMode::Convolve);
+        RunConvolver(used, loud, 512);
+        used.Reset(host);
+        EXPECT_EQ(RunConvolver(used, x, host), expected) << "host=" << host;
+    }
+}
+
+TEST(FastRTConvolver2, ResetAtTheSameHostBlockSizeAllocatesNothing)
+{
+    const std::vector<double> h = testsig::Noise(kLongestResponse, kSeed);
+    for (int host : {64, 500, 512})
+    {
+        FastRTConvolver2 c(host, testsig::MakeBuffer(h), ConvolverMode::Convolve);
+        AllocationCounter::Start();
+        c.Reset(host);
+        AllocationCounter::Stop();
+        EXPECT_EQ(AllocationCounter::Count(), 0) << "host=" << host;
+    }
 }
 
 TEST(AllocationCounter, SeesHeapGrowth)

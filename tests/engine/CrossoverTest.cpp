@@ -198,6 +198,31 @@ TEST(CrossoverSplitterNBands3, CutoffAndRateChangesKeepTheMemories)
     EXPECT_EQ(b.GetSampleRate(), 48000.0);
 }
 
+TEST(NRBJFilter, NonFiniteMemoriesStartAgainFromSilence)
+{
+    const SampleBuffer x = testsig::MakeBuffer(testsig::Noise(256, 9));
+    for (double bad : {NAN, INFINITY})
+    {
+        NRBJFilter used(2, rbj::kLowPass, kRate, 100.0, 0.707);
+        NRBJFilter fresh(2, rbj::kLowPass, kRate, 100.0, 0.707);
+        // Block path: the block holding the bad sample may carry it, the next one is clean.
+        SampleBuffer poisoned = x, y, want;
+        poisoned.Get()[10] = bad;
+        used.ProcessBuffer(y, poisoned);
+        used.ProcessBuffer(y, x);
+        fresh.ProcessBuffer(want, x);
+        for (int k = 0; k < x.GetSize(); ++k)
+            ASSERT_EQ(y.Get()[k], want.Get()[k]) << "bad=" << bad << " k=" << k;
+        // Sample path: the very next sample is clean.
+        NRBJFilter single(2, rbj::kHighPass, kRate, 100.0, 0.707);
+        NRBJFilter reference(2, rbj::kHighPass, kRate, 100.0, 0.707);
+        single.Process(bad);
+        for (int k = 0; k < 16; ++k)
+            ASSERT_EQ(single.Process(x.Get()[k]), reference.Process(x.Get()[k]))
+                << "bad=" << bad << " k=" << k;
+    }
+}
+
 TEST(CrossoverSplitterNBands3, SplitResizesBandsToTheInput)
 {
     const double cut[] = {100.0};

@@ -91,10 +91,11 @@ protected:
             gui->HandleKey(IKeyDescription::Char(*c), IMouseMod());
     }
 
+    // Before the unit, so it outlives it: closing the unit closes the editor's window.
+    IGraphicsOffscreen view;
     app::OfflineRenderer renderer;
     Parandel* plug = nullptr;
     IGraphics* gui = nullptr;
-    IGraphicsOffscreen view;
     AUEventListenerRef listener = nullptr;
 };
 

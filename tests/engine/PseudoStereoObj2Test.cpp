@@ -329,7 +329,29 @@ TEST(PseudoStereoObj2, ShortRightChannelIsPaddedWithSilence)
     }
 }
 
-TEST(PseudoStereoObj2, ProcessAllocatesNothingAfterWarmUp)
+TEST(PseudoStereoObj2, ResetAtTheSameRateAndBlockSizeForgetsTheAudioWithoutAllocating)
+{
+    for (int host : {500, 512})
+    {
+        const std::vector<double> l = testsig::Noise(8 * host, kSeed),
+                                  r = testsig::Noise(8 * host, kSeed + 1);
+        PseudoStereoObj2 fresh(kRate, 1.0);
+        fresh.Reset(host, kRate);
+        const StereoRun want = RunGenerator(fresh, l, r, host);
+
+        PseudoStereoObj2 used(kRate, 1.0);
+        used.Reset(host, kRate);
+        RunGenerator(used, r, l, host);
+        AllocationCounter::Start();
+        used.Reset(host, kRate);
+        AllocationCounter::Stop();
+        EXPECT_EQ(AllocationCounter::Count(), 0) << "host=" << host;
+        const StereoRun got = RunGenerator(used, l, r, host);
+        EXPECT_TRUE(got.left == want.left && got.right == want.right) << "host=" << host;
+    }
+}
+
+TEST(PseudoStereoObj2, ProcessAllocatesNothingAfterReset)
 {
     for (int host : {500, 512})
     {
@@ -341,9 +363,6 @@ TEST(PseudoStereoObj2, ProcessAllocatesNothingAfterWarmUp)
                                       r = testsig::Noise(host, kSeed + 1);
             ChannelList list;
             list.Reserve(host);
-            list.Add(l.data(), host);
-            list.Add(r.data(), host);
-            g.Process(list);
             AllocationCounter::Start();
             for (int i = 0; i < 30; ++i)
             {

@@ -90,10 +90,14 @@ TEST(PolarSamplesTest, WorkedPoints)
     EXPECT_NEAR(std::hypot(loud.x, loud.y), 0.95, kTol);
     EXPECT_NEAR(loud.x, 0.0, kTol);
 
-    // Opposite phase on the horizontal axis.
-    const Point side = Polar(0.3, -0.3);
-    EXPECT_NEAR(std::fabs(side.x), 0.3 * std::sqrt(2.0), kTol);
-    EXPECT_NEAR(side.y, 0.0, kTol);
+    // Opposite phase on the horizontal axis, at its right end whichever the sign: the angle
+    // form gives φ = 0 for (0.3, −0.3) and a y just below 0 for (−0.3, 0.3), folded to the right.
+    for (const Point side : {Polar(0.3, -0.3), Polar(-0.3, 0.3)})
+    {
+        EXPECT_NEAR(side.x, 0.3 * std::sqrt(2.0), kTol);
+        EXPECT_EQ(side.y, 0.0);
+        EXPECT_FALSE(std::signbit(side.y));
+    }
 }
 
 TEST(PolarSamplesTest, MatchesSumDifferenceFormOnRandomPairs)

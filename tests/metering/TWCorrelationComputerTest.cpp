@@ -143,6 +143,24 @@ TEST(TWCorrelationComputerTest, FirstSampleAfterConstructionOrResetSetsTheValueA
     EXPECT_EQ(meter.GetLastInstantValue(), 0.0);
 }
 
+TEST(TWCorrelationComputerTest, PairsWithinTheSilenceThresholdCountAsSilence)
+{
+    // Rounding residue in opposite phase, as a convolver leaves it after a faded-in zero.
+    EXPECT_EQ(TWCorrelationComputer::InstantCorrelation(2e-17, -2e-17, false), 0.0);
+    EXPECT_EQ(TWCorrelationComputer::InstantCorrelation(-1e-16, 1e-16, false), 0.0);
+    EXPECT_EQ(TWCorrelationComputer::InstantCorrelation(1e-16, 1e-16, true), 0.0);
+    // One sample above the threshold is sound and has its direction.
+    EXPECT_NEAR(TWCorrelationComputer::InstantCorrelation(2e-16, -2e-16, false), -1.0, 1e-12);
+    EXPECT_NEAR(TWCorrelationComputer::InstantCorrelation(1e-16, -3e-16, false),
+                ReferenceInstant(1.0, -3.0), 1e-12);
+
+    // Such a first sample starts the meter at 0, not at full anti-correlation.
+    TWCorrelationComputer meter(kSignedMode, kRate44k, kSmoothingTimeMs);
+    Feed(meter, {2e-17, 0.5}, {-2e-17, 0.5});
+    const double a = std::exp(-2.0 * kPi / (kSmoothingTimeMs * 0.001 * kRate44k));
+    EXPECT_NEAR(meter.GetCorrelation(), 1.0 - a, 1e-15);
+}
+
 TEST(TWCorrelationComputerTest, StepReachesOneMinusOneOverEAfter79Point6MsAtAnyRate)
 {
     // The 1/e time of a 500 ms one-pole smoother is 500 / 2π ms.

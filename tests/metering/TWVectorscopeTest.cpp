@@ -577,30 +577,35 @@ TEST_F(VectorscopeTest, GridDragsGoToTheStage)
     EXPECT_FALSE(scope.GetUpmixDrawer()->IsDragging());
 }
 
-TEST_F(VectorscopeTest, AudioPathAllocatesNothingOnceWarm)
+TEST_F(VectorscopeTest, AudioPathAllocatesNothingFromTheFirstBlock)
 {
-    ChannelList block;
-    block.Add(nullptr, kBlock);
-    block.Add(nullptr, kBlock);
-    for (int i = 0; i < kBlock; ++i)
+    // Blocks longer than the window as well as short ones, from a fresh history in every mode.
+    const int longBlock = 3 * TWVectorscope::kHistorySize;
+    scope.ReserveForBlockSize(longBlock);
+    ChannelList shortBlock, wholeBlock;
+    for (ChannelList* list : {&shortBlock, &wholeBlock})
     {
-        block[0][i] = std::sin(0.01 * i);
-        block[1][i] = 0.001 * i;
+        const int n = list == &shortBlock ? kBlock : longBlock;
+        list->Add(nullptr, n);
+        list->Add(nullptr, n);
+        for (int i = 0; i < n; ++i)
+        {
+            (*list)[0][i] = std::sin(0.01 * i);
+            (*list)[1][i] = 0.001 * (i % 1000);
+        }
     }
-    for (int mode : {0, 1, 2, 3, 4})
+    AllocationCounter::Start();
+    for (int mode : {4, 0, 1, 2, 3})
     {
-        scope.SetMode(mode);
-        for (int b = 0; b < 12; ++b)
-            scope.AddSamples(block);
-        AllocationCounter::Start();
-        for (int b = 0; b < 40; ++b)
-            scope.AddSamples(block);
         // A mode change restarts the analyses without giving up their storage.
         scope.SetMode(mode);
-        scope.AddSamples(block);
-        AllocationCounter::Stop();
-        EXPECT_EQ(AllocationCounter::Count(), 0) << "mode " << mode;
+        for (int b = 0; b < 12; ++b)
+            scope.AddSamples(shortBlock);
+        scope.AddSamples(wholeBlock);
+        scope.AddSamples(shortBlock);
     }
+    AllocationCounter::Stop();
+    EXPECT_EQ(AllocationCounter::Count(), 0);
 }
 
 // ---- Rendered backgrounds and points ----

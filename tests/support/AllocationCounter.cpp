@@ -4,14 +4,17 @@
 #include <cstdlib>
 #include <new>
 
-// The C library's own entry points, exported under these names, so that the replacements below
-// can forward to them.
+// The counting works through hooks that leave the C library's allocator itself in place, so a
+// sanitizer that intercepts malloc and free keeps its checks:
+//  - operator new and delete are replaced; they count and then call the real malloc and free;
+//  - malloc, calloc and realloc calls of this program's own code are routed here by the linker
+//    (--wrap, see the test targets' link options); __real_* is the C library's function (or the
+//    sanitizer's interceptor of it).
 extern "C"
 {
-    void* __libc_malloc(size_t size);
-    void* __libc_calloc(size_t count, size_t size);
-    void* __libc_realloc(void* p, size_t size);
-    void __libc_free(void* p);
+    void* __real_malloc(size_t size);
+    void* __real_calloc(size_t count, size_t size);
+    void* __real_realloc(void* p, size_t size);
 }
 
 namespace
@@ -38,8 +41,17 @@ void NoteNew()
 void* Allocate(size_t size)
 {
     NoteNew();
-    void* p = __libc_malloc(size == 0 ? 1 : size);
+    void* p = __real_malloc(size == 0 ? 1 : size);
     if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+void* AllocateAligned(size_t size, std::align_val_t align)
+{
+    NoteNew();
+    void* p = nullptr;
+    if (posix_memalign(&p, static_cast<size_t>(align), size == 0 ? 1 : size) != 0)
         throw std::bad_alloc();
     return p;
 }
@@ -69,27 +81,22 @@ long AllocationCounter::CountOperatorNew()
 
 extern "C"
 {
-    void* malloc(size_t size)
+    void* __wrap_malloc(size_t size)
     {
         Note();
-        return __libc_malloc(size);
+        return __real_malloc(size);
     }
 
-    void* calloc(size_t count, size_t size)
+    void* __wrap_calloc(size_t count, size_t size)
     {
         Note();
-        return __libc_calloc(count, size);
+        return __real_calloc(count, size);
     }
 
-    void* realloc(void* p, size_t size)
+    void* __wrap_realloc(void* p, size_t size)
     {
         Note();
-        return __libc_realloc(p, size);
-    }
-
-    void free(void* p)
-    {
-        __libc_free(p);
+        return __real_realloc(p, size);
     }
 }
 
@@ -104,62 +111,58 @@ void* operator new[](size_t size)
 void* operator new(size_t size, const std::nothrow_t&) noexcept
 {
     NoteNew();
-    return __libc_malloc(size == 0 ? 1 : size);
+    return __real_malloc(size == 0 ? 1 : size);
 }
 void* operator new[](size_t size, const std::nothrow_t&) noexcept
 {
     NoteNew();
-    return __libc_malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept
-{
-    __libc_free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    __libc_free(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    __libc_free(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    __libc_free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept
-{
-    __libc_free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
-{
-    __libc_free(p);
+    return __real_malloc(size == 0 ? 1 : size);
 }
 void* operator new(size_t size, std::align_val_t align)
 {
-    NoteNew();
-    void* p = nullptr;
-    if (posix_memalign(&p, static_cast<size_t>(align), size == 0 ? 1 : size) != 0)
-        throw std::bad_alloc();
-    return p;
+    return AllocateAligned(size, align);
 }
 void* operator new[](size_t size, std::align_val_t align)
 {
-    return operator new(size, align);
+    return AllocateAligned(size, align);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept
 {
-    __libc_free(p);
+    std::free(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept
 {
-    __libc_free(p);
+    std::free(p);
 }
 void operator delete(void* p, size_t, std::align_val_t) noexcept
 {
-    __libc_free(p);
+    std::free(p);
 }
 void operator delete[](void* p, size_t, std::align_val_t) noexcept
 {
-    __libc_free(p);
+    std::free(p);
 }

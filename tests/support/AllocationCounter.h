@@ -1,8 +1,10 @@
 #pragma once
-// Test-only count of heap allocations made while counting is on. The test executable's global
-// operator new / delete and the C allocation functions (malloc, calloc, realloc: the sample
-// buffers grow through realloc) are replaced in AllocationCounter.cpp; only one such replacement
-// may exist per executable, so every test that needs it uses this one.
+// Test-only count of heap allocations made while counting is on: every operator new of the
+// process, and the C allocation functions (malloc, calloc, realloc: the sample buffers grow
+// through realloc) called by the program's own code. The test executable's operator new / delete
+// are replaced and its C allocation calls are wrapped at link time (AllocationCounter.cpp); the C
+// library's allocator stays in place, so sanitizer builds keep their heap checks. Only one such
+// replacement may exist per executable, so every test that needs it uses this one.
 //
 //   AllocationCounter::Start();
 //   process(...);
@@ -15,8 +17,8 @@ namespace AllocationCounter
 void Start();
 // Stops counting; the count stays readable.
 void Stop();
-// Allocations seen between Start and Stop: operator new and the C library's malloc, calloc and
-// realloc (the latter also catches libraries that allocate through the C library).
+// Allocations seen between Start and Stop: operator new, and malloc, calloc and realloc called
+// from the program's own code.
 long Count();
 // Only the operator new calls among them.
 long CountOperatorNew();

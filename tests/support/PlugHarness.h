@@ -15,6 +15,7 @@ public:
     explicit PlugHarness(int inputChannels = 2, double sampleRate = 44100.0, int blockSize = 512)
         : plug(new Parandel(Parandel::DefaultInstanceInfo())), mInputs(inputChannels)
     {
+        plug->HostSpecificInit(); // as opening the unit does: the host is known before audio
         plug->SetSampleRate(sampleRate);
         plug->SetBlockSize(blockSize);
         plug->SetInputChannelConnections(0, inputChannels, true);

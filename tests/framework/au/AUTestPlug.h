@@ -52,6 +52,9 @@ public:
     void ProcessReplacing(double** in, double** out, int n) override
     {
         ++processCount;
+        // Denormal inputs read as zero (DAZ) and denormal results become zero (FTZ).
+        volatile double tiny = 1e-310, small = 1e-300;
+        denormalsFlushedInProcess = tiny * 1.0 == 0.0 && small * 1e-20 == 0.0;
         IPlugBase::ProcessReplacing(in, out, n);
     }
     void ProcessMidiMessage(IMidiMsg* msg) override { midi.push_back(*msg); }
@@ -64,6 +67,7 @@ public:
     bool resetUnderMutex = false;
     int resetCount = 0;
     int processCount = 0;
+    bool denormalsFlushedInProcess = false;
     int hostIdentified = 0;
     std::vector<int> paramChanges;
     std::vector<bool> activations;

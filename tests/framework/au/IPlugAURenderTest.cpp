@@ -6,6 +6,7 @@
 #include "AUTestPlug.h"
 
 #include "engine/Parandel.h"
+#include "framework/DenormalGuard.h"
 #include "framework/au/IPlugAU.h"
 #include "metering/TWCorrelationComputer.h"
 #include "support/TestSignals.h"
@@ -104,6 +105,20 @@ TEST(AURender, BypassCarriesTheInputs)
         EXPECT_EQ(host.output[1], host.input[channels == 1 ? 0 : 1])
             << "channels=" << channels << ": input 0 on both outputs for a mono input";
     }
+}
+
+TEST(AURender, ProcessingFlushesDenormalsAndRestoresTheHostsSettings)
+{
+    AUTestHost host(RegisterTestEffect());
+    ASSERT_EQ(host.Prepare(2, kBlock), noErr);
+    host.input = {Noise(kBlock, 3), Noise(kBlock, 4)};
+    ASSERT_FALSE(DenormalGuard::IsFlushing()) << "the test host keeps denormals";
+    const uint64_t before = DenormalGuard::ControlState();
+    ASSERT_EQ(host.Render(kBlock, 0.0), noErr);
+    EXPECT_TRUE(TestPlugOf(host.unit)->denormalsFlushedInProcess);
+    EXPECT_EQ(DenormalGuard::ControlState(), before);
+    volatile double tiny = 1e-310;
+    EXPECT_NE(tiny * 1.0, 0.0) << "denormals work again after the render";
 }
 
 TEST(AURender, ParandelBypassedIsExactlyTheInput)
@@ -290,7 +305,7 @@ TEST(AURender, TransportComesFromTheHostCallbacks)
     EXPECT_TRUE(plug->IsTransportRunning());
 
     // The correlation meter runs only while the transport does.
-    host.input = {Noise(kBlock, 10), Noise(kBlock, 10)};
+    host.input = {Noise(40 * kBlock, 10), Noise(40 * kBlock, 10)};
     host.playing = false;
     const double before = plug->GetCorrelationComputer()->GetCorrelation();
     for (int b = 0; b < 4; ++b)
