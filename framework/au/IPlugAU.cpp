@@ -3,6 +3,7 @@
 #include "editor/IGraphics.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -572,13 +573,19 @@ ComponentResult IPlugAU::SetState(CFPropertyListRef plist)
         static_cast<OSType>(mfr) != cd.componentManufacturer)
         return kAudioUnitErr_InvalidPropertyValue;
 
-    // The data is checked before anything changes, so that a state without usable data leaves
-    // the plug-in as it was. Without state chunks the state is 8 bytes per parameter.
+    // The data is checked before anything changes, the named preset included, so that a state
+    // without usable data leaves the plug-in as it was. Without state chunks the state is one
+    // finite value per parameter.
     CFTypeRef data = GetTyped(dict, kStateDataKey, CFDataGetTypeID());
     if (!data)
         return kAudioUnitErr_InvalidPropertyValue;
     const CFIndex nBytes = CFDataGetLength(static_cast<CFDataRef>(data));
-    if (!DoesStateChunks() && nBytes < static_cast<CFIndex>(sizeof(double)) * ParamCount())
+    StateChunk chunk;
+    if (nBytes > INT32_MAX ||
+        (nBytes > 0 && chunk.PutBytes(CFDataGetBytePtr(static_cast<CFDataRef>(data)),
+                                      static_cast<int>(nBytes)) == 0))
+        return kAudioUnitErr_InvalidPropertyValue;
+    if (!DoesStateChunks() && !IsValidParamsChunk(chunk, 0))
         return kAudioUnitErr_InvalidPropertyValue;
 
     // A name that does not fit the field matches no preset.
@@ -588,10 +595,6 @@ ComponentResult IPlugAU::SetState(CFPropertyListRef plist)
         presetName[0] = '\0';
     RestorePresetByName(presetName);
 
-    StateChunk chunk;
-    if (nBytes > 0 && chunk.PutBytes(CFDataGetBytePtr(static_cast<CFDataRef>(data)),
-                                     static_cast<int>(nBytes)) == 0)
-        return kAudioUnitErr_InvalidPropertyValue;
     const int pos = UnserializeState(chunk, 0);
     if (pos <= 0)
         return kAudioUnitErr_InvalidPropertyValue;
@@ -1039,8 +1042,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterStringFromValue:
     {
-        if (!answer(sizeof(AudioUnitParameterStringFromValue), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterStringFromValue), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterStringFromValue*>(data);
@@ -1055,8 +1060,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterIDName:
     {
-        if (!answer(sizeof(AudioUnitParameterIDName), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterIDName), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterIDName*>(data);
@@ -1076,8 +1083,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterClumpName:
     {
-        if (!answer(sizeof(AudioUnitParameterNameInfo), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterNameInfo), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterNameInfo*>(data);
@@ -1091,8 +1100,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterValueFromString:
     {
-        if (!answer(sizeof(AudioUnitParameterValueFromString), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterValueFromString), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterValueFromString*>(data);
@@ -1106,19 +1117,16 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
             text = buffer;
         if (!text)
             return kAudioUnitErr_InvalidPropertyValue;
+        // A text that names no value (no matching display text, no finite number within the
+        // range of a float) answers an error rather than an unset value.
+        double v = 0.0;
         if (p->DisplayTextCount() == 0)
-        {
-            double v = ParseNumber(text);
-            if (p->negateDisplay)
-                v = -v;
-            req->outValue = static_cast<AudioUnitParameterValue>(v);
-        }
-        else
-        {
-            double v = 0.0;
-            if (p->ValueForDisplayText(text, &v))
-                req->outValue = static_cast<AudioUnitParameterValue>(v);
-        }
+            v = p->negateDisplay ? -ParseNumber(text) : ParseNumber(text);
+        else if (!p->ValueForDisplayText(text, &v))
+            return kAudioUnitErr_InvalidPropertyValue;
+        if (!(std::fabs(v) <= FLT_MAX))
+            return kAudioUnitErr_InvalidPropertyValue;
+        req->outValue = static_cast<AudioUnitParameterValue>(v);
         break;
     }
     case kMusicDeviceProperty_InstrumentCount:
@@ -1302,9 +1310,7 @@ ComponentResult IPlugAU::SetParamProc(void* storage, AudioUnitParameterID paramI
         return kAudioUnitErr_InvalidPropertyValue;
     WDL_MutexLock lock(plug->GetMutex());
     const int idx = static_cast<int>(paramID);
-    double minValue, maxValue;
-    p->Bounds(minValue, maxValue);
-    p->SetValue(std::min(std::max(static_cast<double>(value), minValue), maxValue));
+    p->SetValue(p->Clamp(value));
     if (IGraphics* gui = plug->GetGUI())
         gui->SetParameterFromPlug(idx, value, false);
     plug->OnParamChange(idx);
