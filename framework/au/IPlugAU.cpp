@@ -716,7 +716,9 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_MakeConnection:
         if (!global && scope != kAudioUnitScope_Input)
             return kAudioUnitErr_InvalidProperty;
-        answer(sizeof(AudioUnitConnection), true);
+        // Write-only: there is nothing to read back.
+        if (answer(sizeof(AudioUnitConnection), true))
+            return kAudioUnitErr_InvalidProperty;
         break;
     case kAudioUnitProperty_SampleRate:
     {
@@ -940,7 +942,9 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
         if ((!global && scope != kAudioUnitScope_Input) || elementIdx < 0 ||
             elementIdx >= mInBuses.GetSize())
             return kAudioUnitErr_InvalidProperty;
-        answer(sizeof(AURenderCallbackStruct), true);
+        // Write-only: there is nothing to read back.
+        if (answer(sizeof(AURenderCallbackStruct), true))
+            return kAudioUnitErr_InvalidProperty;
         break;
     case kAudioUnitProperty_FactoryPresets:
     {
@@ -957,7 +961,11 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_HostCallbacks:
         if (!global)
             return kAudioUnitErr_InvalidProperty;
-        answer(sizeof(HostCallbackInfo), true);
+        if (!answer(sizeof(HostCallbackInfo), true))
+            return noErr;
+        if (!fits())
+            return kAudioUnitErr_InvalidPropertyValue;
+        std::memcpy(data, &mHostCallbacks, sizeof(HostCallbackInfo));
         break;
     case kAudioUnitProperty_CurrentPreset:
     case kAudioUnitProperty_PresentPreset:

@@ -405,6 +405,33 @@ TEST(AUProperties, ParameterTextRequestsOutsideTheGlobalScopeFail)
     CFRelease(text);
 }
 
+TEST(AUProperties, WriteOnlyPropertiesAreNotReadBackAsSuccess)
+{
+    AUTestHost host;
+    // Nothing to read: an error, and the size given is left alone.
+    AudioUnitConnection connection{};
+    UInt32 size = 0;
+    EXPECT_EQ(AudioUnitGetProperty(host.unit, kAudioUnitProperty_MakeConnection,
+                                   kAudioUnitScope_Input, 0, &connection, &size),
+              kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(size, 0u);
+    AURenderCallbackStruct callback{};
+    size = sizeof(callback);
+    EXPECT_EQ(AudioUnitGetProperty(host.unit, kAudioUnitProperty_SetRenderCallback,
+                                   kAudioUnitScope_Input, 0, &callback, &size),
+              kAudioUnitErr_InvalidProperty);
+    // The host callbacks read back as they were set.
+    ASSERT_EQ(host.InstallHostCallbacks(), noErr);
+    HostCallbackInfo callbacks{};
+    ASSERT_EQ(host.Get(kAudioUnitProperty_HostCallbacks, 0, 0, callbacks), noErr);
+    EXPECT_EQ(callbacks.hostUserData, &host);
+    EXPECT_NE(callbacks.transportStateProc, nullptr);
+    size = sizeof(callbacks) - 1;
+    EXPECT_EQ(AudioUnitGetProperty(host.unit, kAudioUnitProperty_HostCallbacks,
+                                   kAudioUnitScope_Global, 0, &callbacks, &size),
+              kAudioUnitErr_InvalidPropertyValue);
+}
+
 TEST(AUProperties, FormatsCountsAndChannels)
 {
     AUTestHost host;
