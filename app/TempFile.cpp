@@ -16,10 +16,20 @@ constexpr int kExitInterrupted = 130;
 // More outputs than any command writes at once.
 constexpr int kMaxLiveTemps = 16;
 
-// Terminating signals a program can catch (SIGKILL and SIGSTOP cannot be; the crash signals
-// SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP and SIGSYS are left to their default).
-constexpr int kCleanupSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM,
-                                   SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
+// Terminating signals a program can catch, with the real-time signals after them (SIGKILL and
+// SIGSTOP cannot be caught; the crash signals SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP
+// and SIGSYS are left to their default, and to the sanitizers, which report them).
+constexpr int kCleanupSignals[] = {SIGHUP,    SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE,
+                                   SIGALRM,   SIGUSR1, SIGUSR2, SIGXCPU,   SIGXFSZ,
+                                   SIGVTALRM, SIGPROF, SIGIO,   SIGSTKFLT, SIGPWR};
+
+template <typename F> void ForEachCleanupSignal(F f)
+{
+    for (int sig : kCleanupSignals)
+        f(sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig)
+        f(sig);
+}
 
 // Heap copies of the live temporary paths. The signal handler only reads them and calls
 // unlink, both safe in a handler; every change happens with the signals blocked.
@@ -30,8 +40,7 @@ sigset_t CleanupSignalSet()
 {
     sigset_t set;
     sigemptyset(&set);
-    for (int sig : kCleanupSignals)
-        sigaddset(&set, sig);
+    ForEachCleanupSignal([&set](int sig) { sigaddset(&set, sig); });
     return set;
 }
 
@@ -219,7 +228,6 @@ void InstallSignalCleanup()
     // The cleanup runs once; no other cleanup signal interrupts it.
     action.sa_mask = CleanupSignalSet();
     action.sa_flags = SA_RESETHAND;
-    for (int sig : kCleanupSignals)
-        sigaction(sig, &action, nullptr);
+    ForEachCleanupSignal([&action](int sig) { sigaction(sig, &action, nullptr); });
 }
 } // namespace app

@@ -96,7 +96,8 @@ TEST_F(OutputSafety, EveryTerminatingSignalRemovesThePartialFile)
                           {SIGHUP, 128 + SIGHUP},
                           {SIGQUIT, 128 + SIGQUIT},
                           {SIGUSR1, 128 + SIGUSR1},
-                          {SIGPIPE, 128 + SIGPIPE}};
+                          {SIGPIPE, 128 + SIGPIPE},
+                          {SIGRTMIN, 128 + SIGRTMIN}};
     for (const Case& c : cases)
     {
         const pid_t pid = SpawnCommand(
