@@ -240,9 +240,13 @@ bool PresetFile::Load(const std::string& path, CFPropertyListRef* classInfo, std
 {
     *classInfo = nullptr;
     std::string bytes;
-    if (!ReadPresetBytes(path, bytes, error))
-        return false;
+    return ReadPresetBytes(path, bytes, error) && Parse(bytes, path, classInfo, error);
+}
 
+bool PresetFile::Parse(const std::string& bytes, const std::string& path,
+                       CFPropertyListRef* classInfo, std::string& error)
+{
+    *classInfo = nullptr;
     CFDataRef data = CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
                                   static_cast<CFIndex>(bytes.size()));
     CFPropertyListRef plist =
