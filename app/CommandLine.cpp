@@ -10,6 +10,7 @@
 #include "app/PresetFile.h"
 #include "app/ScopeImage.h"
 #include "app/SignalStats.h"
+#include "app/SnapshotCommand.h"
 #include "app/TempFile.h"
 #include "app/Version.h"
 #include "engine/Parandel.h"
@@ -154,6 +155,15 @@ int RunDemo(const std::string& dir, bool quiet)
                 kVersionText);
     PrintStats("input", inPath);
     PrintStats("output", outPath);
+
+    // The editor as it looks after the demo mix played through the same settings.
+    SnapshotOptions snap;
+    snap.outPath = dir + "/editor.png";
+    snap.inPath = inPath;
+    snap.params = options.params;
+    if (const int code = RunSnapshot(snap))
+        return code;
+    std::printf("editor  %s\n", snap.outPath.c_str());
     return 0;
 }
 } // namespace
@@ -226,6 +236,28 @@ int RunCommandLine(int argc, char** argv)
     std::string presetShowPath;
     presetShow->add_option("FILE", presetShowPath, "Preset file to read (.aupreset)")->required();
 
+    // snapshot
+    CLI::App* snapshot = cli.add_subcommand(
+        "snapshot", "Render the whole editor, after running audio through the plug-in, as a PNG");
+    SnapshotOptions snap;
+    ParamOptions snapshotParams;
+    std::string snapshotMode;
+    snapshot->add_option("OUT", snap.outPath, "PNG file to write")->required();
+    snapshot->add_option("IN", snap.inPath, "Audio file to run first (default: the demo mix)");
+    snapshotParams.Register(*snapshot);
+    snapshot
+        ->add_option("--scope-mode", snapshotMode,
+                     "Vectorscope mode shown (default: the one the parameters select)")
+        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
+    CLI::Option* atOpt =
+        snapshot->add_option("--at", snap.atSeconds, "Run the audio up to this time in seconds");
+    RequireNumberText(*atOpt, false);
+    atOpt->check(CLI::NonNegativeNumber);
+    CLI::Option* snapshotBlockOpt =
+        snapshot->add_option("--block-size", snap.blockSize, "Host block size (default 512)");
+    RequireNumberText(*snapshotBlockOpt, true);
+    snapshotBlockOpt->check(CLI::Range(1, kMaxBlockSize));
+
     // demo
     CLI::App* demo = cli.add_subcommand("demo", "Write and process the built-in test mix");
     std::string demoDir = "out";
@@ -263,6 +295,19 @@ int RunCommandLine(int argc, char** argv)
         return RunDemo(demoDir, demoQuiet);
     if (presetShow->parsed())
         return RunPresetShow(presetShowPath);
+    if (snapshot->parsed())
+    {
+        std::string error;
+        if (!snapshotParams.Resolve(snap.params, error))
+            return Fail(kExitUsage, error);
+        const std::vector<std::string> inputs = snap.inPath.empty()
+                                                    ? std::vector<std::string>{}
+                                                    : std::vector<std::string>{snap.inPath};
+        if (!CheckOutputs(inputs, {{snap.outPath, FileKind::Png, "OUT"}}, error))
+            return Fail(kExitUsage, error);
+        snap.scopeMode = snapshotMode.empty() ? -1 : ScopeModeFromName(snapshotMode);
+        return RunSnapshot(snap);
+    }
     if (analyze->parsed())
     {
         RenderOptions options;

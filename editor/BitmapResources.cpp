@@ -332,6 +332,19 @@ BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames, bool hori
     return ref;
 }
 
+bool CacheBitmap(int resourceId, LICE_IBitmap* bitmap)
+{
+    if (!bitmap)
+        return false;
+    BitmapCache& cache = Cache();
+    WDL_MutexLock lock(&cache.mutex);
+    for (const auto& entry : cache.entries)
+        if (entry.first == resourceId)
+            return false;
+    cache.entries.emplace_back(resourceId, bitmap);
+    return true;
+}
+
 int FrameSourceOffset(int frame, int frames, int size)
 {
     if (frames < 2 || frame < 2)

@@ -49,6 +49,12 @@ LICE_IBitmap* OSLoadBitmap(int resourceId, const char* fileName);
 // cached, so the reference then holds no bitmap and a zero size.
 BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames = 1, bool horizontal = false);
 
+// Puts a bitmap into the cache under resourceId when no bitmap is cached under it yet; the cache
+// then owns it and every LoadBitmap of the ID returns it. False (the caller keeps the bitmap)
+// when the ID is taken or the bitmap is null. For images made in memory, such as test images of
+// known sizes.
+bool CacheBitmap(int resourceId, LICE_IBitmap* bitmap);
+
 // Offset of frame `frame` (1-based) inside an image of `size` pixels along the frame axis
 // holding `frames` frames: truncate((frame - 1) * size / frames + 0.5) for frame >= 2 of
 // 2 or more frames, 0 otherwise.

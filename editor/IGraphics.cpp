@@ -657,7 +657,8 @@ bool IGraphics::DrawRotatedMask(const BitmapRef* base, const BitmapRef* mask,
     const int h = base->height;
     mScratchBitmap->resize(w, h);
     mScratchBitmap->Fill(0);
-    LICE_Blit(mScratchBitmap, base->bitmap, 0, 0, 0, 0, w, h, 1.0f, IChannelBlend::kBlendClobber,
+    // Over a transparent scratch an alpha copy reproduces the base, transparent corners too.
+    LICE_Blit(mScratchBitmap, base->bitmap, 0, 0, 0, 0, w, h, 1.0f, IChannelBlend::kBlendNone,
               nullptr);
     LICE_RotatedBlit(mScratchBitmap, mask->bitmap, 0, 0, w, h, 0.0f, 0.0f,
                      static_cast<float>(mask->width), static_cast<float>(mask->height),
@@ -725,11 +726,13 @@ void IGraphics::CloseWindow()
 {
     if (!mView)
         return;
+    // The view stops first: a window view draws on a thread of its own, which must be done
+    // before the controls let go of their images.
+    IGraphicsView* view = mView;
+    view->Close();
+    mView = nullptr;
     ForceEndUserEdit();
     ReleaseGLResources();
-    IGraphicsView* view = mView;
-    mView = nullptr;
-    view->Close();
 }
 
 void* IGraphics::GetWindow() const
@@ -747,22 +750,25 @@ void IGraphics::Resize(int width, int height)
 {
     if (width == mWidth && height == mHeight)
         return;
-    {
-        WDL_MutexLock lock(&mMutex);
-        mWidth = width;
-        mHeight = height;
-        ReleaseMouseCapture();
-        delete mPrompt;
-        mPrompt = nullptr;
-        mControls.Empty(true);
-        delete mDrawBitmap;
-        delete mScratchBitmap;
-        mDrawBitmap = nullptr;
-        mScratchBitmap = nullptr;
-        AllocateDrawBitmaps();
-        if (mView)
-            mView->Resize(width, height);
-    }
+    WDL_MutexLock lock(&mMutex);
+    // The plug-in keeps plain pointers to some controls (meters, graphs) and uses them on the
+    // audio thread: the controls go and the plug-in hears of it within one hold of its mutex,
+    // so no block ever sees a deleted control.
+    WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
+    mWidth = width;
+    mHeight = height;
+    ReleaseMouseCapture();
+    mMouseOver = -1;
+    delete mPrompt;
+    mPrompt = nullptr;
+    mControls.Empty(true);
+    delete mDrawBitmap;
+    delete mScratchBitmap;
+    mDrawBitmap = nullptr;
+    mScratchBitmap = nullptr;
+    AllocateDrawBitmaps();
+    if (mView)
+        mView->Resize(width, height);
     if (mPlug)
         mPlug->ResizeGraphics(width, height);
 }

@@ -60,13 +60,16 @@ bool ITextEntryOverlay::Accepts(int character) const
         return false;
     if (mAccepted && !std::strchr(mAccepted, character))
         return false;
-    return mMaxLength <= 0 || mString.GetLength() < mMaxLength;
+    return mSelected || mMaxLength <= 0 || mString.GetLength() < mMaxLength;
 }
 
 bool ITextEntryOverlay::Type(int character)
 {
     if (!Accepts(character))
         return false;
+    if (mSelected)
+        mString.Set("");
+    mSelected = false;
     const char c[2] = {static_cast<char>(character), '\0'};
     mString.Append(c);
     return true;
@@ -84,8 +87,11 @@ bool ITextEntryOverlay::OnKey(const IKeyDescription& key)
         return true;
     case IKeyDescription::kBackspace:
     case IKeyDescription::kDelete:
-        if (mString.GetLength() > 0)
+        if (mSelected)
+            mString.Set("");
+        else if (mString.GetLength() > 0)
             mString.SetLength(mString.GetLength() - 1);
+        mSelected = false;
         return true;
     case IKeyDescription::kTab:
         // Tab leaves the field as a click elsewhere does.
@@ -129,6 +135,23 @@ void ITextEntryOverlay::Draw(IGraphics* graphics)
     const int textHeight = measured.H() > 0 ? measured.H() : mStyle.mSize;
     text.T = mRect.T + (mRect.H() - textHeight) / 2;
     text.B = text.T + textHeight;
+    if (mSelected && mString.GetLength() > 0)
+    {
+        // The selected text shows inverted, as a field that has just taken focus does.
+        IRECT sel = text;
+        graphics->MeasureIText(&mStyle, mString.Get(), &sel);
+        if (mStyle.mAlign == IText::kAlignNear)
+        {
+            sel.L = text.L;
+            sel.R = text.L + sel.R;
+        }
+        IRECT highlight(sel.L - 1, text.T, sel.R + 1, text.B);
+        graphics->FillIRect(&mStyle.mTextEntryFGColor, &highlight);
+        IText inverted = mStyle;
+        inverted.mColor = mStyle.mTextEntryBGColor;
+        graphics->DrawIText(&inverted, mString.Get(), &text);
+        return;
+    }
     graphics->DrawIText(&mStyle, mString.Get(), &text);
 
     // The caret after the text, placed as the alignment puts the text.

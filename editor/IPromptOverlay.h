@@ -47,9 +47,10 @@ protected:
     IParam* mParam;
 };
 
-// A text field over the prompt rectangle in the style's entry colours. It accepts digits and
-// "-+" (and "." for real parameters) up to the control's entry length; Enter commits, Escape
-// cancels, Backspace deletes the last character.
+// A text field over the prompt rectangle in the style's entry colours. It opens with its text
+// selected, so typing replaces it; it accepts digits and "-+" (and "." for real parameters) up
+// to the control's entry length; Enter commits, Escape cancels, Backspace deletes the last
+// character (the whole text while it is selected).
 class ITextEntryOverlay : public IPromptOverlay
 {
 public:
@@ -62,6 +63,7 @@ public:
     bool OnKey(const IKeyDescription& key) override;
 
     const char* GetString() const { return mString.Get(); }
+    bool IsSelected() const { return mSelected; }
     // Appends the character when the field accepts it; false otherwise.
     bool Type(int character);
     bool Accepts(int character) const;
@@ -72,6 +74,7 @@ private:
     WDL_String mString;
     int mMaxLength;
     const char* mAccepted; // null accepts any printable character
+    bool mSelected = true;
 };
 
 // A menu below the prompt rectangle listing the items, the checked one marked; chosen by a

@@ -2,11 +2,13 @@
 
 #include "editor/IGraphics.h"
 #include "editor/controls/IControl.h"
+#include "editor/controls/IToggleButtonControl.h"
 #include "editor/layout/GUIHelper9.h"
 #include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
 #include "graph/GraphControl10.h"
 #include "metering/TWCorrelationComputer.h"
+#include "metering/VuMeterControl.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
 
@@ -33,6 +35,42 @@ constexpr double kUpmixDepth = 0.5;
 constexpr const char* kGraphNames[] = {"VectorscopeGraph0", "VectorscopeGraph1",
                                        "VectorscopeGraph2", "VectorscopeGraph3",
                                        "VectorscopeGraph4"};
+
+// The editor: its size, bitmaps (resource id and file) and the version it shows.
+constexpr int kEditorWidth = 456;
+constexpr int kEditorHeight = 486;
+constexpr const char* kVersionString = "5.3.1";
+constexpr int kKnobFrames = 180;
+constexpr int kMeterFrames = 180;
+constexpr int kBackgroundId = 100;
+constexpr const char* kBackgroundFile = "resources/img/background.png";
+constexpr int kPluginNameId = 102;
+constexpr const char* kPluginNameFile = "resources/img/plugname.png";
+constexpr int kLogoId = 103;
+constexpr const char* kLogoFile = "resources/img/logo-anim.png";
+constexpr int kTextFieldId = 104;
+constexpr const char* kTextFieldFile = "resources/img/textfield.png";
+constexpr int kBigKnobId = 105;
+constexpr const char* kBigKnobFile = "resources/img/blue-knob.png";
+constexpr int kHelpButtonId = 108;
+constexpr const char* kHelpButtonFile = "resources/img/help-button.png";
+constexpr const char* kManualFile = "manual/TW-Parandel_manual-EN.pdf";
+constexpr int kMonoToStereoId = 111;
+constexpr const char* kCheckboxFile = "resources/img/checkbox.png";
+constexpr int kModeButtonId0 = 115;
+constexpr const char* kModeButtonFiles[] = {
+    "resources/img/vectorscope-mode-0.png", "resources/img/vectorscope-mode-1.png",
+    "resources/img/vectorscope-mode-2.png", "resources/img/vectorscope-mode-3.png",
+    "resources/img/vectorscope-mode-4.png"};
+constexpr int kCorrelationMeterId = 120;
+constexpr const char* kCorrelationMeterFile = "resources/img/correlation-meter.png";
+constexpr int kWidthMeterId = 121;
+constexpr const char* kWidthMeterFile = "resources/img/width-meter.png";
+constexpr int kPanKnobId = 122;
+constexpr const char* kSmallKnobFile = "resources/img/blue-knob-small.png";
+constexpr int kOutGainKnobId = 125;
+constexpr int kBassFocusKnobId = 126;
+constexpr int kMonoOutId = 127;
 } // namespace
 
 IPlugInstanceInfo Parandel::DefaultInstanceInfo()
@@ -50,14 +88,20 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
       mPanSmoother(kSmootherPrecision, 0.0, kSmootherCoefficient),
       mOutGainSmoother(kSmootherPrecision, 1.0, kSmootherCoefficient)
 {
+    GUIHelper9 kit;
     const double sr = GetSampleRate();
     const double cutoff[] = {kInitialBassFocusHz};
+    mPseudoStereo = new PseudoStereoObj2(sr, kPseudoStereoSpread);
     mCrossovers[0] = new CrossoverSplitterNBands3(2, cutoff, sr);
     mCrossovers[1] = new CrossoverSplitterNBands3(2, cutoff, sr);
-    mPseudoStereo = new PseudoStereoObj2(sr, kPseudoStereoSpread);
     mCorrelation = new TWCorrelationComputer(0, sr, kCorrelationSmoothingMs);
 
-    DeclareParametersAndDisplay();
+    IGraphics* gui = new IGraphics(this, kEditorWidth, kEditorHeight, 0);
+    gui->SetBundleID(kBundleID);
+    gui->AttachBackground(kBackgroundId, kBackgroundFile);
+    BuildEditor(kit, gui);
+    kit.AttachAll(gui);
+    AttachGraphics(gui);
 
     MakeDefaultPreset("-", 1);
     LabelBusesForAPI();
@@ -65,36 +109,46 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
 
 Parandel::~Parandel()
 {
-    // The graphs draw the vectorscope's drawers: they go first.
-    mUnattachedControls.Empty(true);
-    delete mVectorscope;
+    // The editor (the base's, deleted after this) must stop drawing before the drawers its
+    // graphs use go with the vectorscope.
+    if (IGraphics* gui = GetGUI())
+        gui->CloseWindow();
     delete mPseudoStereo;
     delete mCorrelation;
     delete mCrossovers[0];
     delete mCrossovers[1];
+    delete mVectorscope;
 }
 
-void Parandel::DeclareParametersAndDisplay()
+void Parandel::BuildEditor(GUIHelper9& kit, IGraphics* gui)
 {
-    GUIHelper9 kit;
     Param(kWidth)->DefineDouble("Width", 0.0, -100.0, 100.0, 0.01, "%");
+    kit.CreateKnob(this, gui, kBigKnobId, kBigKnobFile, kKnobFrames, 1.0, 192, 322, kWidth, "WIDTH",
+                   kTextFieldId, kTextFieldFile, 1);
     Param(kMonoToStereo)->DefineInt("MonoToStereo", 0, 0, 1);
+    kit.CreateToggleButton(this, gui, kMonoToStereoId, kCheckboxFile, 2, 87, 322, kMonoToStereo,
+                           "MO->ST", 1);
     Param(kPan)->DefineDouble("Pan", 0.0, -100.0, 100.0, 0.01, "%");
-    for (int k = 0; k < kNumVectorscopeModes; ++k)
-        Param(kVectorscopeMode0 + k)->DefineInt(kModeNames[k], k == 0 ? 1 : 0, 0, 1);
+    kit.CreateKnob(this, gui, kPanKnobId, kSmallKnobFile, kKnobFrames, 1.0, 301, 358, kPan, "PAN",
+                   kTextFieldId, kTextFieldFile, 1);
 
-    // The vectorscope and its five graphs, stacked at the same place; the kit defines the
-    // graph parameters.
+    // The scope's mode buttons, then the scope and its five graphs stacked at the same place;
+    // the kit defines the graph parameters.
+    for (int k = 0; k < kNumVectorscopeModes; ++k)
+    {
+        Param(kVectorscopeMode0 + k)->DefineInt(kModeNames[k], k == 0 ? 1 : 0, 0, 1);
+        mModeButtons.Add(kit.CreateToggleButton(
+            this, gui, kModeButtonId0 + k, kModeButtonFiles[k], 2, 10 + 20 * k, 271,
+            kVectorscopeMode0 + k, "", 0, 0, 0, GUIHelper9::kCaptionAbove, true));
+    }
     mVectorscope = new TWVectorscope(this, GetSampleRate());
     for (int k = 0; k < kNumVectorscopeModes; ++k)
     {
         GraphControl10* graph = kit.CreateGraph(
-            this, GetGUI(), kVectorscopeGraph0 + k, kGraphNames[k], kGraphBitmapId, kGraphBitmap, 1,
-            0, 0, TWVectorscope::GetNumCurves(k), TWVectorscope::GetNumCurveValues(k));
+            this, gui, kVectorscopeGraph0 + k, kGraphNames[k], kGraphBitmapId, kGraphBitmap, 1, 0,
+            0, TWVectorscope::GetNumCurves(k), TWVectorscope::GetNumCurveValues(k));
         graph->SetRecreatePointImage(true);
         mVectorscopeGraphs[k] = graph;
-        if (!GetGUI())
-            mUnattachedControls.Add(graph);
     }
     mVectorscope->SetGraphs(mVectorscopeGraphs[0], mVectorscopeGraphs[1], mVectorscopeGraphs[2],
                             mVectorscopeGraphs[3], mVectorscopeGraphs[4]);
@@ -103,19 +157,47 @@ void Parandel::DeclareParametersAndDisplay()
         mUpmixDrawer->SetDepth(kUpmixDepth);
 
     Param(kCorrelationMeter)->DefineDouble("CorrelationMeter", 0.0, -1.0, 1.0, 0.01);
+    mCorrelationMeter = kit.CreateMeter(this, gui, kCorrelationMeterId, kCorrelationMeterFile,
+                                        kMeterFrames, 5, 243, kCorrelationMeter, "", true, false,
+                                        false);
     Param(kWidthMeter)->DefineDouble("WidthMeter", 0.5, 0.0, 1.0, 0.01);
+    mWidthMeter = kit.CreateMeter(this, gui, kWidthMeterId, kWidthMeterFile, kMeterFrames, 6, 261,
+                                  kWidthMeter, "", true, false, false);
     Param(kBassFocus)->DefineDouble("BassFocus", 100.0, 0.0, 500.0, 1.0, "Hz");
+    kit.CreateKnob(this, gui, kBassFocusKnobId, kSmallKnobFile, kKnobFrames, 1.0, 77, 372,
+                   kBassFocus, "BASS FOCUS", kTextFieldId, kTextFieldFile, 1);
     Param(kOutGain)->DefineDouble("OutGain", 0.0, -12.0, 12.0, 0.1, "dB");
+    kit.CreateKnob(this, gui, kOutGainKnobId, kSmallKnobFile, kKnobFrames, 1.0, 375, 372, kOutGain,
+                   "OUT GAIN", kTextFieldId, kTextFieldFile, 1);
     Param(kMonoOut)->DefineInt("MonoOut", 0, 0, 1);
+    kit.CreateToggleButton(this, gui, kMonoOutId, kCheckboxFile, 2, 385, 322, kMonoOut, "MONO OUT",
+                           1);
 
     // Everything but the three main controls tells hosts it may change other values.
     for (int i = 0; i < kNumParams; ++i)
         Param(i)->isMeta = !(i == kWidth || i == kMonoToStereo || i == kPan || i == kUndeclared);
+
+    kit.CreateVersionText(this, gui, kVersionString, GUIHelper9::kPlacementBottom);
+    kit.CreateLogoAnimation(this, gui, kLogoId, kLogoFile, GUIHelper9::kPlacementBottom);
+    kit.CreatePluginName(this, gui, kPluginNameId, kPluginNameFile, GUIHelper9::kPlacementBottom);
+    kit.CreateHelpButton(this, gui, kHelpButtonId, kHelpButtonFile, kManualFile,
+                         GUIHelper9::kPlacementBottom);
 }
 
 GraphControl10* Parandel::GetVectorscopeGraph(int mode) const
 {
     return mode >= 0 && mode < kNumVectorscopeModes ? mVectorscopeGraphs[mode] : nullptr;
+}
+
+void Parandel::ForgetEditorControls()
+{
+    WDL_MutexLock lock(GetMutex());
+    mWidthMeter = nullptr;
+    mCorrelationMeter = nullptr;
+    mModeButtons.Empty(false);
+    for (GraphControl10*& graph : mVectorscopeGraphs)
+        graph = nullptr;
+    mVectorscope->ForgetGraphs();
 }
 
 void Parandel::Reset()

@@ -15,8 +15,11 @@
 #include "framework/au/IPlugAU.h"
 #include "metering/TWVectorscopePlug.h"
 
-class IControl;
 class GraphControl10;
+class GUIHelper9;
+class IGraphics;
+class IToggleButtonControl;
+class VuMeterControl;
 class PseudoStereoObj2;
 class TWCorrelationComputer;
 class TWUpmixGraphDrawer;
@@ -63,6 +66,10 @@ public:
     void OnParamChange(int paramIdx) override;
     void ProcessReplacing(double** inputs, double** outputs, int nFrames) override;
     void OnEditorResize(int /*width*/, int /*height*/) override {}
+    // The editor was resized and deleted its controls: the meters, mode buttons and graphs
+    // this object points at are gone.
+    void OnWindowResize() override { ForgetEditorControls(); }
+    void OnEditorDetached() override { ForgetEditorControls(); }
 
     // TWVectorscopePlug: Pan and Width moved from the vectorscope display.
     void SetPan(double pan) override;
@@ -72,15 +79,18 @@ public:
     // Read-only views for hosts and tests.
     TWVectorscope* GetVectorscope() const { return mVectorscope; }
     GraphControl10* GetVectorscopeGraph(int mode) const;
+    IToggleButtonControl* GetModeButton(int mode) const { return mModeButtons.Get(mode); }
+    VuMeterControl* GetWidthMeter() const { return mWidthMeter; }
+    VuMeterControl* GetCorrelationMeter() const { return mCorrelationMeter; }
     TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation; }
     double GetBassFocusHz() const { return mBassFocusHz; }
     bool IsMonoToStereoOn() const { return mMonoToStereo; }
     bool IsMonoOutOn() const { return mMonoOut; }
 
 private:
-    // Declares the parameters in the editor's construction order and builds the vectorscope
-    // with its five graphs on the way.
-    void DeclareParametersAndDisplay();
+    // Declares the parameters, each followed by its editor controls, in the editor's
+    // construction order, and builds the vectorscope with its five graphs on the way.
+    void BuildEditor(GUIHelper9& kit, IGraphics* gui);
     // The editor's controls bound to the parameter show its current real value.
     void RefreshControls(int paramIdx);
     // Mono-to-stereo, width and pan on a stereo list.
@@ -89,6 +99,8 @@ private:
     // into mSum.
     void ProcessBassFocus();
     static bool IsSilent(const SampleBuffer& channel);
+    // The editor deleted its controls: the meters, mode buttons and graphs pointed at are gone.
+    void ForgetEditorControls();
 
     ParamSmoother mWidthSmoother;
     ParamSmoother mPanSmoother;
@@ -98,15 +110,13 @@ private:
     double mBassFocusHz = 100.0;
     CrossoverSplitterNBands3* mCrossovers[2] = {nullptr, nullptr};
     PseudoStereoObj2* mPseudoStereo = nullptr;
-    WDL_PtrList<IControl> mModeButtons;    // not owned; filled while the editor is built
-    IControl* mWidthMeter = nullptr;       // not owned
-    IControl* mCorrelationMeter = nullptr; // not owned
+    WDL_PtrList<IToggleButtonControl> mModeButtons; // not owned; filled while the editor is built
+    VuMeterControl* mWidthMeter = nullptr;          // not owned
+    VuMeterControl* mCorrelationMeter = nullptr;    // not owned
     TWCorrelationComputer* mCorrelation = nullptr;
     TWVectorscope* mVectorscope = nullptr;
     GraphControl10* mVectorscopeGraphs[kNumVectorscopeModes] = {}; // not owned
     TWUpmixGraphDrawer* mUpmixDrawer = nullptr;                    // owned by the vectorscope
-    // Controls made while no editor exists to own them (the graphs); deleted with the plug-in.
-    WDL_PtrList<IControl> mUnattachedControls;
     SecureRestarter mRestarter;
 
     // Working lists of the chain, kept so that a block allocates nothing.

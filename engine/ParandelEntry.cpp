@@ -1,6 +1,7 @@
 #include "engine/ParandelEntry.h"
 
 #include "editor/IGraphics.h"
+#include "editor/linux/IGraphicsLinux.h"
 #include "engine/Parandel.h"
 #include "framework/au/IPlugAU.h"
 
@@ -49,4 +50,44 @@ void* Parandel_View::UiViewForAudioUnit(AudioUnit unit, Float32Point /*size*/)
     IGraphics* view = mPlug->GetGUI();
     mPlug->OnEditorOpen();
     return view;
+}
+
+Parandel_View::Parandel_View()
+{
+    Init();
+}
+
+Parandel_View::~Parandel_View()
+{
+    CloseView();
+}
+
+unsigned long Parandel_View::UiViewForAudioUnitInParent(AudioUnit unit, unsigned long parentWindow)
+{
+    CloseView();
+    mPlug = IPlugAU::FromStorage(GetComponentInstanceStorage(unit));
+    if (!mPlug || !mPlug->GetGUI())
+        return 0;
+    mView = std::make_unique<IGraphicsLinux>();
+    void* parent = reinterpret_cast<void*>(static_cast<uintptr_t>(parentWindow));
+    void* window = mPlug->GetGUI()->OpenWindow(mView.get(), parent);
+    if (!window)
+        return 0;
+    mPlug->OnEditorOpen();
+    return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
+}
+
+void Parandel_View::CloseView()
+{
+    if (!mView)
+        return;
+    IGraphics* gui = mPlug ? mPlug->GetGUI() : nullptr;
+    if (gui && gui->GetView() == mView.get())
+        gui->CloseWindow();
+    mView->Close();
+}
+
+const char* Parandel_View::LastError() const
+{
+    return mView ? mView->LastError().c_str() : "";
 }

@@ -5,6 +5,9 @@
 
 #include "framework/au/AUPlatform.h"
 
+#include <memory>
+
+class IGraphicsLinux;
 class IPlugAU;
 
 extern "C"
@@ -25,15 +28,26 @@ Component ParandelRegisterComponent();
 class Parandel_View
 {
 public:
-    Parandel_View() { Init(); }
+    Parandel_View();
+    ~Parandel_View();
     // Forgets any plug-in.
     void Init() { mPlug = nullptr; }
     // The editor's view for the unit, or null when the unit has no plug-in or no editor. The
     // size is ignored.
     void* UiViewForAudioUnit(AudioUnit unit, Float32Point size);
+    // This platform's counterpart: the editor in a window of its own inside the host's X11
+    // window parentWindow (0: a top-level window). Returns the X11 id of the editor's window,
+    // or 0 when the unit has no plug-in or no editor, or the display cannot host it (no OpenGL
+    // 2). One window at a time per factory: opening again closes the previous one.
+    unsigned long UiViewForAudioUnitInParent(AudioUnit unit, unsigned long parentWindow);
+    // Closes the window UiViewForAudioUnitInParent made; the editor stays for the next open.
+    void CloseView();
+    // Why the last window could not be made.
+    const char* LastError() const;
     unsigned InterfaceVersion() const { return 0; }
     const char* Description() const { return "TW Parandel View"; }
 
 private:
     IPlugAU* mPlug = nullptr;
+    std::unique_ptr<IGraphicsLinux> mView;
 };

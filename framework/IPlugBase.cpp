@@ -266,9 +266,13 @@ void IPlugBase::AttachGraphics(IGraphics* graphics)
     for (int i = 0; i < ParamCount(); ++i)
         graphics->SetParameterFromPlug(i, Param(i)->ToNormalized(), true);
     graphics->AllocateDrawBitmaps();
-    // The base owns its editor: one that is replaced is deleted here.
-    if (mGraphics != graphics)
+    // The base owns its editor: one that is replaced is deleted here, after the plug-in has
+    // let go of its controls.
+    if (mGraphics && mGraphics != graphics)
+    {
+        OnEditorDetached();
         delete mGraphics;
+    }
     mGraphics = graphics;
 }
 

@@ -78,6 +78,9 @@ public:
     // Default: UnserializeParams; the position after the data, or −1 on a short chunk.
     virtual int UnserializeState(const StateChunk& chunk, int startPos);
     virtual void OnWindowResize() {}
+    // The editor is about to be deleted (replaced by another): pointers into its controls must
+    // go.
+    virtual void OnEditorDetached() {}
     virtual void OnHostIdentified() {}
     // Every plug-in supplies its own reaction to an editor resize.
     virtual void OnEditorResize(int width, int height) = 0;

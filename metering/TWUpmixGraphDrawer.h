@@ -33,6 +33,8 @@ public:
 
     // plug and graph are not owned (either may be null); title may be null.
     TWUpmixGraphDrawer(TWVectorscopePlug* plug, GraphControl10* graph, const char* title);
+    // The graph was deleted by its editor: nothing more to redraw.
+    void ForgetGraph() { mGraph = nullptr; }
 
     // Each stores its value and has the graph redrawn.
     void SetWidth(double normalisedWidth);

@@ -180,6 +180,14 @@ void TWVectorscope::SetGraphs(GraphControl10* graph0, GraphControl10* graph1,
     SetMode(mMode);
 }
 
+void TWVectorscope::ForgetGraphs()
+{
+    for (GraphControl10*& g : mGraphs)
+        g = nullptr;
+    if (mUpmixDrawer)
+        mUpmixDrawer->ForgetGraph();
+}
+
 void TWVectorscope::SetMode(int mode)
 {
     if (!IsValidMode(mode))

@@ -60,6 +60,9 @@ public:
     // its drawers and replacing them would leave those pointers dangling.
     void SetGraphs(GraphControl10* graph0, GraphControl10* graph1, GraphControl10* graph2,
                    GraphControl10* graph3, GraphControl10* graph4);
+    // The graphs are gone (their editor deleted them): points are no longer handed on.
+    // Call under the plug-in mutex.
+    void ForgetGraphs();
     // Enables only mode's graph and restarts the FLAME peaks and the SOURCE analysis; the history
     // stays. A mode outside 0 … 4 is ignored.
     void SetMode(int mode);

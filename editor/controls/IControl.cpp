@@ -1,8 +1,11 @@
 #include "editor/controls/IControl.h"
 
 #include "editor/IGraphics.h"
+#include "editor/controls/ITextControl.h"
+#include "framework/IParam.h"
 #include "framework/IPlugBase.h"
 
+#include <atomic>
 #include <chrono>
 
 IControl::IControl(IPlugBase* plug, const IRECT& rect, int paramIdx, IChannelBlend blend)
@@ -12,8 +15,27 @@ IControl::IControl(IPlugBase* plug, const IRECT& rect, int paramIdx, IChannelBle
 
 IControl::~IControl() = default;
 
+namespace
+{
+std::atomic<bool> sClockFrozen{false};
+std::atomic<uint64_t> sFrozenMs{0};
+} // namespace
+
+void IControl::FreezeClock(uint64_t ms)
+{
+    sFrozenMs = ms;
+    sClockFrozen = true;
+}
+
+void IControl::ThawClock()
+{
+    sClockFrozen = false;
+}
+
 uint64_t IControl::NowMs()
 {
+    if (sClockFrozen)
+        return sFrozenMs;
     using namespace std::chrono;
     return static_cast<uint64_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -96,6 +118,23 @@ void IControl::SetDirty(bool pushToPlugin)
     mDirty = true;
     if (pushToPlugin && mPlug && mParamIdx >= 0)
         mPlug->SetParameterFromGUI(mParamIdx, mValue);
+    if (mValDisplayControl || mNameDisplayControl)
+        UpdateDisplayControls();
+}
+
+void IControl::UpdateDisplayControls()
+{
+    const IParam* param = mPlug ? mPlug->Param(mParamIdx) : nullptr;
+    if (!param)
+        return;
+    if (mValDisplayControl)
+    {
+        WDL_String text;
+        ICaptionControl::FormatParamValue(*param, mValue, true, true, &text);
+        mValDisplayControl->SetTextFromPlugin(text.Get());
+    }
+    if (mNameDisplayControl)
+        mNameDisplayControl->SetTextFromPlugin(param->GetName());
 }
 
 void IControl::SetClean()

@@ -57,7 +57,8 @@ public:
     virtual void SetGrayed(bool grayed);
     virtual void SetMouseTransparent(bool transparent) { mMouseTransparent = transparent; }
     virtual bool HitTest(int x, int y) { return mTargetRECT.Contains(x, y); }
-    // Clamps the value, marks the control dirty and, with push, hands the value to the plug-in.
+    // Clamps the value, marks the control dirty and, with push, hands the value to the plug-in;
+    // then brings the value and name display controls up to date.
     virtual void SetDirty(bool pushToPlugin = true);
     virtual void SetClean();
     virtual bool IsDirty() { return mDirty; }
@@ -112,8 +113,16 @@ public:
     const AuxParam* GetAuxParam(int idx) const;
     // Milliseconds of a monotonic clock; the double-click timing compares two of them.
     static uint64_t NowMs();
+    // Stops the clock at the given time for every control (pictures of the editor show
+    // animations at a fixed frame); ThawClock lets it run again.
+    static void FreezeClock(uint64_t ms);
+    static void ThawClock();
 
 protected:
+    // The value and name display controls show the value's display text with its unit and the
+    // parameter's name.
+    void UpdateDisplayControls();
+
     // The time source of the double-click timing; tests replace it.
     virtual uint64_t CurrentTimeMs() const { return NowMs(); }
 

@@ -368,6 +368,19 @@ TEST(LoadBitmapTest, ConcurrentLoadsOfOneIdShareOneBitmap)
         EXPECT_EQ(seen[i], seen[0]) << "thread " << i;
 }
 
+TEST(LoadBitmapTest, CachedMemoryBitmapIsLoadedUnderItsIdAndNeverReplaced)
+{
+    auto* made = new LICE_MemBitmap(7, 21);
+    ASSERT_TRUE(CacheBitmap(90300, made)); // the cache owns it now
+    const BitmapRef ref = LoadBitmap(90300, "no-such-image.png", 3);
+    EXPECT_EQ(ref.bitmap, made);
+    EXPECT_EQ(ref.FrameHeight(), 7);
+    LICE_MemBitmap other(1, 1);
+    EXPECT_FALSE(CacheBitmap(90300, &other));
+    EXPECT_FALSE(CacheBitmap(90301, nullptr));
+    EXPECT_EQ(LoadBitmap(90300, "vectorscope-graph.png").bitmap, made);
+}
+
 TEST(FrameOffsetTest, FramesAreCutAtRoundedFractionsOfTheSize)
 {
     struct Case

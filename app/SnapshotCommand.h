@@ -1,0 +1,26 @@
+#pragma once
+// `parandel snapshot`: the whole editor as a user would see it, after running audio through the
+// plug-in with the transport running, so the meters and the scope show real values.
+
+#include "app/FileRenderer.h"
+
+#include <string>
+
+namespace app
+{
+struct SnapshotOptions
+{
+    std::string outPath;
+    // Empty: the built-in demo mix.
+    std::string inPath;
+    ParamSettings params;
+    // −1: the mode the parameters select.
+    int scopeMode = -1;
+    // Audio is run up to this time; below 0, the whole input.
+    double atSeconds = -1.0;
+    int blockSize = 512;
+};
+
+// Writes the picture; 0, or the exit code after a one-line message on stderr.
+int RunSnapshot(const SnapshotOptions& options);
+} // namespace app

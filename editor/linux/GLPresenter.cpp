@@ -1,0 +1,187 @@
+#include "editor/linux/GLPresenter.h"
+
+#include "editor/LICE_Bitmap.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <set>
+
+#ifndef GL_BGRA
+#define GL_BGRA 0x80E1
+#endif
+
+GLPresenter::~GLPresenter()
+{
+    // Textures go with their context; Release must have run while it was current.
+}
+
+bool GLPresenter::Ensure(Texture& texture, int width, int height)
+{
+    if (texture.id && texture.width == width && texture.height == height)
+        return false;
+    if (!texture.id)
+    {
+        GLuint id = 0;
+        glGenTextures(1, &id);
+        texture.id = id;
+        ++mLiveTextures;
+    }
+    glBindTexture(GL_TEXTURE_2D, texture.id);
+    // One texel to one pixel: nearest sampling keeps the bitmap exact.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    texture.width = width;
+    texture.height = height;
+    return true;
+}
+
+void GLPresenter::Upload(Texture& texture, const LICE_IBitmap* bitmap, const IRECT& area)
+{
+    const int l = std::max(area.L, 0);
+    const int t = std::max(area.T, 0);
+    const int r = std::min(area.R, bitmap->getWidth());
+    const int b = std::min(area.B, bitmap->getHeight());
+    if (r <= l || b <= t || !bitmap->getBits())
+        return;
+    glBindTexture(GL_TEXTURE_2D, texture.id);
+    // The pixels are 0xAARRGGBB words: in memory B, G, R, A, which GL reads as BGRA.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (!bitmap->isFlipped())
+    {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, bitmap->getRowSpan());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, l, t, r - l, b - t, GL_BGRA, GL_UNSIGNED_BYTE,
+                        bitmap->PixelAt(l, t));
+    }
+    else
+    {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        for (int y = t; y < b; ++y)
+            glTexSubImage2D(GL_TEXTURE_2D, 0, l, y, r - l, 1, GL_BGRA, GL_UNSIGNED_BYTE,
+                            bitmap->PixelAt(l, y));
+    }
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+void GLPresenter::PresentBitmap(const LICE_IBitmap* drawBitmap, const IRECT* rect)
+{
+    if (!drawBitmap)
+        return;
+    const int w = drawBitmap->getWidth();
+    const int h = drawBitmap->getHeight();
+    const IRECT all(0, 0, w, h);
+    const bool fresh = Ensure(mDraw, w, h);
+    const IRECT area = fresh || !rect ? all : *rect;
+    Upload(mDraw, drawBitmap, area);
+    // Shown over the controls' images when it comes after them in the frame (a prompt).
+    if (mLayerQueued && rect)
+        mQuads.push_back(Quad{mDraw.id, *rect, *rect, w, h, false});
+}
+
+void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect)
+{
+    if (!image)
+        return;
+    Texture& texture = mLayers[image];
+    const int w = image->getWidth();
+    const int h = image->getHeight();
+    Ensure(texture, w, h);
+    Upload(texture, image, IRECT(0, 0, w, h));
+    mQuads.push_back(Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h, true});
+    mLayerQueued = true;
+}
+
+void GLPresenter::DrawQuad(const Quad& q)
+{
+    const float u0 = static_cast<float>(q.source.L) / q.texWidth;
+    const float v0 = static_cast<float>(q.source.T) / q.texHeight;
+    const float u1 = static_cast<float>(q.source.R) / q.texWidth;
+    const float v1 = static_cast<float>(q.source.B) / q.texHeight;
+    if (q.blend)
+    {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
+    else
+    {
+        glDisable(GL_BLEND);
+    }
+    glBindTexture(GL_TEXTURE_2D, q.texture);
+    glBegin(GL_QUADS);
+    glTexCoord2f(u0, v0);
+    glVertex2i(q.dest.L, q.dest.T);
+    glTexCoord2f(u1, v0);
+    glVertex2i(q.dest.R, q.dest.T);
+    glTexCoord2f(u1, v1);
+    glVertex2i(q.dest.R, q.dest.B);
+    glTexCoord2f(u0, v1);
+    glVertex2i(q.dest.L, q.dest.B);
+    glEnd();
+}
+
+void GLPresenter::DrawFrame(int width, int height)
+{
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // y downward, one unit per pixel, as the editor counts.
+    glOrtho(0.0, width, height, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (mDraw.id)
+        DrawQuad(Quad{mDraw.id, IRECT(0, 0, mDraw.width, mDraw.height),
+                      IRECT(0, 0, mDraw.width, mDraw.height), mDraw.width, mDraw.height, false});
+    std::set<unsigned> used;
+    for (const Quad& q : mQuads)
+    {
+        DrawQuad(q);
+        used.insert(q.texture);
+    }
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    // Images no control presented this frame (a scope mode switched off) give their texture
+    // back, so textures never pile up.
+    for (auto it = mLayers.begin(); it != mLayers.end();)
+    {
+        if (used.count(it->second.id))
+        {
+            ++it;
+            continue;
+        }
+        GLuint id = it->second.id;
+        glDeleteTextures(1, &id);
+        --mLiveTextures;
+        it = mLayers.erase(it);
+    }
+    mQuads.clear();
+    mLayerQueued = false;
+}
+
+void GLPresenter::Release()
+{
+    for (auto& entry : mLayers)
+    {
+        GLuint id = entry.second.id;
+        glDeleteTextures(1, &id);
+        --mLiveTextures;
+    }
+    mLayers.clear();
+    if (mDraw.id)
+    {
+        GLuint id = mDraw.id;
+        glDeleteTextures(1, &id);
+        --mLiveTextures;
+    }
+    mDraw = Texture();
+    mQuads.clear();
+    mLayerQueued = false;
+}

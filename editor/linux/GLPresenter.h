@@ -1,0 +1,62 @@
+#pragma once
+// Shows the editor through OpenGL: the draw bitmap lives in one texture (only dirty rectangles
+// are uploaded after the first frame), each control's own image in a texture of its own, and a
+// frame is the draw texture as a quad under an orthographic projection with the controls'
+// images over it. Parts of the draw bitmap presented after the images (a prompt over the scope)
+// are drawn again on top.
+//
+// Threads: only the thread whose GL context is current.
+
+#include "editor/IControlTypes.h"
+
+#include <map>
+#include <vector>
+
+class LICE_IBitmap;
+
+class GLPresenter
+{
+public:
+    GLPresenter() = default;
+    ~GLPresenter();
+    GLPresenter(const GLPresenter&) = delete;
+    GLPresenter& operator=(const GLPresenter&) = delete;
+
+    // Uploads the rectangle of the draw bitmap (all of it when rect is null or the texture is
+    // new or resized).
+    void PresentBitmap(const LICE_IBitmap* drawBitmap, const IRECT* rect);
+    // Uploads a control's image and queues it over the rectangle.
+    void PresentLayer(const LICE_IBitmap* image, const IRECT& rect);
+    // Draws the frame into the current draw buffer of a width × height view.
+    void DrawFrame(int width, int height);
+    // Deletes every texture (the context is about to go).
+    void Release();
+    int LiveTextures() const { return mLiveTextures; }
+
+private:
+    struct Texture
+    {
+        unsigned id = 0;
+        int width = 0;
+        int height = 0;
+    };
+    struct Quad
+    {
+        unsigned texture;
+        IRECT dest;    // editor coordinates
+        IRECT source;  // texels of the texture
+        int texWidth;
+        int texHeight;
+        bool blend;
+    };
+    // Makes the texture hold an image of this size; true when it was (re)created.
+    bool Ensure(Texture& texture, int width, int height);
+    void Upload(Texture& texture, const LICE_IBitmap* bitmap, const IRECT& area);
+    void DrawQuad(const Quad& quad);
+
+    Texture mDraw;
+    std::map<const LICE_IBitmap*, Texture> mLayers;
+    std::vector<Quad> mQuads;
+    bool mLayerQueued = false;
+    int mLiveTextures = 0;
+};

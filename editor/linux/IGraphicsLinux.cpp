@@ -1,0 +1,554 @@
+#include "editor/linux/IGraphicsLinux.h"
+
+#include "editor/IGraphics.h"
+#include "editor/linux/GLPresenter.h"
+#include "editor/linux/X11Input.h"
+
+#include <GL/glew.h>
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+constexpr const char* kDefaultTitle = "TW Parandel";
+constexpr int kRequiredGLMajor = 2;
+constexpr const char* kRequiredExtension = "GL_EXT_framebuffer_object";
+
+uint64_t NowMs()
+{
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Errors of requests that may fail harmlessly (focus on a window being unmapped) are counted
+// instead of ending the process, as Xlib's default handler would.
+int gIgnoredErrors = 0;
+int IgnoreError(Display*, XErrorEvent*)
+{
+    ++gIgnoredErrors;
+    return 0;
+}
+
+// A busy server may refuse a connection for a moment (EAGAIN on its socket): try a few times
+// before giving up.
+Display* OpenDisplay()
+{
+    for (int attempt = 0; attempt < 10; ++attempt)
+    {
+        if (Display* d = XOpenDisplay(nullptr))
+            return d;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return nullptr;
+}
+
+// Whether the current context offers OpenGL 2 with framebuffer objects; the reason when not.
+bool CheckGL(std::string* reason)
+{
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    const int major = version ? std::atoi(version) : 0;
+    if (major < kRequiredGLMajor)
+    {
+        *reason = std::string("OpenGL 2 or newer is needed; this display offers OpenGL ") +
+                  (version ? version : "(none)");
+        return false;
+    }
+    if (!extensions || !std::strstr(extensions, kRequiredExtension))
+    {
+        *reason = std::string("OpenGL framebuffer objects (") + kRequiredExtension +
+                  ") are needed and this display lacks them";
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+struct IGraphicsLinux::Impl
+{
+    IGraphics* graphics = nullptr;
+    Display* display = nullptr;
+    Window window = 0;
+    Colormap colormap = 0;
+    GLXContext context = nullptr;
+    Atom wmProtocols = 0;
+    Atom wmDelete = 0;
+    bool topLevel = false;
+    int width = 0;
+    int height = 0;
+    std::string title = kDefaultTitle;
+    std::string error;
+    std::function<void()> closeHandler;
+
+    std::thread thread;
+    std::atomic<bool> running{false};
+    int wake[2] = {-1, -1};
+    GLPresenter presenter;
+    std::atomic<int> liveTextures{0};
+    std::atomic<long> frames{0};
+    IRECT pending;
+    ClickCounter clicks;
+    bool focusPending = false;
+    Cursor blankCursor = 0;
+    std::atomic<bool> cursorHidden{false};
+    bool cursorShownHidden = false;
+
+    std::mutex syncMutex;
+    std::condition_variable syncDone;
+    long syncAsked = 0;
+    long syncAnswered = 0;
+
+    bool CreateWindow(void* parent);
+    bool CreateContext(XVisualInfo* visual);
+    void DestroyWindow();
+    void Run();
+    void Dispatch(XEvent& event);
+    void OnButton(const XButtonEvent& e, bool press);
+    void OnKey(XKeyEvent& e);
+    void DrawPending();
+    void AnswerSync();
+    void ApplyCursor();
+    void Wake()
+    {
+        const char byte = 1;
+        if (wake[1] >= 0)
+            (void)!write(wake[1], &byte, 1);
+    }
+};
+
+IGraphicsLinux::IGraphicsLinux() : mImpl(new Impl) {}
+
+IGraphicsLinux::~IGraphicsLinux()
+{
+    Close();
+}
+
+bool IGraphicsLinux::Open(IGraphics* graphics, void* parent)
+{
+    Impl& m = *mImpl;
+    if (m.display || !graphics)
+        return false;
+    m.error.clear();
+    m.graphics = graphics;
+    m.width = graphics->Width();
+    m.height = graphics->Height();
+    m.display = OpenDisplay();
+    if (!m.display)
+    {
+        const char* name = std::getenv("DISPLAY");
+        m.error = std::string("cannot open the X display") +
+                  (name && *name ? std::string(" '") + name + "'" : std::string(" (DISPLAY is not set)"));
+        return false;
+    }
+    if (!m.CreateWindow(parent))
+    {
+        m.DestroyWindow();
+        return false;
+    }
+    if (pipe(m.wake) != 0)
+    {
+        m.error = "cannot create the view's wake-up pipe";
+        m.DestroyWindow();
+        return false;
+    }
+    m.pending = IRECT(0, 0, m.width, m.height);
+    m.frames = 0;
+    m.running = true;
+    m.thread = std::thread([&m] { m.Run(); });
+    return true;
+}
+
+bool IGraphicsLinux::Impl::CreateWindow(void* parent)
+{
+    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
+                        GLX_BLUE_SIZE, 8, GLX_DEPTH_SIZE, 24, None};
+    const int screen = DefaultScreen(display);
+    XVisualInfo* visual = glXChooseVisual(display, screen, attributes);
+    if (!visual)
+    {
+        error = "this X display has no double-buffered OpenGL visual";
+        return false;
+    }
+    // A GL visual usually differs from the parent's: the window needs a colormap of its own and
+    // an explicit border pixel, or the server refuses to create it inside another window.
+    const Window parentWindow =
+        parent ? static_cast<Window>(reinterpret_cast<uintptr_t>(parent)) : RootWindow(display, screen);
+    topLevel = parent == nullptr;
+    colormap = XCreateColormap(display, RootWindow(display, screen), visual->visual, AllocNone);
+    XSetWindowAttributes swa{};
+    swa.colormap = colormap;
+    swa.border_pixel = 0;
+    swa.background_pixmap = None;
+    swa.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                     KeyPressMask | StructureNotifyMask | FocusChangeMask;
+    window = XCreateWindow(display, parentWindow, 0, 0, width, height, 0, visual->depth,
+                           InputOutput, visual->visual,
+                           CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &swa);
+    const bool ok = window != 0 && CreateContext(visual);
+    XFree(visual);
+    if (!ok)
+        return false;
+    if (topLevel)
+    {
+        wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+        wmDelete = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        XSetWMProtocols(display, window, &wmDelete, 1);
+        XStoreName(display, window, title.c_str());
+        XSizeHints* hints = XAllocSizeHints();
+        hints->flags = PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+        XSetWMNormalHints(display, window, hints);
+        XFree(hints);
+    }
+    XMapWindow(display, window);
+    XSync(display, False);
+    return true;
+}
+
+bool IGraphicsLinux::Impl::CreateContext(XVisualInfo* visual)
+{
+    context = glXCreateContext(display, visual, nullptr, True);
+    if (!context)
+    {
+        error = "cannot create an OpenGL context on this X display";
+        return false;
+    }
+    // The check runs here, on the opening thread, so a display without OpenGL 2 gives no editor
+    // at all; the view's thread takes the context over afterwards.
+    if (!glXMakeCurrent(display, window, context))
+    {
+        error = "cannot make the OpenGL context current";
+        return false;
+    }
+    const bool ok = CheckGL(&error);
+    glXMakeCurrent(display, None, nullptr);
+    return ok;
+}
+
+void IGraphicsLinux::Impl::DestroyWindow()
+{
+    if (!display)
+        return;
+    if (context)
+        glXDestroyContext(display, context);
+    if (blankCursor)
+        XFreeCursor(display, blankCursor);
+    if (window)
+        XDestroyWindow(display, window);
+    if (colormap)
+        XFreeColormap(display, colormap);
+    XCloseDisplay(display);
+    display = nullptr;
+    context = nullptr;
+    window = 0;
+    colormap = 0;
+    blankCursor = 0;
+    for (int& fd : wake)
+    {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+}
+
+void IGraphicsLinux::Close()
+{
+    Impl& m = *mImpl;
+    if (!m.display)
+        return;
+    m.running = false;
+    m.Wake();
+    if (m.thread.joinable())
+        m.thread.join();
+    m.DestroyWindow();
+    m.graphics = nullptr;
+    // Anyone waiting for a frame that will never come is let go.
+    std::lock_guard<std::mutex> lock(m.syncMutex);
+    m.syncAnswered = m.syncAsked;
+    m.syncDone.notify_all();
+}
+
+void* IGraphicsLinux::GetWindow()
+{
+    return mImpl->window ? reinterpret_cast<void*>(static_cast<uintptr_t>(mImpl->window)) : nullptr;
+}
+
+// ---- The view's thread ----
+
+void IGraphicsLinux::Impl::Run()
+{
+    glXMakeCurrent(display, window, context);
+    glewExperimental = GL_TRUE;
+    glewInit();
+    const auto period = std::chrono::microseconds(1000000 / graphics->FPS());
+    auto nextTick = std::chrono::steady_clock::now();
+    const int xfd = ConnectionNumber(display);
+    while (running)
+    {
+        while (running && XPending(display))
+        {
+            XEvent event;
+            XNextEvent(display, &event);
+            Dispatch(event);
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= nextTick)
+        {
+            graphics->OnTimerTick();
+            DrawPending();
+            nextTick += period;
+            if (nextTick < now)
+                nextTick = now + period;
+            continue;
+        }
+        pollfd fds[2] = {{xfd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        const int waitMs = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - now).count()) + 1;
+        if (poll(fds, 2, waitMs) > 0 && (fds[1].revents & POLLIN))
+        {
+            char buffer[64];
+            (void)!read(wake[0], buffer, sizeof(buffer));
+            // A sync request: every event sent so far is in the queue after a round trip.
+            XSync(display, False);
+            while (XPending(display))
+            {
+                XEvent event;
+                XNextEvent(display, &event);
+                Dispatch(event);
+            }
+            graphics->OnTimerTick();
+            DrawPending();
+            AnswerSync();
+        }
+    }
+    presenter.Release();
+    liveTextures = presenter.LiveTextures();
+    glXMakeCurrent(display, None, nullptr);
+}
+
+void IGraphicsLinux::Impl::DrawPending()
+{
+    ApplyCursor();
+    if (focusPending || graphics->IsPromptOpen())
+    {
+        // An open entry or menu takes the keyboard, as a text field that becomes first
+        // responder does.
+        XErrorHandler previous = XSetErrorHandler(IgnoreError);
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        XSync(display, False);
+        XSetErrorHandler(previous);
+        focusPending = false;
+    }
+    const IRECT rect = pending;
+    pending = IRECT();
+    if (rect.Empty())
+        return;
+    graphics->DrawRegion(rect);
+}
+
+void IGraphicsLinux::Impl::AnswerSync()
+{
+    std::lock_guard<std::mutex> lock(syncMutex);
+    if (syncAnswered != syncAsked)
+    {
+        syncAnswered = syncAsked;
+        syncDone.notify_all();
+    }
+}
+
+void IGraphicsLinux::Impl::Dispatch(XEvent& event)
+{
+    switch (event.type)
+    {
+    case Expose:
+        pending = IRECT(0, 0, width, height);
+        break;
+    case ButtonPress:
+        OnButton(event.xbutton, true);
+        break;
+    case ButtonRelease:
+        OnButton(event.xbutton, false);
+        break;
+    case MotionNotify:
+    {
+        // Only the latest position of a burst of motion matters.
+        while (XCheckTypedWindowEvent(display, window, MotionNotify, &event))
+        {
+        }
+        const XMotionEvent& e = event.xmotion;
+        const IMouseMod mod = X11MouseMod(e.state, 0);
+        if (e.state & (Button1Mask | Button3Mask))
+            graphics->HandleMouseDrag(e.x, e.y, mod);
+        else
+            graphics->HandleMouseOver(e.x, e.y, mod);
+        break;
+    }
+    case KeyPress:
+        OnKey(event.xkey);
+        break;
+    case ClientMessage:
+        if (topLevel && event.xclient.message_type == wmProtocols &&
+            static_cast<Atom>(event.xclient.data.l[0]) == wmDelete && closeHandler)
+            closeHandler();
+        break;
+    default:
+        break;
+    }
+}
+
+void IGraphicsLinux::Impl::OnButton(const XButtonEvent& e, bool press)
+{
+    if (e.button == kX11WheelUp || e.button == kX11WheelDown)
+    {
+        if (press)
+            graphics->HandleMouseWheel(e.x, e.y, X11MouseMod(e.state, kX11ButtonLeft),
+                                       e.button == kX11WheelUp ? 1.0 : -1.0);
+        return;
+    }
+    if (e.button != kX11ButtonLeft && e.button != kX11ButtonRight)
+        return;
+    const IMouseMod mod = X11MouseMod(e.state, static_cast<int>(e.button));
+    if (!press)
+    {
+        graphics->HandleMouseUp(e.x, e.y, mod);
+        return;
+    }
+    focusPending = true;
+    if (clicks.Press(static_cast<int>(e.button), e.x, e.y, NowMs()) >= 2 && mod.L)
+        graphics->HandleMouseDoubleClick(e.x, e.y, mod);
+    else
+        graphics->HandleMouseDown(e.x, e.y, mod);
+}
+
+void IGraphicsLinux::Impl::OnKey(XKeyEvent& e)
+{
+    char text[16];
+    KeySym keysym = 0;
+    const int n = XLookupString(&e, text, sizeof(text) - 1, &keysym, nullptr);
+    graphics->SetLastMousePosition(e.x, e.y);
+    graphics->HandleKey(X11KeyDescription(keysym, text, n), X11MouseMod(e.state, kX11ButtonLeft));
+}
+
+void IGraphicsLinux::Impl::ApplyCursor()
+{
+    const bool hide = cursorHidden;
+    if (hide == cursorShownHidden)
+        return;
+    if (hide)
+    {
+        if (!blankCursor)
+        {
+            const char empty = 0;
+            Pixmap pixmap = XCreateBitmapFromData(display, window, &empty, 1, 1);
+            XColor black{};
+            blankCursor = XCreatePixmapCursor(display, pixmap, pixmap, &black, &black, 0, 0);
+            XFreePixmap(display, pixmap);
+        }
+        XDefineCursor(display, window, blankCursor);
+    }
+    else
+    {
+        XUndefineCursor(display, window);
+    }
+    cursorShownHidden = hide;
+}
+
+// ---- Calls from the editor (on the view's thread) ----
+
+void IGraphicsLinux::Invalidate(const IRECT& rect)
+{
+    mImpl->pending = UnionRect(mImpl->pending, rect);
+}
+
+void IGraphicsLinux::PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* rect)
+{
+    mImpl->presenter.PresentBitmap(drawBitmap, rect);
+}
+
+void IGraphicsLinux::PresentLayer(LICE_IBitmap* image, const IRECT& rect)
+{
+    mImpl->presenter.PresentLayer(image, rect);
+}
+
+void IGraphicsLinux::EndPresent()
+{
+    Impl& m = *mImpl;
+    m.presenter.DrawFrame(m.width, m.height);
+    glXSwapBuffers(m.display, m.window);
+    m.liveTextures = m.presenter.LiveTextures();
+    ++m.frames;
+}
+
+void IGraphicsLinux::SetCursorHidden(bool hidden)
+{
+    mImpl->cursorHidden = hidden;
+}
+
+void IGraphicsLinux::GetScreenDimensions(int* width, int* height)
+{
+    Display* d = mImpl->display;
+    *width = d ? DisplayWidth(d, DefaultScreen(d)) : 0;
+    *height = d ? DisplayHeight(d, DefaultScreen(d)) : 0;
+}
+
+void IGraphicsLinux::Resize(int width, int height)
+{
+    Impl& m = *mImpl;
+    m.width = width;
+    m.height = height;
+    if (!m.display)
+        return;
+    XResizeWindow(m.display, m.window, width, height);
+    m.pending = IRECT(0, 0, width, height);
+}
+
+// ---- Controlling thread ----
+
+void IGraphicsLinux::SetTitle(const std::string& title)
+{
+    mImpl->title = title;
+}
+
+void IGraphicsLinux::SetCloseRequestHandler(std::function<void()> handler)
+{
+    mImpl->closeHandler = std::move(handler);
+}
+
+const std::string& IGraphicsLinux::LastError() const
+{
+    return mImpl->error;
+}
+
+int IGraphicsLinux::LiveTextures() const
+{
+    return mImpl->liveTextures;
+}
+
+long IGraphicsLinux::FramesDrawn() const
+{
+    return mImpl->frames;
+}
+
+void IGraphicsLinux::Sync()
+{
+    Impl& m = *mImpl;
+    if (!m.display || !m.running)
+        return;
+    std::unique_lock<std::mutex> lock(m.syncMutex);
+    const long ticket = ++m.syncAsked;
+    m.Wake();
+    m.syncDone.wait_for(lock, std::chrono::seconds(5), [&] { return m.syncAnswered >= ticket; });
+}

@@ -1,0 +1,117 @@
+// parandel_make_art: draws the editor's bitmaps into resources/img (or a given directory).
+//
+//   parandel_make_art [OUT_DIR] [--font FILE] [--preview FILE.png [--scope IMAGE.png]
+//                     [--caption-font FILE] [--mode M]]
+//
+// The same font and the same libraries give byte-identical files. The preview is a picture of
+// the whole editor made from the files just written; it is not one of the editor's resources.
+
+#include "ArtFont.h"
+#include "BackgroundArt.h"
+#include "BrandArt.h"
+#include "ButtonArt.h"
+#include "KnobArt.h"
+#include "MeterArt.h"
+#include "PreviewArt.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+namespace
+{
+
+struct Options
+{
+    std::string outDir = PARANDEL_SOURCE_DIR "/resources/img";
+    std::string font = PARANDEL_SOURCE_DIR "/resources/font.ttf";
+    std::string captionFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+    art::PreviewSettings preview;
+    std::string previewPath;
+};
+
+bool Parse(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--font" && hasValue)
+            o.font = argv[++i];
+        else if (a == "--preview" && hasValue)
+            o.previewPath = argv[++i];
+        else if (a == "--scope" && hasValue)
+            o.preview.scopeImage = argv[++i];
+        else if (a == "--caption-font" && hasValue)
+            o.captionFont = argv[++i];
+        else if (a == "--mode" && hasValue)
+            o.preview.scopeMode = std::atoi(argv[++i]);
+        else if (!a.empty() && a[0] != '-')
+            o.outDir = a;
+        else
+            return false;
+    }
+    return true;
+}
+
+template <typename Draw> void Make(const std::string& path, const art::StripSize& size, Draw draw)
+{
+    art::Canvas canvas(size.frameWidth, size.frameHeight * size.frames);
+    draw(canvas);
+    canvas.Save(path);
+}
+
+void MakeAll(const std::string& dir, const art::ArtFont& font)
+{
+    using namespace art;
+    Make(dir + "/background.png", layout::kBackground, [&](Canvas& c) { MakeBackground(c, font); });
+    Make(dir + "/blue-knob.png", layout::kBigKnob,
+         [](Canvas& c) { MakeKnobStrip(c, layout::kBigKnob); });
+    Make(dir + "/blue-knob-small.png", layout::kSmallKnob,
+         [](Canvas& c) { MakeKnobStrip(c, layout::kSmallKnob); });
+    Make(dir + "/checkbox.png", layout::kCheckbox, MakeCheckbox);
+    for (int m = 0; m < layout::kModeCount; ++m)
+        Make(dir + "/vectorscope-mode-" + std::to_string(m) + ".png", layout::kModeIcon,
+             [m](Canvas& c) { MakeModeIcon(c, m); });
+    Make(dir + "/correlation-meter.png", layout::kCorrelationMeter,
+         [&](Canvas& c) { MakeCorrelationMeter(c, font); });
+    Make(dir + "/width-meter.png", layout::kWidthMeter, MakeWidthMeter);
+    Make(dir + "/textfield.png", layout::kTextField, MakeTextField);
+    Make(dir + "/logo-anim.png", layout::kLogo, MakeLogo);
+    Make(dir + "/plugname.png", layout::kPluginName, [&](Canvas& c) { MakePluginName(c, font); });
+    Make(dir + "/help-button.png", layout::kHelpButton,
+         [&](Canvas& c) { MakeHelpButton(c, font); });
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!Parse(argc, argv, options))
+    {
+        std::fprintf(stderr, "usage: parandel_make_art [OUT_DIR] [--font FILE] [--preview FILE.png "
+                             "[--scope IMAGE.png] [--caption-font FILE] [--mode M]]\n");
+        return 2;
+    }
+    try
+    {
+        const art::ArtFont font(options.font);
+        std::filesystem::create_directories(options.outDir);
+        MakeAll(options.outDir, font);
+        if (!options.previewPath.empty())
+        {
+            const art::ArtFont captions(options.font, options.captionFont);
+            options.preview.artDirectory = options.outDir;
+            art::MakePreview(options.preview, captions, options.previewPath);
+        }
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "parandel_make_art: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,279 @@
+// The editor in a real X11/GLX window on a virtual X server with Mesa's software OpenGL: events
+// sent through XTest as a user's hand would, the window's pixels against the offscreen picture,
+// and many open/close cycles without leaks.
+
+// GoogleTest first: X11's macros (None, Bool) would break its templates.
+#include <gtest/gtest.h>
+
+#include "app/OfflineRenderer.h"
+#include "editor/IGraphics.h"
+#include "editor/IGraphicsOffscreen.h"
+#include "editor/linux/IGraphicsLinux.h"
+#include "editor/controls/IControl.h"
+#include "editor/linux/X11Input.h"
+#include "graph/GraphControl10.h"
+#include "engine/Parandel.h"
+#include "metering/TWUpmixGraphDrawer.h"
+#include "metering/TWVectorscope.h"
+#include "support/ImageCompare.h"
+#include "support/XvfbServer.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <dirent.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace
+{
+XvfbServer* gServer = nullptr;
+
+int OpenDescriptors()
+{
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd"))
+    {
+        while (readdir(d))
+            ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+class IGraphicsLinuxTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        gServer = new XvfbServer;
+        if (gServer->Ok())
+            setenv("DISPLAY", gServer->Name().c_str(), 1);
+    }
+    static void TearDownTestSuite()
+    {
+        delete gServer;
+        gServer = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!gServer->Ok())
+            GTEST_SKIP() << "no X server for the window tests: " << gServer->Reason();
+        renderer = std::make_unique<app::OfflineRenderer>(44100.0, 2, 512);
+        renderer->Start();
+        plug = &renderer->Plugin();
+        gui = plug->GetGUI();
+        for (int attempt = 0; attempt < 10 && !hand; ++attempt)
+            hand = XOpenDisplay(nullptr);
+        ASSERT_NE(hand, nullptr);
+        window = reinterpret_cast<uintptr_t>(gui->OpenWindow(&view));
+        ASSERT_NE(window, 0u) << view.LastError();
+        view.Sync();
+    }
+
+    void TearDown() override
+    {
+        if (gui)
+            gui->CloseWindow();
+        if (hand)
+            XCloseDisplay(hand);
+    }
+
+    // The user's hand: pointer moves, buttons and keys through XTest, then a round trip so the
+    // view has seen them all.
+    void MoveTo(int x, int y)
+    {
+        int rx = 0, ry = 0;
+        Window child;
+        XTranslateCoordinates(hand, window, DefaultRootWindow(hand), x, y, &rx, &ry, &child);
+        XTestFakeMotionEvent(hand, -1, rx, ry, CurrentTime);
+        Settle();
+    }
+    void Button(int button, bool down)
+    {
+        XTestFakeButtonEvent(hand, button, down, CurrentTime);
+        Settle();
+    }
+    void Key(KeySym sym)
+    {
+        const KeyCode code = XKeysymToKeycode(hand, sym);
+        XTestFakeKeyEvent(hand, code, True, CurrentTime);
+        XTestFakeKeyEvent(hand, code, False, CurrentTime);
+        Settle();
+    }
+    void Drag(int x, int y, int dx, int dy, int button = 1)
+    {
+        MoveTo(x, y);
+        Button(button, true);
+        MoveTo(x + dx / 2, y + dy / 2);
+        MoveTo(x + dx, y + dy);
+        Button(button, false);
+    }
+    void Settle()
+    {
+        XSync(hand, False);
+        view.Sync();
+    }
+    double Value(int idx) const { return plug->Param(idx)->Value(); }
+
+    std::unique_ptr<app::OfflineRenderer> renderer;
+    Parandel* plug = nullptr;
+    IGraphics* gui = nullptr;
+    IGraphicsLinux view;
+    Display* hand = nullptr;
+    uintptr_t window = 0;
+};
+
+TEST_F(IGraphicsLinuxTest, DraggingTheWidthKnobMovesItByTheEditorsAmount)
+{
+    Drag(228, 358, 0, -36);
+    // 36 pixels up on a 72-pixel knob with gearing 4: an eighth of the range.
+    EXPECT_NEAR(plug->Param(Parandel::kWidth)->ToNormalized(), 0.5 + 36.0 / 72.0 / 4.0, 1e-9);
+}
+
+TEST_F(IGraphicsLinuxTest, AClickOnAModeButtonSwitchesTheScope)
+{
+    MoveTo(10 + 20 * 1 + 9, 280);
+    Button(1, true);
+    Button(1, false);
+    EXPECT_EQ(plug->GetVectorscope()->GetMode(), 1);
+    EXPECT_EQ(Value(Parandel::kVectorscopeMode0), 0.0);
+}
+
+TEST_F(IGraphicsLinuxTest, DraggingTheGridBallMovesPanAndWidth)
+{
+    MoveTo(10 + 20 * 3 + 9, 280);
+    Button(1, true);
+    Button(1, false);
+    ASSERT_EQ(plug->GetVectorscope()->GetMode(), 3);
+    double bx = 0, by = 0, halo = 0;
+    plug->GetVectorscope()->GetUpmixDrawer()->GetBall(&bx, &by, &halo);
+    const int h = plug->GetVectorscopeGraph(3)->Height();
+    const int x = static_cast<int>(bx), y = h - static_cast<int>(by);
+    Drag(x, y, 60, 0);
+    EXPECT_GT(Value(Parandel::kPan), 10.0);
+    const double width = plug->Param(Parandel::kWidth)->ToNormalized();
+    plug->GetVectorscope()->GetUpmixDrawer()->GetBall(&bx, &by, &halo);
+    XTestFakeKeyEvent(hand, XKeysymToKeycode(hand, XK_Alt_L), True, CurrentTime);
+    Drag(static_cast<int>(bx), h - static_cast<int>(by), 0, -h / 4);
+    XTestFakeKeyEvent(hand, XKeysymToKeycode(hand, XK_Alt_L), False, CurrentTime);
+    Settle();
+    EXPECT_NEAR(plug->Param(Parandel::kWidth)->ToNormalized(), std::min(1.0, width + 0.25), 0.01);
+}
+
+TEST_F(IGraphicsLinuxTest, ARightClickAndTypedDigitsSetAValue)
+{
+    MoveTo(228, 414); // the WIDTH read-out
+    Button(3, true);
+    Button(3, false);
+    ASSERT_TRUE(gui->IsPromptOpen());
+    for (KeySym k : {XK_minus, XK_2, XK_5, XK_period, XK_5, XK_Return})
+        Key(k);
+    EXPECT_FALSE(gui->IsPromptOpen());
+    EXPECT_NEAR(Value(Parandel::kWidth), -25.5, 1e-9);
+}
+
+TEST_F(IGraphicsLinuxTest, TheWindowShowsWhatTheSnapshotShows)
+{
+    std::vector<float> left(512), right(512), outL(512), outR(512);
+    float* ins[2] = {left.data(), right.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    for (int b = 0; b < 40; ++b)
+    {
+        for (int k = 0; k < 512; ++k)
+        {
+            left[k] = 0.6f * static_cast<float>(std::sin(0.01 * (b * 512 + k)));
+            right[k] = 0.4f * static_cast<float>(std::sin(0.017 * (b * 512 + k)));
+        }
+        renderer->Process(ins, outs, 512);
+    }
+    IControl::FreezeClock(0); // the logo at a fixed frame in both pictures
+    view.Sync();
+    view.Sync();
+    XImage* image = XGetImage(hand, window, 0, 0, 456, 486, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    LICE_MemBitmap shown(456, 486);
+    for (int y = 0; y < 486; ++y)
+        for (int x = 0; x < 456; ++x)
+            *shown.PixelAt(x, y) = static_cast<LICE_pixel>(XGetPixel(image, x, y)) | 0xFF000000u;
+    XDestroyImage(image);
+
+    gui->CloseWindow();
+    IGraphicsOffscreen offscreen;
+    gui->OpenWindow(&offscreen);
+    offscreen.DrawAll();
+    gui->CloseWindow();
+    IControl::ThawClock();
+    const std::string diff = std::string(PARANDEL_TEST_TMP) + "/window-vs-snapshot.png";
+    const ImageDifference d = CompareImages(offscreen.Screen(), shown, 40, diff);
+    ASSERT_TRUE(d.sameSize);
+    EXPECT_LE(d.differing, 100) << "first at (" << d.firstX << ", " << d.firstY << "), " << diff;
+}
+
+TEST_F(IGraphicsLinuxTest, OpeningAndClosingTwentyTimesLeaksNothing)
+{
+    gui->CloseWindow();
+    EXPECT_EQ(view.LiveTextures(), 0);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned before = 0, after = 0;
+    XQueryTree(hand, DefaultRootWindow(hand), &root, &parent, &children, &before);
+    XFree(children);
+    const int descriptors = OpenDescriptors();
+    for (int i = 0; i < 20; ++i)
+    {
+        ASSERT_NE(gui->OpenWindow(&view), nullptr) << i << ": " << view.LastError();
+        view.Sync();
+        EXPECT_GT(view.FramesDrawn(), 0) << i;
+        gui->CloseWindow();
+        EXPECT_EQ(view.LiveTextures(), 0) << i;
+    }
+    XQueryTree(hand, DefaultRootWindow(hand), &root, &parent, &children, &after);
+    XFree(children);
+    EXPECT_EQ(after, before);
+    EXPECT_LE(OpenDescriptors(), descriptors);
+    // The editor and its controls survive: the next open works and draws.
+    ASSERT_NE(gui->OpenWindow(&view), nullptr);
+    view.Sync();
+    EXPECT_GT(view.FramesDrawn(), 0);
+}
+
+TEST_F(IGraphicsLinuxTest, WithoutOpenGL2ThereIsNoEditorAndAReason)
+{
+    gui->CloseWindow();
+    setenv("MESA_GL_VERSION_OVERRIDE", "1.5", 1);
+    IGraphicsLinux old;
+    EXPECT_EQ(gui->OpenWindow(&old), nullptr);
+    unsetenv("MESA_GL_VERSION_OVERRIDE");
+    EXPECT_NE(old.LastError().find("OpenGL 2"), std::string::npos) << old.LastError();
+    EXPECT_FALSE(gui->WindowIsOpen());
+}
+
+TEST(X11InputTest, ModifiersKeysAndClickCounts)
+{
+    const IMouseMod left = X11MouseMod(ShiftMask | Mod1Mask, kX11ButtonLeft);
+    EXPECT_TRUE(left.L && left.S && left.A);
+    EXPECT_FALSE(left.R || left.C);
+    EXPECT_TRUE(X11MouseMod(Mod4Mask, kX11ButtonLeft).R); // the command key on a left click
+    const IMouseMod right = X11MouseMod(ControlMask, kX11ButtonRight);
+    EXPECT_TRUE(right.R && right.C && !right.L);
+    EXPECT_TRUE(X11MouseMod(Button3Mask, 0).R); // a right drag
+
+    EXPECT_EQ(IGraphics::KeyNumber(X11KeyDescription(XK_a, "a", 1)), 15);
+    EXPECT_EQ(IGraphics::KeyNumber(X11KeyDescription(XK_A, "A", 1)), 15);
+    EXPECT_EQ(IGraphics::KeyNumber(X11KeyDescription(XK_Right, "", 0)), 4);
+    EXPECT_EQ(IGraphics::KeyNumber(X11KeyDescription(XK_Tab, "\t", 1)), IGraphics::kKeyPassOn);
+    EXPECT_EQ(X11KeyDescription(XK_Return, "\r", 1).named, IKeyDescription::kReturn);
+
+    ClickCounter clicks;
+    EXPECT_EQ(clicks.Press(1, 10, 10, 1000), 1);
+    EXPECT_EQ(clicks.Press(1, 12, 11, 1200), 2);
+    EXPECT_EQ(clicks.Press(1, 12, 11, 1700), 1); // too slow
+    EXPECT_EQ(clicks.Press(1, 30, 11, 1800), 1); // too far
+    EXPECT_EQ(clicks.Press(3, 30, 11, 1900), 1); // another button
+}
+} // namespace
