@@ -75,7 +75,7 @@ public:
     virtual void ProcessSysEx(ISysEx* /*msg*/) {}
     // Default: SerializeParams.
     virtual bool SerializeState(StateChunk& chunk);
-    // Default: UnserializeParams; the position after the data, or −1 on a short chunk.
+    // Default: UnserializeParams; the position after the data, or −1 for a chunk it refuses.
     virtual int UnserializeState(const StateChunk& chunk, int startPos);
     virtual void OnWindowResize() {}
     // The editor is about to be deleted (replaced by another): pointers into its controls must
