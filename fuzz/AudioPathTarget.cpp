@@ -128,7 +128,9 @@ int FuzzAudioPath(const uint8_t* data, size_t size)
             break;
         }
         default:
+            // A reset clears every memory: what went in before it no longer counts.
             AudioUnitReset(renderer.Unit(), kAudioUnitScope_Global, 0);
+            allModest = true;
             break;
         }
         RequireParamsInRange(plug, "parameters stay finite and within range");
