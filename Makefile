@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= 2
 DEMO_DIR ?= out
 
-.PHONY: all deps configure build demo test test-asan test-tsan bench format clean
+.PHONY: all deps configure build demo test test-asan test-tsan bench format clean install-lv2
 
 all: build
 
@@ -22,6 +22,15 @@ demo: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The LV2 bundle into ~/.lv2, or PREFIX/lib/lv2 when PREFIX is given; DESTDIR is honoured.
+LV2_DIR ?= $(if $(PREFIX),$(PREFIX)/lib/lv2,$(HOME)/.lv2)
+install-lv2: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target parandel_lv2 parandel-lv2-preset
+	@rm -rf "$(DESTDIR)$(LV2_DIR)/parandel.lv2"
+	@mkdir -p "$(DESTDIR)$(LV2_DIR)"
+	@cp -R $(BUILD_DIR)/parandel.lv2 "$(DESTDIR)$(LV2_DIR)/"
+	@echo "installed $(DESTDIR)$(LV2_DIR)/parandel.lv2"
 
 # The whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer, and with
 # ThreadSanitizer, each in its own build folder; any report fails the run.

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace app
 {
@@ -34,6 +33,7 @@ RenderOptions ForMode(const RenderOptions& base, int mode)
 {
     RenderOptions o = base;
     o.showProgress = false;
+    o.trimLastBlock = true; // the report covers the file's own samples, not the padding
     o.params.emplace_back(Parandel::kVectorscopeMode0 + mode, 1.0);
     o.beforeStart = [](OfflineRenderer& r)
     { r.Plugin().GetVectorscope()->SetComputeWithoutGraphs(true); };
@@ -59,13 +59,13 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
     double minimum = 1.0;
     RenderOptions polar = ForMode(options, TWVectorscope::kPolarSamplesMode);
     polar.showProgress = options.showProgress;
-    polar.afterBlock = [&](OfflineRenderer& r, long long inputDone)
+    polar.afterBlock = [&](OfflineRenderer& r, long long ownDone)
     {
-        if (inputDone <= counted)
-            return; // padding after the end of the file
+        if (ownDone <= counted)
+            return; // nothing of the file came out in this block
         const double c = r.Plugin().GetCorrelationComputer()->GetCorrelation();
-        const long long n = inputDone - counted;
-        counted = inputDone;
+        const long long n = ownDone - counted;
+        counted = ownDone;
         weightedSum += c * n;
         if (c < 0)
             belowZero += n;
@@ -75,7 +75,7 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
             reportStep = std::max(
                 1LL,
                 static_cast<long long>(kReportIntervalSeconds * r.Plugin().GetSampleRate() + 0.5));
-        while (nextReport + reportStep <= inputDone)
+        while (nextReport + reportStep <= ownDone)
         {
             nextReport += reportStep;
             corr.every100ms.push_back(c);
@@ -160,8 +160,6 @@ int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& optio
         {
             std::fprintf(stderr, "parandel: error: %s\n", r.error.c_str());
             exitCode = r.exitCode;
-            if (r.exitCode == 130)
-                return exitCode;
             continue;
         }
         std::printf("%-40s %+8.3f %+8.3f %+8.3f %8.1f%%\n", f.c_str(), a.correlation.min,
@@ -170,21 +168,10 @@ int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& optio
     }
     if (!jsonPath.empty() && !analyses.empty())
     {
-        std::string tmp, error;
-        const int fd = CreateTempBeside(jsonPath, tmp, error);
-        if (fd < 0)
+        std::string error;
+        if (!WriteFileAtomically(jsonPath, AnalysisToJson(analyses), error))
         {
             std::fprintf(stderr, "parandel: error: %s\n", error.c_str());
-            return 1;
-        }
-        const std::string text = AnalysisToJson(analyses);
-        const bool written =
-            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        const bool closed = ::close(fd) == 0;
-        if (!written || !closed || std::rename(tmp.c_str(), jsonPath.c_str()) != 0)
-        {
-            std::remove(tmp.c_str());
-            std::fprintf(stderr, "parandel: error: cannot write '%s'\n", jsonPath.c_str());
             return 1;
         }
     }

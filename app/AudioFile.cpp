@@ -1,12 +1,10 @@
 #include "app/AudioFile.h"
 
-#include "app/TempFile.h"
-
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
-#include <unistd.h>
 
 namespace app
 {
@@ -28,6 +26,41 @@ constexpr Extension kExtensions[] = {
 // Encodings tried after the input's own, best first.
 constexpr int kFallbackEncodings[] = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16,
                                       SF_FORMAT_VORBIS};
+
+// Bits of an integer PCM encoding; 0 for any other.
+int IntegerBits(int format)
+{
+    switch (format & SF_FORMAT_SUBMASK)
+    {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+        return 8;
+    case SF_FORMAT_PCM_16:
+        return 16;
+    case SF_FORMAT_PCM_24:
+        return 24;
+    case SF_FORMAT_PCM_32:
+        return 32;
+    default:
+        return 0;
+    }
+}
+
+// Encodings that carry values beyond ±1 as they are.
+bool HoldsAnyValue(int format)
+{
+    const int encoding = format & SF_FORMAT_SUBMASK;
+    return encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE ||
+           encoding == SF_FORMAT_VORBIS || encoding == SF_FORMAT_OPUS;
+}
+
+// libsndfile reads MPEG audio but cannot write it into any container, although its format check
+// accepts some such pairs; an MPEG input's output takes a fallback encoding.
+bool IsWritableEncoding(int encoding)
+{
+    return encoding != SF_FORMAT_MPEG_LAYER_I && encoding != SF_FORMAT_MPEG_LAYER_II &&
+           encoding != SF_FORMAT_MPEG_LAYER_III;
+}
 } // namespace
 
 AudioFileReader::~AudioFileReader()
@@ -65,23 +98,25 @@ AudioFileWriter::~AudioFileWriter()
 
 bool AudioFileWriter::Create(const std::string& path, int format, int channels, int sampleRate)
 {
-    mTarget = path;
-    // A unique name beside the target; libsndfile then writes through the descriptor.
-    const int fd = CreateTempBeside(path, mTemp, mError);
-    if (fd < 0)
+    Abandon();
+    mClipped = 0;
+    if (!mTemp.Create(path, mError))
         return false;
+    // libsndfile writes through the descriptor; the TempFile keeps it and closes it.
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sampleRate;
     info.format = format;
-    mFile = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    mFile = sf_open_fd(mTemp.Descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (!mFile)
     {
         mError = "cannot write '" + path + "': " + sf_strerror(nullptr);
-        ::close(fd);
-        Abandon();
+        mTemp.Abandon();
         return false;
     }
+    mChannels = channels;
+    mIntegerBits = IntegerBits(format);
+    mFixedRange = mIntegerBits == 0 && !HoldsAnyValue(format);
     return true;
 }
 
@@ -89,9 +124,53 @@ bool AudioFileWriter::Write(const float* interleaved, long long frames)
 {
     if (!mFile)
         return false;
-    if (sf_writef_float(mFile, interleaved, frames) != frames)
+    if (mIntegerBits > 0)
+        return WriteIntegers(interleaved, frames);
+    const float* data = interleaved;
+    if (mFixedRange)
     {
-        mError = "cannot write '" + mTarget + "': " + sf_strerror(mFile);
+        const size_t n = static_cast<size_t>(frames) * mChannels;
+        mFloatBuffer.resize(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            const float x = interleaved[i];
+            const float limited = std::isnan(x) ? 0.0f : std::fmax(-1.0f, std::fmin(x, 1.0f));
+            mClipped += limited != x;
+            mFloatBuffer[i] = limited;
+        }
+        data = mFloatBuffer.data();
+    }
+    if (sf_writef_float(mFile, data, frames) != frames)
+    {
+        mError = "cannot write '" + mTemp.Target() + "': " + sf_strerror(mFile);
+        return false;
+    }
+    return true;
+}
+
+bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
+{
+    // libsndfile reads b-bit samples as s / 2^(b−1) but writes floats as x × (2^(b−1) − 1) and
+    // lets values beyond full scale wrap around; so the file's own samples are made here and
+    // passed as 32-bit integers, which it stores exactly (shifted down by 32 − b bits).
+    const double fullScale = std::ldexp(1.0, mIntegerBits - 1);
+    const double step = std::ldexp(1.0, 32 - mIntegerBits);
+    const size_t n = static_cast<size_t>(frames) * mChannels;
+    mIntBuffer.resize(n);
+    for (size_t i = 0; i < n; ++i)
+    {
+        const double x = interleaved[i];
+        double q = std::isnan(x) ? 0.0 : std::nearbyint(x * fullScale);
+        if (std::isnan(x) || q > fullScale - 1 || q < -fullScale)
+        {
+            ++mClipped; // a NaN, which has no level, is written as silence
+            q = std::isnan(x) ? 0.0 : (q > 0 ? fullScale - 1 : -fullScale);
+        }
+        mIntBuffer[i] = static_cast<int>(q * step);
+    }
+    if (sf_writef_int(mFile, mIntBuffer.data(), frames) != frames)
+    {
+        mError = "cannot write '" + mTemp.Target() + "': " + sf_strerror(mFile);
         return false;
     }
     return true;
@@ -105,18 +184,11 @@ bool AudioFileWriter::Commit()
     mFile = nullptr;
     if (closeErr != 0)
     {
-        mError = "cannot write '" + mTarget + "': " + sf_error_number(closeErr);
-        Abandon();
+        mError = "cannot write '" + mTemp.Target() + "': " + sf_error_number(closeErr);
+        mTemp.Abandon();
         return false;
     }
-    if (std::rename(mTemp.c_str(), mTarget.c_str()) != 0)
-    {
-        mError = "cannot write '" + mTarget + "': " + std::strerror(errno);
-        Abandon();
-        return false;
-    }
-    mTemp.clear();
-    return true;
+    return mTemp.Commit(mError);
 }
 
 void AudioFileWriter::Abandon()
@@ -126,11 +198,7 @@ void AudioFileWriter::Abandon()
         sf_close(mFile);
         mFile = nullptr;
     }
-    if (!mTemp.empty())
-    {
-        std::remove(mTemp.c_str());
-        mTemp.clear();
-    }
+    mTemp.Abandon();
 }
 
 int ContainerForPath(const std::string& path)
@@ -153,7 +221,7 @@ int ChooseOutputFormat(int container, int inputFormat, int channels, int sampleR
     probe.samplerate = sampleRate;
     const int inputEncoding = inputFormat & SF_FORMAT_SUBMASK;
     probe.format = container | inputEncoding;
-    if (sf_format_check(&probe))
+    if (IsWritableEncoding(inputEncoding) && sf_format_check(&probe))
         return probe.format;
     for (int encoding : kFallbackEncodings)
     {

@@ -1,11 +1,14 @@
 #pragma once
 // Audio files through libsndfile: a reader that streams interleaved floats, and a writer that
-// writes beside its target and renames on Commit, so a failed or interrupted run never leaves a
-// partial file behind.
+// writes beside its target and renames on Commit (TempFile), so a failed or interrupted run never
+// leaves a partial file behind.
+
+#include "app/TempFile.h"
 
 #include <sndfile.h>
 
 #include <string>
+#include <vector>
 
 namespace app
 {
@@ -44,17 +47,30 @@ public:
 
     // Creates a temporary file beside path with the given libsndfile format.
     bool Create(const std::string& path, int format, int channels, int sampleRate);
+    // Writes interleaved floats whose full scale is ±1. An integer encoding of b bits gets
+    // round(x × 2^(b−1)), the exact inverse of libsndfile's reading, limited to the encoding's
+    // range; other fixed-range encodings get x limited to ±1. Samples so limited are counted
+    // (ClippedSamples), never wrapped around. Float encodings take every value as it is.
     bool Write(const float* interleaved, long long frames);
     // Closes the file and renames it onto the target.
     bool Commit();
     // Closes and removes the temporary file (safe to call more than once).
     void Abandon();
     const std::string& error() const { return mError; }
+    // Samples limited to full scale so far, counted over all channels.
+    long long ClippedSamples() const { return mClipped; }
 
 private:
+    bool WriteIntegers(const float* interleaved, long long frames);
+
     SNDFILE* mFile = nullptr;
-    std::string mTarget;
-    std::string mTemp;
+    TempFile mTemp;
+    int mChannels = 0;
+    int mIntegerBits = 0;     // bits of an integer PCM encoding, 0 for others
+    bool mFixedRange = false; // an encoding that cannot hold values beyond ±1
+    long long mClipped = 0;
+    std::vector<int> mIntBuffer;
+    std::vector<float> mFloatBuffer;
     std::string mError;
 };
 

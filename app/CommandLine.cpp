@@ -6,11 +6,13 @@
 #include "app/FileRenderer.h"
 #include "app/GuiCommand.h"
 #include "app/OfflineRenderer.h"
+#include "app/OutputCheck.h"
 #include "app/ParamOptions.h"
 #include "app/PresetFile.h"
 #include "app/ScopeImage.h"
 #include "app/SignalStats.h"
 #include "app/SnapshotCommand.h"
+#include "app/TempFile.h"
 #include "app/Version.h"
 #include "engine/Parandel.h"
 #include "metering/TWVectorscope.h"
@@ -37,6 +39,35 @@ int Fail(int code, const std::string& message)
 {
     std::fprintf(stderr, "parandel: error: %s\n", message.c_str());
     return code;
+}
+
+// CLI11 reports an unknown command word only as a missing subcommand; name the word instead.
+// Empty when every leading word is a command of its level.
+std::string UnknownCommand(const CLI::App& cli, int argc, char** argv)
+{
+    const CLI::App* level = &cli;
+    std::string path;
+    for (int i = 1; i < argc && argv[i][0] != '-'; ++i)
+    {
+        const auto subcommands = level->get_subcommands([](const CLI::App*) { return true; });
+        if (subcommands.empty())
+            break;
+        const std::string word = argv[i];
+        const CLI::App* next = nullptr;
+        std::string names;
+        for (const CLI::App* sub : subcommands)
+        {
+            if (sub->check_name(word))
+                next = sub;
+            names += (names.empty() ? "" : ", ") + sub->get_name();
+        }
+        if (!next)
+            return "unknown " + path + "command '" + word + "'; the " + path + "commands are " +
+                   names;
+        path += word + " ";
+        level = next;
+    }
+    return "";
 }
 
 const char* KindName(IParam::ParamType t)
@@ -154,19 +185,22 @@ int RunCommandLine(int argc, char** argv)
     process->add_option("IN", inPath, "Input audio file (mono or stereo)")->required();
     process->add_option("OUT", outPath, "Output audio file (stereo, same sample rate)")->required();
     params.Register(*process);
-    process->add_option("--block-size", blockSize, "Host block size in samples (default 512)")
-        ->check(CLI::Range(1, kMaxBlockSize));
+    CLI::Option* processBlockOpt =
+        process->add_option("--block-size", blockSize, "Host block size in samples (default 512)");
+    RequireNumberText(*processBlockOpt, true);
+    processBlockOpt->check(CLI::Range(1, kMaxBlockSize));
     process->add_flag("--quiet", quiet, "No progress bar");
     std::string presetPath;
     process->add_option("--preset", presetPath,
                         "Restore a .aupreset file first; parameter options override it");
     std::string scopePath, scopeMode;
-    process->add_option("--scope", scopePath,
-                        "Write the vectorscope, rendered after the last block, as a PNG");
+    CLI::Option* scopeOpt = process->add_option(
+        "--scope", scopePath, "Write the vectorscope, rendered after the last block, as a PNG");
     process
         ->add_option("--scope-mode", scopeMode,
                      "Vectorscope mode for --scope (default: the one the parameters select)")
-        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
+        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}))
+        ->needs(scopeOpt);
 
     // analyze
     CLI::App* analyze = cli.add_subcommand(
@@ -178,8 +212,10 @@ int RunCommandLine(int argc, char** argv)
     ParamOptions analyzeParams;
     analyze->add_option("IN", analyzeFiles, "Input audio files (mono or stereo)")->required();
     analyzeParams.Register(*analyze);
-    analyze->add_option("--block-size", analyzeBlockSize, "Host block size (default 512)")
-        ->check(CLI::Range(1, kMaxBlockSize));
+    CLI::Option* analyzeBlockOpt =
+        analyze->add_option("--block-size", analyzeBlockSize, "Host block size (default 512)");
+    RequireNumberText(*analyzeBlockOpt, true);
+    analyzeBlockOpt->check(CLI::Range(1, kMaxBlockSize));
     analyze->add_option("--json", jsonPath, "Also write the full report as JSON to this file");
     analyze->add_flag("--quiet", analyzeQuiet, "No progress bar");
 
@@ -214,10 +250,14 @@ int RunCommandLine(int argc, char** argv)
         ->add_option("--scope-mode", snapshotMode,
                      "Vectorscope mode shown (default: the one the parameters select)")
         ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
-    snapshot->add_option("--at", snap.atSeconds, "Run the audio up to this time in seconds")
-        ->check(CLI::NonNegativeNumber);
-    snapshot->add_option("--block-size", snap.blockSize, "Host block size (default 512)")
-        ->check(CLI::Range(1, kMaxBlockSize));
+    CLI::Option* atOpt =
+        snapshot->add_option("--at", snap.atSeconds, "Run the audio up to this time in seconds");
+    RequireNumberText(*atOpt, false);
+    atOpt->check(CLI::NonNegativeNumber);
+    CLI::Option* snapshotBlockOpt =
+        snapshot->add_option("--block-size", snap.blockSize, "Host block size (default 512)");
+    RequireNumberText(*snapshotBlockOpt, true);
+    snapshotBlockOpt->check(CLI::Range(1, kMaxBlockSize));
 
     // demo
     CLI::App* demo = cli.add_subcommand("demo", "Write and process the built-in test mix");
@@ -232,6 +272,9 @@ int RunCommandLine(int argc, char** argv)
 
     try
     {
+        const std::string unknown = UnknownCommand(cli, argc, argv);
+        if (!unknown.empty())
+            return Fail(kExitUsage, unknown);
         cli.parse(argc, argv);
     }
     catch (const CLI::CallForHelp& e)
@@ -244,12 +287,13 @@ int RunCommandLine(int argc, char** argv)
     }
     catch (const CLI::ParseError& e)
     {
-        Fail(kExitUsage, e.what());
-        std::fprintf(stderr, "Run 'parandel --help' for the commands and options.\n");
-        return kExitUsage;
+        // Errors are one line.
+        std::string message = e.what();
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        return Fail(kExitUsage, message);
     }
 
-    InstallInterruptHandlers();
+    InstallSignalCleanup();
     if (paramsCmd->parsed())
         return RunParams();
     if (demo->parsed())
@@ -263,6 +307,11 @@ int RunCommandLine(int argc, char** argv)
         std::string error;
         if (!snapshotParams.Resolve(snap.params, error))
             return Fail(kExitUsage, error);
+        const std::vector<std::string> inputs = snap.inPath.empty()
+                                                    ? std::vector<std::string>{}
+                                                    : std::vector<std::string>{snap.inPath};
+        if (!CheckOutputs(inputs, {{snap.outPath, FileKind::Png, "OUT"}}, error))
+            return Fail(kExitUsage, error);
         snap.scopeMode = snapshotMode.empty() ? -1 : ScopeModeFromName(snapshotMode);
         return RunSnapshot(snap);
     }
@@ -274,6 +323,9 @@ int RunCommandLine(int argc, char** argv)
         std::string error;
         if (!analyzeParams.Resolve(options.params, error))
             return Fail(kExitUsage, error);
+        if (!jsonPath.empty() &&
+            !CheckOutputs(analyzeFiles, {{jsonPath, FileKind::Json, "--json"}}, error))
+            return Fail(kExitUsage, error);
         return RunAnalyze(analyzeFiles, options, jsonPath);
     }
     if (presetSave->parsed())
@@ -281,6 +333,8 @@ int RunCommandLine(int argc, char** argv)
         ParamSettings settings;
         std::string error;
         if (!presetParams.Resolve(settings, error))
+            return Fail(kExitUsage, error);
+        if (!CheckOutputs({}, {{presetSavePath, FileKind::PropertyList, "FILE"}}, error))
             return Fail(kExitUsage, error);
         return RunPresetSave(presetSavePath, presetName, settings);
     }
@@ -290,6 +344,14 @@ int RunCommandLine(int argc, char** argv)
     options.showProgress = !quiet;
     std::string error;
     if (!params.Resolve(options.params, error))
+        return Fail(kExitUsage, error);
+    std::vector<std::string> inputs = {inPath};
+    std::vector<OutputFile> outputs = {{outPath, FileKind::Audio, "OUT"}};
+    if (!presetPath.empty())
+        inputs.push_back(presetPath);
+    if (!scopePath.empty())
+        outputs.push_back({scopePath, FileKind::Png, "--scope"});
+    if (!CheckOutputs(inputs, outputs, error))
         return Fail(kExitUsage, error);
     // The preset is checked before anything is written, then restored through the unit before
     // the parameter options are applied.

@@ -23,10 +23,13 @@ struct RenderOptions
     bool showProgress = false;
     // Called once the plug-in exists, before it is initialised.
     std::function<void(OfflineRenderer&)> beforeStart;
-    // Called after every block with the renderer and the count of input samples rendered so far
-    // (the block's padding past the end of the file not counted), for analysis of the running
-    // plug-in.
-    std::function<void(OfflineRenderer&, long long inputDone)> afterBlock;
+    // Called after every block with the renderer and the count of the file's own samples that
+    // have come out of the plug-in so far (its latency and the padding past the end of the file
+    // not counted), for analysis of the running plug-in.
+    std::function<void(OfflineRenderer&, long long ownDone)> afterBlock;
+    // Render the last block only as far as the output of the file's last sample, instead of a
+    // whole block padded with silence, so that what afterBlock measures holds no padding.
+    bool trimLastBlock = false;
     // Called once after the last block, before the output is committed; returning false (with
     // a one-line reason) fails the render and removes the output.
     std::function<bool(OfflineRenderer&, std::string& error)> afterRender;
@@ -34,20 +37,20 @@ struct RenderOptions
 
 struct RenderResult
 {
-    // 0 on success, 1 for a runtime failure (unreadable file, write error), 130 when interrupted.
+    // 0 on success, 1 for a runtime failure (unreadable, truncated or damaged file, write error).
     int exitCode = 0;
     std::string error;
     long long frames = 0;
     int sampleRate = 0;
     int inputChannels = 0;
     int latency = 0;
+    // Output samples limited to full scale because the output's encoding could not hold them.
+    long long clippedSamples = 0;
 };
 
 // Renders inPath into outPath (stereo, same rate). With an empty outPath the output is
-// discarded (analysis runs).
+// discarded (analysis runs). An input that ends before the frame count its header gives is a
+// read error: nothing is written. Clipped output samples are reported on stderr.
 RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
                         const RenderOptions& options);
-
-// Installs SIGINT/SIGTERM handlers that make a running render stop and clean up.
-void InstallInterruptHandlers();
 } // namespace app

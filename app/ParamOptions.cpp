@@ -46,6 +46,23 @@ bool CheckValue(int idx, double value, const std::string& what, std::string& err
 }
 } // namespace
 
+void RequireNumberText(CLI::Option& option, bool wholeNumber)
+{
+    option.check(CLI::Validator(
+        [wholeNumber](std::string& text) -> std::string
+        {
+            char* end = nullptr;
+            if (wholeNumber)
+                std::strtoll(text.c_str(), &end, 10);
+            else
+                std::strtod(text.c_str(), &end);
+            if (text.empty() || end == text.c_str() || *end != '\0')
+                return "'" + text + "' is not " + (wholeNumber ? "a whole number" : "a number");
+            return "";
+        },
+        ""));
+}
+
 int FindParamByName(const std::string& name)
 {
     const Parandel& plug = Reference();
@@ -53,6 +70,12 @@ int FindParamByName(const std::string& name)
         if (plug.Param(i)->GetName()[0] && name == plug.Param(i)->GetName())
             return i;
     return -1;
+}
+
+std::string ParamName(int idx)
+{
+    const IParam* p = Reference().Param(idx);
+    return p ? p->GetName() : "";
 }
 
 std::string ParamNameList()
@@ -78,9 +101,13 @@ void ParamOptions::Register(CLI::App& command)
     mBassFocusOpt = command.add_option("--bass-focus", mBassFocus,
                                        "Bass focus in Hz (mono below it; 20 or less: off)");
     mOutGainOpt = command.add_option("--out-gain", mOutGain, "Output gain in dB (-12 … 12)");
+    for (CLI::Option* o : {mWidthOpt, mPanOpt, mBassFocusOpt, mOutGainOpt})
+        RequireNumberText(*o, false);
     command.add_flag("--mono-out", mMonoOut, "Fold the output to mono");
+    // One value per --set, so that the words after it stay the command's own arguments.
     command.add_option("--set", mSets, "Any parameter by name, NAME=VALUE (repeatable)")
-        ->type_name("NAME=VALUE");
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
 }
 
 bool ParamOptions::Resolve(ParamSettings& settings, std::string& error) const

@@ -33,8 +33,14 @@ private:
     CLI::Option* mOutGainOpt = nullptr;
 };
 
+// Makes an option refuse a text that is not a number (or not a whole number) with a message
+// saying so, before any range check sees it.
+void RequireNumberText(CLI::Option& option, bool wholeNumber);
+
 // Index of the parameter with that exact name, or −1.
 int FindParamByName(const std::string& name);
+// Name of the parameter at idx; empty for an unnamed index or one outside the list.
+std::string ParamName(int idx);
 // "Width, MonoToStereo, …": every declared parameter name.
 std::string ParamNameList();
 } // namespace app

@@ -1,14 +1,18 @@
 #include "app/PresetFile.h"
 
 #include "app/OfflineRenderer.h"
+#include "app/ParamOptions.h"
+#include "app/TempFile.h"
 #include "engine/Parandel.h"
 #include "engine/ParandelEntry.h"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace app
@@ -21,6 +25,8 @@ constexpr double kStateSampleRate = 44100.0;
 constexpr int kStateBlockSize = 512;
 constexpr int kStateInputChannels = 2;
 constexpr const char* kPresetExtension = ".aupreset";
+// A preset is about a kilobyte; anything much larger is another kind of file.
+constexpr long long kMaxPresetBytes = 1 << 20;
 
 int Fail(const std::string& message)
 {
@@ -65,7 +71,29 @@ std::string StringOf(CFTypeRef s)
     return text ? text : "";
 }
 
-// Checks every key, its type, the identity and the state's length.
+// Every value of the state must be a number: the plug-in refuses a state holding NaN or an
+// infinity, and the message names the parameter.
+bool CheckValues(const std::string& path, const UInt8* bytes, std::string& error)
+{
+    for (int i = 0; i < Parandel::kNumParams; ++i)
+    {
+        uint64_t bits = 0;
+        for (int b = 7; b >= 0; --b)
+            bits = (bits << 8) | bytes[8 * i + b];
+        double v;
+        std::memcpy(&v, &bits, sizeof(v));
+        if (!std::isfinite(v))
+        {
+            const std::string name = ParamName(i);
+            error = Quoted(path) + " holds a state whose value " + std::to_string(i) +
+                    (name.empty() ? std::string() : " (" + name + ")") + " is not a finite number";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Checks every key, its type, the identity and the state's length and values.
 bool CheckDictionary(const std::string& path, CFPropertyListRef plist, std::string& error)
 {
     if (CFGetTypeID(plist) != CFDictionaryGetTypeID())
@@ -121,14 +149,74 @@ bool CheckDictionary(const std::string& path, CFPropertyListRef plist, std::stri
     }
 
     const CFIndex stateBytes = static_cast<CFIndex>(sizeof(double)) * Parandel::kNumParams;
-    const CFIndex have = CFDataGetLength(static_cast<CFDataRef>(Lookup(dict, "data")));
+    const auto data = static_cast<CFDataRef>(Lookup(dict, "data"));
+    const CFIndex have = CFDataGetLength(data);
     if (have < stateBytes)
     {
         error = Quoted(path) + " holds a short state: \"data\" has " + std::to_string(have) +
                 " bytes, TW Parandel's state has " + std::to_string(stateBytes);
         return false;
     }
-    return true;
+    return CheckValues(path, CFDataGetBytePtr(data), error);
+}
+
+// A preset is a regular file of a preset's size: a device, a pipe or a large file named by
+// mistake is refused before anything is read.
+bool CheckPresetFile(int fd, const std::string& path, std::string& error)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        error = Quoted(path) + " is not a preset: it is not a regular file";
+    else if (st.st_size > kMaxPresetBytes)
+        error = Quoted(path) + " is not a preset: it has " + std::to_string(st.st_size) +
+                " bytes; a preset has a few thousand";
+    else
+        return true;
+    return false;
+}
+
+// Reads to the end, or fails once more than kMaxPresetBytes arrive (a file that grows while it
+// is read).
+bool ReadBounded(int fd, const std::string& path, std::string& bytes, std::string& error)
+{
+    char buffer[4096];
+    bytes.clear();
+    for (;;)
+    {
+        const ssize_t n = ::read(fd, buffer, sizeof(buffer));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+        {
+            error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
+            return false;
+        }
+        if (n == 0)
+            return true;
+        bytes.append(buffer, static_cast<size_t>(n));
+        if (bytes.size() > static_cast<size_t>(kMaxPresetBytes))
+        {
+            error = Quoted(path) + " is not a preset: it has grown past " +
+                    std::to_string(kMaxPresetBytes) + " bytes";
+            return false;
+        }
+    }
+}
+
+bool ReadPresetBytes(const std::string& path, std::string& bytes, std::string& error)
+{
+    // Non-blocking, so that opening a pipe with no writer does not wait.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+    {
+        error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool ok = CheckPresetFile(fd, path, error) && ReadBounded(fd, path, bytes, error);
+    ::close(fd);
+    return ok;
 }
 
 std::string BaseName(const std::string& path)
@@ -151,16 +239,14 @@ std::string VersionText(SInt32 v)
 bool PresetFile::Load(const std::string& path, CFPropertyListRef* classInfo, std::string& error)
 {
     *classInfo = nullptr;
-    std::ifstream f(path, std::ios::binary);
-    if (!f)
-    {
-        error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    const std::string bytes = ss.str();
+    std::string bytes;
+    return ReadPresetBytes(path, bytes, error) && Parse(bytes, path, classInfo, error);
+}
 
+bool PresetFile::Parse(const std::string& bytes, const std::string& path,
+                       CFPropertyListRef* classInfo, std::string& error)
+{
+    *classInfo = nullptr;
     CFDataRef data = CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
                                   static_cast<CFIndex>(bytes.size()));
     CFPropertyListRef plist =
@@ -202,37 +288,10 @@ bool PresetFile::Save(const std::string& path, CFPropertyListRef classInfo, std:
         error = "cannot write " + Quoted(path) + ": the state is not a property list";
         return false;
     }
-    std::string temp = path + ".partial-XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0)
-    {
-        CFRelease(xml);
-        error = "cannot write " + Quoted(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    const UInt8* p = CFDataGetBytePtr(xml);
-    size_t left = static_cast<size_t>(CFDataGetLength(xml));
-    bool ok = true;
-    while (ok && left > 0)
-    {
-        const ssize_t n = ::write(fd, p, left);
-        ok = n > 0;
-        if (ok)
-        {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
-    const int writeErrno = errno;
+    const std::string bytes(reinterpret_cast<const char*>(CFDataGetBytePtr(xml)),
+                            static_cast<size_t>(CFDataGetLength(xml)));
     CFRelease(xml);
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0)
-    {
-        error = "cannot write " + Quoted(path) + ": " + std::strerror(ok ? errno : writeErrno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, bytes, error);
 }
 
 int RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params)

@@ -20,6 +20,9 @@ public:
     // owns the dictionary (release it); otherwise false with a one-line message naming the
     // problem.
     static bool Load(const std::string& path, CFPropertyListRef* classInfo, std::string& error);
+    // The same checks on a preset file's bytes; path only names the file in messages.
+    static bool Parse(const std::string& bytes, const std::string& path,
+                      CFPropertyListRef* classInfo, std::string& error);
     // Writes the dictionary as an XML property list beside path and renames it into place, so
     // that a failed write leaves any existing file as it was.
     static bool Save(const std::string& path, CFPropertyListRef classInfo, std::string& error);

@@ -3,7 +3,6 @@
 
 #include <string>
 
-class LICE_IBitmap;
 class Parandel;
 
 namespace app
@@ -12,10 +11,6 @@ namespace app
 constexpr const char* kScopeModeNames[] = {"polar", "lissajous", "flame", "grid", "source"};
 // Mode index of a name, or −1.
 int ScopeModeFromName(const std::string& name);
-
-// Writes the bitmap (RGBA, straight alpha) beside path as a PNG, then renames it into place.
-// False with a one-line reason on failure.
-bool WritePngFile(const LICE_IBitmap& bitmap, const std::string& path, std::string& error);
 
 // Renders mode's graph and writes it (RGBA, straight alpha) beside path, then renames it into
 // place. False with a one-line reason on failure.

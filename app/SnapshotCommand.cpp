@@ -3,7 +3,7 @@
 #include "app/AudioFile.h"
 #include "app/DemoMix.h"
 #include "app/OfflineRenderer.h"
-#include "app/ScopeImage.h"
+#include "app/PngFile.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/controls/IControl.h"

@@ -1,12 +1,52 @@
 #pragma once
-// Output files are written beside their target under a unique temporary name and renamed into
-// place once complete, so a failed or interrupted run never leaves a partial file.
+// Every output file of the program (audio, PNG, JSON, preset) is written here: beside its target
+// under a unique temporary name "<target>.partial-XXXXXX", with the permissions a new file
+// normally gets (0666 less the umask), and renamed into place once complete. Until then the
+// temporary file is removed on failure, on destruction and on every terminating signal the
+// program can catch, so a failed or interrupted run never leaves a partial file and never
+// touches the target.
 
+#include <cstddef>
 #include <string>
 
 namespace app
 {
-// Creates and opens "<target>.partial-XXXXXX" with the permissions a new file normally gets
-// (0666 less the umask). Returns the descriptor and sets tempPath, or −1 with error set.
-int CreateTempBeside(const std::string& target, std::string& tempPath, std::string& error);
+class TempFile
+{
+public:
+    TempFile() = default;
+    // Removes the temporary file unless Commit succeeded.
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    // Creates and opens the temporary file beside target. False with a one-line error.
+    bool Create(const std::string& target, std::string& error);
+    // The open descriptor (−1 when none); it stays owned by this object.
+    int Descriptor() const { return mFd; }
+    const std::string& Target() const { return mTarget; }
+    // Writes all n bytes at the current position.
+    bool Write(const void* data, size_t n, std::string& error);
+    // Closes the file and renames it onto the target. False (and the temporary file removed)
+    // with a one-line error.
+    bool Commit(std::string& error);
+    // Closes and removes the temporary file; safe to call more than once.
+    void Abandon();
+
+private:
+    std::string WriteError(int err) const;
+
+    int mFd = -1;
+    std::string mTarget;
+    std::string mTemp;
+    int mSlot = -1; // in the signal cleanup list
+};
+
+// Writes bytes to target through a TempFile.
+bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error);
+
+// Installs the handler of every terminating signal that can be caught: it removes the live
+// temporary files, then ends the program: SIGINT and SIGTERM with exit code 130 and the one
+// line "interrupted; no output written", any other signal by that signal, as it would have.
+void InstallSignalCleanup();
 } // namespace app

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <mutex>
 #include <new>
 #include <string>
@@ -50,8 +51,23 @@ std::string ExecutableDirectory()
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// The directory of the binary holding this code: a plug-in's shared object lies in its bundle,
+// whatever program loaded it.
+std::string ModuleDirectory()
+{
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void*>(&ModuleDirectory), &info) == 0 || !info.dli_fname)
+        return std::string();
+    const std::string path(info.dli_fname);
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 std::string FindResourceDirectory()
 {
+    const std::string moduleDir = ModuleDirectory();
+    if (!moduleDir.empty() && IsDirectory(moduleDir + "/" + kResourceFolder))
+        return moduleDir + "/" + kResourceFolder;
     const std::string exeDir = ExecutableDirectory();
     if (exeDir.empty())
         return std::string();

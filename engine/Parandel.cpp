@@ -82,8 +82,8 @@ IPlugInstanceInfo Parandel::DefaultInstanceInfo()
 }
 
 Parandel::Parandel(IPlugInstanceInfo instanceInfo)
-    : IPlugAU(instanceInfo, kNumParams, kChannelIO, 1, "TW Parandel", "", "Tarnwel", kVendorVersion,
-              kUniqueID, kManufacturerID, 0, false, false, false),
+    : IPlugAdapter(instanceInfo, kNumParams, kChannelIO, 1, "TW Parandel", "", "Tarnwel",
+                   kVendorVersion, kUniqueID, kManufacturerID, 0, false, false, false),
       mWidthSmoother(kSmootherPrecision, 0.0, kSmootherCoefficient),
       mPanSmoother(kSmootherPrecision, 0.0, kSmootherCoefficient),
       mOutGainSmoother(kSmootherPrecision, 1.0, kSmootherCoefficient)

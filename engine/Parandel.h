@@ -11,9 +11,9 @@
 #include "engine/ParamSmoother.h"
 #include "engine/SecureRestarter.h"
 #include "framework/ChannelList.h"
+#include "framework/IPlugAdapter.h"
 #include "framework/SilenceThreshold.h"
 #include "framework/WDL_PtrList.h"
-#include "framework/au/IPlugAU.h"
 #include "metering/TWVectorscopePlug.h"
 
 class GraphControl10;
@@ -26,7 +26,7 @@ class TWCorrelationComputer;
 class TWUpmixGraphDrawer;
 class TWVectorscope;
 
-class Parandel : public IPlugAU, public TWVectorscopePlug
+class Parandel : public IPlugAdapter, public TWVectorscopePlug
 {
 public:
     enum EParams

@@ -113,6 +113,8 @@ double IParam::FromNormalized(double normalized) const
 
 void IParam::SetFromNormalized(double normalized)
 {
+    if (!std::isfinite(normalized))
+        return;
     double v = FromNormalized(normalized);
     if (mType != ParamType::Double)
         v = std::floor(v / mStep + 0.5) * mStep; // round half up to the step grid
@@ -121,8 +123,14 @@ void IParam::SetFromNormalized(double normalized)
 
 double IParam::ToNormalized(double value) const
 {
-    const double c = value < mMin ? mMin : std::fmin(value, mMax);
-    return std::pow((c - mMin) / (mMax - mMin), 1.0 / mShape);
+    return std::pow((Clamp(value) - mMin) / (mMax - mMin), 1.0 / mShape);
+}
+
+double IParam::Clamp(double value) const
+{
+    if (std::isnan(value))
+        value = mDefault;
+    return value < mMin ? mMin : std::fmin(value, mMax);
 }
 
 void IParam::FormatValue(double value, bool isNormalized, char* out, int outSize,

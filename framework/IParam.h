@@ -58,10 +58,14 @@ public:
     // min + n^shape × (max − min); n is not clamped and nothing is stored.
     double FromNormalized(double normalized) const;
     // Stores the de-normalised value, snapped to the step for non-real kinds, never above max.
+    // A non-finite normalised value is refused: the value stays as it was.
     void SetFromNormalized(double normalized);
     double ToNormalized() const { return ToNormalized(mValue); }
     // Clamps to [min, max] first, so the result is always within 0 … 1.
     double ToNormalized(double value) const;
+    // value limited to [min, max]; NaN has no place in the range and becomes the default (itself
+    // limited), so a clamped value is always finite.
+    double Clamp(double value) const;
     void Bounds(double& minValue, double& maxValue) const
     {
         minValue = mMin;

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -249,7 +251,7 @@ void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
 {
     WDL_MutexLock lock(&mMutex);
     IParam* param = Param(paramIdx);
-    if (!param)
+    if (!param || !std::isfinite(normalizedValue))
         return;
     param->SetFromNormalized(normalizedValue);
     InformHostOfParamChange(paramIdx, normalizedValue);
@@ -425,18 +427,37 @@ bool IPlugBase::SerializeParams(StateChunk& chunk)
     return ok;
 }
 
-int IPlugBase::UnserializeParams(const StateChunk& chunk, int startPos)
+int IPlugBase::ReadParamsChunk(const StateChunk& chunk, int startPos, double* values) const
 {
-    WDL_MutexLock lock(&mMutex);
     int pos = startPos;
     for (int i = 0; i < ParamCount() && pos >= 0; ++i)
     {
-        IParam* param = Param(i);
-        double v = 0.0; // a short chunk leaves it at 0 for parameter i
+        double v = 0.0;
         pos = chunk.GetDouble(&v, pos);
-        const double clamped = v < param->GetMin() ? param->GetMin() : std::min(v, param->GetMax());
-        param->SetValue(clamped);
+        if (!std::isfinite(v))
+            return -1;
+        if (values)
+            values[i] = v;
     }
+    return pos;
+}
+
+bool IPlugBase::IsValidParamsChunk(const StateChunk& chunk, int startPos) const
+{
+    return ReadParamsChunk(chunk, startPos, nullptr) >= 0;
+}
+
+int IPlugBase::UnserializeParams(const StateChunk& chunk, int startPos)
+{
+    WDL_MutexLock lock(&mMutex);
+    // Everything is read and checked before anything is stored, so that a short or damaged
+    // chunk cannot leave a mixture of old, new and made-up values behind.
+    std::vector<double> values(static_cast<size_t>(ParamCount()));
+    const int pos = ReadParamsChunk(chunk, startPos, values.data());
+    if (pos < 0)
+        return -1;
+    for (int i = 0; i < ParamCount(); ++i)
+        Param(i)->SetValue(Param(i)->Clamp(values[i]));
     OnParamReset();
     return pos;
 }

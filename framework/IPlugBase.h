@@ -75,7 +75,7 @@ public:
     virtual void ProcessSysEx(ISysEx* /*msg*/) {}
     // Default: SerializeParams.
     virtual bool SerializeState(StateChunk& chunk);
-    // Default: UnserializeParams; the position after the data, or −1 on a short chunk.
+    // Default: UnserializeParams; the position after the data, or −1 for a chunk it refuses.
     virtual int UnserializeState(const StateChunk& chunk, int startPos);
     virtual void OnWindowResize() {}
     // The editor is about to be deleted (replaced by another): pointers into its controls must
@@ -85,7 +85,7 @@ public:
     // Every plug-in supplies its own reaction to an editor resize.
     virtual void OnEditorResize(int width, int height) = 0;
     // Stores a normalised value from the editor, informs the host and calls OnParamChange, all
-    // under the mutex. An index outside the list is ignored.
+    // under the mutex. An index outside the list and a non-finite value are ignored.
     virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
     virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
     virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
@@ -153,9 +153,11 @@ public:
     // Appends every value in index order; true when every append succeeded.
     bool SerializeParams(StateChunk& chunk);
     // Reads the values back clamped to each range, then OnParamReset. Returns the position after
-    // the data, or −1 on a short chunk (parameter i then becomes 0 clamped, later ones keep
-    // their values).
+    // the data. A chunk that is short or holds a non-finite value is refused whole: nothing
+    // changes, no OnParamChange runs, and the result is −1.
     int UnserializeParams(const StateChunk& chunk, int startPos);
+    // Whether UnserializeParams would take the chunk, without changing anything.
+    bool IsValidParamsChunk(const StateChunk& chunk, int startPos) const;
 
     // ---- Channel configurations ----
     // True when some configuration matches; a negative count matches any.
@@ -212,6 +214,9 @@ protected:
 
 private:
     void ParseChannelIO(const char* channelIOStr);
+    // Reads one finite value per parameter into values (when given); the position after them,
+    // or −1 when the chunk is short or a value is not finite.
+    int ReadParamsChunk(const StateChunk& chunk, int startPos, double* values) const;
     // Makes every scratch buffer hold at least nFrames samples and re-points the slots at them.
     void EnsureScratch(int nFrames);
     void WriteOutputsToFloat(int nFrames);

@@ -41,6 +41,18 @@ int IgnoreError(Display*, XErrorEvent*)
     return 0;
 }
 
+// Whether w exists on the server now, asked without letting a BadWindow end the process.
+bool WindowExists(Display* display, Window w)
+{
+    XErrorHandler previous = XSetErrorHandler(IgnoreError);
+    const int errorsBefore = gIgnoredErrors;
+    XWindowAttributes attributes;
+    const Status status = XGetWindowAttributes(display, w, &attributes);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return status != 0 && gIgnoredErrors == errorsBefore;
+}
+
 // A busy server may refuse a connection for a moment (EAGAIN on its socket): try a few times
 // before giving up.
 Display* OpenDisplay()
@@ -86,6 +98,8 @@ struct IGraphicsLinux::Impl
     Atom wmProtocols = 0;
     Atom wmDelete = 0;
     bool topLevel = false;
+    // The host's window while the server does not know it yet (see CreateWindow).
+    Window pendingParent = 0;
     int width = 0;
     int height = 0;
     std::string title = kDefaultTitle;
@@ -111,6 +125,7 @@ struct IGraphicsLinux::Impl
     long syncAnswered = 0;
 
     bool CreateWindow(void* parent);
+    void AdoptPendingParent();
     bool CreateContext(XVisualInfo* visual);
     void DestroyWindow();
     void Run();
@@ -186,16 +201,24 @@ bool IGraphicsLinux::Impl::CreateWindow(void* parent)
     const Window parentWindow =
         parent ? static_cast<Window>(reinterpret_cast<uintptr_t>(parent)) : RootWindow(display, screen);
     topLevel = parent == nullptr;
+    // A host may hand over a window it has created but not yet flushed to the server (it flushes
+    // once the UI returns): creating a child of it now would fail with BadWindow. The editor's
+    // window then starts under the root, unmanaged and unmapped, and moves into the host's window
+    // on the first tick that finds it.
+    const bool parentKnown = topLevel || WindowExists(display, parentWindow);
+    pendingParent = parentKnown ? 0 : parentWindow;
     colormap = XCreateColormap(display, RootWindow(display, screen), visual->visual, AllocNone);
     XSetWindowAttributes swa{};
+    swa.override_redirect = parentKnown ? False : True;
     swa.colormap = colormap;
     swa.border_pixel = 0;
     swa.background_pixmap = None;
     swa.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                      KeyPressMask | StructureNotifyMask | FocusChangeMask;
-    window = XCreateWindow(display, parentWindow, 0, 0, width, height, 0, visual->depth,
-                           InputOutput, visual->visual,
-                           CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &swa);
+    window = XCreateWindow(
+        display, parentKnown ? parentWindow : RootWindow(display, screen), 0, 0, width, height, 0,
+        visual->depth, InputOutput, visual->visual,
+        CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask | CWOverrideRedirect, &swa);
     const bool ok = window != 0 && CreateContext(visual);
     XFree(visual);
     if (!ok)
@@ -213,9 +236,20 @@ bool IGraphicsLinux::Impl::CreateWindow(void* parent)
         XSetWMNormalHints(display, window, hints);
         XFree(hints);
     }
-    XMapWindow(display, window);
+    if (!pendingParent)
+        XMapWindow(display, window);
     XSync(display, False);
     return true;
+}
+
+void IGraphicsLinux::Impl::AdoptPendingParent()
+{
+    if (!pendingParent || !WindowExists(display, pendingParent))
+        return;
+    XReparentWindow(display, window, pendingParent, 0, 0);
+    XMapWindow(display, window);
+    XSync(display, False);
+    pendingParent = 0;
 }
 
 bool IGraphicsLinux::Impl::CreateContext(XVisualInfo* visual)
@@ -307,6 +341,7 @@ void IGraphicsLinux::Impl::Run()
         const auto now = std::chrono::steady_clock::now();
         if (now >= nextTick)
         {
+            AdoptPendingParent();
             graphics->OnTimerTick();
             DrawPending();
             nextTick += period;

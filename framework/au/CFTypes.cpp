@@ -1,5 +1,7 @@
 #include "framework/au/CFTypes.h"
 
+#include "framework/au/BinaryPlistCheck.h"
+
 #include <plist/plist.h>
 
 #include <algorithm>
@@ -849,11 +851,12 @@ CFTypeRef FromPlist(plist_t node, int depth)
     {
     case PLIST_STRING:
     {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        CFTypeRef r = new __CFString(s ? s : "");
-        std::free(s);
-        return r;
+        // Read with its length: a string whose length disagrees with its C string is refused.
+        uint64_t n = 0;
+        const char* s = plist_get_string_ptr(node, &n);
+        if (!s || std::strlen(s) != n)
+            return nullptr;
+        return new __CFString(s);
     }
     case PLIST_UINT:
     {
@@ -1005,6 +1008,12 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef, CFDataRef data, C
     const char* bytes = reinterpret_cast<const char*>(d->bytes.data());
     const uint32_t length = static_cast<uint32_t>(d->bytes.size());
     const bool binary = plist_is_binary(bytes, length) != 0;
+    const auto* raw = reinterpret_cast<const uint8_t*>(bytes);
+    if (binary ? !BinaryPlistStringsAreSafe(raw, length) : !XmlPlistHasNoNul(raw, length))
+    {
+        SetError(error, "the property list holds a string with a NUL character");
+        return nullptr;
+    }
     // The XML reader wants to see an XML document; anything else is not a property list.
     if (!binary)
     {

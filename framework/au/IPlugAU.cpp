@@ -4,6 +4,7 @@
 #include "framework/DenormalGuard.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -573,13 +574,19 @@ ComponentResult IPlugAU::SetState(CFPropertyListRef plist)
         static_cast<OSType>(mfr) != cd.componentManufacturer)
         return kAudioUnitErr_InvalidPropertyValue;
 
-    // The data is checked before anything changes, so that a state without usable data leaves
-    // the plug-in as it was. Without state chunks the state is 8 bytes per parameter.
+    // The data is checked before anything changes, the named preset included, so that a state
+    // without usable data leaves the plug-in as it was. Without state chunks the state is one
+    // finite value per parameter.
     CFTypeRef data = GetTyped(dict, kStateDataKey, CFDataGetTypeID());
     if (!data)
         return kAudioUnitErr_InvalidPropertyValue;
     const CFIndex nBytes = CFDataGetLength(static_cast<CFDataRef>(data));
-    if (!DoesStateChunks() && nBytes < static_cast<CFIndex>(sizeof(double)) * ParamCount())
+    StateChunk chunk;
+    if (nBytes > INT32_MAX ||
+        (nBytes > 0 && chunk.PutBytes(CFDataGetBytePtr(static_cast<CFDataRef>(data)),
+                                      static_cast<int>(nBytes)) == 0))
+        return kAudioUnitErr_InvalidPropertyValue;
+    if (!DoesStateChunks() && !IsValidParamsChunk(chunk, 0))
         return kAudioUnitErr_InvalidPropertyValue;
 
     // A name that does not fit the field matches no preset.
@@ -589,10 +596,6 @@ ComponentResult IPlugAU::SetState(CFPropertyListRef plist)
         presetName[0] = '\0';
     RestorePresetByName(presetName);
 
-    StateChunk chunk;
-    if (nBytes > 0 && chunk.PutBytes(CFDataGetBytePtr(static_cast<CFDataRef>(data)),
-                                     static_cast<int>(nBytes)) == 0)
-        return kAudioUnitErr_InvalidPropertyValue;
     const int pos = UnserializeState(chunk, 0);
     if (pos <= 0)
         return kAudioUnitErr_InvalidPropertyValue;
@@ -714,7 +717,9 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_MakeConnection:
         if (!global && scope != kAudioUnitScope_Input)
             return kAudioUnitErr_InvalidProperty;
-        answer(sizeof(AudioUnitConnection), true);
+        // Write-only: there is nothing to read back.
+        if (answer(sizeof(AudioUnitConnection), true))
+            return kAudioUnitErr_InvalidProperty;
         break;
     case kAudioUnitProperty_SampleRate:
     {
@@ -938,7 +943,9 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
         if ((!global && scope != kAudioUnitScope_Input) || elementIdx < 0 ||
             elementIdx >= mInBuses.GetSize())
             return kAudioUnitErr_InvalidProperty;
-        answer(sizeof(AURenderCallbackStruct), true);
+        // Write-only: there is nothing to read back.
+        if (answer(sizeof(AURenderCallbackStruct), true))
+            return kAudioUnitErr_InvalidProperty;
         break;
     case kAudioUnitProperty_FactoryPresets:
     {
@@ -955,7 +962,11 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     case kAudioUnitProperty_HostCallbacks:
         if (!global)
             return kAudioUnitErr_InvalidProperty;
-        answer(sizeof(HostCallbackInfo), true);
+        if (!answer(sizeof(HostCallbackInfo), true))
+            return noErr;
+        if (!fits())
+            return kAudioUnitErr_InvalidPropertyValue;
+        std::memcpy(data, &mHostCallbacks, sizeof(HostCallbackInfo));
         break;
     case kAudioUnitProperty_CurrentPreset:
     case kAudioUnitProperty_PresentPreset:
@@ -1040,8 +1051,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterStringFromValue:
     {
-        if (!answer(sizeof(AudioUnitParameterStringFromValue), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterStringFromValue), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterStringFromValue*>(data);
@@ -1056,8 +1069,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterIDName:
     {
-        if (!answer(sizeof(AudioUnitParameterIDName), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterIDName), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterIDName*>(data);
@@ -1077,8 +1092,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterClumpName:
     {
-        if (!answer(sizeof(AudioUnitParameterNameInfo), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterNameInfo), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterNameInfo*>(data);
@@ -1092,8 +1109,10 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     }
     case kAudioUnitProperty_ParameterValueFromString:
     {
-        if (!answer(sizeof(AudioUnitParameterValueFromString), false) || !global)
+        if (!answer(sizeof(AudioUnitParameterValueFromString), false))
             return noErr;
+        if (!global)
+            return kAudioUnitErr_InvalidScope;
         if (!fits())
             return kAudioUnitErr_InvalidPropertyValue;
         auto* req = static_cast<AudioUnitParameterValueFromString*>(data);
@@ -1107,19 +1126,16 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
             text = buffer;
         if (!text)
             return kAudioUnitErr_InvalidPropertyValue;
+        // A text that names no value (no matching display text, no finite number within the
+        // range of a float) answers an error rather than an unset value.
+        double v = 0.0;
         if (p->DisplayTextCount() == 0)
-        {
-            double v = ParseNumber(text);
-            if (p->negateDisplay)
-                v = -v;
-            req->outValue = static_cast<AudioUnitParameterValue>(v);
-        }
-        else
-        {
-            double v = 0.0;
-            if (p->ValueForDisplayText(text, &v))
-                req->outValue = static_cast<AudioUnitParameterValue>(v);
-        }
+            v = p->negateDisplay ? -ParseNumber(text) : ParseNumber(text);
+        else if (!p->ValueForDisplayText(text, &v))
+            return kAudioUnitErr_InvalidPropertyValue;
+        if (!(std::fabs(v) <= FLT_MAX))
+            return kAudioUnitErr_InvalidPropertyValue;
+        req->outValue = static_cast<AudioUnitParameterValue>(v);
         break;
     }
     case kMusicDeviceProperty_InstrumentCount:
@@ -1303,9 +1319,7 @@ ComponentResult IPlugAU::SetParamProc(void* storage, AudioUnitParameterID paramI
         return kAudioUnitErr_InvalidPropertyValue;
     WDL_MutexLock lock(plug->GetMutex());
     const int idx = static_cast<int>(paramID);
-    double minValue, maxValue;
-    p->Bounds(minValue, maxValue);
-    p->SetValue(std::min(std::max(static_cast<double>(value), minValue), maxValue));
+    p->SetValue(p->Clamp(value));
     if (IGraphics* gui = plug->GetGUI())
         gui->SetParameterFromPlug(idx, value, false);
     plug->OnParamChange(idx);

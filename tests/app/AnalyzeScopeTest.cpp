@@ -1,5 +1,7 @@
 // End-to-end tests of 'parandel analyze' and 'process --scope'.
 
+#include "app/OfflineRenderer.h"
+#include "app/ScopeImage.h"
 #include "editor/BitmapResources.h"
 #include "editor/LICE_Bitmap.h"
 #include "support/CliTestFixture.h"
@@ -10,8 +12,12 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace
 {
@@ -170,4 +176,58 @@ TEST_F(AnalyzeScope, ScopeImagesShowEachModeTheRightWayUp)
             EXPECT_GT(blob.covXY, 100.0) << "top-left to bottom-right diagonal";
         }
     }
+}
+
+TEST_F(AnalyzeScope, TheReportEndsWithTheFilesOwnLastSample)
+{
+    // Anti-phase noise whose length ends 30 % into a block of 8192: the padding after it must
+    // not pull the meter towards 0. (Without bass focus no filter rings into the padding, so
+    // the padding is exact silence.)
+    const int block = 8192;
+    const int n = 10 * block + 3 * block / 10;
+    const auto x = testsig::Noise(n, 21, 0.5);
+    std::vector<double> neg(x);
+    for (double& v : neg)
+        v = -v;
+    Write(Path("anti.wav"), {x, neg});
+    const auto r = Run({"analyze", Path("anti.wav"), "--block-size", std::to_string(block),
+                        "--bass-focus", "0", "--json", Path("a.json"), "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto j = nlohmann::json::parse(ReadWholeFile(Path("a.json")));
+    EXPECT_LT(j["correlation"]["final"].get<double>(), -0.99);
+    EXPECT_LT(j["correlation"]["min"].get<double>(), -0.99);
+    // 100 ms of input per entry, up to the file's end.
+    EXPECT_EQ(j["correlation"]["every_100ms"].size(), static_cast<size_t>(n / 4410));
+}
+
+TEST(ScopeImage, LibpngKeepsItsMessagesToItself)
+{
+    // libpng's default handlers print to stderr; a failing write must come back as one reason.
+    // A file size limit makes the write fail.
+    app::OfflineRenderer unit(kRate, 2, 512);
+    unit.Start();
+    std::vector<float> in(512, 0.25f), out0(512), out1(512);
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {out0.data(), out1.data()};
+    unit.Process(inputs, outputs, 512);
+    const std::string path = std::string(PARANDEL_TEST_TMP) + "/limited.png";
+    std::remove(path.c_str());
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &small);
+    testing::internal::CaptureStderr();
+    std::string error;
+    const bool written = app::WriteScopePng(unit.Plugin(), 0, path, error);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(printed, "");
+    EXPECT_NE(error.find("limited.png"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    struct stat st;
+    EXPECT_NE(stat(path.c_str(), &st), 0);
 }

@@ -232,3 +232,36 @@ TEST_F(CommandLine, ParamsVersionAndDemo)
         diff = std::max(diff, std::fabs(in.ch[0][k] - in.ch[1][k]));
     EXPECT_GT(diff, 0.05);
 }
+
+TEST_F(CommandLine, MessagesAreOneLineAndSayWhatIsWrong)
+{
+    Write(Path("a.wav"), StereoNoise(3 * kBlock, 17));
+    Write(Path("b.wav"), StereoNoise(3 * kBlock, 19));
+    struct Case
+    {
+        std::vector<std::string> args;
+        const char* expected; // in the message
+    };
+    const Case cases[] = {
+        {{"process", Path("a.wav"), Path("out.wav"), "--frobnicate"}, "--frobnicate"},
+        {{"process", Path("a.wav"), Path("out.wav"), "--block-size", "abc"}, "'abc' is not a"},
+        {{"analyze", Path("a.wav"), "--block-size", "12x"}, "'12x' is not a"},
+        {{"process", Path("a.wav"), Path("out.wav"), "--width", "wide"}, "'wide' is not a number"},
+        {{"preset", "bogus"}, "'bogus'"},
+        {{"bogus"}, "'bogus'"},
+        {{"process", Path("a.wav"), Path("out.wav"), "--scope-mode", "flame"}, "--scope"},
+    };
+    for (const Case& c : cases)
+    {
+        const auto r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args[0] << ": " << r.err;
+        EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.rfind("parandel: error: ", 0), 0u) << r.err;
+    }
+    // --set takes one value each time: the files after it stay the command's files.
+    const auto r = Run({"analyze", "--set", "BassFocus=20", Path("a.wav"), Path("b.wav")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+    EXPECT_TRUE(Leftovers({"a.wav", "b.wav"}).empty());
+}

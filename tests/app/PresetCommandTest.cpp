@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -311,4 +312,45 @@ TEST_F(PresetCommand, BadPresetsAreRefusedWithOneLineAndChangeNothing)
     const auto r = Run({"preset", "show", Path("missing.aupreset")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+}
+
+TEST_F(PresetCommand, NoPresetFileCanAbortOrExhaustTheProgram)
+{
+    using namespace std::string_literals;
+    WriteStereoNoise("in.wav", 5000);
+    // A binary property list whose dictionary key is UTF-16 "a" U+0000, which libplist asserts on.
+    const std::string trailer = "\0\0\0\0\0\0\x01\x01"s + "\0\0\0\0\0\0\0\x03"s +
+                                "\0\0\0\0\0\0\0\0"s + "\0\0\0\0\0\0\0\x12"s;
+    WriteText("nul.aupreset",
+              "bplist00\xD1\x01\x02\x62\x00\x61\x00\x00\x10\x05\x08\x0B\x10"s + trailer);
+    ASSERT_EQ(ReadWholeFile(Path("nul.aupreset")).size(), 53u);
+    // A sound file two megabytes long.
+    WriteStereoNoise("big.aupreset", 1 << 18);
+    PresetFields nan;
+    nan.data = StateBytes(std::nan(""));
+    WriteText("nan.aupreset", PresetXml(nan));
+    struct Case
+    {
+        std::string file;
+        const char* expected;
+    };
+    const Case cases[] = {{Path("nul.aupreset"), "not a property list"},
+                          {Path("big.aupreset"), "bytes"},
+                          {"/dev/zero", "not a regular file"},
+                          {Path("nan.aupreset"), "(Width) is not a finite number"}};
+    for (const Case& c : cases)
+    {
+        for (const char* command : {"show", "process"})
+        {
+            const CommandResult r = std::string(command) == "show"
+                                        ? Run({"preset", "show", c.file}, 30)
+                                        : Run({"process", Path("in.wav"), Path("out.wav"),
+                                               "--quiet", "--preset", c.file},
+                                              30);
+            EXPECT_EQ(r.exitCode, 1) << c.file << " " << command << ": " << r.err;
+            EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.file << " " << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+    }
+    EXPECT_FALSE(Exists("out.wav"));
 }

@@ -194,6 +194,25 @@ TEST(IParamValues, SetFromNormalizedHasAnUpperClampOnly)
     EXPECT_EQ(w.Value(), before) << "FromNormalized stores nothing";
 }
 
+TEST(IParamValues, NothingNonFiniteGetsIn)
+{
+    IParam w;
+    w.DefineDouble("Width", 20.0, -100.0, 100.0, 0.01);
+    EXPECT_EQ(w.Clamp(std::nan("")), 20.0) << "NaN becomes the default";
+    EXPECT_EQ(w.Clamp(HUGE_VAL), 100.0);
+    EXPECT_EQ(w.Clamp(-HUGE_VAL), -100.0);
+    EXPECT_EQ(w.Clamp(-37.5), -37.5);
+    EXPECT_DOUBLE_EQ(w.ToNormalized(std::nan("")), 0.6);
+
+    // A non-finite normalised value is refused: the value stays.
+    w.SetValue(12.0);
+    for (double n : {std::nan(""), HUGE_VAL, -HUGE_VAL})
+    {
+        w.SetFromNormalized(n);
+        EXPECT_EQ(w.Value(), 12.0) << n;
+    }
+}
+
 TEST(IParamValues, IntStepGridRoundsHalfUp)
 {
     IParam p;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -403,6 +404,17 @@ TEST(IPlugBaseRouting, InvalidIndexIsIgnored)
     EXPECT_EQ(plug.informCount, 0);
 }
 
+TEST(IPlugBaseRouting, NonFiniteNormalisedValuesAreIgnored)
+{
+    TestPlug plug;
+    plug.Param(1)->SetValue(12.0);
+    for (double n : {std::nan(""), HUGE_VAL, -HUGE_VAL})
+        plug.SetParameterFromGUI(1, n);
+    EXPECT_EQ(plug.Param(1)->Value(), 12.0);
+    EXPECT_TRUE(plug.paramChanges.empty());
+    EXPECT_EQ(plug.informCount, 0);
+}
+
 TEST(IPlugBaseRouting, GestureCallsAreCounted)
 {
     TestPlug plug;
@@ -567,7 +579,7 @@ TEST(IPlugBaseState, RoundTripRestoresEveryValue)
     EXPECT_EQ(plug.UnserializeState(viaHook, 0), 152);
 }
 
-TEST(IPlugBaseState, ShortChunkStopsAtTheMissingValue)
+TEST(IPlugBaseState, ShortChunksChangeNothingAndFail)
 {
     TestPlug plug;
     StateChunk chunk;
@@ -576,42 +588,42 @@ TEST(IPlugBaseState, ShortChunkStopsAtTheMissingValue)
     const uint8_t partial[4] = {0, 0, 0, 0};
     chunk.PutBytes(partial, 4);
     ASSERT_EQ(chunk.Size(), 20);
-
-    for (int i = 2; i < kNumParams; ++i)
+    for (int i = 0; i < kNumParams; ++i)
         plug.Param(i)->SetValue(1.0);
-    plug.Param(6)->SetValue(321.0);
 
     EXPECT_EQ(plug.UnserializeParams(chunk, 0), -1);
-    EXPECT_EQ(plug.Param(0)->Value(), 0.9);
-    EXPECT_EQ(plug.Param(1)->Value(), -25.0);
-    EXPECT_EQ(plug.Param(2)->Value(), 0.0) << "0 clamped to 0..1";
-    EXPECT_EQ(plug.Param(6)->Value(), 321.0) << "later parameters keep their values";
-    for (int i = 3; i < kNumParams; ++i)
-    {
-        if (i == 6)
-            continue;
+    EXPECT_EQ(plug.UnserializeState(chunk, 0), -1);
+    // One value short of a whole state, and a start position past the end.
+    StateChunk almost;
+    for (int i = 0; i < kNumParams - 1; ++i)
+        almost.PutDouble(0.5);
+    EXPECT_EQ(plug.UnserializeParams(almost, 0), -1);
+    EXPECT_EQ(plug.UnserializeParams(chunk, 100), -1);
+    EXPECT_EQ(plug.UnserializeParams(chunk, -8), -1);
+    for (int i = 0; i < kNumParams; ++i)
         EXPECT_EQ(plug.Param(i)->Value(), 1.0) << "param " << i;
-    }
-    EXPECT_EQ(plug.paramChanges, AllIndices(kNumParams)) << "OnParamChange still runs for all";
+    EXPECT_TRUE(plug.paramChanges.empty()) << "nothing changed, so nothing is announced";
 }
 
-TEST(IPlugBaseState, ShortChunkClampsTheMissingValueToItsRange)
+TEST(IPlugBaseState, NonFiniteValuesRefuseTheWholeChunk)
 {
-    // Parameter 1 of this plug has the range 5..10, so the missing value becomes 5.
-    PlainPlug plug("1-1", 3);
-    plug.Param(0)->DefineDouble("a", 0.0, 0.0, 1.0, 0.01);
-    plug.Param(1)->DefineDouble("b", 7.0, 5.0, 10.0, 0.01);
-    plug.Param(2)->DefineDouble("c", 3.0, 0.0, 5.0, 0.01);
-    StateChunk chunk;
-    chunk.PutDouble(0.5);
-    EXPECT_EQ(plug.UnserializeParams(chunk, 0), -1);
-    EXPECT_EQ(plug.Param(0)->Value(), 0.5);
-    EXPECT_EQ(plug.Param(1)->Value(), 5.0);
-    EXPECT_EQ(plug.Param(2)->Value(), 3.0);
+    const double bad[] = {std::nan(""), HUGE_VAL, -HUGE_VAL};
+    for (double b : bad)
+    {
+        TestPlug source;
+        source.Param(1)->SetValue(40.0);
+        source.Param(4)->SetValue(b);
+        StateChunk chunk;
+        ASSERT_TRUE(source.SerializeParams(chunk));
 
-    // A start position past the end reads nothing but still fails the first parameter.
-    EXPECT_EQ(plug.UnserializeParams(chunk, 100), -1);
-    EXPECT_EQ(plug.Param(0)->Value(), 0.0);
+        TestPlug plug;
+        plug.Param(7)->SetValue(-3.0);
+        EXPECT_EQ(plug.UnserializeParams(chunk, 0), -1) << b;
+        EXPECT_EQ(plug.Param(1)->Value(), 0.0) << b << ": values before the bad one stay too";
+        EXPECT_EQ(plug.Param(4)->Value(), 0.0) << b;
+        EXPECT_EQ(plug.Param(7)->Value(), -3.0) << b;
+        EXPECT_TRUE(plug.paramChanges.empty()) << b;
+    }
 }
 
 TEST(IPlugBaseState, OutOfRangeValuesAreClampedOnRestore)

@@ -48,10 +48,12 @@ protected:
 
     std::string Path(const std::string& name) const { return dir + "/" + name; }
 
-    CommandResult Run(std::vector<std::string> args) const
+    // Runs the program; with a timeout, a program still running after it is killed and the
+    // exit code is −2.
+    CommandResult Run(std::vector<std::string> args, double timeoutSeconds = -1) const
     {
         args.insert(args.begin(), PARANDEL_CLI);
-        return RunCommand(args, dir);
+        return RunCommand(args, dir, timeoutSeconds);
     }
 
     static void Write(const std::string& path, const std::vector<std::vector<double>>& ch,

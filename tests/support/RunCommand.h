@@ -2,6 +2,7 @@
 // Runs the command-line program in a child process (no shell) and captures its exit code and
 // output, for end-to-end tests.
 
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -29,7 +30,8 @@ inline std::string ReadWholeFile(const std::string& path)
     return ss.str();
 }
 
-inline CommandResult RunCommand(const std::vector<std::string>& args, const std::string& tmpDir)
+// Starts the program with stdout and stderr captured in tmpDir; −1 when it cannot start.
+inline pid_t SpawnCommand(const std::vector<std::string>& args, const std::string& tmpDir)
 {
     const std::string outPath = tmpDir + "/cmd-stdout.txt";
     const std::string errPath = tmpDir + "/cmd-stderr.txt";
@@ -45,15 +47,42 @@ inline CommandResult RunCommand(const std::vector<std::string>& args, const std:
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid;
+    const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return started ? pid : -1;
+}
+
+// Waits for a started program; the exit code is 128 + the signal for a program a signal ended,
+// and −2 when it was still running after timeoutSeconds (it is then killed).
+inline CommandResult WaitCommand(pid_t pid, const std::string& tmpDir, double timeoutSeconds = -1)
+{
     CommandResult r;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+    if (pid > 0)
     {
         int status = 0;
-        waitpid(pid, &status, 0);
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        bool timedOut = false;
+        for (int waited = 0; waitpid(pid, &status, timeoutSeconds < 0 ? 0 : WNOHANG) == 0; ++waited)
+        {
+            if (waited * 0.01 > timeoutSeconds)
+            {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                timedOut = true;
+                break;
+            }
+            usleep(10000);
+        }
+        r.exitCode = timedOut            ? -2
+                     : WIFEXITED(status) ? WEXITSTATUS(status)
+                                         : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&actions);
-    r.out = ReadWholeFile(outPath);
-    r.err = ReadWholeFile(errPath);
+    r.out = ReadWholeFile(tmpDir + "/cmd-stdout.txt");
+    r.err = ReadWholeFile(tmpDir + "/cmd-stderr.txt");
     return r;
+}
+
+inline CommandResult RunCommand(const std::vector<std::string>& args, const std::string& tmpDir,
+                                double timeoutSeconds = -1)
+{
+    return WaitCommand(SpawnCommand(args, tmpDir), tmpDir, timeoutSeconds);
 }

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -197,6 +198,69 @@ TEST(CFTypes, NonPropertyListsAreRefused)
         nullptr);
     CFRelease(url);
     CFRelease(a);
+}
+
+namespace
+{
+// A binary property list of one-byte offsets and references around the given objects.
+std::string BinaryPlist(const std::vector<std::string>& objects)
+{
+    std::string out = "bplist00";
+    std::string table;
+    for (const std::string& o : objects)
+    {
+        table += static_cast<char>(out.size());
+        out += o;
+    }
+    const size_t tableOffset = out.size();
+    out += table;
+    std::string trailer(32, '\0');
+    trailer[6] = 1; // offset size
+    trailer[7] = 1; // reference size
+    trailer[15] = static_cast<char>(objects.size());
+    trailer[31] = static_cast<char>(tableOffset);
+    return out + trailer;
+}
+} // namespace
+
+TEST(CFTypes, StringsHoldingNulAreRefusedNotFatal)
+{
+    using namespace std::string_literals;
+    const std::string cases[] = {
+        // A dictionary whose key is UTF-16 "a" U+0000 (53 bytes).
+        BinaryPlist({"\xD1\x01\x02"s, "\x62\x00\x61\x00\x00"s, "\x10\x05"s}),
+        // A UTF-16 string value holding U+0000, and one that is nothing else.
+        BinaryPlist({"\xD1\x01\x02"s, "\x54name"s, "\x62\x00\x61\x00\x00"s}),
+        BinaryPlist({"\x61\x00\x00"s}),
+        // XML may hold no NUL at all.
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>name</key><string>a\0b"
+        "</string></dict></plist>"s,
+    };
+    ASSERT_EQ(cases[0].size(), 53u);
+    for (const std::string& bytes : cases)
+    {
+        CFDataRef data = DataOf(bytes);
+        CFErrorRef error = nullptr;
+        CFPropertyListRef p =
+            CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, &error);
+        EXPECT_EQ(p, nullptr) << bytes.size() << " bytes";
+        EXPECT_NE(error, nullptr);
+        if (error)
+            CFRelease(error);
+        if (p)
+            CFRelease(p);
+        CFRelease(data);
+    }
+    // The same shapes without the NUL are read.
+    CFDataRef data = DataOf(BinaryPlist({"\xD1\x01\x02"s, "\x54name"s, "\x62\x00\x61\x00\x62"s}));
+    CFPropertyListRef p =
+        CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, nullptr);
+    ASSERT_NE(p, nullptr);
+    CFStringRef key = CFStr("name");
+    EXPECT_EQ(CFText(CFDictionaryGetValue(static_cast<CFDictionaryRef>(p), key)), "ab");
+    CFRelease(key);
+    CFRelease(p);
+    CFRelease(data);
 }
 
 TEST(ComponentManager, ArgumentsTravelLastFirst)

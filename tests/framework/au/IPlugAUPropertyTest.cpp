@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sys/stat.h>
+#include <vector>
 
 namespace
 {
@@ -296,9 +298,6 @@ TEST(AUProperties, StringFromValueAndBack)
     EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterStringFromValue, 0, 0, toText),
               kAudioUnitErr_InvalidPropertyValue);
     EXPECT_EQ(toText.outString, nullptr);
-    // A non-global scope answers the size only.
-    EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterStringFromValue, 1, 0, toText), noErr);
-    EXPECT_EQ(toText.outString, nullptr);
 
     CFStringRef text = CFStr("12.5");
     AudioUnitParameterValueFromString fromText{Parandel::kWidth, text, -1.0f};
@@ -324,8 +323,10 @@ TEST(AUProperties, ValueFromStringWithTextsAndNegatedDisplay)
     CFStringRef nothing = CFStr("Loud");
     req.inString = nothing;
     req.outValue = -7.0f;
-    ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, req), noErr);
-    EXPECT_EQ(req.outValue, -7.0f) << "no matching text leaves the value";
+    EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, req),
+              kAudioUnitErr_InvalidPropertyValue)
+        << "no matching text is no value";
+    EXPECT_EQ(req.outValue, -7.0f);
     CFStringRef three = CFStr("3");
     req = {AUTestPlug::kInvert, three, 0.0f};
     ASSERT_EQ(host.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, req), noErr);
@@ -359,6 +360,76 @@ TEST(AUProperties, ParameterIDName)
     req.inID = kParams;
     EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterIDName, 0, 0, req),
               kAudioUnitErr_InvalidParameter);
+}
+
+TEST(AUProperties, ParameterTextRequestsOutsideTheGlobalScopeFail)
+{
+    AUTestHost host(RegisterTestEffect());
+    AudioUnitParameterValue v = 1.0f;
+    AudioUnitParameterStringFromValue toText{AUTestPlug::kGain, &v, nullptr};
+    AudioUnitParameterIDName idName{AUTestPlug::kGain, kAudioUnitParameterName_Full, nullptr};
+    AudioUnitParameterNameInfo clump{1, kAudioUnitParameterName_Full, nullptr};
+    CFStringRef text = CFStr("3");
+    AudioUnitParameterValueFromString fromText{AUTestPlug::kGain, text, -7.0f};
+    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
+    {
+        EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterStringFromValue, scope, 0, toText),
+                  kAudioUnitErr_InvalidScope);
+        EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterIDName, scope, 0, idName),
+                  kAudioUnitErr_InvalidScope);
+        EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterClumpName, scope, 0, clump),
+                  kAudioUnitErr_InvalidScope);
+        EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterValueFromString, scope, 0, fromText),
+                  kAudioUnitErr_InvalidScope);
+        // The size is still there for the asking.
+        const InfoAnswer info = InfoOf(host, kAudioUnitProperty_ParameterIDName, scope);
+        EXPECT_EQ(info.status, noErr);
+        EXPECT_EQ(info.size, sizeof(AudioUnitParameterIDName));
+    }
+    EXPECT_EQ(toText.outString, nullptr);
+    EXPECT_EQ(idName.outName, nullptr);
+    EXPECT_EQ(clump.outName, nullptr);
+    EXPECT_EQ(fromText.outValue, -7.0f);
+
+    // A text that is no finite number is no value either.
+    for (const char* bad : {"nan", "inf", "-inf", "1e300"})
+    {
+        CFStringRef s = CFStr(bad);
+        fromText.inString = s;
+        EXPECT_EQ(host.Get(kAudioUnitProperty_ParameterValueFromString, 0, 0, fromText),
+                  kAudioUnitErr_InvalidPropertyValue)
+            << bad;
+        EXPECT_EQ(fromText.outValue, -7.0f) << bad;
+        CFRelease(s);
+    }
+    CFRelease(text);
+}
+
+TEST(AUProperties, WriteOnlyPropertiesAreNotReadBackAsSuccess)
+{
+    AUTestHost host;
+    // Nothing to read: an error, and the size given is left alone.
+    AudioUnitConnection connection{};
+    UInt32 size = 0;
+    EXPECT_EQ(AudioUnitGetProperty(host.unit, kAudioUnitProperty_MakeConnection,
+                                   kAudioUnitScope_Input, 0, &connection, &size),
+              kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(size, 0u);
+    AURenderCallbackStruct callback{};
+    size = sizeof(callback);
+    EXPECT_EQ(AudioUnitGetProperty(host.unit, kAudioUnitProperty_SetRenderCallback,
+                                   kAudioUnitScope_Input, 0, &callback, &size),
+              kAudioUnitErr_InvalidProperty);
+    // The host callbacks read back as they were set.
+    ASSERT_EQ(host.InstallHostCallbacks(), noErr);
+    HostCallbackInfo callbacks{};
+    ASSERT_EQ(host.Get(kAudioUnitProperty_HostCallbacks, 0, 0, callbacks), noErr);
+    EXPECT_EQ(callbacks.hostUserData, &host);
+    EXPECT_NE(callbacks.transportStateProc, nullptr);
+    size = sizeof(callbacks) - 1;
+    EXPECT_EQ(AudioUnitGetProperty(host.unit, kAudioUnitProperty_HostCallbacks,
+                                   kAudioUnitScope_Global, 0, &callbacks, &size),
+              kAudioUnitErr_InvalidPropertyValue);
 }
 
 TEST(AUProperties, FormatsCountsAndChannels)
@@ -756,6 +827,42 @@ TEST(AUClassInfo, ForeignOrIncompleteStatesChangeNothing)
     ASSERT_EQ(host.SetClassInfo(state), noErr);
     EXPECT_EQ(host.GetParam(Parandel::kWidth), 55.0f);
     EXPECT_EQ(host.GetParam(Parandel::kPan), 0.0f);
+    CFRelease(state);
+}
+
+TEST(AUClassInfo, NonFiniteOrShortDataRestoresNothingNotEvenThePreset)
+{
+    AUTestHost source;
+    CFPropertyListRef state = source.CopyClassInfo(); // named "-", the default preset
+    ASSERT_NE(state, nullptr);
+    ASSERT_EQ(CFText(Value(state, "name")), "-");
+    CFDataRef good = static_cast<CFDataRef>(Value(state, "data"));
+    std::vector<UInt8> bytes(CFDataGetBytePtr(good), CFDataGetBytePtr(good) + 152);
+
+    AUTestHost host;
+    host.SetParam(Parandel::kPan, 20.0f);
+    host.SetParam(Parandel::kOutGain, -4.0f);
+    const std::vector<float> before = AllValues(host);
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL})
+    {
+        std::vector<UInt8> b = bytes;
+        uint64_t bits;
+        std::memcpy(&bits, &bad, 8);
+        for (int k = 0; k < 8; ++k)
+            b[8 * Parandel::kWidth + k] = static_cast<UInt8>(bits >> (8 * k));
+        CFDataRef data = CFDataCreate(kCFAllocatorDefault, b.data(), 152);
+        CFMutableDictionaryRef dict = With(state, "data", data);
+        EXPECT_EQ(host.SetClassInfo(dict), kAudioUnitErr_InvalidPropertyValue) << bad;
+        EXPECT_EQ(AllValues(host), before) << bad;
+        CFRelease(dict);
+        CFRelease(data);
+    }
+    CFDataRef shortData = CFDataCreate(kCFAllocatorDefault, bytes.data(), 144);
+    CFMutableDictionaryRef dict = With(state, "data", shortData);
+    EXPECT_EQ(host.SetClassInfo(dict), kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_EQ(AllValues(host), before);
+    CFRelease(dict);
+    CFRelease(shortData);
     CFRelease(state);
 }
 

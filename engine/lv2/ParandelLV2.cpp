@@ -1,0 +1,30 @@
+#include "engine/lv2/ParandelLV2.h"
+
+#include "engine/Parandel.h"
+#include "framework/lv2/IPlugLV2Entry.h"
+#include "framework/lv2/IPlugLV2UI.h"
+
+namespace
+{
+IPlugLV2* MakeParandel()
+{
+    return new Parandel(Parandel::DefaultInstanceInfo());
+}
+
+const IPlugLV2Factory kFactory = {&ParandelLV2Description(), MakeParandel};
+} // namespace
+
+const IPlugLV2Factory& ParandelLV2Factory()
+{
+    return kFactory;
+}
+
+extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
+{
+    return IPlugLV2GetDescriptor(kFactory, index);
+}
+
+extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)
+{
+    return IPlugLV2UIGetDescriptor(kParandelLV2UiUri, index);
+}

@@ -1,0 +1,94 @@
+// parandel-lv2-preset: turns an .aupreset written by `parandel preset save` into an LV2 preset
+// bundle (port values and the same parameter chunk as state), which hosts and lv2file -P load.
+
+#include "app/PresetFile.h"
+#include "engine/Parandel.h"
+#include "engine/lv2/ParandelLV2.h"
+#include "framework/au/CFTypes.h"
+#include "framework/lv2/LV2PresetTurtle.h"
+
+#include <cctype>
+#include <clocale>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+
+namespace
+{
+CFTypeRef Lookup(CFDictionaryRef dict, const char* key)
+{
+    CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+    CFTypeRef v = CFDictionaryGetValue(dict, k);
+    CFRelease(k);
+    return v;
+}
+
+// Letters and digits kept, everything else a dash: safe in a file name and a URI fragment.
+std::string Slug(const std::string& name)
+{
+    std::string s;
+    for (unsigned char c : name)
+        s += std::isalnum(c) ? static_cast<char>(std::tolower(c)) : '-';
+    return s.empty() ? "preset" : s;
+}
+
+bool WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return static_cast<bool>(out);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3)
+    {
+        std::fprintf(stderr, "usage: %s PRESET.aupreset OUT_DIR\n", argv[0]);
+        return 2;
+    }
+    std::setlocale(LC_ALL, "C");
+    CFPropertyListRef plist = nullptr;
+    std::string error;
+    if (!app::PresetFile::Load(argv[1], &plist, error))
+    {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    auto dict = static_cast<CFDictionaryRef>(plist);
+    auto nameRef = static_cast<CFStringRef>(Lookup(dict, "name"));
+    const char* nameText = CFStringGetCStringPtr(nameRef, kCFStringEncodingUTF8);
+    const std::string name = nameText ? nameText : "";
+    auto data = static_cast<CFDataRef>(Lookup(dict, "data"));
+    const UInt8* bytes = CFDataGetBytePtr(data);
+    const std::vector<uint8_t> chunkBytes(bytes, bytes + CFDataGetLength(data));
+    CFRelease(plist);
+
+    // The plug-in reads the chunk as a host restore would, so the port values are the clamped
+    // values it will use.
+    Parandel plug(Parandel::DefaultInstanceInfo());
+    StateChunk chunk;
+    chunk.PutBytes(chunkBytes.data(), static_cast<int>(chunkBytes.size()));
+    if (plug.UnserializeState(chunk, 0) <= 0)
+    {
+        std::fprintf(stderr, "%s: the state is incomplete\n", argv[1]);
+        return 1;
+    }
+    const IPlugLV2Description& d = ParandelLV2Description();
+    const LV2PortMap ports(plug, d, false);
+    const std::string slug = Slug(name);
+    const std::string bundle = std::string(argv[2]) + "/" + slug + ".preset.lv2";
+    mkdir(argv[2], 0777);
+    mkdir(bundle.c_str(), 0777);
+    const std::string uri = std::string(d.uri) + "#preset-" + slug;
+    const std::string ttl = slug + ".ttl";
+    if (!WriteFile(bundle + "/manifest.ttl", LV2PresetManifest(uri, d.uri, ttl)) ||
+        !WriteFile(bundle + "/" + ttl, LV2PresetTurtle(plug, ports, uri, name, chunkBytes)))
+    {
+        std::fprintf(stderr, "cannot write %s\n", bundle.c_str());
+        return 1;
+    }
+    std::printf("%s\n", bundle.c_str());
+    return 0;
+}

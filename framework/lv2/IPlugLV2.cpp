@@ -1,0 +1,430 @@
+#include "framework/lv2/IPlugLV2.h"
+
+#include "editor/IGraphics.h"
+#include "framework/lv2/LV2Urids.h"
+
+#include <lv2/atom/util.h>
+#include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace
+{
+constexpr int kGestureBegin = 1;
+constexpr int kGestureChange = 2;
+constexpr int kGestureEnd = 4;
+
+// A number atom of any of the four numeric types, or false.
+bool AtomNumber(const LV2_Atom* atom, const LV2Urids& u, double* value)
+{
+    if (!atom)
+        return false;
+    if (atom->type == u.atomFloat)
+        *value = reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
+    else if (atom->type == u.atomDouble)
+        *value = reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
+    else if (atom->type == u.atomInt)
+        *value = reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
+    else if (atom->type == u.atomLong)
+        *value = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+    else
+        return false;
+    return true;
+}
+
+const void* FindFeature(const LV2_Feature* const* features, const char* uri)
+{
+    for (int i = 0; features && features[i]; ++i)
+        if (std::strcmp(features[i]->URI, uri) == 0)
+            return features[i]->data;
+    return nullptr;
+}
+} // namespace
+
+IPlugLV2::IPlugLV2(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr,
+                   int nPresets, const char* effectName, const char* productName,
+                   const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency,
+                   bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst)
+    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, mfrName, vendorVersion,
+                uniqueID, mfrID, latency, plugDoesMidi, plugDoesChunks, plugIsInst, kAPILV2),
+      mGestures(new std::atomic<int>[nParams > 0 ? nParams : 1])
+{
+    mBundleID.Set(instanceInfo.mOSXBundleID.Get());
+    for (int i = 0; i < nParams; ++i)
+        mGestures[i] = 0;
+    SetBlockSize(kDefaultBlockSize);
+}
+
+IPlugLV2::~IPlugLV2() = default;
+
+bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInput,
+                           double sampleRateHz, const LV2_Feature* const* features)
+{
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
+    if (!map)
+        return false;
+    const std::string stateKey = LV2StateKeyUri(description);
+    mUrids = std::make_unique<LV2Urids>(map, stateKey.c_str());
+    mPorts = std::make_unique<LV2PortMap>(*this, description, monoInput);
+    mPortData.assign(mPorts->Count(), nullptr);
+    mSeen.assign(mPorts->Count(), 0.0f);
+    mPieceIn.assign(mPorts->NAudioIn(), nullptr);
+    mPieceOut.assign(2, nullptr);
+    SyncSeenValues();
+
+    SetSampleRate(sampleRateHz);
+    if (auto* options =
+            static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options)))
+        ApplyOptions(options);
+    const int nIn = mPorts->NAudioIn();
+    SetInputChannelConnections(0, nIn, true);
+    SetInputChannelConnections(nIn, std::max(NInChannels() - nIn, 0), false);
+    SetOutputChannelConnections(0, NOutChannels(), true);
+    return true;
+}
+
+const char* IPlugLV2::GetURI() const
+{
+    if (!mPorts)
+        return "";
+    return mPorts->MonoInput() ? mPorts->Description().monoUri : mPorts->Description().uri;
+}
+
+void IPlugLV2::ConnectPort(unsigned port, void* data)
+{
+    if (port < mPortData.size())
+        mPortData[port] = data;
+}
+
+void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
+{
+    int maxLength = 0;
+    int nominalLength = 0;
+    for (const LV2_Options_Option* o = options; o && o->key; ++o)
+    {
+        if (o->type != mUrids->atomInt || o->size != sizeof(int32_t) || !o->value)
+            continue;
+        const int32_t v = *static_cast<const int32_t*>(o->value);
+        if (o->key == mUrids->maxBlockLength)
+            maxLength = v;
+        else if (o->key == mUrids->nominalBlockLength)
+            nominalLength = v;
+    }
+    const int length = nominalLength > 0 ? nominalLength : maxLength;
+    if (length <= 0)
+        return;
+    WDL_MutexLock lock(GetMutex());
+    mHostBlockSize = std::min(length, kMaxBlockSize);
+    if (mActive)
+    {
+        SetBlockSize(mHostBlockSize);
+        Reset();
+    }
+}
+
+void IPlugLV2::Activate()
+{
+    WDL_MutexLock lock(GetMutex());
+    SetBlockSize(mHostBlockSize);
+    mActive = true;
+    OnParamReset();
+    // The host sets its ports before activating: Reset must see them (the latency depends on
+    // mono-to-stereo).
+    ReadControlPorts();
+    OnActivate(true);
+    Reset();
+    if (int p = mPorts->Find(LV2Port::Kind::Latency); p >= 0 && mPortData[p])
+        *static_cast<float*>(mPortData[p]) = static_cast<float>(GetLatency());
+}
+
+void IPlugLV2::Deactivate()
+{
+    WDL_MutexLock lock(GetMutex());
+    mActive = false;
+    OnActivate(false);
+}
+
+void IPlugLV2::SyncSeenValues()
+{
+    for (int p = 0; p < mPorts->Count(); ++p)
+        mSeen[p] = PortValue(p);
+}
+
+int IPlugLV2::ParamForPort(int port) const
+{
+    if (!mPorts || port < 0 || port >= mPorts->Count())
+        return -1;
+    const LV2Port& info = mPorts->Port(port);
+    return info.kind == LV2Port::Kind::ControlIn ? info.paramIdx : -1;
+}
+
+int IPlugLV2::PortForParam(int paramIdx) const
+{
+    if (!mPorts)
+        return -1;
+    const IPlugLV2Description& d = mPorts->Description();
+    for (int p = 0; p < mPorts->Count(); ++p)
+    {
+        const LV2Port& info = mPorts->Port(p);
+        if (info.kind == LV2Port::Kind::ControlIn && info.paramIdx == paramIdx)
+            return p;
+        if (info.kind == LV2Port::Kind::RadioIn && paramIdx >= info.paramIdx &&
+            paramIdx < info.paramIdx + d.radioCount)
+            return p;
+    }
+    return -1;
+}
+
+float IPlugLV2::PortValue(int port) const
+{
+    const LV2Port& info = mPorts->Port(port);
+    switch (info.kind)
+    {
+    case LV2Port::Kind::ControlIn:
+    case LV2Port::Kind::RadioIn:
+        return mPorts->ParamPortValue(*this, port);
+    case LV2Port::Kind::Enabled:
+        return IsBypassed() ? 0.0f : 1.0f;
+    case LV2Port::Kind::MeterOut:
+    {
+        auto meter = mPorts->Description().meterValue;
+        return meter ? static_cast<float>(meter(const_cast<IPlugLV2*>(this), info.paramIdx))
+                     : static_cast<float>(Param(info.paramIdx)->Value());
+    }
+    case LV2Port::Kind::Latency:
+        return static_cast<float>(GetLatency());
+    default:
+        return 0.0f;
+    }
+}
+
+void IPlugLV2::ApplyControl(int port, float value)
+{
+    const LV2Port& info = mPorts->Port(port);
+    if (info.kind == LV2Port::Kind::Enabled)
+    {
+        // Reset would rebuild the convolution responses, which allocates: toggling bypass in
+        // the run call keeps the processing state instead.
+        const bool bypass = value < 0.5f;
+        if (bypass != IsBypassed())
+        {
+            SetBypassed(bypass);
+            OnActivate(!bypass);
+        }
+        return;
+    }
+    int idx = info.paramIdx;
+    double v = value;
+    if (info.kind == LV2Port::Kind::RadioIn)
+    {
+        const int last = mPorts->Description().radioCount - 1;
+        idx += std::min(std::max(static_cast<int>(std::lround(value)), 0), last);
+        v = 1.0;
+    }
+    IParam* p = Param(idx);
+    double minValue, maxValue;
+    p->Bounds(minValue, maxValue);
+    // The same path as the Audio Unit's set parameter: store clamped, tell the editor, react.
+    p->SetValue(std::min(std::max(v, minValue), maxValue));
+    if (IGraphics* gui = GetGUI())
+        gui->SetParameterFromPlug(idx, v, false);
+    OnParamChange(idx);
+}
+
+void IPlugLV2::ReadControlPorts()
+{
+    for (int p = 0; p < mPorts->Count(); ++p)
+    {
+        const LV2Port::Kind kind = mPorts->Port(p).kind;
+        if (kind != LV2Port::Kind::ControlIn && kind != LV2Port::Kind::RadioIn &&
+            kind != LV2Port::Kind::Enabled)
+            continue;
+        if (!mPortData[p])
+            continue;
+        const float v = *static_cast<const float*>(mPortData[p]);
+        if (!std::isfinite(v) || v == mSeen[p])
+            continue;
+        mSeen[p] = v;
+        ApplyControl(p, v);
+    }
+}
+
+void IPlugLV2::ReadTimeEvents()
+{
+    const int port = mPorts->Find(LV2Port::Kind::TimeIn);
+    const auto* seq = static_cast<const LV2_Atom_Sequence*>(mPortData[port]);
+    if (!seq)
+        return;
+    const LV2Urids& u = *mUrids;
+    LV2_ATOM_SEQUENCE_FOREACH(seq, ev)
+    {
+        if (ev->body.type != u.atomObject && ev->body.type != u.atomBlank)
+            continue;
+        const auto* obj = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+        if (obj->body.otype != u.timePosition)
+            continue;
+        const LV2_Atom *speed = nullptr, *frame = nullptr, *bpm = nullptr, *bar = nullptr,
+                       *barBeat = nullptr, *beatsPerBar = nullptr, *beatUnit = nullptr;
+        lv2_atom_object_get(obj, u.timeSpeed, &speed, u.timeFrame, &frame, u.timeBpm, &bpm,
+                            u.timeBar, &bar, u.timeBarBeat, &barBeat, u.timeBeatsPerBar,
+                            &beatsPerBar, u.timeBeatUnit, &beatUnit, 0);
+        double v = 0.0;
+        if (AtomNumber(speed, u, &v))
+            mTransportRunning = v != 0.0;
+        if (AtomNumber(frame, u, &v))
+            mSamplePos = v;
+        if (AtomNumber(bpm, u, &v) && v > 0.0)
+            mTempo = v;
+        if (AtomNumber(bar, u, &v))
+            mBar = v;
+        if (AtomNumber(barBeat, u, &v))
+            mBarBeat = v;
+        if (AtomNumber(beatsPerBar, u, &v) && v > 0.0)
+            mBeatsPerBar = v;
+        if (AtomNumber(beatUnit, u, &v) && v > 0.0)
+            mBeatUnit = v;
+    }
+}
+
+bool IPlugLV2::GetTime(TimeInfo* timeInfo)
+{
+    *timeInfo = TimeInfo();
+    timeInfo->tempo = mTempo;
+    timeInfo->samplePos = mSamplePos;
+    timeInfo->transportIsRunning = mTransportRunning;
+    timeInfo->numerator = static_cast<int32_t>(mBeatsPerBar);
+    timeInfo->denominator = static_cast<int32_t>(mBeatUnit);
+    if (mBar >= 0.0 && mBarBeat >= 0.0)
+    {
+        const double quartersPerBeat = 4.0 / mBeatUnit;
+        timeInfo->lastBarPos = mBar * mBeatsPerBar * quartersPerBeat;
+        timeInfo->ppqPos = timeInfo->lastBarPos + mBarBeat * quartersPerBeat;
+    }
+    return true;
+}
+
+void IPlugLV2::ProcessPiece(int offset, int nFrames)
+{
+    int in = 0, out = 0;
+    for (int p = 0; p < mPorts->Count(); ++p)
+    {
+        float* data = static_cast<float*>(mPortData[p]);
+        if (mPorts->Port(p).kind == LV2Port::Kind::AudioIn)
+            mPieceIn[in++] = data + offset;
+        else if (mPorts->Port(p).kind == LV2Port::Kind::AudioOut)
+            mPieceOut[out++] = data + offset;
+    }
+    AttachInputBuffers(0, in, mPieceIn.data(), nFrames);
+    AttachOutputBuffers(0, out, mPieceOut.data());
+    if (IsBypassed())
+        PassThroughBuffers(nFrames);
+    else
+        ProcessBuffers(nFrames);
+}
+
+void IPlugLV2::WriteOutputPorts()
+{
+    for (int p = 0; p < mPorts->Count(); ++p)
+    {
+        const LV2Port::Kind kind = mPorts->Port(p).kind;
+        if ((kind == LV2Port::Kind::MeterOut || kind == LV2Port::Kind::Latency) && mPortData[p])
+            *static_cast<float*>(mPortData[p]) = PortValue(p);
+    }
+}
+
+void IPlugLV2::Run(unsigned nFrames)
+{
+    if (!mPorts)
+        return;
+    for (int p = 0; p < mPorts->Count(); ++p)
+    {
+        const LV2Port::Kind kind = mPorts->Port(p).kind;
+        if ((kind == LV2Port::Kind::AudioIn || kind == LV2Port::Kind::AudioOut) && !mPortData[p])
+            return;
+    }
+    WDL_MutexLock lock(GetMutex());
+    ReadTimeEvents();
+    ReadControlPorts();
+    // Blocks longer than the size the buffers were made for run in pieces: nothing grows here.
+    const int piece = std::max(GetBlockSize(), 1);
+    for (int offset = 0; offset < static_cast<int>(nFrames); offset += piece)
+        ProcessPiece(offset, std::min(piece, static_cast<int>(nFrames) - offset));
+    if (mTransportRunning && mSamplePos >= 0.0)
+        mSamplePos += nFrames;
+    WriteOutputPorts();
+}
+
+int IPlugLV2::SaveState(void* store, void* handle, int /*flags*/,
+                        const LV2_Feature* const* /*features*/)
+{
+    auto storeFn = reinterpret_cast<LV2_State_Store_Function>(store);
+    StateChunk chunk;
+    {
+        WDL_MutexLock lock(GetMutex());
+        if (!SerializeState(chunk))
+            return LV2_STATE_ERR_UNKNOWN;
+    }
+    return storeFn(handle, mUrids->stateKey, chunk.GetData(), chunk.Size(), mUrids->atomChunk,
+                   LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+}
+
+int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
+                           const LV2_Feature* const* /*features*/)
+{
+    auto retrieveFn = reinterpret_cast<LV2_State_Retrieve_Function>(retrieve);
+    size_t size = 0;
+    uint32_t type = 0, flags = 0;
+    const void* data = retrieveFn(handle, mUrids->stateKey, &size, &type, &flags);
+    if (!data)
+        return LV2_STATE_ERR_NO_PROPERTY;
+    if (type != mUrids->atomChunk)
+        return LV2_STATE_ERR_BAD_TYPE;
+    StateChunk chunk;
+    if (chunk.PutBytes(data, static_cast<int>(size)) != static_cast<int>(size))
+        return LV2_STATE_ERR_UNKNOWN;
+    WDL_MutexLock lock(GetMutex());
+    if (UnserializeState(chunk, 0) <= 0)
+        return LV2_STATE_ERR_UNKNOWN;
+    RedrawParamControls();
+    // The ports' last seen values stay as they were: a host that restores port values too
+    // (as lilv does) changes them and they apply at the next run; one that leaves them alone
+    // does not undo the restored state with its stale ports.
+    return LV2_STATE_SUCCESS;
+}
+
+void IPlugLV2::BeginInformHostOfParamChange(int paramIdx)
+{
+    if (paramIdx >= 0 && paramIdx < ParamCount())
+        mGestures[paramIdx].fetch_or(kGestureBegin);
+}
+
+void IPlugLV2::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/)
+{
+    if (paramIdx >= 0 && paramIdx < ParamCount())
+        mGestures[paramIdx].fetch_or(kGestureChange);
+}
+
+void IPlugLV2::EndInformHostOfParamChange(int paramIdx)
+{
+    if (paramIdx >= 0 && paramIdx < ParamCount())
+        mGestures[paramIdx].fetch_or(kGestureEnd);
+}
+
+int IPlugLV2::TakeGesture(int paramIdx)
+{
+    if (paramIdx < 0 || paramIdx >= ParamCount())
+        return 0;
+    return mGestures[paramIdx].exchange(0);
+}
+
+void IPlugLV2::ResizeGraphics(int /*width*/, int /*height*/)
+{
+    if (GetGUI())
+        OnWindowResize();
+}

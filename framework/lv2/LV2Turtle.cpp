@@ -1,0 +1,209 @@
+#include "framework/lv2/LV2Turtle.h"
+
+#include "framework/IPlugBase.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+namespace
+{
+constexpr const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+                                  "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\n"
+                                  "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+                                  "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+                                  "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                                  "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
+                                  "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
+                                  "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+                                  "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                                  "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+                                  "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
+                                  "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
+                                  "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
+                                  "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
+
+// Largest latency the latency port may report, in samples.
+constexpr int kMaxLatencySamples = 1 << 16;
+
+// A decimal literal with a point, whatever the locale.
+std::string Number(double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%.9g", v);
+    std::string s(text);
+    for (char& c : s)
+        if (c == ',')
+            c = '.';
+    if (s.find_first_of(".eEn") == std::string::npos)
+        s += ".0";
+    return s;
+}
+
+std::string Quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text)
+    {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string UnitFor(const char* label)
+{
+    if (std::strcmp(label, "%") == 0)
+        return "units:pc";
+    if (std::strcmp(label, "Hz") == 0)
+        return "units:hz";
+    if (std::strcmp(label, "dB") == 0)
+        return "units:db";
+    if (std::strcmp(label, "ms") == 0)
+        return "units:ms";
+    if (!*label)
+        return "";
+    return "[ a units:Unit ; rdfs:label " + Quoted(label) + " ; units:symbol " + Quoted(label) +
+           " ; units:render " + Quoted(std::string("%f ") + label) + " ]";
+}
+
+void WriteRange(std::ostream& os, double def, double lo, double hi)
+{
+    os << " ;\n        lv2:default " << Number(def) << " ;\n        lv2:minimum " << Number(lo)
+       << " ;\n        lv2:maximum " << Number(hi);
+}
+
+void WriteParamRange(std::ostream& os, const IParam& p)
+{
+    WriteRange(os, p.GetDefault(), p.GetMin(), p.GetMax());
+    const bool integral = p.Type() == IParam::ParamType::Int || p.Type() == IParam::ParamType::Enum;
+    if (p.Type() == IParam::ParamType::Bool || (integral && p.GetMin() == 0 && p.GetMax() == 1))
+        os << " ;\n        lv2:portProperty lv2:toggled";
+    else if (integral)
+        os << " ;\n        lv2:portProperty lv2:integer";
+    if (p.DisplayTextCount() > 0)
+    {
+        os << ", lv2:enumeration";
+        for (int i = 0; i < p.DisplayTextCount(); ++i)
+        {
+            int value = 0;
+            const char* text = p.DisplayTextAt(i, &value);
+            os << " ;\n        lv2:scalePoint [ rdfs:label " << Quoted(text) << " ; rdf:value "
+               << value << " ]";
+        }
+    }
+    if (!p.canAutomate)
+        os << " ;\n        lv2:portProperty pprops:notAutomatic";
+    const std::string unit = UnitFor(p.GetLabel());
+    if (!unit.empty())
+        os << " ;\n        units:unit " << unit;
+}
+
+void WritePort(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map, int idx)
+{
+    const LV2Port& port = map.Port(idx);
+    const IPlugLV2Description& d = map.Description();
+    using Kind = LV2Port::Kind;
+    const bool input =
+        port.kind != Kind::AudioOut && port.kind != Kind::MeterOut && port.kind != Kind::Latency;
+    os << "    [\n        a lv2:" << (input ? "InputPort" : "OutputPort") << ", ";
+    if (port.kind == Kind::AudioIn || port.kind == Kind::AudioOut)
+        os << "lv2:AudioPort";
+    else if (port.kind == Kind::TimeIn)
+        os << "atom:AtomPort";
+    else
+        os << "lv2:ControlPort";
+    os << " ;\n        lv2:index " << idx << " ;\n        lv2:symbol " << Quoted(port.symbol)
+       << " ;\n        lv2:name " << Quoted(port.name);
+    switch (port.kind)
+    {
+    case Kind::ControlIn:
+    case Kind::MeterOut:
+        WriteParamRange(os, *plug.Param(port.paramIdx));
+        break;
+    case Kind::RadioIn:
+    {
+        int def = 0;
+        for (int k = 0; k < d.radioCount; ++k)
+            if (plug.Param(port.paramIdx + k)->GetDefault() >= 0.5)
+                def = k;
+        WriteRange(os, def, 0, d.radioCount - 1);
+        os << " ;\n        lv2:portProperty lv2:integer, lv2:enumeration";
+        for (int k = 0; k < d.radioCount; ++k)
+            os << " ;\n        lv2:scalePoint [ rdfs:label " << Quoted(d.radioLabels[k])
+               << " ; rdf:value " << k << " ]";
+        break;
+    }
+    case Kind::Enabled:
+        WriteRange(os, 1, 0, 1);
+        os << " ;\n        lv2:designation lv2:enabled ;\n        lv2:portProperty lv2:toggled";
+        break;
+    case Kind::Latency:
+        WriteRange(os, 0, 0, kMaxLatencySamples);
+        os << " ;\n        lv2:designation lv2:latency ;\n"
+              "        lv2:portProperty lv2:reportsLatency, lv2:integer, pprops:notOnGUI";
+        break;
+    case Kind::TimeIn:
+        os << " ;\n        atom:bufferType atom:Sequence ;\n        atom:supports time:Position "
+              ";\n        lv2:designation lv2:control";
+        break;
+    default:
+        break;
+    }
+    os << " ;\n    ]";
+}
+
+void WritePlugin(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map,
+                 const std::string& uri, const std::string& name, const LV2BundleNames& names)
+{
+    os << "<" << uri << ">\n"
+       << "    a lv2:Plugin, lv2:SpatialPlugin, doap:Project ;\n"
+       << "    doap:name " << Quoted(name) << " ;\n"
+       << "    doap:maintainer [ foaf:name " << Quoted(plug.GetMfrName()) << " ] ;\n"
+       << "    lv2:requiredFeature urid:map ;\n"
+       << "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n"
+       << "    lv2:extensionData state:interface, opts:interface ;\n"
+       << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
+       << "    ui:ui <" << names.uiUri << "> ;\n"
+       << "    lv2:port\n";
+    for (int i = 0; i < map.Count(); ++i)
+    {
+        if (i)
+            os << " ,\n";
+        WritePort(os, plug, map, i);
+    }
+    os << " .\n\n";
+}
+} // namespace
+
+std::string LV2ManifestTurtle(const IPlugLV2Description& d, const LV2BundleNames& names)
+{
+    std::ostringstream os;
+    os << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+       << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+       << "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n";
+    for (const char* uri : {d.uri, d.monoUri})
+        os << "<" << uri << ">\n    a lv2:Plugin ;\n    lv2:binary <" << names.binary
+           << "> ;\n    rdfs:seeAlso <" << names.pluginTtl << "> .\n\n";
+    os << "<" << names.uiUri << ">\n    a ui:X11UI ;\n    ui:binary <" << names.binary
+       << "> ;\n    rdfs:seeAlso <" << names.pluginTtl << "> .\n";
+    return os.str();
+}
+
+std::string LV2PluginTurtle(const IPlugBase& plug, const LV2PortMap& stereo, const LV2PortMap& mono,
+                            const LV2BundleNames& names)
+{
+    const IPlugLV2Description& d = stereo.Description();
+    std::ostringstream os;
+    os << kPrefixes;
+    WritePlugin(os, plug, stereo, d.uri, d.name, names);
+    WritePlugin(os, plug, mono, d.monoUri, std::string(d.name) + " (mono in)", names);
+    os << "<" << names.uiUri << ">\n"
+       << "    a ui:X11UI ;\n"
+       << "    lv2:requiredFeature <http://lv2plug.in/ns/ext/instance-access> ;\n"
+       << "    lv2:optionalFeature ui:parent, ui:resize, ui:touch, ui:idleInterface, "
+          "ui:noUserResize ;\n"
+       << "    lv2:extensionData ui:idleInterface .\n";
+    return os.str();
+}

@@ -1,0 +1,178 @@
+// The built bundle read by Debian's LV2 tools: lv2ls lists both plug-ins, lv2info reads them
+// without complaint, the Turtle parses and validates against the LV2 schemas, and lv2file
+// renders a file exactly as `parandel process` does.
+
+#include "support/CliTestFixture.h"
+#include "support/TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <glob.h>
+#include <unistd.h>
+
+namespace
+{
+constexpr const char* kUri = "http://tarnwel.com/plugins/tw-parandel";
+constexpr const char* kMonoUri = "http://tarnwel.com/plugins/tw-parandel-mono";
+
+bool HaveTool(const char* name)
+{
+    const std::string path = std::string("/usr/bin/") + name;
+    return access(path.c_str(), X_OK) == 0;
+}
+
+std::vector<std::string> Glob(const std::string& pattern)
+{
+    std::vector<std::string> out;
+    glob_t g{};
+    if (glob(pattern.c_str(), 0, nullptr, &g) == 0)
+        for (size_t i = 0; i < g.gl_pathc; ++i)
+            out.push_back(g.gl_pathv[i]);
+    globfree(&g);
+    return out;
+}
+} // namespace
+
+class LV2BundleTest : public CliTestFixture
+{
+protected:
+    LV2BundleTest() : CliTestFixture("lv2-bundle") {}
+
+    void SetUp() override
+    {
+        CliTestFixture::SetUp();
+        // A search path holding only this bundle and the system's, so that an installed copy in
+        // ~/.lv2 cannot stand in for the one under test.
+        const std::string dirs = Path("path");
+        mkdir(dirs.c_str(), 0777);
+        unlink((dirs + "/parandel.lv2").c_str());
+        ASSERT_EQ(symlink(PARANDEL_LV2_BUNDLE, (dirs + "/parandel.lv2").c_str()), 0);
+        setenv("LV2_PATH", (dirs + ":/usr/lib/lv2").c_str(), 1);
+    }
+
+    CommandResult Tool(std::vector<std::string> args) const { return RunCommand(args, dir); }
+};
+
+TEST_F(LV2BundleTest, Lv2lsListsBothPlugins)
+{
+    if (!HaveTool("lv2ls"))
+        GTEST_SKIP() << "lv2ls is not installed (lilv-utils)";
+    const CommandResult r = Tool({"/usr/bin/lv2ls"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find(std::string(kUri) + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(std::string(kMonoUri) + "\n"), std::string::npos) << r.out;
+}
+
+TEST_F(LV2BundleTest, Lv2infoReadsThePluginsWithoutWarnings)
+{
+    if (!HaveTool("lv2info"))
+        GTEST_SKIP() << "lv2info is not installed (lilv-utils)";
+    for (const char* uri : {kUri, kMonoUri})
+    {
+        const CommandResult r = Tool({"/usr/bin/lv2info", uri});
+        EXPECT_EQ(r.exitCode, 0) << uri;
+        EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("error"), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find("reported by port"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("X11UI"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Designation: http://lv2plug.in/ns/lv2core#enabled"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(LV2BundleTest, TurtleParsesAndValidatesAgainstTheSchemas)
+{
+    if (!HaveTool("serdi") || !HaveTool("sord_validate"))
+        GTEST_SKIP() << "serdi or sord_validate is not installed";
+    const std::string bundle = PARANDEL_LV2_BUNDLE;
+    for (const char* file : {"/manifest.ttl", "/parandel.ttl"})
+    {
+        const CommandResult r =
+            Tool({"/usr/bin/serdi", "-i", "turtle", "-o", "ntriples", bundle + file});
+        EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
+        EXPECT_TRUE(r.err.empty()) << r.err;
+    }
+    std::vector<std::string> args = {"/usr/bin/sord_validate"};
+    for (const char* vocabulary : {"schemas", "core", "atom", "ui", "units", "time", "options",
+                                   "buf-size", "state", "port-props", "urid", "instance-access"})
+        for (const std::string& f : Glob(std::string("/usr/lib/lv2/") + vocabulary + ".lv2/*.ttl"))
+            args.push_back(f);
+    args.push_back(bundle + "/manifest.ttl");
+    args.push_back(bundle + "/parandel.ttl");
+    const CommandResult r = Tool(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Found 0 errors"), std::string::npos) << r.out << r.err;
+}
+
+TEST_F(LV2BundleTest, Lv2fileRendersLikeTheCommandLine)
+{
+    if (!HaveTool("lv2file"))
+        GTEST_SKIP() << "lv2file is not installed";
+    const int n = 20000;
+    std::vector<double> l = testsig::Noise(n, 11, 0.3), r = testsig::Sine(n, 220.0, kTestRate, 0.4);
+    Write(Path("in.wav"), {l, r});
+    const CommandResult ref =
+        Run({"process", Path("in.wav"), Path("ref.wav"), "--width", "-40", "--pan", "30",
+             "--bass-focus", "200", "--out-gain", "-6", "--quiet"});
+    ASSERT_EQ(ref.exitCode, 0) << ref.err;
+    const CommandResult lv2 = Tool({"/usr/bin/lv2file", "-i", Path("in.wav"), "-o", Path("lv2.wav"),
+                                    "-p", "width:-40", "-p", "pan:30", "-p", "bass_focus:200", "-p",
+                                    "out_gain:-6", "--ignore-clipping", kUri});
+    ASSERT_EQ(lv2.exitCode, 0) << lv2.err << lv2.out;
+    const TestAudio a = Read(Path("ref.wav")), b = Read(Path("lv2.wav"));
+    ASSERT_EQ(a.channels, 2);
+    ASSERT_EQ(b.channels, 2);
+    ASSERT_EQ(a.ch[0].size(), b.ch[0].size());
+    double worst = 0.0;
+    for (int c = 0; c < 2; ++c)
+        for (size_t k = 0; k < a.ch[c].size(); ++k)
+            worst = std::max(worst, std::fabs(a.ch[c][k] - b.ch[c][k]));
+    EXPECT_LT(worst, 1e-6);
+}
+
+TEST_F(LV2BundleTest, AupresetConvertsToAPresetLv2fileLoads)
+{
+    if (!HaveTool("lv2file"))
+        GTEST_SKIP() << "lv2file is not installed";
+    const CommandResult saved =
+        Run({"preset", "save", Path("wide.aupreset"), "--name", "Wide Mix", "--width", "70",
+             "--pan", "-15", "--out-gain", "2", "--set", "VectorscopeMode2=1"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    const std::string presets = Path("path");
+    const CommandResult converted =
+        Tool({PARANDEL_LV2_PRESET_TOOL, Path("wide.aupreset"), presets});
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    const std::string ttl = ReadWholeFile(presets + "/wide-mix.preset.lv2/wide-mix.ttl");
+    EXPECT_NE(ttl.find("lv2:symbol \"width\" ; pset:value 70"), std::string::npos) << ttl;
+    EXPECT_NE(ttl.find("lv2:symbol \"vectorscope_mode\" ; pset:value 2"), std::string::npos);
+
+    const int n = 15000;
+    Write(Path("in.wav"), {testsig::Noise(n, 3, 0.3), testsig::Sine(n, 500.0, kTestRate, 0.3)});
+    const CommandResult ref = Run(
+        {"process", Path("in.wav"), Path("ref.wav"), "--preset", Path("wide.aupreset"), "--quiet"});
+    ASSERT_EQ(ref.exitCode, 0) << ref.err;
+    const CommandResult lv2 = Tool({"/usr/bin/lv2file", "-i", Path("in.wav"), "-o", Path("lv2.wav"),
+                                    "-P", "Wide Mix", "--ignore-clipping", kUri});
+    ASSERT_EQ(lv2.exitCode, 0) << lv2.err << lv2.out;
+    const TestAudio a = Read(Path("ref.wav")), b = Read(Path("lv2.wav"));
+    ASSERT_EQ(b.channels, 2);
+    ASSERT_EQ(a.ch[0].size(), b.ch[0].size());
+    double worst = 0.0;
+    for (int c = 0; c < 2; ++c)
+        for (size_t k = 0; k < a.ch[c].size(); ++k)
+            worst = std::max(worst, std::fabs(a.ch[c][k] - b.ch[c][k]));
+    EXPECT_LT(worst, 1e-6);
+}
+
+TEST_F(LV2BundleTest, PresetConverterRejectsABrokenFile)
+{
+    std::ofstream(Path("broken.aupreset")) << "<plist><dict><key>name</key></dict>";
+    const CommandResult r = Tool({PARANDEL_LV2_PRESET_TOOL, Path("broken.aupreset"), Path("out")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.empty());
+    struct stat st;
+    EXPECT_NE(stat(Path("out").c_str(), &st), 0) << "nothing is written for a broken preset";
+}

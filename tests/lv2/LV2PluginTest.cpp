@@ -1,0 +1,314 @@
+// The LV2 plug-in in a lilv host: its renders against `parandel process` at several block sizes,
+// state round trips, the latency and meter ports, bypass and the allocation-free run call.
+
+#include "engine/Parandel.h"
+#include "lv2/LilvHost.h"
+#include "support/AllocationCounter.h"
+#include "support/CliTestFixture.h"
+#include "support/TestSignals.h"
+
+#include <lv2/state/state.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+constexpr const char* kUri = "http://tarnwel.com/plugins/tw-parandel";
+constexpr const char* kMonoUri = "http://tarnwel.com/plugins/tw-parandel-mono";
+constexpr int kRate = 44100;
+constexpr int kFrames = 30000;
+// Outputs are floats on both sides: equal within float rounding of the same double result.
+constexpr double kTolerance = 1e-6;
+
+std::vector<std::vector<float>> ToFloat(const std::vector<std::vector<double>>& ch)
+{
+    std::vector<std::vector<float>> out;
+    for (const auto& c : ch)
+        out.emplace_back(c.begin(), c.end());
+    return out;
+}
+
+double MaxDifference(const std::vector<std::vector<float>>& a, const TestAudio& b)
+{
+    double worst = 0.0;
+    for (int c = 0; c < 2; ++c)
+        for (size_t k = 0; k < a[c].size(); ++k)
+            worst = std::max(worst, std::fabs(a[c][k] - b.ch[c][k]));
+    return worst;
+}
+} // namespace
+
+class LV2PluginTest : public CliTestFixture
+{
+protected:
+    LV2PluginTest() : CliTestFixture("lv2") {}
+
+    std::vector<std::vector<double>> Stereo() const
+    {
+        std::vector<double> l = testsig::Noise(kFrames, 7, 0.3),
+                            r = testsig::Sine(kFrames, 330.0, kRate, 0.4);
+        for (int k = 0; k < kFrames; ++k)
+            r[k] += 0.5 * l[k];
+        return {l, r};
+    }
+
+    void Settle(LilvHost& host, bool monoToStereo)
+    {
+        host.SetControl("width", 60.0f);
+        host.SetControl("pan", -25.0f);
+        host.SetControl("bass_focus", 150.0f);
+        host.SetControl("out_gain", 3.0f);
+        host.SetControl("mono_to_stereo", monoToStereo ? 1.0f : 0.0f);
+    }
+
+    std::vector<std::string> CliSettings(bool monoToStereo) const
+    {
+        std::vector<std::string> args = {"--width", "60",         "--pan", "-25",    "--bass-focus",
+                                         "150",     "--out-gain", "3",     "--quiet"};
+        if (monoToStereo)
+            args.push_back("--mono-to-stereo");
+        return args;
+    }
+
+    // Renders the input with the CLI and with the lilv host at one block size; the difference.
+    double Compare(const std::vector<std::vector<double>>& input, const char* uri, int block,
+                   bool monoToStereo)
+    {
+        Write(Path("in.wav"), input);
+        std::vector<std::string> args = {"process", Path("in.wav"), Path("ref.wav"), "--block-size",
+                                         std::to_string(block)};
+        for (const std::string& a : CliSettings(monoToStereo))
+            args.push_back(a);
+        const CommandResult r = Run(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const TestAudio ref = Read(Path("ref.wav"));
+        LilvHost host(PARANDEL_LV2_BUNDLE, uri, kRate, block);
+        EXPECT_TRUE(host.Ok());
+        if (!host.Ok() || ref.channels != 2)
+            return 1e9;
+        Settle(host, monoToStereo);
+        host.Activate();
+        const auto out = host.Process(ToFloat(input), block, true);
+        EXPECT_EQ(out[0].size(), ref.ch[0].size());
+        return MaxDifference(out, ref);
+    }
+};
+
+TEST_F(LV2PluginTest, RendersLikeTheCommandLineAtEveryBlockSize)
+{
+    for (int block : {64, 500, 512, 4096})
+        for (bool monoToStereo : {false, true})
+            EXPECT_LT(Compare(Stereo(), kUri, block, monoToStereo), kTolerance)
+                << "block=" << block << " monoToStereo=" << monoToStereo;
+}
+
+TEST_F(LV2PluginTest, MonoInputPluginRendersLikeTheCommandLine)
+{
+    const std::vector<std::vector<double>> mono = {Stereo()[0]};
+    for (int block : {500, 512})
+        EXPECT_LT(Compare(mono, kMonoUri, block, true), kTolerance) << "block=" << block;
+}
+
+TEST_F(LV2PluginTest, StateRestoresEveryValueInAFreshInstance)
+{
+    LilvHost a(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(a.Ok());
+    Settle(a, true);
+    a.SetControl("vectorscope_mode", 3.0f);
+    a.Activate();
+    a.Process(ToFloat(Stereo()), 512, false);
+    const std::vector<uint8_t> saved = a.SavedChunk();
+    ASSERT_EQ(saved.size(), 8u * Parandel::kNumParams);
+    auto value = [&](const std::vector<uint8_t>& chunk, int idx)
+    {
+        double v;
+        std::memcpy(&v, chunk.data() + 8 * idx, 8);
+        return v;
+    };
+    EXPECT_EQ(value(saved, Parandel::kWidth), 60.0);
+    EXPECT_EQ(value(saved, Parandel::kMonoToStereo), 1.0);
+    EXPECT_EQ(value(saved, Parandel::kVectorscopeMode0 + 3), 1.0);
+    EXPECT_EQ(value(saved, Parandel::kVectorscopeMode0), 0.0);
+
+    LilvState* state = a.SaveState();
+    ASSERT_NE(state, nullptr);
+    LilvHost b(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(b.Ok());
+    b.RestoreState(state);
+    lilv_state_free(state);
+    b.Activate();
+    b.Process(ToFloat(Stereo()), 512, false);
+    EXPECT_EQ(b.SavedChunk(), saved);
+    EXPECT_EQ(b.Control("width"), 60.0f);
+    EXPECT_EQ(b.Control("vectorscope_mode"), 3.0f);
+}
+
+TEST_F(LV2PluginTest, RestoreRejectsAForeignChunkType)
+{
+    LilvHost host(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(host.Ok());
+    host.Activate();
+    const auto* iface = static_cast<const LV2_State_Interface*>(
+        lilv_instance_get_extension_data(host.Instance(), LV2_STATE__interface));
+    ASSERT_NE(iface, nullptr);
+    struct Bad
+    {
+        static const void* Retrieve(LV2_State_Handle, uint32_t, size_t* size, uint32_t* type,
+                                    uint32_t* flags)
+        {
+            static const char text[] = "not a chunk";
+            *size = 3; // shorter than one value
+            *type = 1;
+            *flags = 0;
+            return text;
+        }
+    };
+    EXPECT_NE(iface->restore(lilv_instance_get_handle(host.Instance()), Bad::Retrieve, nullptr, 0,
+                             nullptr),
+              LV2_STATE_SUCCESS);
+    // Nothing changed: the chunk still holds the defaults.
+    const std::vector<uint8_t> chunk = host.SavedChunk();
+    ASSERT_EQ(chunk.size(), 8u * Parandel::kNumParams);
+    double bassFocus;
+    std::memcpy(&bassFocus, chunk.data() + 8 * Parandel::kBassFocus, 8);
+    EXPECT_EQ(bassFocus, 100.0);
+}
+
+TEST_F(LV2PluginTest, LatencyPortMatchesThePlugInAtTheHostBlockSize)
+{
+    for (int block : {500, 512})
+    {
+        Parandel reference(Parandel::DefaultInstanceInfo());
+        reference.SetBlockSize(block);
+        reference.Param(Parandel::kMonoToStereo)->SetValue(1.0);
+        reference.OnParamChange(Parandel::kMonoToStereo);
+        reference.Reset();
+
+        LilvHost host(PARANDEL_LV2_BUNDLE, kUri, kRate, block);
+        ASSERT_TRUE(host.Ok());
+        host.SetControl("mono_to_stereo", 1.0f);
+        host.Activate();
+        EXPECT_EQ(host.Control("latency"), static_cast<float>(reference.GetLatency()))
+            << "block=" << block;
+    }
+}
+
+TEST_F(LV2PluginTest, MeterPortsShowCorrelationWhileRollingAndTheWidthSetting)
+{
+    const std::vector<double> s = testsig::Sine(kFrames, 440.0, kRate, 0.5);
+    std::vector<double> inverted(s);
+    for (double& x : inverted)
+        x = -x;
+    struct Case
+    {
+        std::vector<std::vector<double>> input;
+        bool transport;
+        float low, high;
+    } cases[] = {{{s, s}, true, 0.9f, 1.0f},
+                 {{s, inverted}, true, -1.0f, -0.9f},
+                 {{s, s}, false, 0.0f, 0.0f}};
+    for (const Case& c : cases)
+    {
+        LilvHost host(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+        ASSERT_TRUE(host.Ok());
+        host.SetControl("width", 60.0f);
+        host.SetControl("bass_focus", 0.0f);
+        host.Activate();
+        host.Process(ToFloat(c.input), 512, c.transport);
+        const float corr = host.Control("correlation_meter");
+        EXPECT_GE(corr, c.low) << "transport=" << c.transport;
+        EXPECT_LE(corr, c.high) << "transport=" << c.transport;
+        EXPECT_FLOAT_EQ(host.Control("width_meter"), 0.8f);
+    }
+}
+
+TEST_F(LV2PluginTest, DisabledPassesTheInputThrough)
+{
+    LilvHost host(PARANDEL_LV2_BUNDLE, kMonoUri, kRate, 512);
+    ASSERT_TRUE(host.Ok());
+    Settle(host, true);
+    host.SetControl("enabled", 0.0f);
+    host.Activate();
+    const auto in = ToFloat({Stereo()[0]});
+    const auto out = host.Process(in, 512, false);
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < kFrames; ++k)
+            ASSERT_EQ(out[c][k], in[0][k]) << "c=" << c << " k=" << k;
+}
+
+TEST_F(LV2PluginTest, RunAllocatesNothingForAnyLengthUpToTheMaximum)
+{
+    constexpr int kMax = 4096;
+    LilvHost host(PARANDEL_LV2_BUNDLE, kUri, kRate, kMax);
+    ASSERT_TRUE(host.Ok());
+    Settle(host, true);
+    host.Activate();
+    const auto in = ToFloat(Stereo());
+    std::vector<float> outL(kMax), outR(kMax);
+    std::vector<float*> inPtr = {const_cast<float*>(in[0].data()),
+                                 const_cast<float*>(in[1].data())};
+    std::vector<float*> outPtr = {outL.data(), outR.data()};
+    host.Run(inPtr, outPtr, kMax); // the first block may set things up
+    AllocationCounter::Start();
+    for (int n : {1, 17, 500, 512, kMax})
+        host.Run(inPtr, outPtr, n);
+    AllocationCounter::Stop();
+    EXPECT_EQ(AllocationCounter::Count(), 0);
+
+    // Control changes reach the plug-in inside the run call, and allocate nothing either (the
+    // test host's symbol lookups stay outside the count).
+    host.SetControl("width", -40.0f);
+    host.SetControl("vectorscope_mode", 2.0f);
+    AllocationCounter::Start();
+    host.Run(inPtr, outPtr, 256);
+    AllocationCounter::Stop();
+    EXPECT_EQ(AllocationCounter::Count(), 0);
+}
+
+TEST_F(LV2PluginTest, RestoredStateOutlivesPortsTheHostLeftAlone)
+{
+    LilvHost a(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(a.Ok());
+    Settle(a, false);
+    a.Activate();
+    a.Process(ToFloat(Stereo()), 512, false);
+    static std::vector<uint8_t> saved;
+    saved = a.SavedChunk();
+
+    // A host that restores the plug-in's state but not its port values: the ports keep their
+    // defaults, and the next run calls must not undo the restore with them.
+    LilvHost b(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(b.Ok());
+    b.Activate();
+    static uint32_t chunkType;
+    chunkType = b.Map(LV2_ATOM__Chunk);
+    struct Store
+    {
+        static const void* Retrieve(LV2_State_Handle, uint32_t, size_t* size, uint32_t* type,
+                                    uint32_t* flags)
+        {
+            *size = saved.size();
+            *type = chunkType;
+            *flags = LV2_STATE_IS_POD;
+            return saved.data();
+        }
+    };
+    const auto* iface = static_cast<const LV2_State_Interface*>(
+        lilv_instance_get_extension_data(b.Instance(), LV2_STATE__interface));
+    ASSERT_NE(iface, nullptr);
+    ASSERT_EQ(iface->restore(lilv_instance_get_handle(b.Instance()), Store::Retrieve, nullptr, 0,
+                             nullptr),
+              LV2_STATE_SUCCESS);
+    b.Process(ToFloat(Stereo()), 512, false);
+    EXPECT_EQ(b.SavedChunk(), saved);
+    // A port the host does move afterwards still takes effect.
+    b.SetControl("pan", 40.0f);
+    b.Process(ToFloat(Stereo()), 512, false);
+    const std::vector<uint8_t> moved = b.SavedChunk();
+    double pan = 0.0;
+    std::memcpy(&pan, moved.data() + 8 * Parandel::kPan, 8);
+    EXPECT_EQ(pan, 40.0);
+}
