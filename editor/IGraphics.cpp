@@ -160,6 +160,11 @@ IRECT IGraphics::CollectDirtyRect()
 
 IRECT IGraphics::OnTimerTick()
 {
+    // Controls also change from the plug-in's side (the audio thread's meter values, the host's
+    // parameter changes), under the plug-in mutex: the editor reads them under it too, after
+    // its own mutex.
+    WDL_MutexLock lock(&mMutex);
+    WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
     IRECT dirty = CollectDirtyRect();
     if (++mIdleTicks >= 2)
     {
@@ -179,6 +184,7 @@ IRECT IGraphics::OnTimerTick()
 bool IGraphics::DrawRegion(const IRECT& rect)
 {
     WDL_MutexLock lock(&mMutex);
+    WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr); // see OnTimerTick
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
     if (mControls.GetSize() > 0)
@@ -713,12 +719,16 @@ void* IGraphics::OpenWindow(IGraphicsView* view, void* parent)
         return nullptr;
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
-    if (!view->Open(this, parent))
-        return nullptr;
-    mView = view;
-    // A fresh view shows everything once.
+    // A window view starts ticking on a thread of its own inside Open, reading the view and the
+    // dirty marks: both are set before it starts. A fresh view shows everything once.
     for (int i = 0; i < mControls.GetSize(); ++i)
         mControls.Get(i)->SetDirty(false);
+    mView = view;
+    if (!view->Open(this, parent))
+    {
+        mView = nullptr;
+        return nullptr;
+    }
     return mView->GetWindow();
 }
 
