@@ -184,9 +184,26 @@ IRECT IGraphics::OnTimerTick()
 bool IGraphics::DrawRegion(const IRECT& rect)
 {
     WDL_MutexLock lock(&mMutex);
-    WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr); // see OnTimerTick
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
+    {
+        // Control values also change from the plug-in's side (the audio thread's meter values,
+        // the host's parameter changes) under the plug-in mutex: they are drawn under it too,
+        // after the editor's own. Presentation (texture uploads, a buffer swap that may wait for
+        // the screen) happens outside it, so the audio thread never waits for the display.
+        WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
+        DrawControls(rect);
+        DrawPrompt();
+    }
+    PresentFrame(&rect);
+    PresentGLControls(true);
+    if (mView)
+        mView->EndPresent();
+    return true;
+}
+
+void IGraphics::DrawControls(const IRECT& rect)
+{
     if (mControls.GetSize() > 0)
     {
         if (mStrictDrawing)
@@ -235,12 +252,6 @@ bool IGraphics::DrawRegion(const IRECT& rect)
             }
         }
     }
-    DrawPrompt();
-    PresentFrame(&rect);
-    PresentGLControls(true);
-    if (mView)
-        mView->EndPresent();
-    return true;
 }
 
 void IGraphics::DrawPrompt()

@@ -231,6 +231,9 @@ public:
     WDL_Mutex* GetMutex() { return &mMutex; }
 
 private:
+    // Draws the controls that meet the rectangle (all of a dirty one's neighbours when drawing
+    // is not strict) into the draw bitmap.
+    void DrawControls(const IRECT& rect);
     void DrawPrompt();
     void ClosePrompt();
 
