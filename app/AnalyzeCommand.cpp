@@ -1,5 +1,6 @@
 #include "app/AnalyzeCommand.h"
 
+#include "app/AudioFile.h"
 #include "app/OfflineRenderer.h"
 #include "app/TempFile.h"
 #include "engine/Parandel.h"
@@ -28,15 +29,20 @@ void CopyPoints(const TWVectorscope& scope, int mode, int curve, PointSet& out)
     out.y.assign(y.Get(), y.Get() + y.GetSize());
 }
 
-// Render options with the vectorscope in one mode, computing without an editor.
-RenderOptions ForMode(const RenderOptions& base, int mode)
+// Render options for the one analysis pass: the vectorscope computes without an editor, FLAME
+// and SOURCE follow every block whatever the mode, so that each mode's points come out as a pass
+// in that mode would give them.
+RenderOptions ForAnalysis(const RenderOptions& base)
 {
     RenderOptions o = base;
-    o.showProgress = false;
     o.trimLastBlock = true; // the report covers the file's own samples, not the padding
-    o.params.emplace_back(Parandel::kVectorscopeMode0 + mode, 1.0);
+    o.params.emplace_back(Parandel::kVectorscopeMode0 + TWVectorscope::kPolarSamplesMode, 1.0);
     o.beforeStart = [](OfflineRenderer& r)
-    { r.Plugin().GetVectorscope()->SetComputeWithoutGraphs(true); };
+    {
+        TWVectorscope* scope = r.Plugin().GetVectorscope();
+        scope->SetComputeWithoutGraphs(true);
+        scope->SetTrackAllModes(true);
+    };
     return o;
 }
 
@@ -52,14 +58,21 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
     analysis = FileAnalysis{};
     analysis.file = path;
 
-    // Pass 1: polar samples, with the correlation meter sampled as the file plays.
+    // One pass: the correlation meter sampled as the file plays, the points at the end. The
+    // POLAR SAMPLES points are those of the block that completes the file's own samples (blocks
+    // after it only flush the latency); the other modes' are those after the last block.
+    long long fileFrames = -1;
+    {
+        AudioFileReader header; // a file that cannot be opened is reported by the render
+        if (header.Open(path))
+            fileFrames = header.Frames();
+    }
     CorrelationReport& corr = analysis.correlation;
     double weightedSum = 0.0, belowZero = 0.0;
     long long counted = 0, nextReport = 0, reportStep = 0;
     double minimum = 1.0;
-    RenderOptions polar = ForMode(options, TWVectorscope::kPolarSamplesMode);
-    polar.showProgress = options.showProgress;
-    polar.afterBlock = [&](OfflineRenderer& r, long long ownDone)
+    RenderOptions pass = ForAnalysis(options);
+    pass.afterBlock = [&](OfflineRenderer& r, long long ownDone)
     {
         if (ownDone <= counted)
             return; // nothing of the file came out in this block
@@ -80,10 +93,22 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
             nextReport += reportStep;
             corr.every100ms.push_back(c);
         }
-        CopyPoints(*r.Plugin().GetVectorscope(), TWVectorscope::kPolarSamplesMode, 0,
-                   analysis.polar);
+        if (ownDone == fileFrames)
+            CopyPoints(*r.Plugin().GetVectorscope(), TWVectorscope::kPolarSamplesMode, 0,
+                       analysis.polar);
     };
-    RenderResult result = RenderFile(path, "", polar);
+    pass.afterRender = [&](OfflineRenderer& r, std::string&)
+    {
+        const TWVectorscope& scope = *r.Plugin().GetVectorscope();
+        if (fileFrames < 0)
+            CopyPoints(scope, TWVectorscope::kPolarSamplesMode, 0, analysis.polar);
+        CopyPoints(scope, TWVectorscope::kLissajousMode, 0, analysis.lissajous);
+        CopyPoints(scope, TWVectorscope::kFlameMode, 0, analysis.flameCurrent);
+        CopyPoints(scope, TWVectorscope::kFlameMode, 1, analysis.flamePeak);
+        CopyPoints(scope, TWVectorscope::kSourceMode, 0, analysis.source);
+        return true;
+    };
+    const RenderResult result = RenderFile(path, "", pass);
     if (result.exitCode != 0)
         return result;
     analysis.sampleRate = result.sampleRate;
@@ -92,33 +117,6 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
         corr.min = minimum;
         corr.mean = weightedSum / counted;
         corr.shareBelowZero = belowZero / counted;
-    }
-
-    // One more pass per mode that has points, each mode running over the whole file.
-    struct Pass
-    {
-        int mode;
-        PointSet* curve0;
-        PointSet* curve1;
-    };
-    const Pass passes[] = {
-        {TWVectorscope::kLissajousMode, &analysis.lissajous, nullptr},
-        {TWVectorscope::kFlameMode, &analysis.flameCurrent, &analysis.flamePeak},
-        {TWVectorscope::kSourceMode, &analysis.source, nullptr},
-    };
-    for (const Pass& pass : passes)
-    {
-        RenderOptions o = ForMode(options, pass.mode);
-        o.afterBlock = [&](OfflineRenderer& r, long long)
-        {
-            const TWVectorscope& scope = *r.Plugin().GetVectorscope();
-            CopyPoints(scope, pass.mode, 0, *pass.curve0);
-            if (pass.curve1)
-                CopyPoints(scope, pass.mode, 1, *pass.curve1);
-        };
-        result = RenderFile(path, "", o);
-        if (result.exitCode != 0)
-            return result;
     }
     return result;
 }

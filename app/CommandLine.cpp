@@ -370,6 +370,13 @@ int RunCommandLine(int argc, char** argv)
         if (!scopeMode.empty())
             options.params.emplace_back(Parandel::kVectorscopeMode0 + ScopeModeFromName(scopeMode),
                                         1.0);
+        // The scope computes only for a viewer: this picture is one from the first block on.
+        options.beforeStart = [restore = options.beforeStart](OfflineRenderer& r)
+        {
+            if (restore)
+                restore(r);
+            r.Plugin().GetVectorscope()->SetComputeWithoutGraphs(true);
+        };
         options.afterRender = [scopePath](OfflineRenderer& r, std::string& err) {
             return WriteScopePng(r.Plugin(), r.Plugin().GetVectorscope()->GetMode(), scopePath,
                                  err);

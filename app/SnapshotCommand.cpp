@@ -8,6 +8,7 @@
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/controls/IControl.h"
 #include "engine/Parandel.h"
+#include "metering/TWVectorscope.h"
 
 #include <algorithm>
 #include <cmath>
@@ -109,6 +110,8 @@ int RunSnapshot(const SnapshotOptions& options)
         renderer.SetParameter(idx, value);
     if (options.scopeMode >= 0)
         renderer.SetParameter(Parandel::kVectorscopeMode0 + options.scopeMode, 1.0);
+    // The editor opens after the audio: the scope computes from the first block as for a viewer.
+    renderer.Plugin().GetVectorscope()->SetComputeWithoutGraphs(true);
     renderer.Start();
     RunAudio(renderer, signal, frames);
 

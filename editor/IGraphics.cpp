@@ -740,6 +740,8 @@ void* IGraphics::OpenWindow(IGraphicsView* view, void* parent)
         mView = nullptr;
         return nullptr;
     }
+    if (mPlug)
+        mPlug->OnGUIOpen();
     return mView->GetWindow();
 }
 
@@ -752,6 +754,8 @@ void IGraphics::CloseWindow()
     IGraphicsView* view = mView;
     view->Close();
     mView = nullptr;
+    if (mPlug)
+        mPlug->OnGUIClose();
     ForceEndUserEdit();
     ReleaseGLResources();
 }

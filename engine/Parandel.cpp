@@ -200,6 +200,18 @@ void Parandel::ForgetEditorControls()
     mVectorscope->ForgetGraphs();
 }
 
+void Parandel::OnGUIOpen()
+{
+    WDL_MutexLock lock(GetMutex());
+    mVectorscope->SetViewOpen(true);
+}
+
+void Parandel::OnGUIClose()
+{
+    WDL_MutexLock lock(GetMutex());
+    mVectorscope->SetViewOpen(false);
+}
+
 void Parandel::Reset()
 {
     WDL_MutexLock lock(GetMutex());
@@ -219,7 +231,6 @@ void Parandel::Reset()
     const int block = std::max(GetBlockSize(), 0);
     for (ChannelList* list : {&mIn, &mOut, &mLow, &mHigh, &mSum})
         list->Reserve(block);
-    mVectorscope->ReserveForBlockSize(block);
     mRestarter.Reserve(block);
 
     // Switching mono-to-stereo changes the latency at the next reset, not before.

@@ -71,6 +71,9 @@ public:
     // this object points at are gone.
     void OnWindowResize() override { ForgetEditorControls(); }
     void OnEditorDetached() override { ForgetEditorControls(); }
+    // The vectorscope computes only while its view is open.
+    void OnGUIOpen() override;
+    void OnGUIClose() override;
 
     // TWVectorscopePlug: Pan and Width moved from the vectorscope display.
     void SetPan(double pan) override;

@@ -81,6 +81,10 @@ public:
     // The editor is about to be deleted (replaced by another): pointers into its controls must
     // go.
     virtual void OnEditorDetached() {}
+    // The editor's view (on screen or offscreen) opened or closed: displays that only matter
+    // while seen can start or stop their work. Called by the editor on its thread.
+    virtual void OnGUIOpen() {}
+    virtual void OnGUIClose() {}
     virtual void OnHostIdentified() {}
     // Every plug-in supplies its own reaction to an editor resize.
     virtual void OnEditorResize(int width, int height) = 0;

@@ -309,6 +309,8 @@ LICE_IBitmap* GraphControl10::RenderGL(bool render)
     }
     if (mNeedsRender)
     {
+        for (GraphCustomControl* c : mCustomControls)
+            c->PrepareFrame(this);
         if (!RenderFrame())
             return nullptr;
         mNeedsRender = false;

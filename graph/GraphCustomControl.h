@@ -4,6 +4,8 @@
 
 #include "editor/IControlTypes.h"
 
+class GraphControl10;
+
 class GraphCustomControl
 {
 public:
@@ -23,4 +25,7 @@ public:
     virtual void OnMouseOver(int /*x*/, int /*y*/, const IMouseMod& /*mod*/) {}
     virtual void OnMouseOut() {}
     virtual void OnEditorIdle() {}
+    // The graph is about to draw a frame, under the plug-in mutex: a control that supplies the
+    // graph's points hands over new ones now rather than with every audio block.
+    virtual void PrepareFrame(GraphControl10* /*graph*/) {}
 };

@@ -22,21 +22,56 @@ int DirectionBin(double left, double right, int numBins)
     return static_cast<int>(k);
 }
 
-void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int numBins,
-                        bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts)
+namespace
+{
+// Zeroed bins and counts of numBins; false when there are none.
+bool StartHistogram(int numBins, SampleBuffer& bins, WDL_TypedBuf<int>& counts)
 {
     if (numBins <= 0)
     {
         bins.Resize(0, false);
-        return;
+        return false;
     }
     double* b = bins.Resize(numBins, false);
     int* cnt = counts.Resize(numBins, false);
     if (!b || !cnt)
-        return;
+        return false;
     std::fill(b, b + numBins, 0.0);
     std::fill(cnt, cnt + numBins, 0);
+    return true;
+}
 
+void AddToBin(double* b, int* cnt, int k, double radius, bool average)
+{
+    if (average)
+    {
+        b[k] += radius;
+        ++cnt[k];
+    }
+    else
+    {
+        b[k] = std::max(b[k], radius);
+    }
+}
+
+void FinishHistogram(double* b, const int* cnt, int numBins, bool average)
+{
+    for (int k = 0; k < numBins; ++k)
+    {
+        if (average && cnt[k] > 0)
+            b[k] /= cnt[k];
+        b[k] = std::min(b[k], kPolarMaxRadius);
+    }
+}
+} // namespace
+
+void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int numBins,
+                        bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts)
+{
+    if (!StartHistogram(numBins, bins, counts))
+        return;
+    double* b = bins.Get();
+    int* cnt = counts.Get();
     const int n = StereoPairCount(left, right);
     const double* l = left.Get();
     const double* r = right.Get();
@@ -44,22 +79,21 @@ void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int
     {
         if (!std::isfinite(l[i]) || !std::isfinite(r[i]))
             continue;
-        const int k = DirectionBin(l[i], r[i], numBins);
-        const double radius = std::sqrt(l[i] * l[i] + r[i] * r[i]);
-        if (average)
-        {
-            b[k] += radius;
-            ++cnt[k];
-        }
-        else
-        {
-            b[k] = std::max(b[k], radius);
-        }
+        AddToBin(b, cnt, DirectionBin(l[i], r[i], numBins), std::sqrt(l[i] * l[i] + r[i] * r[i]),
+                 average);
     }
-    for (int k = 0; k < numBins; ++k)
-    {
-        if (average && cnt[k] > 0)
-            b[k] /= cnt[k];
-        b[k] = std::min(b[k], kPolarMaxRadius);
-    }
+    FinishHistogram(b, cnt, numBins, average);
+}
+
+void DirectionHistogramOfPairs(const int* pairBins, const double* radii, int n, int numBins,
+                               bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts)
+{
+    if (!StartHistogram(numBins, bins, counts))
+        return;
+    double* b = bins.Get();
+    int* cnt = counts.Get();
+    for (int i = 0; i < n; ++i)
+        if (pairBins[i] >= 0)
+            AddToBin(b, cnt, pairBins[i], radii[i], average);
+    FinishHistogram(b, cnt, numBins, average);
 }

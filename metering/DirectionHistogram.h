@@ -16,3 +16,7 @@ int DirectionBin(double left, double right, int numBins);
 // non-finite value are left out. Bins without samples are 0.
 void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int numBins,
                         bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts);
+
+// The same from pairs already reduced to their bin (−1 for a pair left out) and amplitude.
+void DirectionHistogramOfPairs(const int* pairBins, const double* radii, int n, int numBins,
+                               bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts);

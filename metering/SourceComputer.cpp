@@ -57,10 +57,15 @@ void SourceComputer::ComputePoints(const SampleBuffer& left, const SampleBuffer&
                                    SampleBuffer& x, SampleBuffer& y)
 {
     // Both channels must advance together; a longer one would leave the other behind for good.
-    const int n = std::min(left.GetSize(), right.GetSize());
+    ComputePoints(left.Get(), right.Get(), std::min(left.GetSize(), right.GetSize()), x, y);
+}
+
+void SourceComputer::ComputePoints(const double* left, const double* right, int n,
+                                   SampleBuffer& x, SampleBuffer& y)
+{
     mInput.Clear();
-    mInput.Add(left.Get(), n);
-    mInput.Add(right.Get(), n);
+    mInput.Add(left, n);
+    mInput.Add(right, n);
     mSideChain.Clear();
     // The delayed output is not shown; the list only gives the frame processor somewhere to
     // put it.

@@ -37,6 +37,9 @@ public:
                        SampleBuffer& y);
     // The same on a two-channel list (left, right); other lists give no points.
     void ComputePoints(const ChannelList& channels, SampleBuffer& x, SampleBuffer& y);
+    // The same on n pairs given as two arrays.
+    void ComputePoints(const double* left, const double* right, int n, SampleBuffer& x,
+                       SampleBuffer& y);
 
     const FftProcessObj16& GetFrameProcessor() const { return *mFrameProcessor; }
     const ParandelProcessDisp& GetDisplayProcessor() const { return *mDisplayProcessor; }

@@ -35,6 +35,20 @@ void TWFireworks::ComputePoints(const SampleBuffer& left, const SampleBuffer& ri
                                 SampleBuffer& peakY)
 {
     DirectionHistogram(left, right, kNumBins, true, mHistogram, mCounts);
+    HistogramToPoints(curX, curY, peakX, peakY);
+}
+
+void TWFireworks::ComputePoints(const int* pairBins, const double* radii, int n,
+                                SampleBuffer& curX, SampleBuffer& curY, SampleBuffer& peakX,
+                                SampleBuffer& peakY)
+{
+    DirectionHistogramOfPairs(pairBins, radii, n, kNumBins, true, mHistogram, mCounts);
+    HistogramToPoints(curX, curY, peakX, peakY);
+}
+
+void TWFireworks::HistogramToPoints(SampleBuffer& curX, SampleBuffer& curY, SampleBuffer& peakX,
+                                    SampleBuffer& peakY)
+{
     const double* h = mHistogram.Get();
     if (!h || mHistogram.GetSize() != kNumBins)
         return;

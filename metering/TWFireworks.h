@@ -28,11 +28,19 @@ public:
     void ComputePoints(const SampleBuffer& left, const SampleBuffer& right, SampleBuffer& curX,
                        SampleBuffer& curY, SampleBuffer& peakX, SampleBuffer& peakY);
 
+    // The same from the window's pairs already reduced to direction bins (of kNumBins, −1 for
+    // a pair left out) and amplitudes.
+    void ComputePoints(const int* pairBins, const double* radii, int n, SampleBuffer& curX,
+                       SampleBuffer& curY, SampleBuffer& peakX, SampleBuffer& peakY);
+
     double GetSampleRate() const { return mSampleRateHz; }
     // The held peak values (kNumBins, or empty after a reset).
     const SampleBuffer& GetPeakMemory() const { return mPeakMemory; }
 
 private:
+    // Peak hold and points from mHistogram.
+    void HistogramToPoints(SampleBuffer& curX, SampleBuffer& curY, SampleBuffer& peakX,
+                           SampleBuffer& peakY);
     void EnvelopeToPoints(const double* values, SampleBuffer& x, SampleBuffer& y) const;
 
     double mSampleRateHz;

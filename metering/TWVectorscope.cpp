@@ -62,7 +62,6 @@ TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
     : mPlug(plug), mFireworks(new TWFireworks(sampleRateHz)),
       mSourceComputer(new SourceComputer(sampleRateHz))
 {
-    ReserveForBlockSize(kHistorySize);
     // Point sets hold at most one point per history sample (or analysis bin).
     for (int m = 0; m < kNumModes; ++m)
         for (int c = 0; c < kMaxCurves; ++c)
@@ -70,6 +69,8 @@ TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
             mPointsX[m][c].Reserve(kHistorySize);
             mPointsY[m][c].Reserve(kHistorySize);
         }
+    for (SampleBuffer& w : mWindowCopy)
+        w.Reserve(kHistorySize);
 }
 
 TWVectorscope::~TWVectorscope()
@@ -208,6 +209,11 @@ void TWVectorscope::SetMode(int mode)
         g->SetDirty(false);
         g->SetNeedsRender(true);
     }
+    RestartStatefulModes();
+}
+
+void TWVectorscope::RestartStatefulModes()
+{
     mFireworks->Reset();
     mSourceComputer->Reset();
 }
@@ -218,26 +224,25 @@ void TWVectorscope::Reset(double sampleRateHz)
     mSourceComputer->Reset(sampleRateHz);
 }
 
-void TWVectorscope::ReserveForBlockSize(int maxBlockSize)
+void TWVectorscope::SetViewOpen(bool open)
 {
-    // A block is appended before the oldest samples are dropped.
-    for (SampleBuffer& h : mHistory)
-        h.Reserve(kHistorySize + std::max(maxBlockSize, 0));
+    const bool watched = IsWatched();
+    mViewOpen = open;
+    if (!watched && IsWatched())
+        RestartStatefulModes();
 }
 
-void TWVectorscope::AppendToHistory(const ChannelList& channels)
+void TWVectorscope::SetComputeWithoutGraphs(bool compute)
 {
-    // Only the common length is taken, so that left and right stay sample-aligned.
-    const int n = std::min(channels[0].GetSize(), channels[1].GetSize());
-    for (int c = 0; c < 2; ++c)
-    {
-        SampleBuffer& h = mHistory[c];
-        if (n > 0)
-            h.Add(channels[c].Get(), n);
-        const int excess = h.GetSize() - kHistorySize;
-        if (excess > 0)
-            h.Delete(0, excess);
-    }
+    const bool watched = IsWatched();
+    mComputeWithoutGraphs = compute;
+    if (!watched && IsWatched())
+        RestartStatefulModes();
+}
+
+bool TWVectorscope::IsWatched() const
+{
+    return mComputeWithoutGraphs || (mViewOpen && mGraphs[mMode]);
 }
 
 void TWVectorscope::ScaleValues(SampleBuffer& values, double factor)
@@ -251,60 +256,117 @@ void TWVectorscope::AddSamples(const ChannelList& channels)
 {
     if (channels.GetSize() != 2)
         return;
-    AppendToHistory(channels);
-
-    GraphControl10* graph = mGraphs[mMode];
-    if (!graph && !mComputeWithoutGraphs)
+    // Only the common length is taken, so that left and right stay sample-aligned.
+    const int n = std::min(channels[0].GetSize(), channels[1].GetSize());
+    mHistory.Append(channels[0].Get(), channels[1].Get(), n);
+    if (!IsWatched())
         return;
-    const SampleBuffer& left = mHistory[0];
-    const SampleBuffer& right = mHistory[1];
-    SampleBuffer* x = mPointsX[mMode];
-    SampleBuffer* y = mPointsY[mMode];
-    switch (mMode)
+    if (mTrackAllModes)
+    {
+        for (int mode = 0; mode < kNumModes; ++mode)
+            UpdateMode(mode);
+    }
+    else
+    {
+        UpdateMode(mMode);
+    }
+    if (GraphControl10* graph = mGraphs[mMode]; graph && mMode != kGridMode)
+        graph->SetNeedsRender(true);
+}
+
+void TWVectorscope::UpdateMode(int mode)
+{
+    SampleBuffer* x = mPointsX[mode];
+    SampleBuffer* y = mPointsY[mode];
+    switch (mode)
     {
     case kPolarSamplesMode:
-        PolarSamples(left, right, x[0], y[0]);
-        ScaleValues(y[0], kHalfDiscYScale);
-        if (graph)
-            graph->SetCurvePoints(0, x[0], y[0]);
-        mHasPoints[mMode][0] = true;
-        break;
     case kLissajousMode:
-        LissajousSamples(left, right, true, x[0], y[0]);
-        ScaleValues(x[0], kLissajousScale);
-        ScaleValues(y[0], kLissajousScale);
-        // Both axes on the graph's height, the square centred horizontally.
-        if (graph)
-            graph->SetCurvePointsSquare(0, x[0], y[0], true, false, true);
-        mHasPoints[mMode][0] = true;
+        mHasPoints[mode][0] = true;
         break;
     case kFlameMode:
-        mFireworks->ComputePoints(left, right, x[0], y[0], x[1], y[1]);
+        mHistory.UpdateDirections(TWFireworks::kNumBins);
+        mFireworks->ComputePoints(mHistory.Bins(), mHistory.Radii(), mHistory.Size(), x[0], y[0],
+                                  x[1], y[1]);
         ScaleValues(y[0], kHalfDiscYScale);
         ScaleValues(y[1], kHalfDiscYScale);
-        if (graph)
-        {
-            graph->SetCurvePoints(0, x[0], y[0]);
-            graph->SetCurvePoints(1, x[1], y[1]);
-        }
-        mHasPoints[mMode][0] = mHasPoints[mMode][1] = true;
+        mHasPoints[mode][0] = mHasPoints[mode][1] = true;
         break;
     case kSourceMode:
-        mSourceComputer->ComputePoints(left, right, x[0], y[0]);
+        mSourceComputer->ComputePoints(mHistory.Left(), mHistory.Right(), mHistory.Size(), x[0],
+                                       y[0]);
         ScaleValues(y[0], kHalfDiscYScale);
-        if (graph)
-            graph->SetCurvePoints(0, x[0], y[0]);
-        mHasPoints[mMode][0] = true;
+        mHasPoints[mode][0] = true;
         break;
     default: // GRID shows no audio
+        return;
+    }
+    mWindowChanged[mode] = true;
+    mGraphOutdated[mode] = true;
+}
+
+void TWVectorscope::EnsurePoints(int mode) const
+{
+    if (!mWindowChanged[mode] || (mode != kPolarSamplesMode && mode != kLissajousMode))
+        return;
+    mWindowChanged[mode] = false;
+    GetHistory(0);
+    GetHistory(1);
+    SampleBuffer& x = mPointsX[mode][0];
+    SampleBuffer& y = mPointsY[mode][0];
+    if (mode == kPolarSamplesMode)
+    {
+        PolarSamples(mWindowCopy[0], mWindowCopy[1], x, y);
+        ScaleValues(y, kHalfDiscYScale);
+    }
+    else
+    {
+        LissajousSamples(mWindowCopy[0], mWindowCopy[1], true, x, y);
+        ScaleValues(x, kLissajousScale);
+        ScaleValues(y, kLissajousScale);
+    }
+}
+
+void TWVectorscope::PrepareFrame(GraphControl10* graph)
+{
+    const int mode = mMode;
+    if (!graph || graph != mGraphs[mode] || !mGraphOutdated[mode])
+        return;
+    mGraphOutdated[mode] = false;
+    EnsurePoints(mode);
+    SampleBuffer* x = mPointsX[mode];
+    SampleBuffer* y = mPointsY[mode];
+    switch (mode)
+    {
+    case kLissajousMode:
+        // Both axes on the graph's height, the square centred horizontally.
+        graph->SetCurvePointsSquare(0, x[0], y[0], true, false, true);
+        break;
+    case kFlameMode:
+        graph->SetCurvePoints(0, x[0], y[0]);
+        graph->SetCurvePoints(1, x[1], y[1]);
+        break;
+    case kPolarSamplesMode:
+    case kSourceMode:
+        graph->SetCurvePoints(0, x[0], y[0]);
+        break;
+    default:
         break;
     }
+}
+
+const SampleBuffer& TWVectorscope::GetHistory(int channel) const
+{
+    SampleBuffer& copy = mWindowCopy[channel == 0 ? 0 : 1];
+    copy.Set(channel == 0 ? mHistory.Left() : mHistory.Right(), mHistory.Size(), false);
+    return copy;
 }
 
 bool TWVectorscope::GetLastPoints(int mode, int curve, SampleBuffer* x, SampleBuffer* y) const
 {
     if (!IsValidMode(mode) || curve < 0 || curve >= kMaxCurves || !mHasPoints[mode][curve])
         return false;
+    EnsurePoints(mode);
     if (x)
         x->Set(mPointsX[mode][curve].Get(), mPointsX[mode][curve].GetSize());
     if (y)

@@ -1,6 +1,6 @@
 #pragma once
-// The vectorscope: keeps the last 4096 samples of each output channel and, after every block,
-// turns them into the point set of the current display mode and hands it to that mode's graph.
+// The vectorscope: keeps the last 4096 samples of each output channel and turns them into the
+// point set of the current display mode for that mode's graph.
 //
 //   mode 0 "POLAR SAMPLES"  polar points          one curve
 //   mode 1 "LISSAJOUS"      goniometer points     one curve
@@ -10,6 +10,12 @@
 //
 // It owns the background drawers of all modes and the computations of modes 2 and 4, and turns
 // mouse drags on the display into Pan and Width changes through TWVectorscopePlug.
+//
+// Work only for what is seen: while nobody looks (no view open, no command-line picture) a block
+// only enters the window. While somebody does, FLAME and SOURCE, whose displays carry state from
+// block to block (the held peaks, the frame analysis), update after every block; POLAR SAMPLES
+// and LISSAJOUS depend on the window alone, so their points are computed when a frame is drawn
+// or the points are asked for. Either way the points are those the per-block computation gave.
 //
 // The drawers live as long as the vectorscope: graphs must not render after it is gone (the
 // plug-in deletes it only while tearing down, when the editor no longer draws).
@@ -22,6 +28,7 @@
 
 #include "framework/SampleBuffer.h"
 #include "graph/GraphCustomControl.h"
+#include "metering/ScopeHistory.h"
 
 class ChannelList;
 class GraphControl10;
@@ -42,7 +49,7 @@ public:
     static constexpr int kGridMode = 3;
     static constexpr int kSourceMode = 4;
     // Samples kept per channel, and points per curve.
-    static constexpr int kHistorySize = 4096;
+    static constexpr int kHistorySize = ScopeHistory::kWindow;
     static constexpr int kMaxCurves = 2;
 
     // plug is not owned and may be null.
@@ -71,9 +78,9 @@ public:
     int GetMode() const { return mMode; }
     // New sample rate for the mode 2 and 4 computations; the history stays.
     void Reset(double sampleRateHz);
-    // Room for the window plus one block of up to maxBlockSize samples, so that AddSamples never
-    // grows the history on the audio thread. Control thread (the plug-in's Reset).
-    void ReserveForBlockSize(int maxBlockSize);
+    // The editor's view opened or closed. Opening restarts the FLAME peaks and the SOURCE
+    // analysis, as a mode switch does, unless they were running already. Under the plug-in mutex.
+    void SetViewOpen(bool open);
 
     // One processed block; anything but exactly two channels is ignored. Channels of different
     // lengths contribute their common length.
@@ -85,17 +92,26 @@ public:
     GraphCustomDrawer* GetDrawer(int mode) const;
     GraphControl10* GetGraph(int mode) const;
 
-    // The history, left (0) or right (1), newest sample last.
-    const SampleBuffer& GetHistory(int channel) const { return mHistory[channel == 0 ? 0 : 1]; }
+    // A copy of the window, left (0) or right (1), newest sample last. Same thread rules as
+    // GetLastPoints.
+    const SampleBuffer& GetHistory(int channel) const;
 
-    // By default a mode without a graph computes nothing. A host without an editor (the command
-    // line) turns this on to compute every mode's points anyway.
-    void SetComputeWithoutGraphs(bool compute) { mComputeWithoutGraphs = compute; }
+    // By default the scope computes only while a view is open and its mode's graph exists. A
+    // host without a view that still wants pictures or points (the command line) turns this on
+    // before audio starts; turning it on restarts FLAME and SOURCE as opening a view does.
+    void SetComputeWithoutGraphs(bool compute);
+    // Analysis: FLAME and SOURCE update after every block whatever the mode, so that one pass
+    // gives the points of every mode as a pass in each mode would.
+    void SetTrackAllModes(bool track) { mTrackAllModes = track; }
     // Copies the last point set computed for mode's curve, as handed to the graph (after the
     // display scaling, before the mapping to pixels). False, leaving x and y as they were, when
     // that mode/curve has computed nothing yet. Call on the thread that calls AddSamples or under
     // the plug-in mutex.
     bool GetLastPoints(int mode, int curve, SampleBuffer* x, SampleBuffer* y) const;
+
+    // GraphCustomControl: a graph is about to draw a frame; the current mode's new points go to
+    // it now. Under the plug-in mutex (the graph takes it).
+    void PrepareFrame(GraphControl10* graph) override;
 
     // GraphCustomControl: in GRID mode passed on to the GRID drawer; otherwise a drag moves Pan
     // (sideways) or, with alt, Width (vertically); shift makes it five times finer.
@@ -104,7 +120,12 @@ public:
     void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override;
 
 private:
-    void AppendToHistory(const ChannelList& channels);
+    bool IsWatched() const;
+    // The per-block update of a mode that shows audio.
+    void UpdateMode(int mode);
+    // Computes POLAR SAMPLES or LISSAJOUS points from the window when new samples came.
+    void EnsurePoints(int mode) const;
+    void RestartStatefulModes();
     void ApplyCurveStyles(int mode, GraphControl10* graph);
     GraphCustomDrawer* CreateDrawer(int mode, GraphControl10* graph);
     static void ScaleValues(SampleBuffer& values, double factor);
@@ -120,15 +141,23 @@ private:
     GraphCustomDrawer* mSourceDrawer = nullptr;
     TWFireworks* mFireworks;
     SourceComputer* mSourceComputer;
-    SampleBuffer mHistory[2];
+    ScopeHistory mHistory;
+    mutable SampleBuffer mWindowCopy[2];
 
     bool mGraphsSet = false;
     // The plug-in mutex, taken from the graphs' plug-in by SetGraphs (null without one): the
     // mouse handlers read the mode under it.
     WDL_Mutex* mPlugMutex = nullptr;
     bool mComputeWithoutGraphs = false;
-    // Last point sets per mode and curve, reused every block.
-    SampleBuffer mPointsX[kNumModes][kMaxCurves];
-    SampleBuffer mPointsY[kNumModes][kMaxCurves];
+    bool mViewOpen = false;
+    bool mTrackAllModes = false;
+    // Last point sets per mode and curve, reused every block; POLAR SAMPLES and LISSAJOUS fill
+    // theirs on demand.
+    mutable SampleBuffer mPointsX[kNumModes][kMaxCurves];
+    mutable SampleBuffer mPointsY[kNumModes][kMaxCurves];
     bool mHasPoints[kNumModes][kMaxCurves] = {};
+    // Window samples came since the points were computed (on-demand modes) or last handed to the
+    // graph (all modes).
+    mutable bool mWindowChanged[kNumModes] = {};
+    bool mGraphOutdated[kNumModes] = {};
 };

@@ -139,9 +139,15 @@ protected:
                 TWVectorscope::GetNumCurveValues(i), font.c_str()));
         scope.SetGraphs(graphs[0].get(), graphs[1].get(), graphs[2].get(), graphs[3].get(),
                         graphs[4].get());
+        scope.SetViewOpen(true); // as the plug-in does when its editor's view opens
     }
 
-    const GraphCurve4* Curve(int mode, int curve) const { return graphs[mode]->GetCurve(curve); }
+    // The curve as the graph's next frame draws it.
+    const GraphCurve4* Curve(int mode, int curve)
+    {
+        scope.PrepareFrame(graphs[mode].get());
+        return graphs[mode]->GetCurve(curve);
+    }
 
     // Renders the graph of the current mode and returns its frame.
     const LICE_IBitmap* Render()
@@ -231,6 +237,7 @@ TEST(VectorscopeNullGraphTest, MissingGraphsAreSkipped)
     GraphControl10 lissajous(nullptr, IRECT(0, 0, kW, kH), -1, 1, 4096, "");
     TWVectorscope scope(nullptr, kSampleRateHz);
     scope.SetGraphs(nullptr, &lissajous, nullptr, nullptr, nullptr);
+    scope.SetViewOpen(true);
     EXPECT_EQ(scope.GetUpmixDrawer(), nullptr);
     EXPECT_NE(scope.GetDrawer(1), nullptr);
     EXPECT_FALSE(lissajous.IsEnabled()) << "mode 0 is current";
@@ -451,6 +458,35 @@ TEST_F(VectorscopeTest, ModeSwitchRestartsTheFlamePeaks)
     EXPECT_NEAR(LastY(2, 1)[64], LastY(2, 0)[64], 1e-12) << "peak restarted";
 }
 
+TEST_F(VectorscopeTest, NothingIsComputedWhileNoViewIsOpenAndOpeningRestartsTheFlame)
+{
+    scope.SetMode(2);
+    scope.AddSamples(ConstantBlock(0.6, 0.6, kWindow));
+    const SampleBuffer heldPeak = LastY(2, 1);
+    scope.SetViewOpen(false);
+    const SampleBuffer& shownBefore = Curve(0, 0)->yValues;
+    const std::vector<double> before(shownBefore.Get(), shownBefore.Get() + shownBefore.GetSize());
+    for (int mode : {0, 1, 2, 4})
+    {
+        scope.SetMode(mode);
+        scope.AddSamples(ConstantBlock(0.1, 0.1, kBlock));
+    }
+    SampleBuffer x;
+    EXPECT_FALSE(scope.GetLastPoints(4, 0, &x, nullptr)) << "SOURCE ran without a viewer";
+    scope.SetMode(0);
+    const SampleBuffer& shown = Curve(0, 0)->yValues;
+    EXPECT_EQ(std::vector<double>(shown.Get(), shown.Get() + shown.GetSize()), before)
+        << "the polar graph got no new points";
+    scope.SetMode(2);
+    EXPECT_EQ(scope.GetHistory(0)[kWindow - 1], 0.1) << "the window still fills";
+
+    // Opening the view starts the held peaks afresh, as a mode switch does: peak = current.
+    scope.SetViewOpen(true);
+    scope.AddSamples(ConstantBlock(0.1, 0.1, kBlock));
+    EXPECT_NEAR(LastY(2, 1)[64], LastY(2, 0)[64], 1e-12);
+    EXPECT_LT(LastY(2, 1)[64], heldPeak[64]);
+}
+
 TEST_F(VectorscopeTest, ModeSwitchRestartsTheSourceAnalysis)
 {
     // A second vectorscope sees the same blocks in mode 0 and switches to SOURCE only at the end;
@@ -579,9 +615,9 @@ TEST_F(VectorscopeTest, GridDragsGoToTheStage)
 
 TEST_F(VectorscopeTest, AudioPathAllocatesNothingFromTheFirstBlock)
 {
-    // Blocks longer than the window as well as short ones, from a fresh history in every mode.
+    // Blocks longer than the window as well as short ones, from a fresh history in every mode;
+    // the window needs no reserving.
     const int longBlock = 3 * TWVectorscope::kHistorySize;
-    scope.ReserveForBlockSize(longBlock);
     ChannelList shortBlock, wholeBlock;
     for (ChannelList* list : {&shortBlock, &wholeBlock})
     {

@@ -1,0 +1,69 @@
+#include "metering/ScopeHistory.h"
+
+#include "metering/DirectionHistogram.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+// Room for three windows: the window plus at least two windows' worth of appends between moves.
+constexpr int kCapacity = 3 * ScopeHistory::kWindow;
+} // namespace
+
+ScopeHistory::ScopeHistory()
+    : mLeft(kCapacity), mRight(kCapacity), mRadii(kCapacity), mBins(kCapacity)
+{
+}
+
+void ScopeHistory::Compact()
+{
+    const int n = mEnd - mStart;
+    if (mStart == 0)
+        return;
+    std::memmove(mLeft.data(), mLeft.data() + mStart, sizeof(double) * n);
+    std::memmove(mRight.data(), mRight.data() + mStart, sizeof(double) * n);
+    // Known directions move with their samples (unknown entries move along unread).
+    std::memmove(mRadii.data(), mRadii.data() + mStart, sizeof(double) * n);
+    std::memmove(mBins.data(), mBins.data() + mStart, sizeof(int) * n);
+    mDirectionsEnd = std::max(mDirectionsEnd - mStart, 0);
+    mEnd = n;
+    mStart = 0;
+}
+
+void ScopeHistory::Append(const double* left, const double* right, int n)
+{
+    if (n <= 0)
+        return;
+    if (n >= kWindow)
+    {
+        left += n - kWindow;
+        right += n - kWindow;
+        n = kWindow;
+        mStart = mEnd = mDirectionsEnd = 0;
+    }
+    if (mEnd + n > kCapacity)
+        Compact();
+    std::memcpy(mLeft.data() + mEnd, left, sizeof(double) * n);
+    std::memcpy(mRight.data() + mEnd, right, sizeof(double) * n);
+    mEnd += n;
+    mStart = std::max(mStart, mEnd - kWindow);
+}
+
+void ScopeHistory::UpdateDirections(int numBins)
+{
+    for (int i = std::max(mDirectionsEnd, mStart); i < mEnd; ++i)
+    {
+        const double l = mLeft[i], r = mRight[i];
+        if (!std::isfinite(l) || !std::isfinite(r))
+        {
+            mBins[i] = -1;
+            mRadii[i] = 0.0;
+            continue;
+        }
+        mBins[i] = DirectionBin(l, r, numBins);
+        mRadii[i] = std::sqrt(l * l + r * r);
+    }
+    mDirectionsEnd = mEnd;
+}
