@@ -106,6 +106,12 @@ void FftProcessObj16::SetSkipFft(int channel, bool skip)
     ForChannels(mChannels, channel, [skip](ProcessObjChannel* c) { c->SetSkipFft(skip); });
 }
 
+void FftProcessObj16::SetSpectraOnly(int channel, bool spectraOnly)
+{
+    ForChannels(mChannels, channel,
+                [spectraOnly](ProcessObjChannel* c) { c->SetSpectraOnly(spectraOnly); });
+}
+
 void FftProcessObj16::SetSkipIFft(int channel, bool skip)
 {
     ForChannels(mChannels, channel, [skip](ProcessObjChannel* c) { c->SetSkipIFft(skip); });
@@ -187,14 +193,15 @@ bool FftProcessObj16::Process(const ChannelList& in, const ChannelList& scIn, Ch
 void FftProcessObj16::RunFrame()
 {
     const int last = mChannels.GetSize() - 1;
+    const bool transform = SpectraWanted();
     for (int i = last; i >= 0; --i)
         mChannels.Get(i)->MakeFrame();
     DispatchFramed();
     for (int i = last; i >= 0; --i)
-        mChannels.Get(i)->ApplyAnalysisWindow();
+        mChannels.Get(i)->ApplyAnalysisWindow(transform);
     DispatchWindowed();
     for (int i = last; i >= 0; --i)
-        mChannels.Get(i)->ForwardFft();
+        mChannels.Get(i)->ForwardFft(transform);
     DispatchInputFft();
     for (int i = last; i >= 0; --i)
         mChannels.Get(i)->CallSpectrumHook();
@@ -209,6 +216,17 @@ void FftProcessObj16::RunFrame()
         mChannels.Get(i)->OverlapAdd();
     for (int i = last; i >= 0; --i)
         mChannels.Get(i)->Advance();
+}
+
+bool FftProcessObj16::SpectraWanted() const
+{
+    for (int i = 0; i < mChannels.GetSize(); ++i)
+        if (mChannels.Get(i)->UsesOwnSpectrum())
+            return true;
+    for (int i = 0; i < mMultichannelProcesses.GetSize(); ++i)
+        if (mMultichannelProcesses.Get(i)->WantsNextSpectra())
+            return true;
+    return false;
 }
 
 void FftProcessObj16::DispatchFramed()

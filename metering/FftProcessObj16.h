@@ -45,6 +45,9 @@ public:
     void SetSynthesisWindow(int channel, int type);
     void SetKeepEnergy(int channel, bool keep);
     void SetSkipFft(int channel, bool skip);
+    // Only the spectra are looked at (see ProcessObjChannel::SetSpectraOnly); the output stays
+    // silent.
+    void SetSpectraOnly(int channel, bool spectraOnly);
     void SetSkipIFft(int channel, bool skip);
 
     void AddMultichannelProcess(MultichannelProcess* hook);
@@ -73,6 +76,8 @@ protected:
     void DispatchSynthesisWindowed();
 
 private:
+    // Some stage reads this frame's spectra; otherwise the transforms are skipped.
+    bool SpectraWanted() const;
     void RunFrame();
     BufferPtrList* ScList(BufferPtrList& list) { return mNumScChannels > 0 ? &list : nullptr; }
 

@@ -24,6 +24,10 @@ public:
     {
     }
 
+    // Whether the coming frame's spectra are read by this hook. A frame whose spectra nobody
+    // reads is not transformed.
+    virtual bool WantsNextSpectra() const { return true; }
+
     // New input samples before they are queued.
     virtual void ProcessInputSamples(const ChannelList& /*in*/, const ChannelList* /*scIn*/) {}
     virtual void ProcessFramed(BufferPtrList& /*queues*/, BufferPtrList* /*scQueues*/) {}

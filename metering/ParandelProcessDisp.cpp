@@ -42,6 +42,8 @@ void ParandelProcessDisp::Reset(int bufferSize, int overlap, int oversampling, d
     // A period below one frame would divide by zero.
     mPeriod = std::max(overlap, 1);
     mFrameCounter = 0;
+    mOnlyFrame = -1;
+    mPending = false;
 
     const int k = BinCount(bufferSize);
     for (SampleBuffer* b : {&mX, &mY})
@@ -51,6 +53,11 @@ void ParandelProcessDisp::Reset(int bufferSize, int overlap, int oversampling, d
     }
     for (SampleBuffer* b : {&mMagnL, &mPhaseL, &mMagnR, &mPhaseR, &mDistance, &mAngle})
         b->Resize(k, false);
+    for (SampleBuffer* b : {&mPendingL, &mPendingR})
+    {
+        b->Reserve(2 * bufferSize * std::max(oversampling, 1));
+        b->Resize(0, false);
+    }
 }
 
 void ParandelProcessDisp::Reset()
@@ -58,8 +65,13 @@ void ParandelProcessDisp::Reset()
     Reset(mBufferSize, static_cast<int>(mOverlap), static_cast<int>(mOversampling), mSampleRate);
 }
 
-void ParandelProcessDisp::GetPoints(SampleBuffer& x, SampleBuffer& y) const
+void ParandelProcessDisp::GetPoints(SampleBuffer& x, SampleBuffer& y)
 {
+    if (mPending)
+    {
+        mPending = false;
+        Analyse(mPendingL, mPendingR, BinCount(mBufferSize));
+    }
     x.Set(mX.Get(), mX.GetSize(), false);
     y.Set(mY.Get(), mY.GetSize(), false);
 }
@@ -71,7 +83,7 @@ void ParandelProcessDisp::ProcessInputFft(BufferPtrList& spectra, BufferPtrList*
     // Magnitudes and phases matter only on the frames that are analysed, so the count comes
     // first and the other frames cost nothing.
     ++mFrameCounter;
-    if (mFrameCounter % mPeriod != 0)
+    if (!IsAnalysed(mFrameCounter))
         return;
     const SampleBuffer& left = *spectra.Get(0);
     const SampleBuffer& right = *spectra.Get(1);
@@ -80,7 +92,9 @@ void ParandelProcessDisp::ProcessInputFft(BufferPtrList& spectra, BufferPtrList*
     if (numBins < 1 || left.GetSize() < 2 * numBins || right.GetSize() < 2 * numBins ||
         mDistance.GetSize() < numBins)
         return;
-    Analyse(left, right, numBins);
+    mPendingL.Set(left.Get(), 2 * numBins, false);
+    mPendingR.Set(right.Get(), 2 * numBins, false);
+    mPending = true;
 }
 
 void ParandelProcessDisp::Analyse(const SampleBuffer& left, const SampleBuffer& right, int numBins)

@@ -6,6 +6,11 @@
 // whose angle is that direction and whose distance from the origin is the bin's level (0 at
 // −120 dB, 1 at 0 dB). Mono bins point straight up.
 //
+// Only the latest analysis is ever shown, so the spectrum hook just keeps the analysed frame's
+// spectra and the analysis runs when the points are asked for. A caller that knows which frame
+// will be the last analysed one of a run names it (AnalyseOnlyFrame) and the frames before it are
+// not even transformed.
+//
 // Reset on the control thread sizes every buffer; the spectrum hook runs on the audio thread and
 // allocates nothing.
 
@@ -28,9 +33,14 @@ public:
 
     // Spectrum hook: needs at least two channel spectra (left, right); the side chain is unused.
     void ProcessInputFft(BufferPtrList& spectra, BufferPtrList* scSpectra) override;
+    // Every period-th frame is analysed (only the named one, when a frame is named).
+    bool WantsNextSpectra() const override { return IsAnalysed(mFrameCounter + 1); }
+    // Of the frames up to and including frame (counted from the reset), only that one's spectra
+    // are needed; −1 wants every period-th frame.
+    void AnalyseOnlyFrame(long frame) { mOnlyFrame = frame; }
 
     // Copies of the current points (empty until the first analysis after a reset).
-    void GetPoints(SampleBuffer& x, SampleBuffer& y) const;
+    void GetPoints(SampleBuffer& x, SampleBuffer& y);
     long GetFrameCounter() const { return mFrameCounter; }
     long GetPeriod() const { return mPeriod; }
 
@@ -48,6 +58,10 @@ public:
     static double AmpToDBNorm(double amplitude, double floorDb);
 
 private:
+    bool IsAnalysed(long frame) const
+    {
+        return frame % mPeriod == 0 && (mOnlyFrame < 0 || frame >= mOnlyFrame);
+    }
     void Analyse(const SampleBuffer& left, const SampleBuffer& right, int numBins);
 
     int mBufferSize;
@@ -58,6 +72,10 @@ private:
     SampleBuffer mY;
     long mFrameCounter = 0;
     long mPeriod = 1;
+    long mOnlyFrame = -1;
+    // Spectra of the last analysed frame, not yet turned into points.
+    SampleBuffer mPendingL, mPendingR;
+    bool mPending = false;
 
     // Per-bin scratch, sized by Reset.
     SampleBuffer mMagnL, mPhaseL, mMagnR, mPhaseR;

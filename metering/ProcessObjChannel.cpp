@@ -236,9 +236,9 @@ bool ProcessObjChannel::MakeFrame()
     return true;
 }
 
-void ProcessObjChannel::ApplyAnalysisWindow()
+void ProcessObjChannel::ApplyAnalysisWindow(bool transform)
 {
-    if (mNotEnoughSamples)
+    if (mNotEnoughSamples || (mSpectraOnly && !transform && !mHook && !mKeepEnergy))
         return;
     RebuildWindowsIfDirty();
     double* f = mFrame.Get();
@@ -250,7 +250,7 @@ void ProcessObjChannel::ApplyAnalysisWindow()
         mHook->ProcessWindowedSamples(mFrame, PartnerFrame());
 }
 
-void ProcessObjChannel::ForwardFft()
+void ProcessObjChannel::ForwardFft(bool transform)
 {
     if (mNotEnoughSamples)
         return;
@@ -258,7 +258,7 @@ void ProcessObjChannel::ForwardFft()
     const double* f = mFrame.Get();
     if (mKeepEnergy)
         mFrameLevel = MeanAbs(f, n);
-    if (mSkipFft)
+    if (mSkipFft || !transform)
         return;
 
     const int m = mBufferSize * mOversampling;
@@ -343,7 +343,7 @@ void ProcessObjChannel::CallSpectrumHook()
 
 void ProcessObjChannel::InverseFft()
 {
-    if (mNotEnoughSamples)
+    if (mNotEnoughSamples || mSpectraOnly)
         return;
     const int n = mBufferSize;
     const int m = n * mOversampling;
@@ -370,7 +370,7 @@ void ProcessObjChannel::InverseFft()
 
 void ProcessObjChannel::ApplySynthesisWindow()
 {
-    if (mNotEnoughSamples)
+    if (mNotEnoughSamples || mSpectraOnly)
         return;
     if (mKeepEnergy && mOverlap > 1)
     {
@@ -389,7 +389,7 @@ void ProcessObjChannel::ApplySynthesisWindow()
 
 void ProcessObjChannel::OverlapAdd()
 {
-    if (mNotEnoughSamples)
+    if (mNotEnoughSamples || mSpectraOnly)
         return;
     if (mHook)
         mHook->ProcessBeforeOverlapAdd(mOutputFrame, PartnerOutputFrame());
@@ -407,6 +407,8 @@ void ProcessObjChannel::Advance()
     if (mNotEnoughSamples)
         return;
     mInputQueue.Delete(0, mHop);
+    if (mSpectraOnly)
+        return;
 
     const int size = mOverlapAdd.GetSize();
     if (size < mBufferSize)

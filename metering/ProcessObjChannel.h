@@ -49,6 +49,10 @@ public:
     void SetPartner(ProcessObjChannel* partner) { mPartner = partner; }
     // Side-chain channels are never asked for output, so they keep no output queue.
     void SetOutputEnabled(bool enabled) { mOutputEnabled = enabled; }
+    // Nobody reads this channel's output or output frames (only spectra are looked at): the
+    // inverse transform, synthesis window and overlap-add are skipped, and frames that will not
+    // be transformed are not windowed either.
+    void SetSpectraOnly(bool spectraOnly) { mSpectraOnly = spectraOnly; }
 
     // Queueing. The hook call is separate so that the framework can order it after its own
     // multi-channel input hooks.
@@ -57,8 +61,13 @@ public:
 
     // Frame stages, in order.
     bool MakeFrame(); // false (and not-enough-samples set) when fewer than N samples are queued
-    void ApplyAnalysisWindow();
-    void ForwardFft();
+    // transform: the frame is going to be transformed.
+    void ApplyAnalysisWindow(bool transform = true);
+    // transform false: only the frame's level is taken; the spectrum keeps its last contents
+    // (for frames whose spectra nobody looks at).
+    void ForwardFft(bool transform = true);
+    // The spectrum is read by this channel's own stages: its hook or the inverse transform.
+    bool UsesOwnSpectrum() const { return !mSkipFft && (mHook || !mSkipIFft); }
     void CallSpectrumHook();
     void InverseFft();
     void ApplySynthesisWindow();
@@ -134,6 +143,7 @@ private:
     ProcessObjChannel* mPartner = nullptr;
 
     bool mOutputEnabled = true;
+    bool mSpectraOnly = false;
     int mLargestBlockSamples = 0;  // bounds the output queue when nobody takes the output
     SampleBuffer mRealFftTwiddles; // e^(−2πik/M), k ≤ M/4, as (re, im) pairs
     SampleBuffer mInverseScratch;  // complex pairs for the inverse transform

@@ -20,6 +20,7 @@ SourceComputer::SourceComputer(double sampleRate)
                                           sampleRate, kOversampling);
     // Only the spectra are looked at: the way back to the time domain is not needed.
     mFrameProcessor->SetSkipIFft(kAllChannels, true);
+    mFrameProcessor->SetSpectraOnly(kAllChannels, true);
     mFrameProcessor->SetAnalysisWindow(kAllChannels, kWindowHann);
     mFrameProcessor->SetSynthesisWindow(kAllChannels, kWindowHann);
     mFrameProcessor->SetKeepEnergy(kAllChannels, false);
@@ -27,12 +28,9 @@ SourceComputer::SourceComputer(double sampleRate)
     mFrameProcessor->AddMultichannelProcess(mDisplayProcessor);
     // The per-block copies get their room now, as the frame processor's queues do, rather than
     // growing on the audio thread while the window fills.
-    for (ChannelList* list : {&mInput, &mOutput})
-    {
-        for (int c = 0; c < kNumChannels; ++c)
-            list->Add(nullptr, ProcessObjChannel::kReservedBlockSamples);
-        list->Clear();
-    }
+    for (int c = 0; c < kNumChannels; ++c)
+        mInput.Add(nullptr, ProcessObjChannel::kReservedBlockSamples);
+    mInput.Clear();
 }
 
 SourceComputer::~SourceComputer()
@@ -63,14 +61,33 @@ void SourceComputer::ComputePoints(const SampleBuffer& left, const SampleBuffer&
 void SourceComputer::ComputePoints(const double* left, const double* right, int n,
                                    SampleBuffer& x, SampleBuffer& y)
 {
+    AddSamples(left, right, n);
+    GetPoints(x, y);
+}
+
+void SourceComputer::AddSamples(const double* left, const double* right, int n)
+{
+    // The frames this run makes, counted as the display counts them: only the last analysed one
+    // can still be shown.
+    ProcessObjChannel* first = mFrameProcessor->GetChannel(0);
+    const long queued = first->GetInputQueue().GetSize() + std::max(n, 0);
+    const long frames =
+        queued >= kBufferSize ? (queued - kBufferSize) / first->GetHop() + 1 : 0;
+    const long counted = mDisplayProcessor->GetFrameCounter();
+    const long period = mDisplayProcessor->GetPeriod();
+    const long lastAnalysed = (counted + frames) / period * period;
+    mDisplayProcessor->AnalyseOnlyFrame(lastAnalysed > counted ? lastAnalysed : -1);
+
     mInput.Clear();
     mInput.Add(left, n);
     mInput.Add(right, n);
     mSideChain.Clear();
-    // The delayed output is not shown; the list only gives the frame processor somewhere to
-    // put it.
-    mOutput.CopyFrom(mInput);
-    mFrameProcessor->Process(mInput, mSideChain, &mOutput);
+    // Only the spectra are looked at: no output is taken.
+    mFrameProcessor->Process(mInput, mSideChain, nullptr);
+}
+
+void SourceComputer::GetPoints(SampleBuffer& x, SampleBuffer& y)
+{
     mDisplayProcessor->GetPoints(x, y);
 }
 

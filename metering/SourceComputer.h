@@ -40,6 +40,10 @@ public:
     // The same on n pairs given as two arrays.
     void ComputePoints(const double* left, const double* right, int n, SampleBuffer& x,
                        SampleBuffer& y);
+    // ComputePoints in two steps: the samples now, the points when they are looked at. Only the
+    // last analysed frame before GetPoints is transformed and analysed; the points are the same.
+    void AddSamples(const double* left, const double* right, int n);
+    void GetPoints(SampleBuffer& x, SampleBuffer& y);
 
     const FftProcessObj16& GetFrameProcessor() const { return *mFrameProcessor; }
     const ParandelProcessDisp& GetDisplayProcessor() const { return *mDisplayProcessor; }
@@ -49,5 +53,4 @@ private:
     ParandelProcessDisp* mDisplayProcessor;
     ChannelList mInput;
     ChannelList mSideChain;
-    ChannelList mOutput;
 };

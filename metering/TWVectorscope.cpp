@@ -293,9 +293,8 @@ void TWVectorscope::UpdateMode(int mode)
         mHasPoints[mode][0] = mHasPoints[mode][1] = true;
         break;
     case kSourceMode:
-        mSourceComputer->ComputePoints(mHistory.Left(), mHistory.Right(), mHistory.Size(), x[0],
-                                       y[0]);
-        ScaleValues(y[0], kHalfDiscYScale);
+        // The frames advance now; the analysis waits until the points are looked at.
+        mSourceComputer->AddSamples(mHistory.Left(), mHistory.Right(), mHistory.Size());
         mHasPoints[mode][0] = true;
         break;
     default: // GRID shows no audio
@@ -307,9 +306,15 @@ void TWVectorscope::UpdateMode(int mode)
 
 void TWVectorscope::EnsurePoints(int mode) const
 {
-    if (!mWindowChanged[mode] || (mode != kPolarSamplesMode && mode != kLissajousMode))
+    if (!mWindowChanged[mode] || mode == kFlameMode || mode == kGridMode)
         return;
     mWindowChanged[mode] = false;
+    if (mode == kSourceMode)
+    {
+        mSourceComputer->GetPoints(mPointsX[mode][0], mPointsY[mode][0]);
+        ScaleValues(mPointsY[mode][0], kHalfDiscYScale);
+        return;
+    }
     GetHistory(0);
     GetHistory(1);
     SampleBuffer& x = mPointsX[mode][0];

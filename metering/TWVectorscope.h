@@ -15,7 +15,8 @@
 // only enters the window. While somebody does, FLAME and SOURCE, whose displays carry state from
 // block to block (the held peaks, the frame analysis), update after every block; POLAR SAMPLES
 // and LISSAJOUS depend on the window alone, so their points are computed when a frame is drawn
-// or the points are asked for. Either way the points are those the per-block computation gave.
+// or the points are asked for; SOURCE advances its frames every block but analyses only the
+// frame that is shown. Either way the points are those the per-block computation gave.
 //
 // The drawers live as long as the vectorscope: graphs must not render after it is gone (the
 // plug-in deletes it only while tearing down, when the editor no longer draws).
@@ -123,7 +124,7 @@ private:
     bool IsWatched() const;
     // The per-block update of a mode that shows audio.
     void UpdateMode(int mode);
-    // Computes POLAR SAMPLES or LISSAJOUS points from the window when new samples came.
+    // POLAR SAMPLES, LISSAJOUS and SOURCE points, computed when new samples came.
     void EnsurePoints(int mode) const;
     void RestartStatefulModes();
     void ApplyCurveStyles(int mode, GraphControl10* graph);
@@ -151,8 +152,8 @@ private:
     bool mComputeWithoutGraphs = false;
     bool mViewOpen = false;
     bool mTrackAllModes = false;
-    // Last point sets per mode and curve, reused every block; POLAR SAMPLES and LISSAJOUS fill
-    // theirs on demand.
+    // Last point sets per mode and curve, reused every block; POLAR SAMPLES, LISSAJOUS and
+    // SOURCE fill theirs on demand.
     mutable SampleBuffer mPointsX[kNumModes][kMaxCurves];
     mutable SampleBuffer mPointsY[kNumModes][kMaxCurves];
     bool mHasPoints[kNumModes][kMaxCurves] = {};
