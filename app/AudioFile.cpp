@@ -1,5 +1,6 @@
 #include "app/AudioFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,10 @@ constexpr Extension kExtensions[] = {
     {"w64", SF_FORMAT_W64},   {"rf64", SF_FORMAT_RF64}, {"au", SF_FORMAT_AU},
     {"snd", SF_FORMAT_AU},
 };
+
+// Frames read ahead and gathered before writing: a host block of a few samples must not cost a
+// system call.
+constexpr long long kIoChunkFrames = 8192;
 
 // Encodings tried after the input's own, best first.
 constexpr int kFallbackEncodings[] = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16,
@@ -88,7 +93,33 @@ bool AudioFileReader::Open(const std::string& path)
 
 long long AudioFileReader::Read(float* interleaved, long long frames)
 {
-    return mFile ? sf_readf_float(mFile, interleaved, frames) : 0;
+    if (!mFile)
+        return 0;
+    const size_t channels = static_cast<size_t>(mInfo.channels);
+    long long done = 0;
+    while (done < frames)
+    {
+        if (mChunkRead == mChunkFrames)
+        {
+            // A read as long as a chunk goes straight into the caller's buffer.
+            if (frames - done >= kIoChunkFrames)
+                return done + sf_readf_float(mFile, interleaved + done * channels, frames - done);
+            mChunk.resize(kIoChunkFrames * channels);
+            mChunkFrames = sf_readf_float(mFile, mChunk.data(), kIoChunkFrames);
+            mChunkRead = 0;
+            if (mChunkFrames <= 0)
+            {
+                mChunkFrames = 0;
+                break;
+            }
+        }
+        const long long take = std::min(frames - done, mChunkFrames - mChunkRead);
+        std::copy_n(mChunk.data() + mChunkRead * channels, take * channels,
+                    interleaved + done * channels);
+        mChunkRead += take;
+        done += take;
+    }
+    return done;
 }
 
 AudioFileWriter::~AudioFileWriter()
@@ -126,26 +157,43 @@ bool AudioFileWriter::Write(const float* interleaved, long long frames)
         return false;
     if (mIntegerBits > 0)
         return WriteIntegers(interleaved, frames);
-    const float* data = interleaved;
-    if (mFixedRange)
+    const size_t first = static_cast<size_t>(mPendingFrames) * mChannels;
+    const size_t n = static_cast<size_t>(frames) * mChannels;
+    mFloatBuffer.resize(first + n);
+    float* data = mFloatBuffer.data() + first;
+    for (size_t i = 0; i < n; ++i)
     {
-        const size_t n = static_cast<size_t>(frames) * mChannels;
-        mFloatBuffer.resize(n);
-        for (size_t i = 0; i < n; ++i)
+        const float x = interleaved[i];
+        if (!mFixedRange)
         {
-            const float x = interleaved[i];
-            const float limited = std::isnan(x) ? 0.0f : std::fmax(-1.0f, std::fmin(x, 1.0f));
-            mClipped += limited != x;
-            mFloatBuffer[i] = limited;
+            data[i] = x;
+            continue;
         }
-        data = mFloatBuffer.data();
+        const float limited = std::isnan(x) ? 0.0f : std::fmax(-1.0f, std::fmin(x, 1.0f));
+        mClipped += limited != x;
+        data[i] = limited;
     }
-    if (sf_writef_float(mFile, data, frames) != frames)
-    {
-        mError = "cannot write '" + mTemp.Target() + "': " + sf_strerror(mFile);
-        return false;
-    }
-    return true;
+    mPendingFrames += frames;
+    return mPendingFrames < kIoChunkFrames || Flush();
+}
+
+bool AudioFileWriter::Flush()
+{
+    if (mPendingFrames == 0)
+        return true;
+    const long long frames = mPendingFrames;
+    mPendingFrames = 0;
+    const long long written = mIntegerBits > 0 ? sf_writef_int(mFile, mIntBuffer.data(), frames)
+                                               : sf_writef_float(mFile, mFloatBuffer.data(), frames);
+    mIntBuffer.clear();
+    mFloatBuffer.clear();
+    return written == frames || Failed();
+}
+
+bool AudioFileWriter::Failed()
+{
+    mError = "cannot write '" + mTemp.Target() + "': " + sf_strerror(mFile);
+    return false;
 }
 
 bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
@@ -155,8 +203,10 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
     // passed as 32-bit integers, which it stores exactly (shifted down by 32 − b bits).
     const double fullScale = std::ldexp(1.0, mIntegerBits - 1);
     const double step = std::ldexp(1.0, 32 - mIntegerBits);
+    const size_t first = static_cast<size_t>(mPendingFrames) * mChannels;
     const size_t n = static_cast<size_t>(frames) * mChannels;
-    mIntBuffer.resize(n);
+    mIntBuffer.resize(first + n);
+    int* data = mIntBuffer.data() + first;
     for (size_t i = 0; i < n; ++i)
     {
         const double x = interleaved[i];
@@ -166,20 +216,21 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
             ++mClipped; // a NaN, which has no level, is written as silence
             q = std::isnan(x) ? 0.0 : (q > 0 ? fullScale - 1 : -fullScale);
         }
-        mIntBuffer[i] = static_cast<int>(q * step);
+        data[i] = static_cast<int>(q * step);
     }
-    if (sf_writef_int(mFile, mIntBuffer.data(), frames) != frames)
-    {
-        mError = "cannot write '" + mTemp.Target() + "': " + sf_strerror(mFile);
-        return false;
-    }
-    return true;
+    mPendingFrames += frames;
+    return mPendingFrames < kIoChunkFrames || Flush();
 }
 
 bool AudioFileWriter::Commit()
 {
     if (!mFile)
         return false;
+    if (!Flush())
+    {
+        Abandon();
+        return false;
+    }
     const int closeErr = sf_close(mFile);
     mFile = nullptr;
     if (closeErr != 0)

@@ -26,7 +26,9 @@ public:
     int SampleRate() const { return mInfo.samplerate; }
     long long Frames() const { return mInfo.frames; }
     int Format() const { return mInfo.format; }
-    // Reads up to frames interleaved frames; returns how many were read (0 at the end).
+    // Reads up to frames interleaved frames; returns how many were read (0 at the end). Small
+    // reads are served from a chunk read ahead, so that a host's short blocks do not each cost a
+    // system call.
     long long Read(float* interleaved, long long frames);
     const std::string& error() const { return mError; }
 
@@ -34,6 +36,9 @@ private:
     SNDFILE* mFile = nullptr;
     SF_INFO mInfo{};
     std::string mError;
+    std::vector<float> mChunk;
+    long long mChunkFrames = 0; // frames in mChunk
+    long long mChunkRead = 0;   // of those, frames already handed out
 };
 
 class AudioFileWriter
@@ -62,6 +67,9 @@ public:
 
 private:
     bool WriteIntegers(const float* interleaved, long long frames);
+    // Writes the frames gathered so far; small writes are gathered into chunks.
+    bool Flush();
+    bool Failed();
 
     SNDFILE* mFile = nullptr;
     TempFile mTemp;
@@ -69,8 +77,10 @@ private:
     int mIntegerBits = 0;     // bits of an integer PCM encoding, 0 for others
     bool mFixedRange = false; // an encoding that cannot hold values beyond ±1
     long long mClipped = 0;
+    // Converted frames waiting to be written (integers for integer encodings).
     std::vector<int> mIntBuffer;
     std::vector<float> mFloatBuffer;
+    long long mPendingFrames = 0;
     std::string mError;
 };
 
