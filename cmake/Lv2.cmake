@@ -40,7 +40,7 @@ add_dependencies(parandel_lv2 parandel_lv2_ttl)
 
 # .aupreset files from `parandel preset save` as LV2 preset bundles. Built on the command line's
 # Audio Unit host, so it shares only the adapter-free parts of the LV2 code.
-add_executable(parandel-lv2-preset ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelPresetMain.cpp
+add_executable(parandel-lv2-preset ${CMAKE_SOURCE_DIR}/app/lv2/ParandelPresetMain.cpp
                ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2Description.cpp
                ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PortMap.cpp
                ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PresetTurtle.cpp)

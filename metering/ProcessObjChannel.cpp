@@ -1,6 +1,6 @@
 #include "metering/ProcessObjChannel.h"
 
-#include "engine/Window.h"
+#include "framework/Window.h"
 #include "framework/Fft.h"
 #include "metering/ProcessObj.h"
 
