@@ -1,4 +1,5 @@
 #include "app/DemoMix.h"
+#include "framework/MathConstants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +9,6 @@ namespace app
 {
 namespace
 {
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kTempoBpm = 120.0;
 constexpr unsigned kSeed = 20261207;
 constexpr double kMixGain = 0.7; // leaves headroom for widening

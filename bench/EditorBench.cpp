@@ -7,6 +7,7 @@
 #include "editor/controls/IControl.h"
 #include "editor/linux/IGraphicsLinux.h"
 #include "engine/Parandel.h"
+#include "framework/MathConstants.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,8 +47,8 @@ struct EditorFixture
             for (int k = 0; k < kBlock; ++k)
             {
                 const double t = (blocks * kBlock + k) / 44100.0;
-                left[k] = 0.5 * std::sin(2 * M_PI * 220 * t) + 0.1 * std::sin(2 * M_PI * 3100 * t);
-                right[k] = 0.4 * std::sin(2 * M_PI * 220 * t + 0.7);
+                left[k] = 0.5 * std::sin(2 * kPi * 220 * t) + 0.1 * std::sin(2 * kPi * 3100 * t);
+                right[k] = 0.4 * std::sin(2 * kPi * 220 * t + 0.7);
             }
             double* ins[2] = {left.data(), right.data()};
             std::vector<double> outL(kBlock), outR(kBlock);

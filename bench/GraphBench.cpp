@@ -4,6 +4,7 @@
 
 #include "editor/BitmapResources.h"
 #include "editor/LICE_Bitmap.h"
+#include "framework/MathConstants.h"
 #include "graph/GraphControl10.h"
 #include "graph/GraphCustomDrawer.h"
 
@@ -99,7 +100,7 @@ void BM_GraphFrameFlameRays(benchmark::State& state)
     ys.Resize(kBins);
     for (int i = 0; i < kBins; ++i)
     {
-        const double a = i * M_PI / (kBins - 1);
+        const double a = i * kPi / (kBins - 1);
         const double v = 0.3 + 0.5 * std::exp(-std::pow((i - 64) / 12.0, 2));
         xs.Get()[i] = v * std::cos(a);
         ys.Get()[i] = v * std::sin(a);

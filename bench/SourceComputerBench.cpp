@@ -3,6 +3,7 @@
 // the correlation measure. "budget%" is the CPU time per block as a share of the block's duration
 // (512 / 44100 s ≈ 11.6 ms).
 
+#include "framework/MathConstants.h"
 #include "metering/FftProcessObj16.h"
 #include "metering/SourceComputer.h"
 #include "metering/TWCorrelationComputer.h"
@@ -19,7 +20,6 @@ constexpr double kSampleRateHz = 44100.0;
 constexpr int kBlockSize = 512;
 constexpr int kHistorySize = 4096;
 constexpr double kBlockSeconds = kBlockSize / kSampleRateHz;
-constexpr double kTwoPi = 6.283185307179586;
 
 // Decorrelated stereo: two sines plus a little pseudo-random noise.
 void FillStereo(SampleBuffer& left, SampleBuffer& right, int n)

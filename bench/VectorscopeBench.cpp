@@ -4,6 +4,7 @@
 // ≈ 11.6 ms).
 
 #include "framework/ChannelList.h"
+#include "framework/MathConstants.h"
 #include "graph/GraphControl10.h"
 #include "metering/TWVectorscope.h"
 #include "metering/TWVectorscopePlug.h"
@@ -60,8 +61,8 @@ void BM_VectorscopeAddSamples(benchmark::State& state)
     {
         seed = seed * 1664525u + 1013904223u;
         const double noise = ((seed >> 8) / 16777216.0 - 0.5) * 0.05;
-        block[0][i] = 0.5 * std::sin(2.0 * M_PI * 440.0 * i / kSampleRateHz) + noise;
-        block[1][i] = 0.4 * std::sin(2.0 * M_PI * 660.0 * i / kSampleRateHz + 0.3) - noise;
+        block[0][i] = 0.5 * std::sin(2.0 * kPi * 440.0 * i / kSampleRateHz) + noise;
+        block[1][i] = 0.4 * std::sin(2.0 * kPi * 660.0 * i / kSampleRateHz + 0.3) - noise;
     }
     for (int i = 0; i < 2 * TWVectorscope::kHistorySize / kBlockSize; ++i)
         scope.AddSamples(block);

@@ -6,18 +6,19 @@ pkg_check_modules(LILV REQUIRED IMPORTED_TARGET lilv-0)
 set(LV2_BUNDLE_DIR ${CMAKE_BINARY_DIR}/parandel.lv2)
 file(GLOB LV2_ADAPTER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/framework/lv2/*.cpp)
 
-# Only the plug-in class depends on the adapter; everything else comes from parandel_core.
+# Only the plug-in class depends on the adapter; the rest of the engine and the layers below it
+# come from parandel_engine, of which the linker takes only what the plug-in uses.
 add_library(parandel_lv2_objects OBJECT ${CMAKE_SOURCE_DIR}/engine/Parandel.cpp
             ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2.cpp
             ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2Description.cpp ${LV2_ADAPTER_SOURCES})
 target_compile_definitions(parandel_lv2_objects PUBLIC IPLUG_LV2)
 target_include_directories(parandel_lv2_objects PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(parandel_lv2_objects PUBLIC parandel_core PkgConfig::LV2)
+target_link_libraries(parandel_lv2_objects PUBLIC parandel_engine PkgConfig::LV2)
 set_target_properties(parandel_lv2_objects PROPERTIES POSITION_INDEPENDENT_CODE ON
                       CXX_VISIBILITY_PRESET hidden)
 
 add_library(parandel_lv2 MODULE $<TARGET_OBJECTS:parandel_lv2_objects>)
-target_link_libraries(parandel_lv2 PRIVATE parandel_core PkgConfig::LV2)
+target_link_libraries(parandel_lv2 PRIVATE parandel_engine PkgConfig::LV2)
 # Only the two descriptors are exported: a host loading other plug-ins built on the same
 # framework must not bind their symbols to ours.
 target_link_options(parandel_lv2 PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined
@@ -27,7 +28,7 @@ set_target_properties(parandel_lv2 PROPERTIES PREFIX "" OUTPUT_NAME parandel
 
 add_executable(parandel_lv2_ttl ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelTurtleMain.cpp
                $<TARGET_OBJECTS:parandel_lv2_objects>)
-target_link_libraries(parandel_lv2_ttl PRIVATE parandel_core PkgConfig::LV2)
+target_link_libraries(parandel_lv2_ttl PRIVATE parandel_engine PkgConfig::LV2)
 target_compile_definitions(parandel_lv2_ttl PRIVATE IPLUG_LV2)
 
 add_custom_command(TARGET parandel_lv2 POST_BUILD
@@ -40,7 +41,7 @@ add_dependencies(parandel_lv2 parandel_lv2_ttl)
 
 # .aupreset files from `parandel preset save` as LV2 preset bundles. Built on the command line's
 # Audio Unit host, so it shares only the adapter-free parts of the LV2 code.
-add_executable(parandel-lv2-preset ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelPresetMain.cpp
+add_executable(parandel-lv2-preset ${CMAKE_SOURCE_DIR}/app/lv2/ParandelPresetMain.cpp
                ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2Description.cpp
                ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PortMap.cpp
                ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PresetTurtle.cpp)

@@ -9,6 +9,7 @@
 #include "editor/controls/IControl.h"
 #include "framework/IParam.h"
 #include "framework/IPlugBase.h"
+#include "framework/MathConstants.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -656,7 +657,7 @@ bool IGraphics::DrawRotatedBitmap(const BitmapRef* bitmap, int destCtrX, int des
     const int y = destCtrY - h / 2;
     LICE_RotatedBlit(mDrawBitmap, bitmap->bitmap, x, y + yOffsetZeroDeg, w, h, 0.0f, 0.0f,
                      static_cast<float>(w), static_cast<float>(h),
-                     static_cast<float>(angle * M_PI / 180.0), BlendWeight(blend),
+                     static_cast<float>(angle * kPi / 180.0), BlendWeight(blend),
                      BlendMethod(blend), &mDrawRECT);
     return true;
 }
@@ -679,7 +680,7 @@ bool IGraphics::DrawRotatedMask(const BitmapRef* base, const BitmapRef* mask,
               nullptr);
     LICE_RotatedBlit(mScratchBitmap, mask->bitmap, 0, 0, w, h, 0.0f, 0.0f,
                      static_cast<float>(mask->width), static_cast<float>(mask->height),
-                     static_cast<float>(angle * M_PI / 180.0), 1.0f, IChannelBlend::kBlendNone,
+                     static_cast<float>(angle * kPi / 180.0), 1.0f, IChannelBlend::kBlendNone,
                      nullptr);
     const int left = x - w / 2;
     const int topY = y - h / 2;
@@ -703,7 +704,7 @@ bool IGraphics::DrawLine(const IColor* color, float x1, float y1, float x2, floa
 bool IGraphics::DrawRadialLine(const IColor* color, float cx, float cy, float angle, float rMin,
                                float rMax, const IChannelBlend* blend, bool antiAlias)
 {
-    const float radians = static_cast<float>(angle * M_PI / 180.0);
+    const float radians = static_cast<float>(angle * kPi / 180.0);
     const float s = std::sin(radians);
     const float c = std::cos(radians);
     return DrawLine(color, cx + rMin * s, cy - rMin * c, cx + rMax * s, cy - rMax * c, blend,

@@ -16,6 +16,7 @@
 #include "editor/BitmapResources.h"
 #include "editor/IControlTypes.h"
 #include "editor/IPopupMenu.h"
+#include "framework/IPlugEditor.h"
 #include "framework/WDL_Mutex.h"
 #include "framework/WDL_PtrList.h"
 #include "framework/WDL_String.h"
@@ -57,7 +58,7 @@ struct IKeyDescription
     static IKeyDescription Char(int character);
 };
 
-class IGraphics
+class IGraphics : public IPlugEditor
 {
 public:
     static constexpr int kDefaultFPS = 25;
@@ -71,7 +72,7 @@ public:
 
     // fps <= 0 means 25 frames per second.
     IGraphics(IPlugBase* plug, int width, int height, int fps = 0);
-    virtual ~IGraphics();
+    ~IGraphics() override;
 
     IGraphics(const IGraphics&) = delete;
     IGraphics& operator=(const IGraphics&) = delete;
@@ -82,7 +83,7 @@ public:
     // Appends; the new control's index.
     int AttachControl(IControl* control);
     // The draw and scratch bitmaps at the editor size.
-    virtual void AllocateDrawBitmaps();
+    void AllocateDrawBitmaps() override;
 
     // ---- Controls ----
     int NControls() const { return mControls.GetSize(); }
@@ -98,7 +99,7 @@ public:
     // ---- Parameter binding ----
     // Passes the value (real unless normalized) to every control bound to the parameter, as
     // its main or an auxiliary parameter. Takes no lock.
-    virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+    void SetParameterFromPlug(int paramIdx, double value, bool normalized) override;
 
     // ---- The tick and drawing ----
     // Union of the dirty controls' rectangles; empty when nothing is dirty.
@@ -198,7 +199,7 @@ public:
     void ReleaseGLResources();
     // New size: capture released, every control deleted, new draw bitmaps, the plug-in told.
     // Nothing when the size is unchanged.
-    virtual void Resize(int width, int height);
+    void Resize(int width, int height) override;
 
     // ---- Services ----
     virtual const char* GetGUIAPI() const { return "Offscreen GUI"; }
@@ -223,12 +224,13 @@ public:
     const char* GetBundleID() const { return mBundleID.Get(); }
 
     // ---- Accessors ----
-    int Width() const { return mWidth; }
-    int Height() const { return mHeight; }
+    int Width() const override { return mWidth; }
+    int Height() const override { return mHeight; }
     IPlugBase* GetPlug() const { return mPlug; }
     LICE_IBitmap* GetDrawBitmap() const;
     const IRECT& GetDrawRect() const { return mDrawRECT; }
-    WDL_Mutex* GetMutex() { return &mMutex; }
+    WDL_Mutex* GetMutex() override { return &mMutex; }
+    IGraphics* AsGraphics() override { return this; }
 
 private:
     // Draws the controls that meet the rectangle (all of a dirty one's neighbours when drawing

@@ -8,7 +8,7 @@
 #include "engine/StereoOps.h"
 #include "graph/GraphControl10.h"
 #include "metering/TWCorrelationComputer.h"
-#include "metering/VuMeterControl.h"
+#include "editor/controls/VuMeterControl.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
 

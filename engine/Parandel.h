@@ -8,10 +8,10 @@
 // mono-to-stereo runs at a host block size that is not a power of two.
 
 #include "engine/CrossoverSplitterNBands3.h"
-#include "engine/ParamSmoother.h"
+#include "framework/ParamSmoother.h"
 #include "engine/SecureRestarter.h"
 #include "framework/ChannelList.h"
-#include "framework/IPlugAdapter.h"
+#include "engine/IPlugAdapter.h"
 #include "framework/SilenceThreshold.h"
 #include "framework/WDL_PtrList.h"
 #include "metering/TWVectorscopePlug.h"

@@ -1,6 +1,6 @@
 #include "engine/SecureRestarter.h"
 
-#include "engine/Window.h"
+#include "framework/Window.h"
 
 void SecureRestarter::Process(ChannelList& channels)
 {

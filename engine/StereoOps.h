@@ -4,7 +4,7 @@
 // sample of the left channel; the right channel must hold at least as many samples. Nothing here
 // allocates except where a function returns a new channel.
 
-#include "engine/ParamSmoother.h"
+#include "framework/ParamSmoother.h"
 #include "framework/ChannelList.h"
 #include "framework/SampleBuffer.h"
 

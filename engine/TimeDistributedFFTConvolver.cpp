@@ -2,6 +2,7 @@
 
 #include "engine/UPConvolver.h"
 #include "framework/Fft.h"
+#include "framework/MathConstants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +12,7 @@ namespace
 // 2π rounded to single precision, as the split stages have always used. Forward and inverse
 // stages share the table, so the rounding only turns the wrapped-around products of the odd half
 // by π × 2.8e-8 radians; taking the real part leaves a 1 − cos of that, about 4e-15.
-constexpr double kTwoPiSingle = 6.2831854820251465;
+constexpr double kTwoPiSingle = static_cast<float>(kTwoPi);
 } // namespace
 
 TimeDistributedFFTConvolver::TimeDistributedFFTConvolver(const double* response, int length,

@@ -1,6 +1,5 @@
 #include "framework/IPlugBase.h"
 
-#include "editor/IGraphics.h"
 #include "framework/BoundedText.h"
 
 #include <algorithm>
@@ -258,7 +257,7 @@ void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
     OnParamChange(paramIdx);
 }
 
-void IPlugBase::AttachGraphics(IGraphics* graphics)
+void IPlugBase::AttachGraphics(IPlugEditor* graphics)
 {
     if (!graphics)
         return;

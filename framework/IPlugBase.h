@@ -10,6 +10,7 @@
 // the scratch buffers; a block longer than the block size grows them once.
 
 #include "framework/IParam.h"
+#include "framework/IPlugEditor.h"
 #include "framework/IPlugStructs.h"
 #include "framework/StateChunk.h"
 #include "framework/WDL_Mutex.h"
@@ -100,7 +101,7 @@ public:
     virtual void ResizeGraphics(int width, int height) = 0;
     virtual void HostSpecificInit() {}
     // Takes ownership of the editor and passes it every parameter's normalised value.
-    virtual void AttachGraphics(IGraphics* graphics);
+    virtual void AttachGraphics(IPlugEditor* graphics);
     virtual void SetLatency(int latencySamples) { mLatency = latencySamples; }
     virtual bool SendMidiMessage(IMidiMsg* msg) = 0;
     // Passes every parameter's real value to the editor, when there is one; takes no lock.
@@ -208,7 +209,9 @@ public:
     // ---- Editor ----
     // Tells the plug-in and resizes the editor when the size differs; nothing without an editor.
     void ResizeGUI(int width, int height);
-    IGraphics* GetGUI() const { return mGraphics; }
+    // The editor (null without one); GetEditor is what the base itself talks to.
+    IGraphics* GetGUI() const { return mGraphics ? mGraphics->AsGraphics() : nullptr; }
+    IPlugEditor* GetEditor() const { return mGraphics; }
 
     WDL_Mutex* GetMutex() { return &mMutex; }
 
@@ -247,7 +250,7 @@ private:
     unsigned mTailSize = 0;
     WDL_PtrList<WDL_String> mParamGroups;
     int mSidechainChannels = 0;
-    IGraphics* mGraphics = nullptr;
+    IPlugEditor* mGraphics = nullptr;
     WDL_PtrList<IParam> mParams;
     WDL_PtrList<IPreset> mPresets;
     WDL_TypedBuf<double*> mInData;

@@ -10,7 +10,7 @@
 // already hold the mutex.
 
 #include "editor/controls/IControl.h"
-#include "engine/ParamSmoother.h"
+#include "framework/ParamSmoother.h"
 #include "framework/SampleBuffer.h"
 #include "framework/WDL_String.h"
 #include "graph/GraphCurve4.h"

@@ -3,7 +3,7 @@
 // the mapping that turns data values into those coordinates, and its drawing style. Owned by its
 // graph; the graph's setters fill it under the plug-in mutex.
 
-#include "engine/ParamSmoother.h"
+#include "framework/ParamSmoother.h"
 #include "framework/SampleBuffer.h"
 
 // A curve coordinate with this value is not drawn.

@@ -1,6 +1,7 @@
 #include "graph/GraphSurface.h"
 
 #include "editor/LICE_Bitmap.h"
+#include "framework/MathConstants.h"
 
 #include <cairo-ft.h>
 #include <cairo.h>
@@ -17,7 +18,6 @@
 
 namespace
 {
-constexpr double kTwoPi = 6.283185307179586;
 constexpr float kDefaultMiterLimit = 10.0f;
 
 // One FreeType library for the process: cairo may release a font face after the surface that

@@ -1,5 +1,6 @@
 #include "metering/DirectionHistogram.h"
 
+#include "framework/MathConstants.h"
 #include "metering/PolarSamples.h"
 
 #include <algorithm>
@@ -8,13 +9,13 @@
 int DirectionBin(double left, double right, int numBins)
 {
     // Fold the display angle into 0 … π: first into 0 … 2π, then the lower half onto the upper.
-    double c = std::fmod(StereoDisplayAngle(left, right), 2.0 * M_PI);
+    double c = std::fmod(StereoDisplayAngle(left, right), 2.0 * kPi);
     if (c < 0.0)
-        c += 2.0 * M_PI;
-    c -= M_PI;
+        c += 2.0 * kPi;
+    c -= kPi;
     if (c < 0.0)
-        c += M_PI;
-    const double k = c / M_PI * numBins;
+        c += kPi;
+    const double k = c / kPi * numBins;
     if (!(k >= 0.0)) // also catches NaN
         return 0;
     if (k >= numBins - 1)

@@ -1,13 +1,11 @@
 #include "metering/ParandelProcessDisp.h"
+#include "framework/MathConstants.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace
 {
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 2.0 * kPi;
-constexpr double kHalfPi = 0.5 * kPi;
 constexpr double kSpeedOfSound = 340.0;
 // Distance between the two notional microphones, in the same units as the source distance.
 constexpr double kMicSpacing = 10.0;

@@ -4,6 +4,7 @@
 // up-right, opposite phase horizontal) and whose distance from the origin is its amplitude.
 // Audio thread: allocates nothing once the outputs have reached the window size.
 
+#include "framework/MathConstants.h"
 #include "framework/SampleBuffer.h"
 
 #include <cmath>
@@ -15,7 +16,7 @@ constexpr double kPolarMaxRadius = 0.95;
 // that in-phase mono points along −π/2 and a sample and its negative differ by π.
 inline double StereoDisplayAngle(double left, double right)
 {
-    return -M_PI / 4.0 - std::atan2(right, left);
+    return -kPi / 4.0 - std::atan2(right, left);
 }
 
 // The unit vector of StereoDisplayAngle(left, right) without trigonometry: with ρ the pair's

@@ -1,7 +1,8 @@
 #include "metering/ProcessObjChannel.h"
 
-#include "engine/Window.h"
 #include "framework/Fft.h"
+#include "framework/MathConstants.h"
+#include "framework/Window.h"
 #include "metering/ProcessObj.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@ namespace
 {
 // Samples this close to zero make a silent frame: its spectrum is zero without a transform.
 constexpr double kSilenceThreshold = 1e-16;
-constexpr double kTwoPi = 6.283185307179586;
 // Tolerance within which an overlap-add sum counts as constant.
 constexpr double kOverlapAddTolerance = 0.001;
 

@@ -1,6 +1,6 @@
 #include "metering/TWCorrelationComputer.h"
 
-#include "engine/CParamSmooth.h"
+#include "framework/CParamSmooth.h"
 #include "framework/SilenceThreshold.h"
 
 #include <algorithm>

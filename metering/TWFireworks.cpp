@@ -1,5 +1,6 @@
 #include "metering/TWFireworks.h"
 
+#include "framework/MathConstants.h"
 #include "metering/DirectionHistogram.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ TWFireworks::TWFireworks(double sampleRateHz) : mSampleRateHz(sampleRateHz)
     mPeakMemory.Reserve(kNumBins);
     for (int i = 0; i < kNumBins; ++i)
     {
-        const double a = static_cast<double>(i) / (kNumBins - 1) * M_PI;
+        const double a = static_cast<double>(i) / (kNumBins - 1) * kPi;
         mCos[i] = std::cos(a);
         mSin[i] = std::sin(a);
     }

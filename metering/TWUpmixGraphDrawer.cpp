@@ -1,6 +1,7 @@
 #include "metering/TWUpmixGraphDrawer.h"
 
 #include "framework/IPlugBase.h"
+#include "framework/MathConstants.h"
 #include "framework/WDL_Mutex.h"
 #include "graph/GraphControl10.h"
 #include "graph/GraphSurface.h"
@@ -46,7 +47,7 @@ TWUpmixGraphDrawer::Ball TWUpmixGraphDrawer::ComputeBall(int width, int height) 
     const double h = height;
     const double cx = width / 2.0;
     const double cy = kListenerY * h;
-    const double angle = M_PI / 2.0 - kHalfSpreadRad * mPan;
+    const double angle = kPi / 2.0 - kHalfSpreadRad * mPan;
     const double distance = (kInnerRadius + kDepthSpan * mDepth) * h;
     return {cx + distance * std::cos(angle), cy + distance * std::sin(angle), kCoreRadius * h,
             (kHaloRadius + kHaloRadius * mWidth) * h};
@@ -73,8 +74,8 @@ void TWUpmixGraphDrawer::PreDraw(GraphSurface* surface, int width, int height)
     const double h = height;
     const float cx = static_cast<float>(width / 2.0);
     const float cy = static_cast<float>(kListenerY * h);
-    const double a0 = M_PI / 2.0 - kHalfSpreadRad;
-    const double a1 = M_PI / 2.0 + kHalfSpreadRad;
+    const double a0 = kPi / 2.0 - kHalfSpreadRad;
+    const double a1 = kPi / 2.0 + kHalfSpreadRad;
 
     surface->StrokeWidth(2.0f);
     surface->StrokeColor(TWDrawerGrey());
@@ -157,7 +158,7 @@ void TWUpmixGraphDrawer::OnMouseDrag(int x, int y, int /*dX*/, int dY, const IMo
         // Only the pointer's direction from the listening point matters.
         const double a = std::atan2((h - y) - kListenerY * h, x - mLastWidth / 2.0);
         if (mPlug)
-            mPlug->SetPan((M_PI / 2.0 - a) / kHalfSpreadRad);
+            mPlug->SetPan((kPi / 2.0 - a) / kHalfSpreadRad);
     }
     MarkGraph();
 }

@@ -1,6 +1,7 @@
 #include "editor/controls/IBitmapControlAnim2.h"
 
 #include "editor/IGraphics.h"
+#include "framework/MathConstants.h"
 
 #include <cmath>
 
@@ -26,8 +27,8 @@ int IBitmapControlAnim2::FrameAt(uint64_t timeMs) const
     {
         // A cosine from the first to the last frame; past the last (ping-pong) it runs back.
         const int k = static_cast<int>(sweep * n);
-        f = static_cast<int>((std::cos(static_cast<double>(k) / (n - 1) * M_PI + M_PI) + 1.0) *
-                             0.5 * (n - 1));
+        f = static_cast<int>((std::cos(static_cast<double>(k) / (n - 1) * kPi + kPi) + 1.0) * 0.5 *
+                             (n - 1));
     }
     else
     {

@@ -10,7 +10,7 @@
 #include "framework/IParam.h"
 #include "framework/IPlugBase.h"
 #include "graph/GraphControl10.h"
-#include "metering/VuMeterControl.h"
+#include "editor/controls/VuMeterControl.h"
 
 #include <cstring>
 #include <string>

@@ -9,7 +9,7 @@
 #include "graph/GraphControl10.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
-#include "metering/VuMeterControl.h"
+#include "editor/controls/VuMeterControl.h"
 #include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "engine/CParamSmooth.h"
-#include "engine/ParamSmoother.h"
+#include "framework/CParamSmooth.h"
+#include "framework/ParamSmoother.h"
 #include "engine/SecureRestarter.h"
 
 #include <gtest/gtest.h>

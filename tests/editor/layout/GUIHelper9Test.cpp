@@ -8,7 +8,7 @@
 #include "editor/controls/IKnobControl.h"
 #include "editor/controls/ITextControl.h"
 #include "editor/controls/IToggleButtonControl.h"
-#include "metering/VuMeterControl.h"
+#include "editor/controls/VuMeterControl.h"
 #include "support/ControlTestSupport.h"
 
 #include <gtest/gtest.h>

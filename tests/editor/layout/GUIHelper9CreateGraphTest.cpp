@@ -1,6 +1,6 @@
 #include "editor/layout/GUIHelper9.h"
 
-#include "GraphTestSupport.h"
+#include "graph/GraphTestSupport.h"
 #include "editor/IGraphics.h"
 #include "graph/GraphControl10.h"
 

@@ -1,4 +1,4 @@
-#include "engine/Window.h"
+#include "framework/Window.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "metering/VuMeterControl.h"
+#include "editor/controls/VuMeterControl.h"
 
 #include "editor/IGraphics.h"
 #include "framework/IParam.h"

@@ -1,7 +1,7 @@
 // The meter control: values pushed by the plug-in (from the audio thread: no allocation), the
 // locked state, and the decay and notify-host options on the editor's idle tick.
 
-#include "metering/VuMeterControl.h"
+#include "editor/controls/VuMeterControl.h"
 #include "support/AllocationCounter.h"
 #include "support/ControlTestSupport.h"
 

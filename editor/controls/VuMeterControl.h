@@ -9,7 +9,7 @@
 // editor as a complete begin/change/end gesture.
 
 #include "editor/controls/IBitmapControl.h"
-#include "engine/ParamSmoother.h"
+#include "framework/ParamSmoother.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "engine/ParamSmoother.h"
+#include "framework/ParamSmoother.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/CParamSmooth.h"
+#include "framework/CParamSmooth.h"
 
 #include <cmath>
 

@@ -1,0 +1,6 @@
+#pragma once
+// The circle constant, defined once for the whole system (M_PI is not standard C++).
+
+inline constexpr double kPi = 3.14159265358979323846;
+inline constexpr double kTwoPi = 2.0 * kPi;
+inline constexpr double kHalfPi = 0.5 * kPi;
