@@ -26,6 +26,12 @@ public:
     void SetCutoffFreq(int index, double cutoffHz);
     // Splits input into bandCount outputs of the input's length.
     void Split(const SampleBuffer& input, SampleBuffer* const* bands);
+    // Split of a stereo pair, one crossover per channel: the same bands, bit for bit, as Split on
+    // each. Two two-band crossovers on channels of one length run both channels side by side in
+    // one pass, each biquad on the two channels at once.
+    static void SplitPair(CrossoverSplitterNBands3& left, CrossoverSplitterNBands3& right,
+                          const SampleBuffer& inLeft, const SampleBuffer& inRight,
+                          SampleBuffer* const* bandsLeft, SampleBuffer* const* bandsRight);
 
     int GetBandCount() const { return mBandCount; }
     double GetCutoffFreq(int index) const { return mCutoffs.Get()[index]; }
@@ -46,4 +52,7 @@ private:
     // Per band, the first filter's output, which feeds the next band (middle bands only).
     WDL_PtrList<SampleBuffer> mSaved;
     WDL_PtrList<RBJFilter> mOwnedFilters;
+    // A two-band crossover's low-pass (band 0) and high-pass (band 1); null otherwise.
+    NRBJFilter* mLowPass = nullptr;
+    NRBJFilter* mHighPass = nullptr;
 };

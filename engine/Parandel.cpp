@@ -95,6 +95,14 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
     mCrossovers[0] = new CrossoverSplitterNBands3(2, cutoff, sr);
     mCrossovers[1] = new CrossoverSplitterNBands3(2, cutoff, sr);
     mCorrelation = new TWCorrelationComputer(0, sr, kCorrelationSmoothingMs);
+    StereoChain::Parts parts;
+    parts.width = &mWidthSmoother;
+    parts.pan = &mPanSmoother;
+    parts.outGain = &mOutGainSmoother;
+    parts.crossovers[0] = mCrossovers[0];
+    parts.crossovers[1] = mCrossovers[1];
+    parts.monoToStereo = mPseudoStereo;
+    mChain.Attach(parts);
 
     IGraphics* gui = new IGraphics(this, kEditorWidth, kEditorHeight, 0);
     gui->SetBundleID(kBundleID);
@@ -229,8 +237,9 @@ void Parandel::Reset()
 
     // Working buffers take the host block size now, so no block allocates.
     const int block = std::max(GetBlockSize(), 0);
-    for (ChannelList* list : {&mIn, &mOut, &mLow, &mHigh, &mSum})
-        list->Reserve(block);
+    mIn.Reserve(block);
+    mOut.Reserve(block);
+    mChain.Reserve(block);
     mRestarter.Reserve(block);
 
     // Switching mono-to-stereo changes the latency at the next reset, not before.
@@ -316,42 +325,6 @@ bool Parandel::IsSilent(const SampleBuffer& channel)
     return true;
 }
 
-void Parandel::ProcessStereoStage(ChannelList& channels)
-{
-    if (channels.IsEmpty())
-        return;
-    if (mMonoToStereo)
-        mPseudoStereo->Process(channels);
-    if (channels.GetSize() < 2)
-        return;
-    ApplyWidth(channels[0], channels[1], mWidthSmoother);
-    ApplyPan(channels[0], channels[1], mPanSmoother);
-}
-
-void Parandel::ProcessBassFocus()
-{
-    const int nChannels = mIn.GetSize();
-    mLow.Clear();
-    mHigh.Clear();
-    for (int i = 0; i < nChannels; ++i)
-    {
-        SampleBuffer* bands[] = {mLow.Add(nullptr, 0), mHigh.Add(nullptr, 0)};
-        mCrossovers[i]->Split(mIn[i], bands);
-    }
-    if (mLow.GetSize() == 2)
-    {
-        double* l = mLow[0].Get();
-        double* r = mLow[1].Get();
-        const int n = mLow[0].GetSize();
-        for (int k = 0; k < n; ++k)
-            l[k] = r[k] = (l[k] + r[k]) * 0.5;
-    }
-    ProcessStereoStage(mHigh);
-    mSum.Clear();
-    for (int i = 0; i < nChannels; ++i)
-        AddChannels(mLow[i], mHigh[i], *mSum.Add(nullptr, 0));
-}
-
 void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
 {
     ResetOnTransportStart();
@@ -399,26 +372,13 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     if (mIn.GetSize() == 1)
         mIn.Add(mIn[0]);
 
-    ChannelList* out = &mIn;
-    if (mBassFocusHz > kBassFocusOffHz)
-    {
-        ProcessBassFocus();
-        out = &mSum;
-    }
-    else
-    {
-        ProcessStereoStage(mIn);
-    }
-
-    ApplyGain((*out)[0], out->GetSize() >= 2 ? &(*out)[1] : nullptr, mOutGainSmoother);
-    if (mMonoOut && out->GetSize() >= 2)
-    {
-        MakeMono(*out);
-    }
-    // Only enormous finite input can overflow into infinity or NaN here; meters and host still
-    // get numbers.
-    for (int c = 0; c < out->GetSize(); ++c)
-        ZeroNonFinite((*out)[c]);
+    // Only enormous finite input can overflow into infinity or NaN in the chain; it hands
+    // meters and host zeros instead.
+    StereoChain::Settings settings;
+    settings.bassFocus = mBassFocusHz > kBassFocusOffHz;
+    settings.monoToStereo = mMonoToStereo;
+    settings.monoOut = mMonoOut;
+    ChannelList* out = &mChain.Process(mIn, settings);
 
     // The vectorscope sees every processed block, whatever the transport does.
     mVectorscope->AddSamples(*out);

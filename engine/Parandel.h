@@ -10,6 +10,7 @@
 #include "engine/CrossoverSplitterNBands3.h"
 #include "framework/ParamSmoother.h"
 #include "engine/SecureRestarter.h"
+#include "engine/StereoChain.h"
 #include "framework/ChannelList.h"
 #include "engine/IPlugAdapter.h"
 #include "framework/SilenceThreshold.h"
@@ -97,11 +98,6 @@ private:
     void BuildEditor(GUIHelper9& kit, IGraphics* gui);
     // The editor's controls bound to the parameter show its current real value.
     void RefreshControls(int paramIdx);
-    // Mono-to-stereo, width and pan on a stereo list.
-    void ProcessStereoStage(ChannelList& channels);
-    // Bass focus: the low bands made mono, the stereo stage on the high bands, bands summed
-    // into mSum.
-    void ProcessBassFocus();
     static bool IsSilent(const SampleBuffer& channel);
     // The editor deleted its controls: the meters, mode buttons and graphs pointed at are gone.
     void ForgetEditorControls();
@@ -122,11 +118,10 @@ private:
     GraphControl10* mVectorscopeGraphs[kNumVectorscopeModes] = {}; // not owned
     TWUpmixGraphDrawer* mUpmixDrawer = nullptr;                    // owned by the vectorscope
     SecureRestarter mRestarter;
+    // Bass focus, mono-to-stereo, width, pan, output gain and mono output on the members above.
+    StereoChain mChain;
 
-    // Working lists of the chain, kept so that a block allocates nothing.
+    // Working lists of the block, kept so that a block allocates nothing.
     ChannelList mIn;
     ChannelList mOut;
-    ChannelList mLow;
-    ChannelList mHigh;
-    ChannelList mSum;
 };

@@ -1,10 +1,11 @@
 #include "engine/RBJFilter.h"
 
+#include "framework/MathConstants.h"
+
 #include <cmath>
 
 namespace
 {
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kCrossoverQ = 0.707;
 } // namespace
 

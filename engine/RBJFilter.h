@@ -81,6 +81,8 @@ public:
 
     int GetSectionCount() const { return mSectionCount; }
     const RBJSection& GetSection(int i) const { return *mSections.Get(i); }
+    // For block loops that keep a section's state in registers and store it back.
+    RBJSection& Section(int i) { return *mSections.Get(i); }
     double GetCutoffFreq() const { return mCutoffHz; }
 
 private:

@@ -13,8 +13,7 @@ void ApplyWidth(SampleBuffer& left, SampleBuffer& right, ParamSmoother& width)
     {
         width.Step();
         const double w = width.Current();
-        // std::round rounds half away from zero.
-        const double f = std::round((w + 1.0) / kSideGainQuantum) * kSideGainQuantum;
+        const double f = SideGain(w);
         const double L = l[k], R = r[k];
         const double m = L * kC1 + R * kC2;
         const double s = f * (R * kC1 - L * kC2);
@@ -28,21 +27,14 @@ void ApplyPan(SampleBuffer& left, SampleBuffer& right, ParamSmoother& pan)
     const int n = left.GetSize();
     double* l = left.Get();
     double* r = right.Get();
-    // The gains are recomputed only when the position moves: a settled pan costs no sine or
-    // cosine per sample and gives bit-identical results.
-    double lastTheta = -1.0, gainL = 0.0, gainR = 0.0;
+    // A settled pan costs no sine or cosine per sample.
+    PanGains gains;
     for (int k = 0; k < n; ++k)
     {
         pan.Step();
-        const double theta = (pan.Current() + 1.0) * kPi * 0.25;
-        if (theta != lastTheta)
-        {
-            lastTheta = theta;
-            gainL = std::cos(theta) * kSqrt2;
-            gainR = std::sin(theta) * kSqrt2;
-        }
-        l[k] = gainL * l[k];
-        r[k] = gainR * r[k];
+        gains.MoveTo(pan.Current());
+        l[k] = gains.left * l[k];
+        r[k] = gains.right * r[k];
     }
 }
 

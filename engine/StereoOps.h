@@ -8,15 +8,47 @@
 #include "framework/ChannelList.h"
 #include "framework/SampleBuffer.h"
 
+#include "framework/MathConstants.h"
+
+#include <cmath>
+
 namespace stereo
 {
 // The two roundings of 1/√2, used on the two diagonals of the mid/side rotation.
 constexpr double kC1 = 0.7071067811865476;
 constexpr double kC2 = 0.7071067811865475;
 constexpr double kSqrt2 = 1.4142135623730951;
-constexpr double kPi = 3.141592653589793;
 // Side gain is quantised to 1e-6 so equal settings render identically.
 constexpr double kSideGainQuantum = 1e-6;
+
+// Side gain for a width w in −1 … 1: w + 1 in steps of the quantum (std::round rounds half
+// away from zero).
+inline double SideGain(double w)
+{
+    return std::round((w + 1.0) / kSideGainQuantum) * kSideGainQuantum;
+}
+// Pan angle for a position p in −1 … 1: 0 (left) … π/2 (right).
+inline double PanAngle(double p)
+{
+    return (p + 1.0) * kPi * 0.25;
+}
+// Constant-power pan gains, recomputed only when the angle moves. Starts at angle −1 with both
+// gains 0, which no position in range produces.
+struct PanGains
+{
+    double theta = -1.0, left = 0.0, right = 0.0;
+
+    void MoveTo(double p)
+    {
+        const double t = PanAngle(p);
+        if (t != theta)
+        {
+            theta = t;
+            left = std::cos(t) * kSqrt2;
+            right = std::sin(t) * kSqrt2;
+        }
+    }
+};
 } // namespace stereo
 
 // Mid/side width: the side is scaled by (w + 1), w in −1 … 1 read from the smoother.

@@ -15,6 +15,15 @@ public:
         mZ = x * mB + mZ * mA;
         return mZ;
     }
+    // Process over a run of values, with the state kept in a register; returns the last output.
+    double ProcessBlock(const double* x, int n)
+    {
+        double z = mZ;
+        for (int k = 0; k < n; ++k)
+            z = x[k] * mB + z * mA;
+        mZ = z;
+        return z;
+    }
     double Value() const { return mZ; }
     // Sets the state directly, so a measurement can start at its first value instead of at 0.
     void SetState(double z) { mZ = z; }

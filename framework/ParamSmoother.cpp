@@ -28,16 +28,3 @@ void ParamSmoother::SetTarget(double value)
     if (mJumpOnNextTarget)
         mCurrent = value;
 }
-
-void ParamSmoother::Step()
-{
-    const double prev = mCurrent;
-    const double next = mGliding ? (1.0 - mCoefficient) * mTarget + mCoefficient * prev : mTarget;
-    mCurrent = next;
-    mGliding = true;
-    // The snap compares the size of this step, not the distance left to the target.
-    mConverged = mThreshold > std::fabs(next - prev);
-    if (mConverged)
-        mCurrent = mTarget;
-    mJumpOnNextTarget = false;
-}

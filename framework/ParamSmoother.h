@@ -4,6 +4,8 @@
 // ResetTo, a new target is taken at once, so values set before audio starts do not glide.
 // No locks: owners call it under the plug-in mutex or on the editor thread only.
 
+#include <cmath>
+
 class ParamSmoother
 {
 public:
@@ -15,8 +17,28 @@ public:
     void SetCoefficient(double coefficient) { mCoefficient = coefficient; }
     void SetTarget(double value);
     // Advances one sample.
-    void Step();
+    void Step()
+    {
+        const double prev = mCurrent;
+        const double next =
+            mGliding ? (1.0 - mCoefficient) * mTarget + mCoefficient * prev : mTarget;
+        mCurrent = next;
+        mGliding = true;
+        // The snap compares the size of this step, not the distance left to the target.
+        mConverged = mThreshold > std::fabs(next - prev);
+        if (mConverged)
+            mCurrent = mTarget;
+        mJumpOnNextTarget = false;
+    }
     double Current() const { return mCurrent; }
+    // True when a Step would leave every field as it is: the value sits on the target and the
+    // next step snaps back onto it. Until the target moves, steps may then be skipped.
+    bool IsSettled() const
+    {
+        return mGliding && mConverged && !mJumpOnNextTarget && mCurrent == mTarget &&
+               mThreshold >
+                   std::fabs((1.0 - mCoefficient) * mTarget + mCoefficient * mTarget - mTarget);
+    }
 
     double Target() const { return mTarget; }
     bool IsConverged() const { return mConverged; }

@@ -3,8 +3,9 @@
 // Every sample counts equally, whatever its level: the per-sample value depends only on the
 // angle of (L, R) against the line L = R (+1 in phase, 0 on a single channel or in silence,
 // −1 in opposite phase); a pair whose samples are both within the silence threshold counts as
-// silence. Reset on the control thread (under the plug-in mutex); Process and GetCorrelation on
-// the audio thread. Process allocates nothing.
+// silence. The angle comes from a polynomial arctangent, two samples at a time, within 1e-15 of
+// the exact value. Reset on the control thread (under the plug-in mutex); Process and
+// GetCorrelation on the audio thread. Process allocates nothing.
 
 #include "framework/SampleBuffer.h"
 

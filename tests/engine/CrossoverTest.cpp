@@ -237,3 +237,26 @@ TEST(CrossoverSplitterNBands3, SplitResizesBandsToTheInput)
     x.Split(empty, bands);
     EXPECT_EQ(lo.GetSize(), 0);
 }
+
+TEST(CrossoverSplitterNBands3, SplitPairOfOtherBandCountsIsSplitPerChannel)
+{
+    const double cuts[] = {100.0, 1000.0};
+    CrossoverSplitterNBands3 pairL(3, cuts, kRate), pairR(3, cuts, kRate);
+    CrossoverSplitterNBands3 oneL(3, cuts, kRate), oneR(3, cuts, kRate);
+    const SampleBuffer inL = testsig::MakeBuffer(testsig::Noise(300, 1));
+    const SampleBuffer inR = testsig::MakeBuffer(testsig::Noise(300, 2));
+    SampleBuffer got[6], want[6];
+    SampleBuffer* gotL[] = {&got[0], &got[1], &got[2]};
+    SampleBuffer* gotR[] = {&got[3], &got[4], &got[5]};
+    SampleBuffer* wantL[] = {&want[0], &want[1], &want[2]};
+    SampleBuffer* wantR[] = {&want[3], &want[4], &want[5]};
+    CrossoverSplitterNBands3::SplitPair(pairL, pairR, inL, inR, gotL, gotR);
+    oneL.Split(inL, wantL);
+    oneR.Split(inR, wantR);
+    for (int b = 0; b < 6; ++b)
+    {
+        ASSERT_EQ(got[b].GetSize(), 300) << "band " << b;
+        for (int k = 0; k < 300; ++k)
+            ASSERT_EQ(got[b].Get()[k], want[b].Get()[k]) << "band " << b << " k " << k;
+    }
+}

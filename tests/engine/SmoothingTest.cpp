@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 TEST(ParamSmoother, TargetsBeforeTheFirstStepAreTakenAtOnce)
 {
@@ -131,4 +132,45 @@ TEST(SecureRestarter, EmptyListKeepsItArmedAndOtherLengthsAreLeftAlone)
     one.Process(single);
     EXPECT_EQ(single[0][0], 0.75);
     EXPECT_FALSE(one.IsArmed());
+}
+
+TEST(ParamSmoother, SettledStepsChangeNothingAndGlidesSettle)
+{
+    // Whenever IsSettled holds, a Step leaves the value, the converged flag and the settled state
+    // as they are, whatever the targets (a huge one never settles: its own step rounds by more
+    // than the precision).
+    const double targets[] = {0.0, -1.0, 0.37, 1.0, 3.981071705534972, 1e-300, -12345.678, 1e300};
+    std::mt19937 rng(7);
+    ParamSmoother s(10, 0.0, 0.999);
+    int settledSteps = 0;
+    for (int i = 0; i < 400000; ++i)
+    {
+        if (rng() % 20000 == 0)
+            s.SetTarget(targets[rng() % 8]);
+        const bool settled = s.IsSettled();
+        const double before = s.Current();
+        s.Step();
+        if (!settled)
+            continue;
+        ++settledSteps;
+        ASSERT_EQ(s.Current(), before) << "step " << i;
+        ASSERT_TRUE(s.IsConverged()) << "step " << i;
+        ASSERT_TRUE(s.IsSettled()) << "step " << i;
+    }
+    EXPECT_GT(settledSteps, 10000);
+
+    // A jump of the full width range settles once its steps fall below 1e-10.
+    ParamSmoother width(10, 0.0, 0.999);
+    EXPECT_FALSE(width.IsSettled()); // the first step still has to leave the jump state
+    width.Step();
+    EXPECT_TRUE(width.IsSettled());
+    width.SetTarget(-1.0);
+    int steps = 0;
+    while (!width.IsSettled() && steps < 100000)
+    {
+        width.Step();
+        ++steps;
+    }
+    EXPECT_EQ(width.Current(), -1.0);
+    EXPECT_NEAR(steps, std::log(1e-10 / 1e-3) / std::log(0.999), 2.0);
 }

@@ -1,0 +1,173 @@
+#include "engine/StereoChain.h"
+
+#include "engine/CrossoverSplitterNBands3.h"
+#include "framework/ParamSmoother.h"
+#include "engine/PseudoStereoObj2.h"
+#include "engine/StereoOps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using namespace stereo;
+
+namespace
+{
+// Samples whose smoothed factors are worked out ahead of the mixing pass while a smoother glides.
+constexpr int kChunk = 64;
+
+// The factors of one sample: side gain, left and right pan gains, output gain.
+struct ConstantGains
+{
+    double side, panL, panR, out;
+    double Side(int) const { return side; }
+    double PanL(int) const { return panL; }
+    double PanR(int) const { return panR; }
+    double Out(int) const { return out; }
+};
+
+struct GainRun
+{
+    double side[kChunk], panL[kChunk], panR[kChunk], out[kChunk];
+    double Side(int k) const { return side[k]; }
+    double PanL(int k) const { return panL[k]; }
+    double PanR(int k) const { return panR[k]; }
+    double Out(int k) const { return out[k]; }
+};
+
+// ZeroNonFinite as a select the compiler can vectorise (NaN fails the comparison).
+inline double Finite(double x)
+{
+    return std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
+}
+
+// Each line is the arithmetic of one stage, as that stage's own function does it.
+template <bool kBands, bool kMonoOut, class Gains>
+void MixLoop(const double* lowL, const double* lowR, const double* highL, const double* highR,
+             double* outL, double* outR, int n, const Gains& g)
+{
+    for (int k = 0; k < n; ++k)
+    {
+        const double L = highL[k], R = highR[k];
+        const double m = L * kC1 + R * kC2;
+        const double s = g.Side(k) * (R * kC1 - L * kC2);
+        double l = g.PanL(k) * (m * kC1 - s * kC2);
+        double r = g.PanR(k) * (s * kC1 + m * kC2);
+        if (kBands)
+        {
+            const double low = (lowL[k] + lowR[k]) * 0.5;
+            l = low + l;
+            r = low + r;
+        }
+        l *= g.Out(k);
+        r *= g.Out(k);
+        if (kMonoOut)
+            l = r = (l + r) * 0.5;
+        outL[k] = Finite(l);
+        outR[k] = Finite(r);
+    }
+}
+
+template <class Gains>
+void MixWith(bool monoOut, const double* lowL, const double* lowR, const double* highL,
+             const double* highR, double* outL, double* outR, int n, const Gains& g)
+{
+    if (lowL)
+    {
+        if (monoOut)
+            MixLoop<true, true>(lowL, lowR, highL, highR, outL, outR, n, g);
+        else
+            MixLoop<true, false>(lowL, lowR, highL, highR, outL, outR, n, g);
+    }
+    else
+    {
+        if (monoOut)
+            MixLoop<false, true>(lowL, lowR, highL, highR, outL, outR, n, g);
+        else
+            MixLoop<false, false>(lowL, lowR, highL, highR, outL, outR, n, g);
+    }
+}
+
+// Two channels whose storage is kept from block to block.
+void MakePair(ChannelList& list, int n)
+{
+    if (list.GetSize() != 2)
+    {
+        list.Clear();
+        list.Add(nullptr, 0);
+        list.Add(nullptr, 0);
+    }
+    list[0].Resize(n, false);
+    list[1].Resize(n, false);
+}
+} // namespace
+
+void StereoChain::Reserve(int frames)
+{
+    for (ChannelList* list : {&mLow, &mHigh, &mSum})
+        list->Reserve(frames);
+}
+
+ChannelList& StereoChain::Process(ChannelList& stereo, const Settings& settings)
+{
+    const int n = stereo[0].GetSize();
+    if (!settings.bassFocus)
+    {
+        if (settings.monoToStereo)
+            mParts.monoToStereo->Process(stereo);
+        Mix(nullptr, nullptr, stereo[0].Get(), stereo[1].Get(), stereo[0].Get(), stereo[1].Get(), n,
+            settings.monoOut);
+        return stereo;
+    }
+    MakePair(mLow, n);
+    MakePair(mHigh, n);
+    MakePair(mSum, n);
+    SampleBuffer* bandsL[] = {&mLow[0], &mHigh[0]};
+    SampleBuffer* bandsR[] = {&mLow[1], &mHigh[1]};
+    CrossoverSplitterNBands3::SplitPair(*mParts.crossovers[0], *mParts.crossovers[1], stereo[0],
+                                        stereo[1], bandsL, bandsR);
+    if (settings.monoToStereo)
+        mParts.monoToStereo->Process(mHigh);
+    Mix(mLow[0].Get(), mLow[1].Get(), mHigh[0].Get(), mHigh[1].Get(), mSum[0].Get(), mSum[1].Get(),
+        n, settings.monoOut);
+    return mSum;
+}
+
+void StereoChain::Mix(const double* lowL, const double* lowR, const double* highL,
+                      const double* highR, double* outL, double* outR, int n, bool monoOut)
+{
+    ParamSmoother& width = *mParts.width;
+    ParamSmoother& pan = *mParts.pan;
+    ParamSmoother& gain = *mParts.outGain;
+    PanGains panGains;
+    for (int start = 0; start < n;)
+    {
+        const auto at = [start](auto* p) { return p ? p + start : p; };
+        if (width.IsSettled() && pan.IsSettled() && gain.IsSettled())
+        {
+            // Steps would change nothing: the factors hold for the rest of the block.
+            panGains.MoveTo(pan.Current());
+            const ConstantGains g{SideGain(width.Current()), panGains.left, panGains.right,
+                                  gain.Current()};
+            MixWith(monoOut, at(lowL), at(lowR), at(highL), at(highR), at(outL), at(outR),
+                    n - start, g);
+            return;
+        }
+        // Gliding: each smoother steps once per sample, as in the stages' own loops.
+        const int m = std::min(kChunk, n - start);
+        GainRun g;
+        for (int k = 0; k < m; ++k)
+        {
+            width.Step();
+            g.side[k] = SideGain(width.Current());
+            pan.Step();
+            panGains.MoveTo(pan.Current());
+            g.panL[k] = panGains.left;
+            g.panR[k] = panGains.right;
+            gain.Step();
+            g.out[k] = gain.Current();
+        }
+        MixWith(monoOut, at(lowL), at(lowR), at(highL), at(highR), at(outL), at(outR), m, g);
+        start += m;
+    }
+}

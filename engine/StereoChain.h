@@ -1,0 +1,56 @@
+#pragma once
+// The stereo chain of a block after the fade-in, on two channels of one length: the bass-focus
+// split with its mono low band, mono-to-stereo, width and pan, the band sum, output gain, the mono
+// output, and the guard that turns non-finite results into silence.
+//
+// The result is bit for bit what running those stages one after another gives (ApplyWidth,
+// ApplyPan, AddChannels, ApplyGain, MakeMono, ZeroNonFinite): every sample goes through the same
+// operations in the same order. It is faster because the stages after the split run as one pass,
+// both crossovers run side by side, and smoothers that have settled on their targets cost nothing
+// per sample.
+//
+// Audio thread, under the plug-in mutex; allocates nothing once Reserve has sized it.
+
+#include "framework/ChannelList.h"
+
+class CrossoverSplitterNBands3;
+class ParamSmoother;
+class PseudoStereoObj2;
+
+class StereoChain
+{
+public:
+    // The objects the chain drives; owned elsewhere.
+    struct Parts
+    {
+        ParamSmoother* width = nullptr;
+        ParamSmoother* pan = nullptr;
+        ParamSmoother* outGain = nullptr;
+        CrossoverSplitterNBands3* crossovers[2] = {nullptr, nullptr};
+        PseudoStereoObj2* monoToStereo = nullptr;
+    };
+    struct Settings
+    {
+        bool bassFocus = false;
+        bool monoToStereo = false;
+        bool monoOut = false;
+    };
+
+    void Attach(const Parts& parts) { mParts = parts; }
+    // Sizes the band buffers for blocks of up to frames samples.
+    void Reserve(int frames);
+    // stereo holds two channels of one length. Returns the list holding the result: stereo itself
+    // when bass focus is off, the chain's band sum when it is on.
+    ChannelList& Process(ChannelList& stereo, const Settings& settings);
+
+private:
+    // Width, pan, band sum (when low is given), output gain, mono output and the guard, from
+    // high (and low) into out; out may be high.
+    void Mix(const double* lowL, const double* lowR, const double* highL, const double* highR,
+             double* outL, double* outR, int n, bool monoOut);
+
+    Parts mParts;
+    ChannelList mLow;
+    ChannelList mHigh;
+    ChannelList mSum;
+};
