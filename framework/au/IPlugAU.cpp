@@ -234,23 +234,16 @@ void IPlugAU::SendGesture(AudioUnitEventType type, int paramIdx)
 
 void IPlugAU::BeginInformHostOfParamChange(int paramIdx)
 {
-    ++beginInformCount;
-    lastInformedParam = paramIdx;
     SendGesture(kAudioUnitEvent_BeginParameterChangeGesture, paramIdx);
 }
 
-void IPlugAU::InformHostOfParamChange(int paramIdx, double normalizedValue)
+void IPlugAU::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/)
 {
-    ++informCount;
-    lastInformedParam = paramIdx;
-    lastInformedValue = normalizedValue;
     SendGesture(kAudioUnitEvent_ParameterValueChange, paramIdx);
 }
 
 void IPlugAU::EndInformHostOfParamChange(int paramIdx)
 {
-    ++endInformCount;
-    lastInformedParam = paramIdx;
     SendGesture(kAudioUnitEvent_EndParameterChangeGesture, paramIdx);
 }
 

@@ -153,14 +153,6 @@ public:
     // The plug-in behind a unit's instance storage, or null.
     static IPlugAU* FromStorage(void* storage) { return static_cast<IPlugAU*>(storage); }
 
-    // Gesture record kept for callers that check what was reported: counts and the last
-    // parameter and value. The host learns of gestures only through the events.
-    int beginInformCount = 0;
-    int informCount = 0;
-    int endInformCount = 0;
-    int lastInformedParam = -1;
-    double lastInformedValue = 0.0;
-
 private:
     friend ComponentResult IPlugAUEntry(ComponentParameters* params, void* storage,
                                         const IPlugAUFactory& factory);
