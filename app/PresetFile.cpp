@@ -5,10 +5,9 @@
 #include "app/TempFile.h"
 #include "engine/Parandel.h"
 #include "engine/ParandelEntry.h"
+#include "framework/au/AUPresetState.h"
 
 #include <cerrno>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -57,107 +56,63 @@ std::string FourCCText(SInt32 value)
     return text;
 }
 
-CFTypeRef Lookup(CFDictionaryRef dict, const char* key)
-{
-    CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-    CFTypeRef v = CFDictionaryGetValue(dict, k);
-    CFRelease(k);
-    return v;
-}
-
 std::string StringOf(CFTypeRef s)
 {
     const char* text = CFStringGetCStringPtr(static_cast<CFStringRef>(s), kCFStringEncodingUTF8);
     return text ? text : "";
 }
 
-// Every value of the state must be a number: the plug-in refuses a state holding NaN or an
-// infinity, and the message names the parameter.
-bool CheckValues(const std::string& path, const UInt8* bytes, std::string& error)
+// Type, subtype and manufacturer.
+std::string IdentityText(SInt32 type, SInt32 subtype, SInt32 manufacturer)
 {
-    for (int i = 0; i < Parandel::kNumParams; ++i)
-    {
-        uint64_t bits = 0;
-        for (int b = 7; b >= 0; --b)
-            bits = (bits << 8) | bytes[8 * i + b];
-        double v;
-        std::memcpy(&v, &bits, sizeof(v));
-        if (!std::isfinite(v))
-        {
-            const std::string name = ParamName(i);
-            error = Quoted(path) + " holds a state whose value " + std::to_string(i) +
-                    (name.empty() ? std::string() : " (" + name + ")") + " is not a finite number";
-            return false;
-        }
-    }
-    return true;
+    return FourCCText(type) + " " + FourCCText(subtype) + " " + FourCCText(manufacturer);
 }
 
-// Checks every key, its type, the identity and the state's length and values.
+// Checks every key, its type, the identity and the state's length and values, and names the
+// first problem. The rest (the version's range) is left to the unit, which has the last word.
 bool CheckDictionary(const std::string& path, CFPropertyListRef plist, std::string& error)
 {
-    if (CFGetTypeID(plist) != CFDictionaryGetTypeID())
-    {
-        error = Quoted(path) + " is not a preset: its property list holds no dictionary";
-        return false;
-    }
-    const auto dict = static_cast<CFDictionaryRef>(plist);
-    struct Key
-    {
-        const char* name;
-        CFTypeID type;
-        const char* typeName;
-    };
-    const Key keys[] = {{"version", CFNumberGetTypeID(), "a number"},
-                        {"type", CFNumberGetTypeID(), "a number"},
-                        {"subtype", CFNumberGetTypeID(), "a number"},
-                        {"manufacturer", CFNumberGetTypeID(), "a number"},
-                        {"name", CFStringGetTypeID(), "a string"},
-                        {"data", CFDataGetTypeID(), "data"}};
-    for (const Key& k : keys)
-    {
-        CFTypeRef v = Lookup(dict, k.name);
-        if (!v)
-        {
-            error = Quoted(path) + " is not a preset: the key \"" + k.name + "\" is missing";
-            return false;
-        }
-        if (CFGetTypeID(v) != k.type)
-        {
-            error = Quoted(path) + " is not a preset: \"" + k.name + "\" is not " + k.typeName;
-            return false;
-        }
-    }
-
-    SInt32 id[3] = {0, 0, 0};
-    const char* idKeys[3] = {"type", "subtype", "manufacturer"};
-    bool fits = true;
-    for (int i = 0; i < 3; ++i)
-        fits = CFNumberGetValue(static_cast<CFNumberRef>(Lookup(dict, idKeys[i])),
-                                kCFNumberSInt32Type, &id[i]) &&
-               fits;
+    using AUPresetState::Problem;
     const ComponentDescription own = ParandelComponentDescription();
-    const SInt32 ownId[3] = {static_cast<SInt32>(own.componentType),
+    AUPresetState::Reading r;
+    StateChunk chunk;
+    const std::string file = Quoted(path);
+    switch (AUPresetState::Read(plist, own, Parandel::kNumParams, &r, &chunk))
+    {
+    case Problem::NotADictionary:
+        error = file + " is not a preset: its property list holds no dictionary";
+        return false;
+    case Problem::MissingKey:
+        error = file + " is not a preset: the key \"" + r.key + "\" is missing";
+        return false;
+    case Problem::WrongType:
+        error = file + " is not a preset: \"" + r.key + "\" is not " + r.expected;
+        return false;
+    case Problem::OtherPlugin:
+        error = file + " is a preset of another plug-in (" +
+                IdentityText(r.type, r.subtype, r.manufacturer) + "); TW Parandel is " +
+                IdentityText(static_cast<SInt32>(own.componentType),
                              static_cast<SInt32>(own.componentSubType),
-                             static_cast<SInt32>(own.componentManufacturer)};
-    if (!fits || id[0] != ownId[0] || id[1] != ownId[1] || id[2] != ownId[2])
+                             static_cast<SInt32>(own.componentManufacturer));
+        return false;
+    case Problem::ShortData:
+        error = file + " holds a short state: \"data\" has " + std::to_string(r.dataBytes) +
+                " bytes, TW Parandel's state has " + std::to_string(r.neededBytes);
+        return false;
+    case Problem::NonFinite:
     {
-        error = Quoted(path) + " is a preset of another plug-in (" + FourCCText(id[0]) + " " +
-                FourCCText(id[1]) + " " + FourCCText(id[2]) + "); TW Parandel is " +
-                FourCCText(ownId[0]) + " " + FourCCText(ownId[1]) + " " + FourCCText(ownId[2]);
+        // The plug-in refuses a state holding NaN or an infinity; the message names the value.
+        const std::string name = ParamName(r.valueIndex);
+        error = file + " holds a state whose value " + std::to_string(r.valueIndex) +
+                (name.empty() ? std::string() : " (" + name + ")") + " is not a finite number";
         return false;
     }
-
-    const CFIndex stateBytes = static_cast<CFIndex>(sizeof(double)) * Parandel::kNumParams;
-    const auto data = static_cast<CFDataRef>(Lookup(dict, "data"));
-    const CFIndex have = CFDataGetLength(data);
-    if (have < stateBytes)
-    {
-        error = Quoted(path) + " holds a short state: \"data\" has " + std::to_string(have) +
-                " bytes, TW Parandel's state has " + std::to_string(stateBytes);
-        return false;
+    case Problem::None:
+    case Problem::DataTooLarge:
+    case Problem::BadVersion:
+        break;
     }
-    return CheckValues(path, CFDataGetBytePtr(data), error);
+    return true;
 }
 
 // A preset is a regular file of a preset's size: a device, a pipe or a large file named by
@@ -314,13 +269,9 @@ bool PresetFile::SaveUnitState(OfflineRenderer& unit, const std::string& path,
         error = "TW Parandel gave no state";
         return false;
     }
-    CFStringRef key = CFStringCreateWithCString(kCFAllocatorDefault, "name", kCFStringEncodingUTF8);
     const std::string presetName = name.empty() ? BaseName(path) : name;
-    CFStringRef value =
-        CFStringCreateWithCString(kCFAllocatorDefault, presetName.c_str(), kCFStringEncodingUTF8);
-    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)), key, value);
-    CFRelease(value);
-    CFRelease(key);
+    AUPresetState::SetName(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)),
+                           presetName.c_str());
     const bool saved = Save(path, state, error);
     CFRelease(state);
     return saved;
@@ -333,10 +284,8 @@ int RunPresetShow(const std::string& path)
     if (!PresetFile::Load(path, &preset, error))
         return Fail(error);
     const auto dict = static_cast<CFDictionaryRef>(preset);
-    SInt32 version = 0;
-    CFNumberGetValue(static_cast<CFNumberRef>(Lookup(dict, "version")), kCFNumberSInt32Type,
-                     &version);
-    const std::string name = StringOf(Lookup(dict, "name"));
+    const SInt32 version = AUPresetState::GetVersion(dict);
+    const std::string name = StringOf(AUPresetState::GetName(dict));
 
     OfflineRenderer unit(kStateSampleRate, kStateInputChannels, kStateBlockSize);
     const OSStatus status = unit.RestoreState(preset);

@@ -4,7 +4,7 @@
 #include "app/PresetFile.h"
 #include "engine/Parandel.h"
 #include "engine/lv2/ParandelLV2.h"
-#include "framework/au/CFTypes.h"
+#include "framework/au/AUPresetState.h"
 #include "framework/lv2/LV2PresetTurtle.h"
 
 #include <cctype>
@@ -16,14 +16,6 @@
 
 namespace
 {
-CFTypeRef Lookup(CFDictionaryRef dict, const char* key)
-{
-    CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-    CFTypeRef v = CFDictionaryGetValue(dict, k);
-    CFRelease(k);
-    return v;
-}
-
 // Letters and digits kept, everything else a dash: safe in a file name and a URI fragment.
 std::string Slug(const std::string& name)
 {
@@ -57,10 +49,10 @@ int main(int argc, char** argv)
         return 1;
     }
     auto dict = static_cast<CFDictionaryRef>(plist);
-    auto nameRef = static_cast<CFStringRef>(Lookup(dict, "name"));
-    const char* nameText = CFStringGetCStringPtr(nameRef, kCFStringEncodingUTF8);
+    const char* nameText =
+        CFStringGetCStringPtr(AUPresetState::GetName(dict), kCFStringEncodingUTF8);
     const std::string name = nameText ? nameText : "";
-    auto data = static_cast<CFDataRef>(Lookup(dict, "data"));
+    CFDataRef data = AUPresetState::GetData(dict);
     const UInt8* bytes = CFDataGetBytePtr(data);
     const std::vector<uint8_t> chunkBytes(bytes, bytes + CFDataGetLength(data));
     CFRelease(plist);

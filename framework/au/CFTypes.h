@@ -3,7 +3,8 @@
 // dictionaries, arrays, URLs, errors and bundles, and property lists read and written as XML
 // (or binary) through libplist. Only what the host adapter and its hosts use, with the calling
 // conventions of the real interface, so that a build on the native platform includes the system
-// headers instead (see AUPlatform.h).
+// headers instead (see AUPlatform.h). The values are in CFTypes.cpp and CFContainers.cpp,
+// property lists in CFPropertyList.cpp, bundles in CFBundle.cpp.
 //
 // Every Create/Copy function returns an object the caller owns (retain count 1); Get functions
 // return borrowed references. Objects are safe to retain and release from any thread; a mutable

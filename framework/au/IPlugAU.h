@@ -153,24 +153,45 @@ public:
     // The plug-in behind a unit's instance storage, or null.
     static IPlugAU* FromStorage(void* storage) { return static_cast<IPlugAU*>(storage); }
 
-    // Gesture record kept for callers that check what was reported: counts and the last
-    // parameter and value. The host learns of gestures only through the events.
-    int beginInformCount = 0;
-    int informCount = 0;
-    int endInformCount = 0;
-    int lastInformedParam = -1;
-    double lastInformedValue = 0.0;
-
 private:
     friend ComponentResult IPlugAUEntry(ComponentParameters* params, void* storage,
                                         const IPlugAUFactory& factory);
 
+    // ---- Entry (IPlugAUEntry.cpp) ----
     // Dispatches one selector (not open or close) with the plug-in mutex held.
     ComponentResult Dispatch(ComponentParameters* params);
+    // One handler per selector; params holds the selector's arguments.
+    using SelectorHandler = ComponentResult (IPlugAU::*)(ComponentParameters* params);
+    struct SelectorEntry
+    {
+        SInt16 what;
+        SelectorHandler handler;
+    };
+    static const SelectorEntry kSelectors[];
+    ComponentResult CanDo(ComponentParameters* params);
+    ComponentResult Version(ComponentParameters* params);
+    ComponentResult Initialize(ComponentParameters* params);
+    ComponentResult Uninitialize(ComponentParameters* params);
+    ComponentResult DispatchGetPropertyInfo(ComponentParameters* params);
+    ComponentResult DispatchGetProperty(ComponentParameters* params);
+    ComponentResult DispatchSetProperty(ComponentParameters* params);
+    ComponentResult DispatchGetParameter(ComponentParameters* params);
+    ComponentResult DispatchSetParameter(ComponentParameters* params);
+    ComponentResult DispatchReset(ComponentParameters* params);
+    ComponentResult AddPropertyListener(ComponentParameters* params);
+    ComponentResult RemovePropertyListener(ComponentParameters* params);
+    ComponentResult DispatchRender(ComponentParameters* params);
+    ComponentResult AddRenderNotify(ComponentParameters* params);
+    ComponentResult RemoveRenderNotify(ComponentParameters* params);
+    ComponentResult ScheduleParameters(ComponentParameters* params);
+    ComponentResult MidiEvent(ComponentParameters* params);
+    ComponentResult SysEx(ComponentParameters* params);
+    ComponentResult Accept(ComponentParameters* params);
+    ComponentResult StartNote(ComponentParameters* params);
+
+    // ---- Buses and connections (IPlugAU.cpp) ----
     void SendGesture(AudioUnitEventType type, int paramIdx);
     BusInfo* GetBus(AudioUnitScope scope, AudioUnitElement element);
-    // The parameter a host's 32-bit ID names, or null for an ID at or above the count.
-    IParam* ParamFromID(AudioUnitParameterID paramID) const;
     int NHostChannelsConnected(WDL_PtrList<BusInfo>& buses, BusInfo* excludeBus = nullptr);
     bool CheckLegalIO(AudioUnitScope scope, int busIdx, int nChannels);
     bool CheckLegalIO();
@@ -180,12 +201,116 @@ private:
     ComponentResult SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                     const AudioStreamBasicDescription* asbd);
     ComponentResult SetConnection(const AudioUnitConnection* connection);
+
+    // ---- Property table (IPlugAUProperties.cpp) ----
+    // Where a property may be read or written; anywhere else it answers
+    // kAudioUnitErr_InvalidProperty.
+    enum class Where
+    {
+        Nowhere,
+        Anywhere,
+        Global,
+        GlobalOrInput,
+        InputBus,        // the input scope, the element an input bus
+        GlobalOrInputBus // the global or the input scope, the element an input bus
+    };
+    struct PropertyAddress
+    {
+        AudioUnitScope scope;
+        AudioUnitElement element;
+        int elementIdx; // the element as an index; −1 when it is too large for one
+        bool reading;   // the value is asked for, not only its size
+    };
+    // What a read reports before the value: the size, the writability, and a status that ends
+    // the call once they are reported.
+    struct PropertyInfo
+    {
+        UInt32 size;
+        bool writable;
+        ComponentResult status;
+    };
+    using PropertyDescriber = ComponentResult (IPlugAU::*)(const PropertyAddress&, PropertyInfo*);
+    using PropertyGetter = ComponentResult (IPlugAU::*)(const PropertyAddress&, void* data);
+    using PropertySetter = ComponentResult (IPlugAU::*)(const PropertyAddress&, const void* data);
+    struct PropertyHandler;
+    static const PropertyHandler kPropertyHandlers[];
+    // The handler of a property, or null for one the adapter does not serve.
+    static const PropertyHandler* FindPropertyHandler(AudioUnitPropertyID propID);
+    bool IsAt(Where where, AudioUnitScope scope, int elementIdx) const;
+
+    // The handlers. A describer checks the address further (an error ends the call before
+    // anything is reported) and may change the size, writability and status the table gives; a
+    // getter writes the value into data, which has room for the size; a setter reads the value
+    // from data, which holds at least the bytes the table names.
+    ComponentResult GetClassInfo(const PropertyAddress& a, void* data);
+    ComponentResult SetClassInfo(const PropertyAddress& a, const void* data);
+    ComponentResult SetMakeConnection(const PropertyAddress& a, const void* data);
+    ComponentResult GetSampleRateProperty(const PropertyAddress& a, void* data);
+    ComponentResult SetSampleRateProperty(const PropertyAddress& a, const void* data);
+    ComponentResult DescribeFastDispatch(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetFastDispatch(const PropertyAddress& a, void* data);
+    ComponentResult DescribeStreamFormat(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetStreamFormat(const PropertyAddress& a, void* data);
+    ComponentResult SetStreamFormatProperty(const PropertyAddress& a, const void* data);
+    ComponentResult GetElementCount(const PropertyAddress& a, void* data);
+    ComponentResult GetLatencyProperty(const PropertyAddress& a, void* data);
+    ComponentResult DescribeSupportedNumChannels(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetSupportedNumChannels(const PropertyAddress& a, void* data);
+    ComponentResult GetMaxFramesPerSlice(const PropertyAddress& a, void* data);
+    ComponentResult SetMaxFramesPerSlice(const PropertyAddress& a, const void* data);
+    ComponentResult DescribeUIComponentList(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetUIComponentList(const PropertyAddress& a, void* data);
+    ComponentResult DescribeAudioChannelLayout(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult DescribeTailTime(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetTailTime(const PropertyAddress& a, void* data);
+    ComponentResult GetBypass(const PropertyAddress& a, void* data);
+    ComponentResult SetBypass(const PropertyAddress& a, const void* data);
+    ComponentResult GetLastRenderError(const PropertyAddress& a, void* data);
+    ComponentResult SetRenderCallback(const PropertyAddress& a, const void* data);
+    ComponentResult GetFactoryPresets(const PropertyAddress& a, void* data);
+    ComponentResult GetHostCallbacks(const PropertyAddress& a, void* data);
+    ComponentResult SetHostCallbacks(const PropertyAddress& a, const void* data);
+    ComponentResult GetCurrentPreset(const PropertyAddress& a, void* data);
+    ComponentResult SetCurrentPreset(const PropertyAddress& a, const void* data);
+    ComponentResult DescribeElementName(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetElementName(const PropertyAddress& a, void* data);
+    ComponentResult DescribeCocoaUI(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetCocoaUI(const PropertyAddress& a, void* data);
+    ComponentResult DescribeChannelLayoutTags(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetChannelLayoutTags(const PropertyAddress& a, void* data);
+    ComponentResult SetOfflineRender(const PropertyAddress& a, const void* data);
+    ComponentResult SetHostIdentifier(const PropertyAddress& a, const void* data);
+    ComponentResult DescribeInstrumentCount(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetInstrumentCount(const PropertyAddress& a, void* data);
+
+    // ---- Parameters (IPlugAUParameters.cpp) ----
+    // The parameter a host's 32-bit ID names, or null for an ID at or above the count.
+    IParam* ParamFromID(AudioUnitParameterID paramID) const;
+    void FillParameterInfo(int paramIdx, AudioUnitParameterInfo* info);
+    ComponentResult DescribeParameterList(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetParameterList(const PropertyAddress& a, void* data);
+    ComponentResult DescribeParameterElement(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetParameterInfo(const PropertyAddress& a, void* data);
+    ComponentResult DescribeValueStrings(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetValueStrings(const PropertyAddress& a, void* data);
+    ComponentResult DescribeParameterRequest(const PropertyAddress& a, PropertyInfo* info);
+    ComponentResult GetStringFromValue(const PropertyAddress& a, void* data);
+    ComponentResult GetParameterIDName(const PropertyAddress& a, void* data);
+    ComponentResult GetClumpName(const PropertyAddress& a, void* data);
+    ComponentResult GetValueFromString(const PropertyAddress& a, void* data);
+
+    // ---- State (IPlugAUState.cpp) ----
     ComponentResult GetState(CFPropertyListRef* plist);
     ComponentResult SetState(CFPropertyListRef plist);
     CFArrayRef MakeFactoryPresets();
-    void FillParameterInfo(int paramIdx, AudioUnitParameterInfo* info);
+
+    // ---- Render (IPlugAURender.cpp) ----
     ComponentResult PullInputs(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
                                UInt32 nFrames);
+    ComponentResult PullInput(int busIdx, AudioUnitRenderActionFlags* flags,
+                              const AudioTimeStamp* timeStamp, UInt32 nFrames);
+    void AttachOutputs(BusInfo* bus, UInt32 nFrames, AudioBufferList* bufferList);
+    void ProcessIfLastBus(UInt32 outputBusIdx, UInt32 nFrames);
     void CallRenderNotifications(AudioUnitRenderActionFlags flag,
                                  AudioUnitRenderActionFlags* ioActionFlags,
                                  const AudioTimeStamp* timeStamp, UInt32 outputBusIdx,

@@ -146,6 +146,55 @@ public:
     void OnEditorResize(int, int) override {}
 };
 
+// What the host's parameter listeners hear of a plug-in driven directly. Such a plug-in has no
+// component instance, so its events name no unit; the listener takes events of any unit for
+// every parameter and reads the value back through the plug-in's get-parameter procedure, as a
+// host does when it is told of a change.
+class HostListener
+{
+public:
+    struct Event
+    {
+        AudioUnitEventType type;
+        AudioUnitParameterID id;
+        AudioUnitParameterValue value;
+    };
+
+    explicit HostListener(IPlugAU& plug) : mPlug(plug)
+    {
+        EXPECT_EQ(AUEventListenerCreate(Hear, this, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode,
+                                        0.0f, 0.0f, &mListener),
+                  noErr);
+        for (AudioUnitEventType type :
+             {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
+              kAudioUnitEvent_EndParameterChangeGesture})
+        {
+            AudioUnitEvent e{};
+            e.mEventType = type;
+            e.mArgument.mParameter.mParameterID = kAUParameterListener_AnyParameter;
+            EXPECT_EQ(AUEventListenerAddEventType(mListener, nullptr, &e), noErr);
+        }
+    }
+    ~HostListener() { AUListenerDispose(mListener); }
+    HostListener(const HostListener&) = delete;
+    HostListener& operator=(const HostListener&) = delete;
+
+    std::vector<Event> events;
+
+private:
+    static void Hear(void* refCon, void*, const AudioUnitEvent* e, UInt64, AudioUnitParameterValue)
+    {
+        auto* self = static_cast<HostListener*>(refCon);
+        const AudioUnitParameter& p = e->mArgument.mParameter;
+        AudioUnitParameterValue value = 0.0f;
+        IPlugAU::GetParamProc(&self->mPlug, p.mParameterID, kAudioUnitScope_Global, 0, &value);
+        self->events.push_back({e->mEventType, p.mParameterID, value});
+    }
+
+    IPlugAU& mPlug;
+    AUEventListenerRef mListener = nullptr;
+};
+
 // Decodes the little-endian double at offset, independently of StateChunk.
 double ReadLittleEndianDouble(const uint8_t* bytes)
 {
@@ -377,15 +426,15 @@ TEST(IPlugBaseHost, UndetectedHostIsDetectedOnFirstAskAndReported)
 TEST(IPlugBaseRouting, SetParameterFromGUIStoresInformsAndNotifiesUnderTheMutex)
 {
     TestPlug plug;
+    HostListener host(plug);
     plug.checkMutex = true;
     plug.SetParameterFromGUI(1, 0.75);
     EXPECT_DOUBLE_EQ(plug.Param(1)->Value(), 50.0);
     ASSERT_EQ(plug.paramChanges, std::vector<int>{1});
-    EXPECT_EQ(plug.informCount, 1);
-    EXPECT_EQ(plug.lastInformedParam, 1);
-    EXPECT_EQ(plug.lastInformedValue, 0.75);
-    EXPECT_EQ(plug.beginInformCount, 0);
-    EXPECT_EQ(plug.endInformCount, 0);
+    ASSERT_EQ(host.events.size(), 1u) << "one value change, no gesture";
+    EXPECT_EQ(host.events[0].type, kAudioUnitEvent_ParameterValueChange);
+    EXPECT_EQ(host.events[0].id, 1u);
+    EXPECT_EQ(host.events[0].value, 50.0f) << "stored (normalised 0.75) before the host is told";
     EXPECT_TRUE(plug.informUnderMutex);
     EXPECT_TRUE(plug.paramChangeUnderMutex);
     EXPECT_FALSE(HeldByThisThread(plug.GetMutex())) << "the mutex is released afterwards";
@@ -398,31 +447,36 @@ TEST(IPlugBaseRouting, SetParameterFromGUIStoresInformsAndNotifiesUnderTheMutex)
 TEST(IPlugBaseRouting, InvalidIndexIsIgnored)
 {
     TestPlug plug;
+    HostListener host(plug);
     plug.SetParameterFromGUI(kNumParams, 0.5);
     plug.SetParameterFromGUI(-1, 0.5);
     EXPECT_TRUE(plug.paramChanges.empty());
-    EXPECT_EQ(plug.informCount, 0);
+    EXPECT_TRUE(host.events.empty());
 }
 
 TEST(IPlugBaseRouting, NonFiniteNormalisedValuesAreIgnored)
 {
     TestPlug plug;
+    HostListener host(plug);
     plug.Param(1)->SetValue(12.0);
     for (double n : {std::nan(""), HUGE_VAL, -HUGE_VAL})
         plug.SetParameterFromGUI(1, n);
     EXPECT_EQ(plug.Param(1)->Value(), 12.0);
     EXPECT_TRUE(plug.paramChanges.empty());
-    EXPECT_EQ(plug.informCount, 0);
+    EXPECT_TRUE(host.events.empty());
 }
 
-TEST(IPlugBaseRouting, GestureCallsAreCounted)
+TEST(IPlugBaseRouting, GestureCallsReachTheHost)
 {
     TestPlug plug;
+    HostListener host(plug);
     plug.BeginInformHostOfParamChange(4);
     plug.EndInformHostOfParamChange(4);
-    EXPECT_EQ(plug.beginInformCount, 1);
-    EXPECT_EQ(plug.endInformCount, 1);
-    EXPECT_EQ(plug.lastInformedParam, 4);
+    ASSERT_EQ(host.events.size(), 2u);
+    EXPECT_EQ(host.events[0].type, kAudioUnitEvent_BeginParameterChangeGesture);
+    EXPECT_EQ(host.events[1].type, kAudioUnitEvent_EndParameterChangeGesture);
+    EXPECT_EQ(host.events[0].id, 4u);
+    EXPECT_EQ(host.events[1].id, 4u);
 }
 
 TEST(IPlugBaseRouting, OnParamResetVisitsEveryIndexInOrder)
