@@ -3,8 +3,8 @@
 // it signals, wait for it with a timeout. It inherits the test's environment; ScopedEnv changes
 // that for the programs a test starts.
 
-#include <fcntl.h>
-#include <spawn.h>
+#include "support/Spawn.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,8 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 class ChildProcess
 {
@@ -31,20 +29,8 @@ public:
     bool Start(const std::vector<std::string>& args, const std::string& outPath,
                const std::string& errPath)
     {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const bool started =
-            posix_spawn(&mPid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
+        mPid = SpawnWithOutput(args, outPath, errPath);
+        const bool started = mPid > 0;
         mExitCode = started ? kRunning : -1;
         return started;
     }

@@ -2,9 +2,9 @@
 // Runs the command-line program in a child process (no shell) and captures its exit code and
 // output, for end-to-end tests.
 
+#include "support/Spawn.h"
+
 #include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +12,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 struct CommandResult
 {
@@ -35,21 +33,7 @@ inline pid_t SpawnCommand(const std::vector<std::string>& args, const std::strin
 {
     const std::string outPath = tmpDir + "/cmd-stdout.txt";
     const std::string errPath = tmpDir + "/cmd-stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return started ? pid : -1;
+    return SpawnWithOutput(args, outPath, errPath);
 }
 
 // Waits for a started program; the exit code is 128 + the signal for a program a signal ended,
