@@ -109,6 +109,7 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
     for (const Pass& pass : passes)
     {
         RenderOptions o = ForMode(options, pass.mode);
+        o.onOwnOutput = nullptr; // the caller sees the output of the first pass only
         o.afterBlock = [&](OfflineRenderer& r, long long)
         {
             const TWVectorscope& scope = *r.Plugin().GetVectorscope();
@@ -134,7 +135,8 @@ std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses)
         j["correlation"] = {{"every_100ms", a.correlation.every100ms},
                             {"min", a.correlation.min},
                             {"mean", a.correlation.mean},
-                            {"final", a.correlation.final}};
+                            {"final", a.correlation.final},
+                            {"share_below_zero", a.correlation.shareBelowZero}};
         j["scope"] = {
             {"polar", Points(a.polar)},
             {"lissajous", Points(a.lissajous)},
