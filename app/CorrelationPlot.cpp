@@ -198,6 +198,9 @@ void DrawCorrelation(ReportCanvas& c, const CorrelationPlot& plot, const PlotDat
     if (d.correlation.empty())
     {
         HorizontalLine(c, zero, 2.0, pal::kTickMajor);
+        c.Colour(pal::kMeterLabel);
+        c.Text("shorter than one 100 ms step: no values over time",
+               (CorrelationPlot::kLeft + CorrelationPlot::kRight) / 2, zero - 12.0, 1);
         return;
     }
     cairo_t* cr = c.Cr();
