@@ -132,7 +132,8 @@ std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses)
         j["correlation"] = {{"every_100ms", a.correlation.every100ms},
                             {"min", a.correlation.min},
                             {"mean", a.correlation.mean},
-                            {"final", a.correlation.final}};
+                            {"final", a.correlation.final},
+                            {"share_below_zero", a.correlation.shareBelowZero}};
         j["scope"] = {
             {"polar", Points(a.polar)},
             {"lissajous", Points(a.lissajous)},

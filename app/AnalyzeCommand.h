@@ -32,7 +32,8 @@ struct FileAnalysis
 };
 
 // Analyses one file with the given render options (block size, parameters). exitCode and error
-// of the result are those of the render.
+// of the result are those of the render. An onOwnOutput observer in options sees the plug-in's
+// output of the file once, whatever the number of passes.
 RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
                          FileAnalysis& analysis);
 

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/AnalysisReport.h"
 #include "app/AnalyzeCommand.h"
 #include "app/AudioFile.h"
 #include "app/DemoMix.h"
@@ -218,6 +219,11 @@ int RunCommandLine(int argc, char** argv)
     analyzeBlockOpt->check(CLI::Range(1, kMaxBlockSize));
     analyze->add_option("--json", jsonPath, "Also write the full report as JSON to this file");
     analyze->add_flag("--quiet", analyzeQuiet, "No progress bar");
+    ReportOptions report;
+    analyze->add_option("--plot", report.plotPath,
+                        "Draw one file's correlation, level and scopes as a PNG");
+    analyze->add_option("--report", report.reportDir,
+                        "Write pictures, index.html and report.json for all files to this folder");
 
     // params
     CLI::App* paramsCmd = cli.add_subcommand("params", "List the plug-in's parameters");
@@ -326,6 +332,13 @@ int RunCommandLine(int argc, char** argv)
         if (!jsonPath.empty() &&
             !CheckOutputs(analyzeFiles, {{jsonPath, FileKind::Json, "--json"}}, error))
             return Fail(kExitUsage, error);
+        if (!report.plotPath.empty() || !report.reportDir.empty())
+        {
+            report.jsonPath = jsonPath;
+            if (!CheckReportOptions(analyzeFiles, report, error))
+                return Fail(kExitUsage, error);
+            return RunAnalyzeReport(analyzeFiles, options, report);
+        }
         return RunAnalyze(analyzeFiles, options, jsonPath);
     }
     if (presetSave->parsed())

@@ -155,6 +155,8 @@ RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
         const int skip = static_cast<int>(std::min<long long>(toSkip, n));
         toSkip -= skip;
         const int take = static_cast<int>(std::min<long long>(n - skip, result.frames - written));
+        if (take > 0 && options.onOwnOutput)
+            options.onOwnOutput(block.out[0].data() + skip, block.out[1].data() + skip, take);
         if (take > 0 && !outPath.empty())
         {
             block.Interleave(skip, take);

@@ -30,6 +30,9 @@ struct RenderOptions
     // Render the last block only as far as the output of the file's last sample, instead of a
     // whole block padded with silence, so that what afterBlock measures holds no padding.
     bool trimLastBlock = false;
+    // Called after every block with the file's own output samples of that block (neither the
+    // leading samples of the plug-in's latency nor the padding past the end), as written.
+    std::function<void(const float* left, const float* right, int n)> onOwnOutput;
     // Called once after the last block, before the output is committed; returning false (with
     // a one-line reason) fails the render and removes the output.
     std::function<bool(OfflineRenderer&, std::string& error)> afterRender;
