@@ -1,9 +1,9 @@
 #pragma once
 // A Cairo drawing for the analysis report's pictures, in the editor's font (the bundle's
 // font.ttf, loaded with FreeType so that the pictures do not depend on the fonts a machine has)
-// and the editor's palette (scripts/art/ArtPalette.h, which the editor's artwork is drawn with).
+// and the editor's palette (editor/ArtPalette.h, which the editor's artwork is drawn with).
 
-#include "scripts/art/ArtPalette.h"
+#include "editor/ArtPalette.h"
 
 #include <memory>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "app/ReportFormat.h"
 #include "app/Version.h"
-#include "scripts/art/ArtPalette.h"
+#include "editor/ArtPalette.h"
 
 #include <cmath>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // knobs, meters and buttons from (frame 1 on top).
 
 #include "ArtLayout.h"
-#include "ArtPalette.h"
+#include "editor/ArtPalette.h"
 
 #include <cairo.h>
 #include <functional>
