@@ -91,17 +91,17 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
     GUIHelper9 kit;
     const double sr = GetSampleRate();
     const double cutoff[] = {kInitialBassFocusHz};
-    mPseudoStereo = new PseudoStereoObj2(sr, kPseudoStereoSpread);
-    mCrossovers[0] = new CrossoverSplitterNBands3(2, cutoff, sr);
-    mCrossovers[1] = new CrossoverSplitterNBands3(2, cutoff, sr);
-    mCorrelation = new TWCorrelationComputer(0, sr, kCorrelationSmoothingMs);
+    mPseudoStereo = std::make_unique<PseudoStereoObj2>(sr, kPseudoStereoSpread);
+    mCrossovers[0] = std::make_unique<CrossoverSplitterNBands3>(2, cutoff, sr);
+    mCrossovers[1] = std::make_unique<CrossoverSplitterNBands3>(2, cutoff, sr);
+    mCorrelation = std::make_unique<TWCorrelationComputer>(0, sr, kCorrelationSmoothingMs);
     StereoChain::Parts parts;
     parts.width = &mWidthSmoother;
     parts.pan = &mPanSmoother;
     parts.outGain = &mOutGainSmoother;
-    parts.crossovers[0] = mCrossovers[0];
-    parts.crossovers[1] = mCrossovers[1];
-    parts.monoToStereo = mPseudoStereo;
+    parts.crossovers[0] = mCrossovers[0].get();
+    parts.crossovers[1] = mCrossovers[1].get();
+    parts.monoToStereo = mPseudoStereo.get();
     mChain.Attach(parts);
 
     IGraphics* gui = new IGraphics(this, kEditorWidth, kEditorHeight, 0);
@@ -118,14 +118,9 @@ Parandel::Parandel(IPlugInstanceInfo instanceInfo)
 Parandel::~Parandel()
 {
     // The editor (the base's, deleted after this) must stop drawing before the drawers its
-    // graphs use go with the vectorscope.
+    // graphs use go with the vectorscope; the processors go with the members.
     if (IGraphics* gui = GetGUI())
         gui->CloseWindow();
-    delete mPseudoStereo;
-    delete mCorrelation;
-    delete mCrossovers[0];
-    delete mCrossovers[1];
-    delete mVectorscope;
 }
 
 void Parandel::BuildEditor(GUIHelper9& kit, IGraphics* gui)
@@ -149,7 +144,7 @@ void Parandel::BuildEditor(GUIHelper9& kit, IGraphics* gui)
             this, gui, kModeButtonId0 + k, kModeButtonFiles[k], 2, 10 + 20 * k, 271,
             kVectorscopeMode0 + k, "", 0, 0, 0, GUIHelper9::kCaptionAbove, true));
     }
-    mVectorscope = new TWVectorscope(this, GetSampleRate());
+    mVectorscope = std::make_unique<TWVectorscope>(this, GetSampleRate());
     for (int k = 0; k < kNumVectorscopeModes; ++k)
     {
         GraphControl10* graph = kit.CreateGraph(

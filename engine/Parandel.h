@@ -17,6 +17,8 @@
 #include "framework/WDL_PtrList.h"
 #include "metering/TWVectorscopePlug.h"
 
+#include <memory>
+
 class GraphControl10;
 class GUIHelper9;
 class IGraphics;
@@ -82,12 +84,12 @@ public:
     void AddWidth(double delta) override;
 
     // Read-only views for hosts and tests.
-    TWVectorscope* GetVectorscope() const { return mVectorscope; }
+    TWVectorscope* GetVectorscope() const { return mVectorscope.get(); }
     GraphControl10* GetVectorscopeGraph(int mode) const;
     IToggleButtonControl* GetModeButton(int mode) const { return mModeButtons.Get(mode); }
     VuMeterControl* GetWidthMeter() const { return mWidthMeter; }
     VuMeterControl* GetCorrelationMeter() const { return mCorrelationMeter; }
-    TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation; }
+    TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation.get(); }
     double GetBassFocusHz() const { return mBassFocusHz; }
     bool IsMonoToStereoOn() const { return mMonoToStereo; }
     bool IsMonoOutOn() const { return mMonoOut; }
@@ -108,13 +110,14 @@ private:
     bool mMonoToStereo = false;
     ParamSmoother mOutGainSmoother;
     double mBassFocusHz = 100.0;
-    CrossoverSplitterNBands3* mCrossovers[2] = {nullptr, nullptr};
-    PseudoStereoObj2* mPseudoStereo = nullptr;
+    // Owned processors; declared before the chain that points at them, so they go after it.
+    std::unique_ptr<CrossoverSplitterNBands3> mCrossovers[2];
+    std::unique_ptr<PseudoStereoObj2> mPseudoStereo;
     WDL_PtrList<IToggleButtonControl> mModeButtons; // not owned; filled while the editor is built
     VuMeterControl* mWidthMeter = nullptr;          // not owned
     VuMeterControl* mCorrelationMeter = nullptr;    // not owned
-    TWCorrelationComputer* mCorrelation = nullptr;
-    TWVectorscope* mVectorscope = nullptr;
+    std::unique_ptr<TWCorrelationComputer> mCorrelation;
+    std::unique_ptr<TWVectorscope> mVectorscope;
     GraphControl10* mVectorscopeGraphs[kNumVectorscopeModes] = {}; // not owned
     TWUpmixGraphDrawer* mUpmixDrawer = nullptr;                    // owned by the vectorscope
     SecureRestarter mRestarter;

@@ -59,8 +59,8 @@ bool IsValidMode(int mode)
 } // namespace
 
 TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
-    : mPlug(plug), mFireworks(new TWFireworks(sampleRateHz)),
-      mSourceComputer(new SourceComputer(sampleRateHz))
+    : mPlug(plug), mFireworks(std::make_unique<TWFireworks>(sampleRateHz)),
+      mSourceComputer(std::make_unique<SourceComputer>(sampleRateHz))
 {
     // Point sets hold at most one point per history sample (or analysis bin).
     for (int m = 0; m < kNumModes; ++m)
@@ -73,16 +73,7 @@ TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
         w.Reserve(kHistorySize);
 }
 
-TWVectorscope::~TWVectorscope()
-{
-    delete mPolarDrawer;
-    delete mFlameDrawer;
-    delete mLissajousDrawer;
-    delete mUpmixDrawer;
-    delete mSourceDrawer;
-    delete mFireworks;
-    delete mSourceComputer;
-}
+TWVectorscope::~TWVectorscope() = default;
 
 int TWVectorscope::GetNumCurves(int mode)
 {
@@ -104,15 +95,15 @@ GraphCustomDrawer* TWVectorscope::GetDrawer(int mode) const
     switch (mode)
     {
     case kPolarSamplesMode:
-        return mPolarDrawer;
+        return mPolarDrawer.get();
     case kLissajousMode:
-        return mLissajousDrawer;
+        return mLissajousDrawer.get();
     case kFlameMode:
-        return mFlameDrawer;
+        return mFlameDrawer.get();
     case kGridMode:
-        return mUpmixDrawer;
+        return mUpmixDrawer.get();
     case kSourceMode:
-        return mSourceDrawer;
+        return mSourceDrawer.get();
     default:
         return nullptr;
     }
@@ -123,15 +114,20 @@ GraphCustomDrawer* TWVectorscope::CreateDrawer(int mode, GraphControl10* graph)
     switch (mode)
     {
     case kPolarSamplesMode:
-        return mPolarDrawer = new TWCircleGraphDrawer(kTitles[mode]);
+        mPolarDrawer = std::make_unique<TWCircleGraphDrawer>(kTitles[mode]);
+        return mPolarDrawer.get();
     case kLissajousMode:
-        return mLissajousDrawer = new TWLissajousGraphDrawer(kTitles[mode], kLissajousScale);
+        mLissajousDrawer = std::make_unique<TWLissajousGraphDrawer>(kTitles[mode], kLissajousScale);
+        return mLissajousDrawer.get();
     case kFlameMode:
-        return mFlameDrawer = new TWCircleGraphDrawer(kTitles[mode]);
+        mFlameDrawer = std::make_unique<TWCircleGraphDrawer>(kTitles[mode]);
+        return mFlameDrawer.get();
     case kGridMode:
-        return mUpmixDrawer = new TWUpmixGraphDrawer(mPlug, graph, kTitles[mode]);
+        mUpmixDrawer = std::make_unique<TWUpmixGraphDrawer>(mPlug, graph, kTitles[mode]);
+        return mUpmixDrawer.get();
     case kSourceMode:
-        return mSourceDrawer = new ParandelGraphDrawer3(kTitles[mode]);
+        mSourceDrawer = std::make_unique<ParandelGraphDrawer3>(kTitles[mode]);
+        return mSourceDrawer.get();
     default:
         return nullptr;
     }

@@ -31,6 +31,8 @@
 #include "graph/GraphCustomControl.h"
 #include "metering/ScopeHistory.h"
 
+#include <memory>
+
 class ChannelList;
 class GraphControl10;
 class GraphCustomDrawer;
@@ -88,7 +90,7 @@ public:
     void AddSamples(const ChannelList& channels);
 
     // The GRID drawer (null before SetGraphs).
-    TWUpmixGraphDrawer* GetUpmixDrawer() const { return mUpmixDrawer; }
+    TWUpmixGraphDrawer* GetUpmixDrawer() const { return mUpmixDrawer.get(); }
     // Background drawer of a mode (null before SetGraphs or for an unknown mode).
     GraphCustomDrawer* GetDrawer(int mode) const;
     GraphControl10* GetGraph(int mode) const;
@@ -134,14 +136,14 @@ private:
     int mMode = kPolarSamplesMode;
     TWVectorscopePlug* mPlug;
     GraphControl10* mGraphs[kNumModes] = {};
-    // Owned background drawers.
-    GraphCustomDrawer* mPolarDrawer = nullptr;
-    GraphCustomDrawer* mFlameDrawer = nullptr;
-    GraphCustomDrawer* mLissajousDrawer = nullptr;
-    TWUpmixGraphDrawer* mUpmixDrawer = nullptr;
-    GraphCustomDrawer* mSourceDrawer = nullptr;
-    TWFireworks* mFireworks;
-    SourceComputer* mSourceComputer;
+    // Owned background drawers (the graphs point at them) and computations.
+    std::unique_ptr<GraphCustomDrawer> mPolarDrawer;
+    std::unique_ptr<GraphCustomDrawer> mFlameDrawer;
+    std::unique_ptr<GraphCustomDrawer> mLissajousDrawer;
+    std::unique_ptr<TWUpmixGraphDrawer> mUpmixDrawer;
+    std::unique_ptr<GraphCustomDrawer> mSourceDrawer;
+    std::unique_ptr<TWFireworks> mFireworks;
+    std::unique_ptr<SourceComputer> mSourceComputer;
     ScopeHistory mHistory;
     mutable SampleBuffer mWindowCopy[2];
 
