@@ -210,13 +210,20 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
     for (size_t i = 0; i < n; ++i)
     {
         const double x = interleaved[i];
-        double q = std::isnan(x) ? 0.0 : std::nearbyint(x * fullScale);
-        if (std::isnan(x) || q > fullScale - 1 || q < -fullScale)
+        const double scaled = x * fullScale;
+        // lrint rounds as nearbyint does (to nearest, ties to even) but compiles to one
+        // instruction; values it cannot hold are out of range anyway.
+        long q = 0;
+        const bool inReach = scaled > -2.0 * fullScale && scaled < 2.0 * fullScale;
+        if (inReach)
+            q = std::lrint(scaled);
+        if (!inReach || q > fullScale - 1 || q < -fullScale)
         {
             ++mClipped; // a NaN, which has no level, is written as silence
-            q = std::isnan(x) ? 0.0 : (q > 0 ? fullScale - 1 : -fullScale);
+            q = std::isnan(x) ? 0 : (scaled > 0 ? static_cast<long>(fullScale) - 1
+                                                : -static_cast<long>(fullScale));
         }
-        data[i] = static_cast<int>(q * step);
+        data[i] = static_cast<int>(q * static_cast<long>(step));
     }
     mPendingFrames += frames;
     return mPendingFrames < kIoChunkFrames || Flush();

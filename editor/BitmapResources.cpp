@@ -1,6 +1,7 @@
 #include "editor/BitmapResources.h"
 
 #include "editor/LICE_Bitmap.h"
+#include "editor/PngFileBitmap.h"
 #include "framework/WDL_Mutex.h"
 
 #include <png.h>
@@ -315,7 +316,8 @@ LICE_IBitmap* OSLoadBitmap(int /*resourceId*/, const char* fileName)
     WDL_String path;
     if (!ResourcePath(fileName, &path))
         return nullptr;
-    return LoadPngFile(path.Get());
+    // Decoded when first drawn: a program that never shows the editor never decodes it.
+    return PngFileBitmap::Open(path.Get());
 }
 
 BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames, bool horizontal)

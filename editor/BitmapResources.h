@@ -41,7 +41,8 @@ bool ResourcePath(const char* fileName, WDL_String* path);
 LICE_IBitmap* LoadPngFile(const char* path, bool flipped = false);
 
 // Loads one bundle file as a new bitmap (owned by the caller): null unless the name ends in
-// "png" (any letter case) and the resource exists and decodes.
+// "png" (any letter case) and the resource exists with a PNG header. Its pixels are decoded at
+// their first use (PngFileBitmap).
 LICE_IBitmap* OSLoadBitmap(int resourceId, const char* fileName);
 
 // The cached bitmap for the resource ID, loaded through OSLoadBitmap at its first use; the
