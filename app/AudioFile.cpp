@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace app
 {
@@ -31,6 +34,17 @@ constexpr long long kIoChunkFrames = 8192;
 // Encodings tried after the input's own, best first.
 constexpr int kFallbackEncodings[] = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16,
                                       SF_FORMAT_VORBIS};
+
+// x rounded to the nearest integer, ties to even, as nearbyint does in the default rounding
+// mode; one instruction instead of a library call per sample.
+inline long RoundToNearestEven(double x)
+{
+#if defined(__SSE2__)
+    return _mm_cvtsd_si64(_mm_set_sd(x));
+#else
+    return std::lrint(x);
+#endif
+}
 
 // Bits of an integer PCM encoding; 0 for any other.
 int IntegerBits(int format)
@@ -211,12 +225,10 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
     {
         const double x = interleaved[i];
         const double scaled = x * fullScale;
-        // lrint rounds as nearbyint does (to nearest, ties to even) but compiles to one
-        // instruction; values it cannot hold are out of range anyway.
         long q = 0;
         const bool inReach = scaled > -2.0 * fullScale && scaled < 2.0 * fullScale;
         if (inReach)
-            q = std::lrint(scaled);
+            q = RoundToNearestEven(scaled);
         if (!inReach || q > fullScale - 1 || q < -fullScale)
         {
             ++mClipped; // a NaN, which has no level, is written as silence
