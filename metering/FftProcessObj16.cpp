@@ -169,7 +169,7 @@ bool FftProcessObj16::Process(const ChannelList& in, const ChannelList& scIn, Ch
     if (mChannels.GetSize() > 0)
     {
         ProcessObjChannel* first = mChannels.Get(0);
-        while (first->GetInputQueue().GetSize() >= first->GetBufferSize())
+        while (first->QueuedSamples() >= first->GetBufferSize())
             RunFrame();
     }
 
@@ -194,8 +194,11 @@ void FftProcessObj16::RunFrame()
 {
     const int last = mChannels.GetSize() - 1;
     const bool transform = SpectraWanted();
+    if (HooksLookAtQueues())
+        for (int i = last; i >= 0; --i)
+            mChannels.Get(i)->SettleQueue();
     for (int i = last; i >= 0; --i)
-        mChannels.Get(i)->MakeFrame();
+        mChannels.Get(i)->MakeFrame(transform);
     DispatchFramed();
     for (int i = last; i >= 0; --i)
         mChannels.Get(i)->ApplyAnalysisWindow(transform);
@@ -216,6 +219,14 @@ void FftProcessObj16::RunFrame()
         mChannels.Get(i)->OverlapAdd();
     for (int i = last; i >= 0; --i)
         mChannels.Get(i)->Advance();
+}
+
+bool FftProcessObj16::HooksLookAtQueues() const
+{
+    for (int i = 0; i < mMultichannelProcesses.GetSize(); ++i)
+        if (mMultichannelProcesses.Get(i)->LooksAtQueues())
+            return true;
+    return false;
 }
 
 bool FftProcessObj16::SpectraWanted() const

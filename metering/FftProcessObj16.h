@@ -78,6 +78,7 @@ protected:
 private:
     // Some stage reads this frame's spectra; otherwise the transforms are skipped.
     bool SpectraWanted() const;
+    bool HooksLookAtQueues() const;
     void RunFrame();
     BufferPtrList* ScList(BufferPtrList& list) { return mNumScChannels > 0 ? &list : nullptr; }
 

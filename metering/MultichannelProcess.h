@@ -27,6 +27,9 @@ public:
     // Whether the coming frame's spectra are read by this hook. A frame whose spectra nobody
     // reads is not transformed.
     virtual bool WantsNextSpectra() const { return true; }
+    // Whether the framing and windowing hooks read the input queues (their first N samples then
+    // make the frame); a hook that does not lets the frames advance without moving the queues.
+    virtual bool LooksAtQueues() const { return true; }
 
     // New input samples before they are queued.
     virtual void ProcessInputSamples(const ChannelList& /*in*/, const ChannelList* /*scIn*/) {}

@@ -35,6 +35,7 @@ public:
     void ProcessInputFft(BufferPtrList& spectra, BufferPtrList* scSpectra) override;
     // Every period-th frame is analysed (only the named one, when a frame is named).
     bool WantsNextSpectra() const override { return IsAnalysed(mFrameCounter + 1); }
+    bool LooksAtQueues() const override { return false; }
     // Of the frames up to and including frame (counted from the reset), only that one's spectra
     // are needed; −1 wants every period-th frame.
     void AnalyseOnlyFrame(long frame) { mOnlyFrame = frame; }

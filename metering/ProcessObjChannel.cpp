@@ -85,6 +85,7 @@ void ProcessObjChannel::Reset(int bufferSize, int overlap, int oversampling, dou
 
     mInputQueue.Reserve(n + kReservedBlockSamples);
     mInputQueue.Resize(0, false);
+    mConsumed = 0;
     mOutputQueue.Reserve(n + kReservedBlockSamples);
     mOutputQueue.Resize(0, false);
     mFrame.Resize(n, false);
@@ -219,18 +220,29 @@ void ProcessObjChannel::AddSamples(const double* samples, int count)
 {
     if (samples && count > 0)
     {
+        SettleQueue(); // the room reserved for the queue is counted from its start
         mInputQueue.Add(samples, count);
         mLargestBlockSamples = std::max(mLargestBlockSamples, count);
     }
 }
 
-bool ProcessObjChannel::MakeFrame()
+void ProcessObjChannel::SettleQueue()
+{
+    if (mConsumed <= 0)
+        return;
+    mInputQueue.Delete(0, std::min(mConsumed, mInputQueue.GetSize()));
+    mConsumed = 0;
+}
+
+bool ProcessObjChannel::MakeFrame(bool transform)
 {
     const int n = mBufferSize;
-    mNotEnoughSamples = mInputQueue.GetSize() < n;
+    mNotEnoughSamples = QueuedSamples() < n;
     if (mNotEnoughSamples)
         return false;
-    mFrame.Set(mInputQueue.Get(), n, false);
+    if (mSpectraOnly && !transform && !mHook && !mKeepEnergy)
+        return true; // nobody looks at this frame
+    mFrame.Set(mInputQueue.Get() + mConsumed, n, false);
     if (mHook)
         mHook->ProcessFramedSamples(mFrame, PartnerFrame());
     return true;
@@ -406,7 +418,7 @@ void ProcessObjChannel::Advance()
 {
     if (mNotEnoughSamples)
         return;
-    mInputQueue.Delete(0, mHop);
+    mConsumed += mHop;
     if (mSpectraOnly)
         return;
 

@@ -60,7 +60,9 @@ public:
     void AddSamples(const double* samples, int count);
 
     // Frame stages, in order.
-    bool MakeFrame(); // false (and not-enough-samples set) when fewer than N samples are queued
+    // False (and not-enough-samples set) when fewer than N samples are queued. transform: the
+    // frame is going to be transformed (a spectra-only frame that is not copies nothing).
+    bool MakeFrame(bool transform = true);
     // transform: the frame is going to be transformed.
     void ApplyAnalysisWindow(bool transform = true);
     // transform false: only the frame's level is taken; the spectrum keeps its last contents
@@ -98,7 +100,16 @@ public:
     const SampleBuffer& GetAnalysisWindow();
     const SampleBuffer& GetSynthesisWindow();
 
-    SampleBuffer& GetInputQueue() { return mInputQueue; }
+    // The samples still queued; frames taken since the last call are dropped from its start now.
+    SampleBuffer& GetInputQueue()
+    {
+        SettleQueue();
+        return mInputQueue;
+    }
+    int QueuedSamples() const { return mInputQueue.GetSize() - mConsumed; }
+    // Drops the samples of the frames taken so far from the queue's start. Frames advance by an
+    // offset, so a run of frames moves the queue once, not once per frame.
+    void SettleQueue();
     SampleBuffer& GetFrame() { return mFrame; }
     SampleBuffer& GetSpectrum() { return mSpectrum; }
     SampleBuffer& GetOutputFrame() { return mOutputFrame; }
@@ -130,6 +141,7 @@ private:
     bool mSkipIFft = false;
     int mHop = 1;
     SampleBuffer mInputQueue;
+    int mConsumed = 0; // samples at the queue's start that frames have already passed
     SampleBuffer mOutputFrame;
     SampleBuffer mOverlapAdd;
     SampleBuffer mOutputQueue;
