@@ -1,6 +1,7 @@
 #include "app/AnalysisReport.h"
 
 #include "app/AudioFile.h"
+#include "app/CommandError.h"
 #include "app/CorrelationPlot.h"
 #include "app/FolderProgress.h"
 #include "app/PngFile.h"
@@ -30,12 +31,6 @@ constexpr int kPictureGap = 4;
 // The progress bar's part of a file for its analysis; the scopes' rendering takes the rest.
 // A rough split: both render the file through the plug-in.
 constexpr double kAnalysisShare = 0.5;
-
-int Fail(const std::string& message)
-{
-    std::fprintf(stderr, "parandel: error: %s\n", message.c_str());
-    return 1;
-}
 
 // The correlation series' step: 100 ms in whole samples, as the analysis counts it.
 long long StepFrames(int sampleRate)
@@ -356,7 +351,7 @@ int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions&
         progress.Interrupt();
         if (!r.error.empty())
         {
-            std::fprintf(stderr, "parandel: error: %s\n", r.error.c_str());
+            PrintError(r.error);
             exitCode = 1;
             continue;
         }
@@ -376,11 +371,11 @@ int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions&
     std::string error;
     if (!report.plotPath.empty() && reports[0].error.empty() &&
         !WritePlotPicture(reports[0], report.plotPath, error))
-        return Fail(error);
+        throw CommandError(kExitRuntime, error);
     const std::string json = analysed.empty() ? "[]\n" : AnalysisToJson(analysed);
     if (!report.jsonPath.empty() && !analysed.empty() &&
         !WriteFileAtomically(report.jsonPath, json, error))
-        return Fail(error);
+        throw CommandError(kExitRuntime, error);
     if (!report.reportDir.empty())
     {
         std::vector<ReportRow> rows;
@@ -389,7 +384,7 @@ int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions&
         folder.emplace_back("report.json", json);
         folder.emplace_back("index.html", ReportPageHtml(rows, SettingsText(options.params)));
         if (!WriteFolder(report.reportDir, folder, error))
-            return Fail(error);
+            throw CommandError(kExitRuntime, error);
     }
     return exitCode;
 }

@@ -56,7 +56,8 @@ std::vector<OutputFile> ReportOutputs(const std::vector<std::string>& files,
 bool CheckReportOptions(const std::vector<std::string>& files, const ReportOptions& report,
                         std::string& error);
 
-// Runs the command; 0, or 1 when a file could not be analysed or an output not written.
+// Runs the command; 0, or 1 when a file could not be analysed; a CommandError when an output
+// cannot be written.
 int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions& options,
                      const ReportOptions& report);
 } // namespace app

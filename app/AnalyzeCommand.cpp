@@ -1,12 +1,15 @@
 #include "app/AnalyzeCommand.h"
 
+#include "app/AnalysisReport.h"
 #include "app/AudioFile.h"
+#include "app/CommandError.h"
 #include "app/OfflineRenderer.h"
 #include "app/TempFile.h"
 #include "engine/Parandel.h"
 #include "metering/TWCorrelationComputer.h"
 #include "metering/TWVectorscope.h"
 
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -145,6 +148,38 @@ std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses)
     return (analyses.size() == 1 ? all[0] : all).dump(1) + "\n";
 }
 
+void AnalyzeCommand::Register(CLI::App& cli)
+{
+    mCommand = cli.add_subcommand(
+        "analyze", "Report the correlation meter over time and the vectorscope's points");
+    mCommand->add_option("IN", mFiles, "Input audio files (mono or stereo)")->required();
+    mParams.Register(*mCommand);
+    AddBlockSizeOption(*mCommand, mBlockSize);
+    mCommand->add_option("--json", mJsonPath, "Also write the full report as JSON to this file");
+    AddQuietFlag(*mCommand, mQuiet);
+    mCommand->add_option("--plot", mPlotPath,
+                         "Draw one file's correlation, level and scopes as a PNG");
+    mCommand->add_option("--report", mReportDir,
+                         "Write pictures, index.html and report.json for all files to this folder");
+}
+
+int AnalyzeCommand::Run()
+{
+    RenderOptions options;
+    options.blockSize = mBlockSize;
+    options.showProgress = !mQuiet;
+    options.params = ResolveParams(mParams);
+    if (!mJsonPath.empty())
+        RequireOutputs(mFiles, {{mJsonPath, FileKind::Json, "--json"}});
+    if (mPlotPath.empty() && mReportDir.empty())
+        return RunAnalyze(mFiles, options, mJsonPath);
+    const ReportOptions report{mPlotPath, mReportDir, mJsonPath};
+    std::string error;
+    if (!CheckReportOptions(mFiles, report, error))
+        throw CommandError(kExitUsage, error);
+    return RunAnalyzeReport(mFiles, options, report);
+}
+
 int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& options,
                const std::string& jsonPath)
 {
@@ -157,7 +192,7 @@ int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& optio
         const RenderResult r = AnalyzeFile(f, options, a);
         if (r.exitCode != 0)
         {
-            std::fprintf(stderr, "parandel: error: %s\n", r.error.c_str());
+            PrintError(r.error);
             exitCode = r.exitCode;
             continue;
         }
@@ -169,10 +204,7 @@ int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& optio
     {
         std::string error;
         if (!WriteFileAtomically(jsonPath, AnalysisToJson(analyses), error))
-        {
-            std::fprintf(stderr, "parandel: error: %s\n", error.c_str());
-            return 1;
-        }
+            throw CommandError(kExitRuntime, error);
     }
     return exitCode;
 }

@@ -2,6 +2,8 @@
 // parandel analyze: runs the plug-in over files (output discarded) and reports the correlation
 // meter over time and the vectorscope's final point sets.
 
+#include "app/Command.h"
+#include "app/CommonOptions.h"
 #include "app/FileRenderer.h"
 
 #include <string>
@@ -40,7 +42,25 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
 // The stable JSON shape for scripts.
 std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses);
 
-// Runs the command: a table row per file on stdout, JSON to jsonPath when it is not empty.
+class AnalyzeCommand : public Command
+{
+public:
+    void Register(CLI::App& cli) override;
+    // 0, or 1 when a file could not be analysed (its one-line error on stderr, the others'
+    // rows printed all the same).
+    int Run() override;
+
+private:
+    std::vector<std::string> mFiles;
+    int mBlockSize = kDefaultBlockSize;
+    bool mQuiet = false;
+    ParamOptions mParams;
+    std::string mJsonPath, mPlotPath, mReportDir;
+};
+
+// Runs the analysis: a table row per file on stdout, JSON to jsonPath when it is not empty. The
+// exit code: 0, or 1 when a file could not be analysed; a CommandError when the JSON cannot be
+// written.
 int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& options,
                const std::string& jsonPath);
 } // namespace app

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 namespace app
@@ -22,13 +23,6 @@ std::string TruncatedError(const std::string& path, long long got, long long exp
 {
     return "'" + path + "' ends after " + std::to_string(got) + " of its " +
            std::to_string(expected) + " frames; the file is truncated or damaged";
-}
-
-RenderResult Failure(RenderResult result, std::string error)
-{
-    result.exitCode = 1;
-    result.error = std::move(error);
-    return result;
 }
 
 // Creates the output's temporary file in the format its extension and the input call for.
@@ -90,93 +84,174 @@ struct HostBlock
     float* inPtr[2];
     float* outPtr[2];
 };
+// One render, step by step: Open, SetUp, RunBlocks, Finish. A step that fails returns false
+// with the result's exit code and error set.
+class Render
+{
+public:
+    Render(const std::string& inPath, const std::string& outPath, const RenderOptions& options)
+        : mInPath(inPath), mOutPath(outPath), mOptions(options)
+    {
+    }
+    // Opens the input, checks its channels and creates the output's temporary file.
+    bool Open();
+    // Creates the plug-in with the options' set-up and parameters, and starts it.
+    void SetUp();
+    // Feeds the file through block by block until its own output is complete.
+    bool RunBlocks();
+    // The afterRender check, then the output committed and clipping reported.
+    bool Finish();
+    const RenderResult& Result() const { return mResult; }
+
+private:
+    bool Fail(std::string error)
+    {
+        mResult.exitCode = 1;
+        mResult.error = std::move(error);
+        return false;
+    }
+    // Reads up to n input frames into the block (none once the input is done); false for a file
+    // that ends before its header says.
+    bool ReadInput(int n, long long& got);
+    // Passes on and writes the file's own output samples of a rendered block of n.
+    bool TakeOutput(int n);
+
+    const std::string& mInPath;
+    const std::string& mOutPath;
+    const RenderOptions& mOptions;
+    RenderResult mResult;
+    AudioFileReader mReader;
+    AudioFileWriter mWriter;
+    std::unique_ptr<OfflineRenderer> mRenderer;
+    std::unique_ptr<HostBlock> mBlock;
+    long long mToSkip = 0;   // leading output samples that precede the input
+    long long mWritten = 0;  // the file's own output samples so far
+    long long mConsumed = 0; // input samples fed so far
+    long long mRendered = 0;
+    bool mInputDone = false;
+};
+
+bool Render::Open()
+{
+    if (!mReader.Open(mInPath))
+        return Fail(mReader.error());
+    const int nIn = mReader.Channels();
+    if (nIn > 2)
+        return Fail(ChannelError(mInPath, nIn));
+    mResult.frames = mReader.Frames();
+    mResult.sampleRate = mReader.SampleRate();
+    mResult.inputChannels = nIn;
+    std::string error;
+    if (!mOutPath.empty() && !OpenOutput(mOutPath, mReader, mWriter, error))
+        return Fail(error);
+    return true;
+}
+
+void Render::SetUp()
+{
+    const int bs = mOptions.blockSize;
+    mRenderer = std::make_unique<OfflineRenderer>(mReader.SampleRate(), mResult.inputChannels, bs);
+    if (mOptions.beforeStart)
+        mOptions.beforeStart(*mRenderer);
+    for (const auto& p : mOptions.params)
+        mRenderer->SetParameter(p.first, p.second);
+    mRenderer->Start();
+    mResult.latency = mRenderer->Latency();
+    mBlock = std::make_unique<HostBlock>(bs, mResult.inputChannels);
+    mToSkip = mResult.latency;
+}
+
+bool Render::ReadInput(int n, long long& got)
+{
+    got = 0;
+    if (mInputDone)
+        return true;
+    got = mReader.Read(mBlock->interleavedIn.data(), n);
+    mInputDone = got < n || mConsumed + got >= mResult.frames;
+    if (got < n && mConsumed + got < mResult.frames)
+        return Fail(TruncatedError(mInPath, mConsumed + got, mResult.frames));
+    return true;
+}
+
+bool Render::TakeOutput(int n)
+{
+    const int skip = static_cast<int>(std::min<long long>(mToSkip, n));
+    mToSkip -= skip;
+    const int take = static_cast<int>(std::min<long long>(n - skip, mResult.frames - mWritten));
+    if (take > 0 && mOptions.onOwnOutput)
+        mOptions.onOwnOutput(mBlock->out[0].data() + skip, mBlock->out[1].data() + skip, take);
+    if (take > 0 && !mOutPath.empty())
+    {
+        mBlock->Interleave(skip, take);
+        if (!mWriter.Write(mBlock->interleavedOut.data(), take))
+            return Fail(mWriter.error());
+    }
+    mWritten += std::max(take, 0);
+    return true;
+}
+
+bool Render::RunBlocks()
+{
+    const int bs = mOptions.blockSize;
+    ProgressBar progress(mOptions.showProgress, mResult.frames);
+    // The output of the file's own samples ends `latency` samples after its last input sample.
+    const long long toRender = mResult.frames + mResult.latency;
+    while (mWritten < mResult.frames)
+    {
+        const int n = mOptions.trimLastBlock
+                          ? static_cast<int>(std::min<long long>(bs, toRender - mRendered))
+                          : bs;
+        long long got = 0;
+        bool ok = ReadInput(n, got);
+        if (ok)
+        {
+            mBlock->Deinterleave(n, got);
+            mRenderer->Process(mBlock->inPtr, mBlock->outPtr, n);
+            mConsumed += got;
+            mRendered += n;
+            if (mOptions.afterBlock)
+                mOptions.afterBlock(*mRenderer,
+                                    std::clamp(mRendered - mResult.latency, 0LL, mResult.frames));
+            ok = TakeOutput(n);
+        }
+        if (!ok)
+        {
+            progress.Finish(); // the message that follows starts on a clear line
+            return false;
+        }
+        progress.Update(mWritten);
+    }
+    progress.Finish();
+    return true;
+}
+
+bool Render::Finish()
+{
+    std::string error;
+    if (mOptions.afterRender && !mOptions.afterRender(*mRenderer, error))
+        return Fail(error);
+    if (!mOutPath.empty() && !mWriter.Commit())
+        return Fail(mWriter.error());
+    mResult.clippedSamples = mWriter.ClippedSamples();
+    if (mResult.clippedSamples > 0)
+        std::fprintf(stderr,
+                     "parandel: warning: %lld samples of '%s' were beyond full scale and "
+                     "were clipped\n",
+                     mResult.clippedSamples, mOutPath.c_str());
+    return true;
+}
 } // namespace
 
 RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
                         const RenderOptions& options)
 {
-    RenderResult result;
-    AudioFileReader reader;
-    if (!reader.Open(inPath))
-        return Failure(result, reader.error());
-    const int nIn = reader.Channels();
-    if (nIn > 2)
-        return Failure(result, ChannelError(inPath, nIn));
-    result.frames = reader.Frames();
-    result.sampleRate = reader.SampleRate();
-    result.inputChannels = nIn;
-
-    AudioFileWriter writer;
-    std::string error;
-    if (!outPath.empty() && !OpenOutput(outPath, reader, writer, error))
-        return Failure(result, error);
-
-    const int bs = options.blockSize;
-    OfflineRenderer renderer(reader.SampleRate(), nIn, bs);
-    if (options.beforeStart)
-        options.beforeStart(renderer);
-    for (const auto& p : options.params)
-        renderer.SetParameter(p.first, p.second);
-    renderer.Start();
-    result.latency = renderer.Latency();
-
-    HostBlock block(bs, nIn);
-    ProgressBar progress(options.showProgress, result.frames);
-    // The output of the file's own samples ends `latency` samples after its last input sample.
-    const long long toRender = result.frames + result.latency;
-    long long toSkip = result.latency; // leading output samples that precede the input
-    long long written = 0;
-    long long consumed = 0; // input samples fed so far
-    long long rendered = 0;
-    bool inputDone = false;
-    while (written < result.frames)
+    Render render(inPath, outPath, options);
+    if (render.Open())
     {
-        const int n = options.trimLastBlock
-                          ? static_cast<int>(std::min<long long>(bs, toRender - rendered))
-                          : bs;
-        long long got = 0;
-        if (!inputDone)
-        {
-            got = reader.Read(block.interleavedIn.data(), n);
-            inputDone = got < n || consumed + got >= result.frames;
-            if (got < n && consumed + got < result.frames)
-            {
-                progress.Finish();
-                return Failure(result, TruncatedError(inPath, consumed + got, result.frames));
-            }
-        }
-        block.Deinterleave(n, got);
-        renderer.Process(block.inPtr, block.outPtr, n);
-        consumed += got;
-        rendered += n;
-        if (options.afterBlock)
-            options.afterBlock(renderer, std::clamp(rendered - result.latency, 0LL, result.frames));
-
-        const int skip = static_cast<int>(std::min<long long>(toSkip, n));
-        toSkip -= skip;
-        const int take = static_cast<int>(std::min<long long>(n - skip, result.frames - written));
-        if (take > 0 && options.onOwnOutput)
-            options.onOwnOutput(block.out[0].data() + skip, block.out[1].data() + skip, take);
-        if (take > 0 && !outPath.empty())
-        {
-            block.Interleave(skip, take);
-            if (!writer.Write(block.interleavedOut.data(), take))
-                return Failure(result, writer.error());
-        }
-        written += std::max(take, 0);
-        progress.Update(written);
+        render.SetUp();
+        if (render.RunBlocks())
+            render.Finish();
     }
-    progress.Finish();
-    if (options.afterRender && !options.afterRender(renderer, result.error))
-        return Failure(result, result.error);
-    if (!outPath.empty() && !writer.Commit())
-        return Failure(result, writer.error());
-    result.clippedSamples = writer.ClippedSamples();
-    if (result.clippedSamples > 0)
-        std::fprintf(stderr,
-                     "parandel: warning: %lld samples of '%s' were beyond full scale and "
-                     "were clipped\n",
-                     result.clippedSamples, outPath.c_str());
-    return result;
+    return render.Result();
 }
 } // namespace app

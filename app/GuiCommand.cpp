@@ -1,6 +1,7 @@
 #include "app/GuiCommand.h"
 
 #include "app/AudioPlayer.h"
+#include "app/CommandError.h"
 #include "app/LoopSource.h"
 #include "app/OfflineRenderer.h"
 #include "app/PresetFile.h"
@@ -22,17 +23,9 @@ namespace app
 {
 namespace
 {
-constexpr int kExitRuntime = 1;
-constexpr int kExitUsage = 2;
 constexpr const char* kWindowTitle = "TW Parandel";
 // How often the waiting thread looks whether the window was closed.
 constexpr long kCloseCheckNs = 50'000'000;
-
-int Fail(int code, const std::string& message)
-{
-    std::fprintf(stderr, "parandel: error: %s\n", message.c_str());
-    return code;
-}
 
 sigset_t QuitSignals()
 {
@@ -66,36 +59,26 @@ bool CheckSavePath(const std::string& path, std::string& error)
     return false;
 }
 
-// The renderer with the preset and the parameter settings applied, started; null after a
-// message.
-std::unique_ptr<OfflineRenderer> StartPlugin(const GuiOptions& options, const LoopSource& source,
-                                             int& exitCode)
+// The renderer with the preset and the parameter settings applied, started.
+std::unique_ptr<OfflineRenderer> StartPlugin(const GuiOptions& options, const LoopSource& source)
 {
     auto renderer = std::make_unique<OfflineRenderer>(source.SampleRate(), source.Channels(),
                                                       options.blockSize);
-    exitCode = kExitRuntime;
     if (renderer->Status() != noErr)
-    {
-        Fail(exitCode,
-             "the plug-in refused the set-up (status " + std::to_string(renderer->Status()) + ")");
-        return nullptr;
-    }
+        throw CommandError(kExitRuntime, "the plug-in refused the set-up (status " +
+                                             std::to_string(renderer->Status()) + ")");
     if (!options.presetPath.empty())
     {
         CFPropertyListRef state = nullptr;
         std::string error;
         if (!PresetFile::Load(options.presetPath, &state, error))
-        {
-            Fail(exitCode, error);
-            return nullptr;
-        }
+            throw CommandError(kExitRuntime, error);
         renderer->RestoreState(state);
         CFRelease(state);
     }
     for (const auto& [index, value] : options.params)
         renderer->SetParameter(index, value);
     renderer->Start();
-    exitCode = 0;
     return renderer;
 }
 
@@ -111,7 +94,7 @@ void SayWhatPlays(const GuiOptions& options, const AudioPlayer& player)
 }
 } // namespace
 
-void GuiCommand::Register(CLI::App& cli, int maxBlockSize)
+void GuiCommand::Register(CLI::App& cli)
 {
     mCommand = cli.add_subcommand(
         "gui", "Open the editor in a window and play a file through the plug-in in a loop");
@@ -126,24 +109,17 @@ void GuiCommand::Register(CLI::App& cli, int maxBlockSize)
                          "Play on the first output device whose name contains this text");
     mCommand->add_flag("--no-audio", mOptions.noAudio,
                        "Open no audio device: play silently, clocked in real time");
-    mCommand->add_option("--block-size", mOptions.blockSize, "Host block size (default 512)")
-        ->check(CLI::Range(1, maxBlockSize));
-}
-
-bool GuiCommand::Parsed() const
-{
-    return mCommand && mCommand->parsed();
+    AddBlockSizeOption(*mCommand, mOptions.blockSize);
 }
 
 int GuiCommand::Run()
 {
-    std::string error;
-    if (!mParams.Resolve(mOptions.params, error))
-        return Fail(kExitUsage, error);
-    return RunGui(mOptions);
+    mOptions.params = ResolveParams(mParams);
+    RunGui(mOptions);
+    return 0;
 }
 
-int RunGui(const GuiOptions& options)
+void RunGui(const GuiOptions& options)
 {
     // Before any thread exists, so that every thread inherits the mask. They stay blocked to
     // the end: a second Ctrl-C must not cut the saved preset short.
@@ -152,25 +128,22 @@ int RunGui(const GuiOptions& options)
 
     std::string error;
     if (!options.savePresetPath.empty() && !CheckSavePath(options.savePresetPath, error))
-        return Fail(kExitRuntime, error);
+        throw CommandError(kExitRuntime, error);
     LoopSource source = options.inPath.empty() ? LoopSource::DemoMix() : LoopSource();
     if (!options.inPath.empty() && !source.Load(options.inPath, error))
-        return Fail(kExitRuntime, error);
-    int exitCode = 0;
-    const std::unique_ptr<OfflineRenderer> renderer = StartPlugin(options, source, exitCode);
-    if (!renderer)
-        return exitCode;
+        throw CommandError(kExitRuntime, error);
+    const std::unique_ptr<OfflineRenderer> renderer = StartPlugin(options, source);
 
     Parandel& plug = renderer->Plugin();
     IGraphics* graphics = plug.GetGUI();
     if (!graphics)
-        return Fail(kExitRuntime, "the plug-in has no editor");
+        throw CommandError(kExitRuntime, "the plug-in has no editor");
     std::atomic<bool> closeRequested{false};
     IGraphicsLinux view;
     view.SetTitle(kWindowTitle);
     view.SetCloseRequestHandler([&closeRequested] { closeRequested = true; });
     if (!graphics->OpenWindow(&view))
-        return Fail(kExitRuntime, "cannot open the editor: " + view.LastError());
+        throw CommandError(kExitRuntime, "cannot open the editor: " + view.LastError());
     plug.OnEditorOpen();
 
     AudioPlayer player(*renderer, source);
@@ -182,7 +155,6 @@ int RunGui(const GuiOptions& options)
     graphics->CloseWindow();
     if (!options.savePresetPath.empty() &&
         !PresetFile::SaveUnitState(*renderer, options.savePresetPath, "", error))
-        return Fail(kExitRuntime, error);
-    return 0;
+        throw CommandError(kExitRuntime, error);
 }
 } // namespace app

@@ -6,14 +6,10 @@
 // no device opens. Closing the window, Ctrl-C or SIGTERM ends it with exit code 0, after saving
 // the state when asked to.
 
-#include "app/ParamOptions.h"
+#include "app/Command.h"
+#include "app/CommonOptions.h"
 
 #include <string>
-
-namespace CLI
-{
-class App;
-}
 
 namespace app
 {
@@ -26,25 +22,21 @@ struct GuiOptions
     std::string savePresetPath;
     std::string deviceName;
     bool noAudio = false;
-    int blockSize = 512;
+    int blockSize = kDefaultBlockSize;
 };
 
-class GuiCommand
+class GuiCommand : public Command
 {
 public:
-    // Adds the `gui` subcommand with its options to the command line.
-    void Register(CLI::App& cli, int maxBlockSize);
-    bool Parsed() const;
-    // Runs the parsed command; the exit code.
-    int Run();
+    void Register(CLI::App& cli) override;
+    int Run() override;
 
 private:
-    CLI::App* mCommand = nullptr;
     GuiOptions mOptions;
     ParamOptions mParams;
 };
 
-// Runs the player until the window closes or a quit signal arrives. The exit code: 0, 1 (the
-// file, the preset, the editor or the saved preset failed; one line on stderr).
-int RunGui(const GuiOptions& options);
+// Runs the player until the window closes or a quit signal arrives. A CommandError when the
+// file, the preset, the editor or the saved preset fails.
+void RunGui(const GuiOptions& options);
 } // namespace app

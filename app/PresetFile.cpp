@@ -18,20 +18,12 @@ namespace app
 {
 namespace
 {
-constexpr int kExitRuntime = 1;
-// Any rate and block size will do for reading and writing state.
-constexpr double kStateSampleRate = 44100.0;
-constexpr int kStateBlockSize = 512;
-constexpr int kStateInputChannels = 2;
+constexpr double kStateSampleRate = PresetFile::kStateSampleRate;
+constexpr int kStateBlockSize = PresetFile::kStateBlockSize;
+constexpr int kStateInputChannels = PresetFile::kStateInputChannels;
 constexpr const char* kPresetExtension = ".aupreset";
 // A preset is about a kilobyte; anything much larger is another kind of file.
 constexpr long long kMaxPresetBytes = 1 << 20;
-
-int Fail(const std::string& message)
-{
-    std::fprintf(stderr, "parandel: error: %s\n", message.c_str());
-    return kExitRuntime;
-}
 
 std::string Quoted(const std::string& path)
 {
@@ -54,12 +46,6 @@ std::string FourCCText(SInt32 value)
     if (!printable)
         std::snprintf(text, sizeof(text), "0x%08X", v);
     return text;
-}
-
-std::string StringOf(CFTypeRef s)
-{
-    const char* text = CFStringGetCStringPtr(static_cast<CFStringRef>(s), kCFStringEncodingUTF8);
-    return text ? text : "";
 }
 
 // Type, subtype and manufacturer.
@@ -183,12 +169,6 @@ std::string BaseName(const std::string& path)
         name.resize(name.size() - ext.size());
     return name;
 }
-
-std::string VersionText(SInt32 v)
-{
-    return std::to_string((v >> 16) & 0xFFFF) + "." + std::to_string((v >> 8) & 0xFF) + "." +
-           std::to_string(v & 0xFF);
-}
 } // namespace
 
 bool PresetFile::Load(const std::string& path, CFPropertyListRef* classInfo, std::string& error)
@@ -249,17 +229,6 @@ bool PresetFile::Save(const std::string& path, CFPropertyListRef classInfo, std:
     return WriteFileAtomically(path, bytes, error);
 }
 
-int RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params)
-{
-    OfflineRenderer unit(kStateSampleRate, kStateInputChannels, kStateBlockSize);
-    if (unit.Status() != noErr)
-        return Fail("cannot open TW Parandel (status " + std::to_string(unit.Status()) + ")");
-    for (const auto& p : params)
-        unit.SetParameter(p.first, p.second);
-    std::string error;
-    return PresetFile::SaveUnitState(unit, path, name, error) ? 0 : Fail(error);
-}
-
 bool PresetFile::SaveUnitState(OfflineRenderer& unit, const std::string& path,
                                const std::string& name, std::string& error)
 {
@@ -277,65 +246,4 @@ bool PresetFile::SaveUnitState(OfflineRenderer& unit, const std::string& path,
     return saved;
 }
 
-int RunPresetShow(const std::string& path)
-{
-    CFPropertyListRef preset = nullptr;
-    std::string error;
-    if (!PresetFile::Load(path, &preset, error))
-        return Fail(error);
-    const auto dict = static_cast<CFDictionaryRef>(preset);
-    const SInt32 version = AUPresetState::GetVersion(dict);
-    const std::string name = StringOf(AUPresetState::GetName(dict));
-
-    OfflineRenderer unit(kStateSampleRate, kStateInputChannels, kStateBlockSize);
-    const OSStatus status = unit.RestoreState(preset);
-    CFRelease(preset);
-    if (status != noErr)
-        return Fail("TW Parandel does not accept the state in " + Quoted(path));
-
-    std::printf("preset \"%s\" (TW Parandel %s)\n", name.c_str(), VersionText(version).c_str());
-    std::printf("%-5s %-18s %-12s %-10s %s\n", "index", "name", "value", "display", "unit");
-    UInt32 size = 0;
-    AudioUnitGetPropertyInfo(unit.Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global,
-                             0, &size, nullptr);
-    const int count = static_cast<int>(size / sizeof(AudioUnitParameterID));
-    for (int i = 0; i < count; ++i)
-    {
-        const auto id = static_cast<AudioUnitParameterID>(i);
-        AudioUnitParameterValue value = 0.0f;
-        AudioUnitGetParameter(unit.Unit(), id, kAudioUnitScope_Global, 0, &value);
-
-        AudioUnitParameterInfo info;
-        UInt32 infoSize = sizeof(info);
-        std::string paramName = "-", unitName = "-";
-        if (AudioUnitGetProperty(unit.Unit(), kAudioUnitProperty_ParameterInfo,
-                                 kAudioUnitScope_Global, id, &info, &infoSize) == noErr)
-        {
-            if (info.name[0])
-                paramName = info.name;
-            if (info.unit == kAudioUnitParameterUnit_CustomUnit && info.unitName)
-                unitName = StringOf(info.unitName);
-            if (info.unitName)
-                CFRelease(info.unitName);
-            if (info.cfNameString)
-                CFRelease(info.cfNameString);
-        }
-
-        AudioUnitParameterStringFromValue text{id, &value, nullptr};
-        UInt32 textSize = sizeof(text);
-        std::string display;
-        if (AudioUnitGetProperty(unit.Unit(), kAudioUnitProperty_ParameterStringFromValue,
-                                 kAudioUnitScope_Global, 0, &text, &textSize) == noErr &&
-            text.outString)
-        {
-            display = StringOf(text.outString);
-            CFRelease(text.outString);
-        }
-        char valueText[32];
-        std::snprintf(valueText, sizeof(valueText), "%g", static_cast<double>(value));
-        std::printf("%-5d %-18s %-12s %-10s %s\n", i, paramName.c_str(), valueText, display.c_str(),
-                    unitName.c_str());
-    }
-    return 0;
-}
 } // namespace app

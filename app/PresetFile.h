@@ -1,7 +1,7 @@
 #pragma once
 // Presets as .aupreset files: the unit's class-info dictionary ("version", "type", "subtype",
 // "manufacturer", "name", "data") stored as an XML property list, read and written through the
-// Audio Unit class-info property like a host does. Also the two preset commands.
+// Audio Unit class-info property like a host does.
 
 #include "app/FileRenderer.h"
 #include "framework/au/AUPlatform.h"
@@ -15,6 +15,11 @@ class OfflineRenderer;
 class PresetFile
 {
 public:
+    // Any rate and block size will do for a unit that only reads and writes state.
+    static constexpr double kStateSampleRate = 44100.0;
+    static constexpr int kStateBlockSize = 512;
+    static constexpr int kStateInputChannels = 2;
+
     // Reads and checks a preset: a property list holding a dictionary with every key, this
     // plug-in's identity and a complete state, which the unit accepts. On success *classInfo
     // owns the dictionary (release it); otherwise false with a one-line message naming the
@@ -31,9 +36,4 @@ public:
                               const std::string& name, std::string& error);
 };
 
-// `preset save`: the state after the parameter settings, named name (the file's base name when
-// empty). Returns the exit code; messages go to stderr.
-int RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params);
-// `preset show`: the preset's name and every parameter's value, display text and unit.
-int RunPresetShow(const std::string& path);
 } // namespace app

@@ -1,14 +1,18 @@
 #include "app/SnapshotCommand.h"
 
 #include "app/AudioFile.h"
+#include "app/CommandError.h"
 #include "app/DemoMix.h"
 #include "app/OfflineRenderer.h"
 #include "app/PngFile.h"
+#include "app/ScopeImage.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/controls/IControl.h"
 #include "engine/Parandel.h"
 #include "metering/TWVectorscope.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -19,14 +23,6 @@ namespace app
 {
 namespace
 {
-constexpr int kExitRuntime = 1;
-
-int Fail(const std::string& message)
-{
-    std::fprintf(stderr, "parandel: error: %s\n", message.c_str());
-    return kExitRuntime;
-}
-
 // The input as de-interleaved channels, at most maxFrames long (all of it when negative).
 bool LoadInput(const std::string& path, long long maxFrames, StereoSignal& signal, int& channels,
                std::string& error)
@@ -90,22 +86,52 @@ void RunAudio(OfflineRenderer& renderer, const StereoSignal& signal, long long f
 }
 } // namespace
 
-int RunSnapshot(const SnapshotOptions& options)
+void SnapshotCommand::Register(CLI::App& cli)
+{
+    mCommand = cli.add_subcommand(
+        "snapshot", "Render the whole editor, after running audio through the plug-in, as a PNG");
+    mCommand->add_option("OUT", mOptions.outPath, "PNG file to write")->required();
+    mCommand->add_option("IN", mOptions.inPath, "Audio file to run first (default: the demo mix)");
+    mParams.Register(*mCommand);
+    mCommand
+        ->add_option("--scope-mode", mScopeMode,
+                     "Vectorscope mode shown (default: the one the parameters select)")
+        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
+    CLI::Option* atOpt = mCommand->add_option("--at", mOptions.atSeconds,
+                                              "Run the audio up to this time in seconds");
+    RequireNumberText(*atOpt, false);
+    atOpt->check(CLI::NonNegativeNumber);
+    AddBlockSizeOption(*mCommand, mOptions.blockSize);
+}
+
+int SnapshotCommand::Run()
+{
+    mOptions.params = ResolveParams(mParams);
+    const std::vector<std::string> inputs = mOptions.inPath.empty()
+                                                ? std::vector<std::string>{}
+                                                : std::vector<std::string>{mOptions.inPath};
+    RequireOutputs(inputs, {{mOptions.outPath, FileKind::Png, "OUT"}});
+    mOptions.scopeMode = mScopeMode.empty() ? -1 : ScopeModeFromName(mScopeMode);
+    RunSnapshot(mOptions);
+    return 0;
+}
+
+void RunSnapshot(const SnapshotOptions& options)
 {
     StereoSignal signal;
     int channels = 2;
     std::string error;
     if (!LoadInput(options.inPath, -1, signal, channels, error))
-        return Fail(error);
+        throw CommandError(kExitRuntime, error);
     long long frames = static_cast<long long>(signal.left.size());
     if (options.atSeconds >= 0.0)
-        frames = std::min(frames, static_cast<long long>(
-                                      std::llround(options.atSeconds * signal.sampleRate)));
+        frames = std::min(
+            frames, static_cast<long long>(std::llround(options.atSeconds * signal.sampleRate)));
 
     OfflineRenderer renderer(signal.sampleRate, channels, options.blockSize);
     if (renderer.Status() != noErr)
-        return Fail("the plug-in refused the set-up (status " +
-                    std::to_string(renderer.Status()) + ")");
+        throw CommandError(kExitRuntime, "the plug-in refused the set-up (status " +
+                                             std::to_string(renderer.Status()) + ")");
     for (const auto& [idx, value] : options.params)
         renderer.SetParameter(idx, value);
     if (options.scopeMode >= 0)
@@ -118,16 +144,15 @@ int RunSnapshot(const SnapshotOptions& options)
     Parandel& plug = renderer.Plugin();
     IGraphics* graphics = plug.GetGUI();
     if (!graphics)
-        return Fail("the plug-in has no editor");
+        throw CommandError(kExitRuntime, "the plug-in has no editor");
     IGraphicsOffscreen view;
     if (!graphics->OpenWindow(&view))
-        return Fail("the editor cannot be shown");
+        throw CommandError(kExitRuntime, "the editor cannot be shown");
     // A picture shows every control at rest: animations at their first frame.
     IControl::FreezeClock(0);
     view.DrawAll();
     graphics->CloseWindow();
     if (!WritePngFile(view.Screen(), options.outPath, error))
-        return Fail(error);
-    return 0;
+        throw CommandError(kExitRuntime, error);
 }
 } // namespace app

@@ -2,6 +2,8 @@
 // `parandel snapshot`: the whole editor as a user would see it, after running audio through the
 // plug-in with the transport running, so the meters and the scope show real values.
 
+#include "app/Command.h"
+#include "app/CommonOptions.h"
 #include "app/FileRenderer.h"
 
 #include <string>
@@ -18,9 +20,21 @@ struct SnapshotOptions
     int scopeMode = -1;
     // Audio is run up to this time; below 0, the whole input.
     double atSeconds = -1.0;
-    int blockSize = 512;
+    int blockSize = kDefaultBlockSize;
 };
 
-// Writes the picture; 0, or the exit code after a one-line message on stderr.
-int RunSnapshot(const SnapshotOptions& options);
+class SnapshotCommand : public Command
+{
+public:
+    void Register(CLI::App& cli) override;
+    int Run() override;
+
+private:
+    SnapshotOptions mOptions;
+    ParamOptions mParams;
+    std::string mScopeMode;
+};
+
+// Writes the picture; a CommandError when it cannot.
+void RunSnapshot(const SnapshotOptions& options);
 } // namespace app

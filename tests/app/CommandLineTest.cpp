@@ -246,6 +246,7 @@ TEST_F(CommandLine, MessagesAreOneLineAndSayWhatIsWrong)
         {{"process", Path("a.wav"), Path("out.wav"), "--frobnicate"}, "--frobnicate"},
         {{"process", Path("a.wav"), Path("out.wav"), "--block-size", "abc"}, "'abc' is not a"},
         {{"analyze", Path("a.wav"), "--block-size", "12x"}, "'12x' is not a"},
+        {{"gui", "--block-size", "abc"}, "'abc' is not a whole number"},
         {{"process", Path("a.wav"), Path("out.wav"), "--width", "wide"}, "'wide' is not a number"},
         {{"preset", "bogus"}, "'bogus'"},
         {{"bogus"}, "'bogus'"},

@@ -1,0 +1,29 @@
+#include "app/CommonOptions.h"
+
+#include "app/CommandError.h"
+
+#include <CLI/CLI.hpp>
+
+namespace app
+{
+void AddBlockSizeOption(CLI::App& command, int& blockSize, const char* description)
+{
+    CLI::Option* option = command.add_option("--block-size", blockSize, description);
+    RequireNumberText(*option, true);
+    option->check(CLI::Range(1, kMaxBlockSize));
+}
+
+void AddQuietFlag(CLI::App& command, bool& quiet)
+{
+    command.add_flag("--quiet", quiet, "No progress bar");
+}
+
+ParamSettings ResolveParams(const ParamOptions& params)
+{
+    ParamSettings settings;
+    std::string error;
+    if (!params.Resolve(settings, error))
+        throw CommandError(kExitUsage, error);
+    return settings;
+}
+} // namespace app

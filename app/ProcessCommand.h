@@ -1,0 +1,34 @@
+#pragma once
+// `parandel process IN OUT`: renders a file through the plug-in into a stereo file, optionally
+// after restoring a preset, and optionally writes the vectorscope after the last block as a PNG.
+
+#include "app/Command.h"
+#include "app/CommonOptions.h"
+
+#include <memory>
+#include <string>
+
+namespace app
+{
+struct RenderOptions;
+
+class ProcessCommand : public Command
+{
+public:
+    void Register(CLI::App& cli) override;
+    int Run() override;
+
+private:
+    // The preset's state, restored before the parameter options apply; loaded (and checked)
+    // before anything is written.
+    void AddPreset(RenderOptions& options);
+    // The vectorscope picture, rendered after the last block.
+    void AddScope(RenderOptions& options) const;
+
+    std::string mInPath, mOutPath, mPresetPath, mScopePath, mScopeMode;
+    int mBlockSize = kDefaultBlockSize;
+    bool mQuiet = false;
+    ParamOptions mParams;
+    std::shared_ptr<const void> mPresetState;
+};
+} // namespace app
