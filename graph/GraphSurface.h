@@ -208,6 +208,14 @@ private:
     Font* FindFont(int font) const;
     // Blends one premultiplied colour into raster pixels [x0, x1) x [y0, y1).
     void FillDeviceRect(int x0, int y0, int x1, int y1, uint32_t premultiplied, bool additive);
+    // TextureQuad's steps: an axis-aligned quad (corners 1 and 3) of a one-colour image as a
+    // rectangle of raster pixels; the image's copy multiplied by the tint (the image itself for
+    // white; null when its pixels can't be reached); the two triangles drawn through Cairo.
+    void FillUniformQuad(const Image& img, const GraphColor& tint, float x1, float y1, float x3,
+                         float y3, bool additive);
+    _cairo_surface* TintedSource(Image* img, const GraphColor& tint);
+    void DrawImageTriangles(const Image& img, _cairo_surface* source, float x1, float y1, float x2,
+                            float y2, float x3, float y3, float x4, float y4);
     // Hands pixels written directly back to the renderer before it draws again.
     void LeaveDirectWrites();
     void EnterDirectWrites();
