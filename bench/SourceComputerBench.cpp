@@ -76,8 +76,8 @@ void BM_SourceFramesOnlyBlock(benchmark::State& state)
     FftProcessObj16 frames(noProcessObjs, 2, 0, SourceComputer::kBufferSize,
                            SourceComputer::kOverlap, kSampleRateHz, SourceComputer::kOversampling);
     frames.SetSkipIFft(-1, true);
-    frames.SetAnalysisWindow(-1, kWindowHann);
-    frames.SetSynthesisWindow(-1, kWindowHann);
+    frames.SetAnalysisWindow(-1, WindowType::Hann);
+    frames.SetSynthesisWindow(-1, WindowType::Hann);
     ChannelList in, sc, out;
     SampleBuffer left, right;
     FillStereo(left, right, kHistorySize);

@@ -86,12 +86,12 @@ void ForChannels(const WDL_PtrList<ProcessObjChannel>& channels, int channel, F 
 }
 } // namespace
 
-void FftProcessObj16::SetAnalysisWindow(int channel, int type)
+void FftProcessObj16::SetAnalysisWindow(int channel, WindowType type)
 {
     ForChannels(mChannels, channel, [type](ProcessObjChannel* c) { c->SetAnalysisWindow(type); });
 }
 
-void FftProcessObj16::SetSynthesisWindow(int channel, int type)
+void FftProcessObj16::SetSynthesisWindow(int channel, WindowType type)
 {
     ForChannels(mChannels, channel, [type](ProcessObjChannel* c) { c->SetSynthesisWindow(type); });
 }

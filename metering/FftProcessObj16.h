@@ -41,8 +41,8 @@ public:
     int GetLatency() const { return mBufferSize; }
 
     // Channel −1, or any index outside the channel list, applies to every channel.
-    void SetAnalysisWindow(int channel, int type);
-    void SetSynthesisWindow(int channel, int type);
+    void SetAnalysisWindow(int channel, WindowType type);
+    void SetSynthesisWindow(int channel, WindowType type);
     void SetKeepEnergy(int channel, bool keep);
     void SetSkipFft(int channel, bool skip);
     // Only the spectra are looked at (see ProcessObjChannel::SetSpectraOnly); the output stays

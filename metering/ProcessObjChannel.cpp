@@ -26,9 +26,9 @@ double MeanAbs(const double* x, int n)
     return s / n;
 }
 
-bool IsHann(int type)
+bool IsHann(WindowType type)
 {
-    return type == kWindowHann || type == kWindowHannPower;
+    return type == WindowType::Hann || type == WindowType::HannPower;
 }
 
 void Scale(SampleBuffer& buf, double factor)
@@ -123,13 +123,13 @@ void ProcessObjChannel::Reset()
     Reset(mBufferSize, mOverlap, mOversampling, mSampleRate);
 }
 
-void ProcessObjChannel::SetAnalysisWindow(int type)
+void ProcessObjChannel::SetAnalysisWindow(WindowType type)
 {
     mAnalysisWindowType = type;
     mWindowsDirty = true;
 }
 
-void ProcessObjChannel::SetSynthesisWindow(int type)
+void ProcessObjChannel::SetSynthesisWindow(WindowType type)
 {
     mSynthesisWindowType = type;
     mWindowsDirty = true;
@@ -178,7 +178,7 @@ void ProcessObjChannel::RebuildWindows()
 {
     const int n = mBufferSize;
     const bool powerWindow =
-        mAnalysisWindowType == kWindowHannPower || mSynthesisWindowType == kWindowHannPower;
+        mAnalysisWindowType == WindowType::HannPower || mSynthesisWindowType == WindowType::HannPower;
     const double power = powerWindow && mOverlap >= 2 ? mOverlap / 4.0 : 1.0;
     const bool analysisHann = IsHann(mAnalysisWindowType);
     const bool synthesisHann = IsHann(mSynthesisWindowType);

@@ -14,13 +14,13 @@
 
 class ProcessObj;
 
-enum WindowType
+enum class WindowType
 {
-    kWindowRectangular = 0,
-    kWindowHann = 1,
+    Rectangular,
+    Hann,
     // Hann raised to an overlap-dependent power (overlap / 4), so that the product of two such
     // windows overlap-adds like one Hann at overlap 4.
-    kWindowHannPower = 2,
+    HannPower,
 };
 
 class ProcessObjChannel
@@ -41,8 +41,8 @@ public:
     void Reset(int bufferSize, int overlap, int oversampling, double sampleRate);
     void Reset();
 
-    void SetAnalysisWindow(int type);
-    void SetSynthesisWindow(int type);
+    void SetAnalysisWindow(WindowType type);
+    void SetSynthesisWindow(WindowType type);
     void SetKeepEnergy(bool keep) { mKeepEnergy = keep; }
     void SetSkipFft(bool skip) { mSkipFft = skip; }
     void SetSkipIFft(bool skip) { mSkipIFft = skip; }
@@ -90,8 +90,8 @@ public:
     int GetLatency() const { return mLatency; }
     int GetLatencyRemaining() const { return mLatencyRemaining; }
     bool HadNotEnoughSamples() const { return mNotEnoughSamples; }
-    int GetAnalysisWindowType() const { return mAnalysisWindowType; }
-    int GetSynthesisWindowType() const { return mSynthesisWindowType; }
+    WindowType GetAnalysisWindowType() const { return mAnalysisWindowType; }
+    WindowType GetSynthesisWindowType() const { return mSynthesisWindowType; }
     bool GetKeepEnergy() const { return mKeepEnergy; }
     bool GetSkipFft() const { return mSkipFft; }
     bool GetSkipIFft() const { return mSkipIFft; }
@@ -132,8 +132,8 @@ private:
     int mOverlap;
     double mSampleRate = 44100.0;
     int mOversampling = 1;
-    int mAnalysisWindowType = kWindowRectangular;
-    int mSynthesisWindowType = kWindowRectangular;
+    WindowType mAnalysisWindowType = WindowType::Rectangular;
+    WindowType mSynthesisWindowType = WindowType::Rectangular;
     SampleBuffer mAnalysisWindow;
     SampleBuffer mSynthesisWindow;
     bool mKeepEnergy = false;

@@ -21,8 +21,8 @@ SourceComputer::SourceComputer(double sampleRate)
     // Only the spectra are looked at: the way back to the time domain is not needed.
     mFrameProcessor->SetSkipIFft(kAllChannels, true);
     mFrameProcessor->SetSpectraOnly(kAllChannels, true);
-    mFrameProcessor->SetAnalysisWindow(kAllChannels, kWindowHann);
-    mFrameProcessor->SetSynthesisWindow(kAllChannels, kWindowHann);
+    mFrameProcessor->SetAnalysisWindow(kAllChannels, WindowType::Hann);
+    mFrameProcessor->SetSynthesisWindow(kAllChannels, WindowType::Hann);
     mFrameProcessor->SetKeepEnergy(kAllChannels, false);
     mDisplayProcessor = new ParandelProcessDisp(kBufferSize, kOverlap, kOversampling, sampleRate);
     mFrameProcessor->AddMultichannelProcess(mDisplayProcessor);

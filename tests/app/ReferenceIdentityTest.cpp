@@ -9,6 +9,7 @@
 #include "app/AnalyzeCommand.h"
 #include "app/AudioFile.h"
 #include "app/ScopeImage.h"
+#include "framework/MathConstants.h"
 #include "support/ImageCompare.h"
 #include "metering/TWVectorscope.h"
 #include "support/PlugHarness.h"
@@ -53,7 +54,7 @@ void MakeMaterial(std::vector<double>& left, std::vector<double>& right)
         seed = seed * 1664525u + 1013904223u;
         return (static_cast<double>(seed >> 8) / 16777216.0) * 2.0 - 1.0;
     };
-    const double twoPi = 2.0 * 3.14159265358979323846;
+    const double twoPi = kTwoPi;
     for (int k = 0; k < kFrames; ++k)
     {
         const double t = k / kRate;

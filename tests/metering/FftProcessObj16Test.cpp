@@ -230,8 +230,8 @@ TEST(FftProcessObj16Test, HannPairDivisorIsTheOverlapAddSumOfTheSquaredWindow)
     EXPECT_LT(hi - lo, 7e-5);
 
     Framework f(2);
-    f.fft.SetAnalysisWindow(-1, kWindowHann);
-    f.fft.SetSynthesisWindow(-1, kWindowHann);
+    f.fft.SetAnalysisWindow(-1, WindowType::Hann);
+    f.fft.SetSynthesisWindow(-1, WindowType::Hann);
     for (int c = 0; c < 2; ++c)
     {
         const SampleBuffer& a = f.fft.GetChannel(c)->GetAnalysisWindow();
@@ -260,8 +260,8 @@ TEST(FftProcessObj16Test, OtherWindowPairsAreNormalisedToUnityGain)
                           Case{2, 2, 8, 2e-4}, Case{2, 1, 2, 1e-3}, Case{0, 0, 1, 1e-12}})
     {
         Framework f(1, 0, kN, c.overlap);
-        f.fft.SetAnalysisWindow(0, c.analysis);
-        f.fft.SetSynthesisWindow(0, c.synthesis);
+        f.fft.SetAnalysisWindow(0, static_cast<WindowType>(c.analysis));
+        f.fft.SetSynthesisWindow(0, static_cast<WindowType>(c.synthesis));
         const SampleBuffer& a = f.fft.GetChannel(0)->GetAnalysisWindow();
         const SampleBuffer& s = f.fft.GetChannel(0)->GetSynthesisWindow();
         // analysis × synthesis summed at the hop is 1 everywhere (within the symmetric Hann's
@@ -278,8 +278,8 @@ TEST(FftProcessObj16Test, OtherWindowPairsAreNormalisedToUnityGain)
     }
     // Type 2 at overlap 8 is Hann squared on both sides.
     Framework f(1, 0, kN, 8);
-    f.fft.SetAnalysisWindow(0, kWindowHannPower);
-    f.fft.SetSynthesisWindow(0, kWindowHannPower);
+    f.fft.SetAnalysisWindow(0, WindowType::HannPower);
+    f.fft.SetSynthesisWindow(0, WindowType::HannPower);
     const SampleBuffer& a = f.fft.GetChannel(0)->GetAnalysisWindow();
     EXPECT_NEAR(a[kN / 3], hann[kN / 3] * hann[kN / 3], 1e-15);
 }
@@ -299,20 +299,20 @@ TEST(FftProcessObj16Test, UnevenOverlapAddLeavesTheWindowUnscaledRatherThanInver
 TEST(FftProcessObj16Test, WindowSettersReachTheChosenChannelOrAll)
 {
     Framework f(2, 1);
-    f.fft.SetAnalysisWindow(1, kWindowHann);
-    EXPECT_EQ(f.fft.GetChannel(0)->GetAnalysisWindowType(), kWindowRectangular);
-    EXPECT_EQ(f.fft.GetChannel(1)->GetAnalysisWindowType(), kWindowHann);
-    EXPECT_EQ(f.fft.GetChannel(2)->GetAnalysisWindowType(), kWindowRectangular);
-    f.fft.SetAnalysisWindow(-1, kWindowHann);
+    f.fft.SetAnalysisWindow(1, WindowType::Hann);
+    EXPECT_EQ(f.fft.GetChannel(0)->GetAnalysisWindowType(), WindowType::Rectangular);
+    EXPECT_EQ(f.fft.GetChannel(1)->GetAnalysisWindowType(), WindowType::Hann);
+    EXPECT_EQ(f.fft.GetChannel(2)->GetAnalysisWindowType(), WindowType::Rectangular);
+    f.fft.SetAnalysisWindow(-1, WindowType::Hann);
     for (int c = 0; c < 3; ++c)
-        EXPECT_EQ(f.fft.GetChannel(c)->GetAnalysisWindowType(), kWindowHann) << "channel " << c;
-    f.fft.SetSynthesisWindow(7, kWindowHannPower); // outside the list: every channel
+        EXPECT_EQ(f.fft.GetChannel(c)->GetAnalysisWindowType(), WindowType::Hann) << "channel " << c;
+    f.fft.SetSynthesisWindow(7, WindowType::HannPower); // outside the list: every channel
     f.fft.SetKeepEnergy(-1, true);
     f.fft.SetSkipFft(99, true);
     f.fft.SetSkipIFft(-1, true);
     for (int c = 0; c < 3; ++c)
     {
-        EXPECT_EQ(f.fft.GetChannel(c)->GetSynthesisWindowType(), kWindowHannPower) << c;
+        EXPECT_EQ(f.fft.GetChannel(c)->GetSynthesisWindowType(), WindowType::HannPower) << c;
         EXPECT_TRUE(f.fft.GetChannel(c)->GetKeepEnergy()) << c;
         EXPECT_TRUE(f.fft.GetChannel(c)->GetSkipFft()) << c;
         EXPECT_TRUE(f.fft.GetChannel(c)->GetSkipIFft()) << c;
@@ -378,8 +378,8 @@ TEST(FftProcessObj16Test, HannRoundTripReconstructsTheInputDelayedByN)
                           Case{"rect/hann", 0, 1, 4, false, 1e-3}})
     {
         Framework f(1, 0, kN, c.overlap);
-        f.fft.SetAnalysisWindow(-1, c.analysis);
-        f.fft.SetSynthesisWindow(-1, c.synthesis);
+        f.fft.SetAnalysisWindow(-1, static_cast<WindowType>(c.analysis));
+        f.fft.SetSynthesisWindow(-1, static_cast<WindowType>(c.synthesis));
         f.fft.SetSkipIFft(-1, c.skipIFft);
         const std::vector<double> y = RunStream(f.fft, x, 512);
         double worst = 0.0;
@@ -494,8 +494,8 @@ TEST(FftProcessObj16Test, SteadyProcessingAllocatesNothing)
     hooks.Add(&channelHook);
     FftProcessObj16 fft(hooks, 2, 1, kN, kOverlap, kRate, 1);
     fft.AddMultichannelProcess(&multichannelHook);
-    fft.SetAnalysisWindow(-1, kWindowHann);
-    fft.SetSynthesisWindow(-1, kWindowHann);
+    fft.SetAnalysisWindow(-1, WindowType::Hann);
+    fft.SetSynthesisWindow(-1, WindowType::Hann);
     const std::vector<std::vector<double>> x = {testsig::Noise(4096, kSeed),
                                                 testsig::Noise(4096, kSeed + 1)};
     ChannelList in = Channels(x, 0, 4096), sc = Channels({x[0]}, 0, 4096);
@@ -505,7 +505,7 @@ TEST(FftProcessObj16Test, SteadyProcessingAllocatesNothing)
     AllocationCounter::Start();
     for (int i = 0; i < 8; ++i)
         fft.Process(in, sc, &out);
-    fft.SetAnalysisWindow(-1, kWindowHannPower); // window rebuilds keep their storage
+    fft.SetAnalysisWindow(-1, WindowType::HannPower); // window rebuilds keep their storage
     fft.Process(in, sc, &out);
     fft.Reset();
     fft.Process(in, sc, &out);
