@@ -350,6 +350,14 @@ BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames, bool hori
     return ref;
 }
 
+void DecodeCachedBitmaps()
+{
+    BitmapCache& cache = Cache();
+    WDL_MutexLock lock(&cache.mutex);
+    for (const auto& entry : cache.entries)
+        entry.second->getBits();
+}
+
 bool CacheBitmap(int resourceId, LICE_IBitmap* bitmap)
 {
     if (!bitmap)

@@ -50,6 +50,10 @@ LICE_IBitmap* OSLoadBitmap(int resourceId, const char* fileName);
 // cached, so the reference then holds no bitmap and a zero size.
 BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames = 1, bool horizontal = false);
 
+// Decodes every cached bitmap that has not been decoded yet: an editor about to open pays for
+// its images on the opening thread, before its first frame is due.
+void DecodeCachedBitmaps();
+
 // Puts a bitmap into the cache under resourceId when no bitmap is cached under it yet; the cache
 // then owns it and every LoadBitmap of the ID returns it. False (the caller keeps the bitmap)
 // when the ID is taken or the bitmap is null. For images made in memory, such as test images of

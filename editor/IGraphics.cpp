@@ -115,6 +115,9 @@ void* IGraphics::OpenWindow(IGraphicsView* view, void* parent)
     CloseWindow();
     if (!view)
         return nullptr;
+    // The images were only measured when the controls were made; they are decoded now, before
+    // the view's first frame.
+    DecodeCachedBitmaps();
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
     // A window view starts ticking on a thread of its own inside Open, reading the view and the
