@@ -127,6 +127,8 @@ private:
         }
     }
     WDL_Mutex* PlugMutex() const;
+    // A new path through the curve's defined points; false when it has none.
+    bool TracePolyline(const GraphCurve4* curve);
     void FillCurve(GraphCurve4* curve, const SampleBuffer& xValues, const SampleBuffer& yValues,
                    double xSide, double ySide, double xOffset);
 

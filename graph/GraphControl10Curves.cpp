@@ -57,12 +57,8 @@ void GraphControl10::DrawCurve(const GraphCurve4* curve)
     }
 }
 
-void GraphControl10::DrawLine(const GraphCurve4* curve)
+bool GraphControl10::TracePolyline(const GraphCurve4* curve)
 {
-    if (curve->lineWidth < 0.0)
-        return;
-    mSurface->Save();
-    ApplyCurveStyle(curve);
     const double* xs = curve->xValues.Get();
     const double* ys = curve->yValues.Get();
     bool started = false;
@@ -77,6 +73,16 @@ void GraphControl10::DrawLine(const GraphCurve4* curve)
             mSurface->LineTo(static_cast<float>(xs[k]), static_cast<float>(ys[k]));
         started = true;
     }
+    return started;
+}
+
+void GraphControl10::DrawLine(const GraphCurve4* curve)
+{
+    if (curve->lineWidth < 0.0)
+        return;
+    mSurface->Save();
+    ApplyCurveStyle(curve);
+    const bool started = TracePolyline(curve);
     if (started)
         mSurface->Stroke();
     mSurface->Restore();
@@ -225,20 +231,7 @@ void GraphControl10::DrawLinked(const GraphCurve4* curve, bool filled)
     mSurface->Save();
     ApplyCurveStyle(curve);
     mSurface->StrokeWidth(static_cast<float>(curve->pointSize));
-    const double* xs = curve->xValues.Get();
-    const double* ys = curve->yValues.Get();
-    bool started = false;
-    mSurface->BeginPath();
-    for (int k = 0; k < curve->numValues; ++k)
-    {
-        if (!GraphCurve4::IsDefined(xs[k], ys[k]))
-            continue;
-        if (!started)
-            mSurface->MoveTo(static_cast<float>(xs[k]), static_cast<float>(ys[k]));
-        else
-            mSurface->LineTo(static_cast<float>(xs[k]), static_cast<float>(ys[k]));
-        started = true;
-    }
+    const bool started = TracePolyline(curve);
     if (started)
     {
         if (filled)
