@@ -127,6 +127,8 @@ private:
         }
     }
     WDL_Mutex* PlugMutex() const;
+    // Saves the surface and sets the curve's style and ray width; the rays' origin (x).
+    float BeginRays(const GraphCurve4* curve);
     // A new path through the curve's defined points; false when it has none.
     bool TracePolyline(const GraphCurve4* curve);
     void FillCurve(GraphCurve4* curve, const SampleBuffer& xValues, const SampleBuffer& yValues,

@@ -171,12 +171,17 @@ void GraphControl10::DrawPointQuads(const GraphCurve4* curve)
     mSurface->Restore();
 }
 
-void GraphControl10::DrawRays(const GraphCurve4* curve)
+float GraphControl10::BeginRays(const GraphCurve4* curve)
 {
     mSurface->Save();
     ApplyCurveStyle(curve);
     mSurface->StrokeWidth(static_cast<float>(curve->pointSize));
-    const float cx = static_cast<float>(Width()) * 0.5f;
+    return static_cast<float>(Width()) * 0.5f;
+}
+
+void GraphControl10::DrawRays(const GraphCurve4* curve)
+{
+    const float cx = BeginRays(curve);
     const double* xs = curve->xValues.Get();
     const double* ys = curve->yValues.Get();
     for (int k = 0; k < curve->numValues; ++k)
@@ -193,10 +198,7 @@ void GraphControl10::DrawRays(const GraphCurve4* curve)
 
 void GraphControl10::DrawFilledRays(const GraphCurve4* curve)
 {
-    mSurface->Save();
-    ApplyCurveStyle(curve);
-    mSurface->StrokeWidth(static_cast<float>(curve->pointSize));
-    const float cx = static_cast<float>(Width()) * 0.5f;
+    const float cx = BeginRays(curve);
     const double* xs = curve->xValues.Get();
     const double* ys = curve->yValues.Get();
     bool havePrevious = false;

@@ -2,6 +2,7 @@
 // bundle (port values and the same parameter chunk as state), which hosts and lv2file -P load.
 
 #include "app/PresetFile.h"
+#include "app/TempFile.h"
 #include "engine/Parandel.h"
 #include "engine/lv2/ParandelLV2.h"
 #include "framework/au/AUPresetState.h"
@@ -10,7 +11,6 @@
 #include <cctype>
 #include <clocale>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
 
@@ -23,13 +23,6 @@ std::string Slug(const std::string& name)
     for (unsigned char c : name)
         s += std::isalnum(c) ? static_cast<char>(std::tolower(c)) : '-';
     return s.empty() ? "preset" : s;
-}
-
-bool WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return static_cast<bool>(out);
 }
 } // namespace
 
@@ -75,10 +68,14 @@ int main(int argc, char** argv)
     mkdir(bundle.c_str(), 0777);
     const std::string uri = std::string(d.uri) + "#preset-" + slug;
     const std::string ttl = slug + ".ttl";
-    if (!WriteFile(bundle + "/manifest.ttl", LV2PresetManifest(uri, d.uri, ttl)) ||
-        !WriteFile(bundle + "/" + ttl, LV2PresetTurtle(plug, ports, uri, name, chunkBytes)))
+    // Each file appears whole or not at all, through the program's one atomic writer.
+    std::string writeError;
+    if (!app::WriteFileAtomically(bundle + "/manifest.ttl", LV2PresetManifest(uri, d.uri, ttl),
+                             writeError) ||
+        !app::WriteFileAtomically(bundle + "/" + ttl,
+                             LV2PresetTurtle(plug, ports, uri, name, chunkBytes), writeError))
     {
-        std::fprintf(stderr, "cannot write %s\n", bundle.c_str());
+        std::fprintf(stderr, "cannot write %s: %s\n", bundle.c_str(), writeError.c_str());
         return 1;
     }
     std::printf("%s\n", bundle.c_str());
