@@ -3,11 +3,13 @@
 #include "app/CommandError.h"
 #include "app/OfflineRenderer.h"
 #include "app/PresetFile.h"
+#include "framework/Utf8.h"
 #include "framework/au/AUPresetState.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace app
 {
@@ -17,6 +19,40 @@ std::string StringOf(CFTypeRef s)
 {
     const char* text = CFStringGetCStringPtr(static_cast<CFStringRef>(s), kCFStringEncodingUTF8);
     return text ? text : "";
+}
+
+// Text from a file as it can be shown on a terminal: control characters (C0, DEL and C1, which
+// begin escape sequences), the bidirectional overrides and bytes that are not UTF-8 as escapes,
+// and the backslash and quote that would make those ambiguous.
+std::string PrintableText(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size();)
+    {
+        uint32_t cp = 0;
+        const size_t n = Utf8Sequence(text.data() + i, text.size() - i, &cp);
+        char escape[16] = "";
+        if (n == 0)
+            std::snprintf(escape, sizeof(escape), "\\x%02X", static_cast<uint8_t>(text[i]));
+        else if (cp == '\\' || cp == '"')
+            std::snprintf(escape, sizeof(escape), "\\%c", static_cast<char>(cp));
+        else if (cp == '\n' || cp == '\t' || cp == '\r')
+            std::snprintf(escape, sizeof(escape), "\\%c",
+                          cp == '\n'   ? 'n'
+                          : cp == '\t' ? 't'
+                                       : 'r');
+        else if (cp < 0x20 || cp == 0x7F)
+            std::snprintf(escape, sizeof(escape), "\\x%02X", cp);
+        else if ((cp >= 0x80 && cp < 0xA0) || (cp >= 0x202A && cp <= 0x202E) ||
+                 (cp >= 0x2066 && cp <= 0x2069))
+            std::snprintf(escape, sizeof(escape), "\\u%04X", cp);
+        if (escape[0])
+            out += escape;
+        else
+            out.append(text, i, n);
+        i += n ? n : 1;
+    }
+    return out;
 }
 
 std::string VersionText(SInt32 v)
@@ -103,6 +139,8 @@ void PresetCommand::Register(CLI::App& cli)
     mSave = mCommand->add_subcommand("save", "Save the state set by the parameter options");
     mSave->add_option("FILE", mSavePath, "Preset file to write (.aupreset)")->required();
     mSave->add_option("--name", mName, "Preset name (default: the file's base name)");
+    mSave->add_flag("--force", mForce,
+                    "Replace FILE even when it holds something other than a TW Parandel preset");
     mParams.Register(*mSave);
     mShow = mCommand->add_subcommand("show", "Print a preset's name and parameter values");
     mShow->add_option("FILE", mShowPath, "Preset file to read (.aupreset)")->required();
@@ -117,8 +155,27 @@ int PresetCommand::Run()
     }
     const ParamSettings settings = ResolveParams(mParams);
     RequireOutputs({}, {{mSavePath, FileKind::PropertyList, "FILE"}});
+    if (!mForce)
+        RequireReplaceablePreset(mSavePath);
     RunPresetSave(mSavePath, mName, settings);
     return 0;
+}
+
+void RequireReplaceablePreset(const std::string& path)
+{
+    // A missing or empty file holds nothing to lose.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || st.st_size == 0)
+        return;
+    CFPropertyListRef preset = nullptr;
+    std::string error;
+    if (PresetFile::Load(path, &preset, error))
+    {
+        CFRelease(preset);
+        return;
+    }
+    throw CommandError(kExitUsage, "FILE is not replaced, as it is no TW Parandel preset (" +
+                                       error + "); --force replaces it");
 }
 
 void RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params)
@@ -150,7 +207,8 @@ void RunPresetShow(const std::string& path)
     if (status != noErr)
         throw CommandError(kExitRuntime, "TW Parandel does not accept the state in '" + path + "'");
 
-    std::printf("preset \"%s\" (TW Parandel %s)\n", name.c_str(), VersionText(version).c_str());
+    std::printf("preset \"%s\" (TW Parandel %s)\n", PrintableText(name).c_str(),
+                VersionText(version).c_str());
     PrintParameters(unit);
 }
 } // namespace app

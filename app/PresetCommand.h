@@ -20,9 +20,13 @@ private:
     CLI::App* mSave = nullptr;
     CLI::App* mShow = nullptr;
     std::string mSavePath, mName, mShowPath;
+    bool mForce = false;
     ParamOptions mParams;
 };
 
+// `preset save` without --force: a usage error when path exists, is not empty and holds anything
+// but a preset of this plug-in (plain text, another program's property list, a damaged preset).
+void RequireReplaceablePreset(const std::string& path);
 // `preset save`: the state after the parameter settings, named name (the file's base name when
 // empty). A CommandError when it cannot be written.
 void RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params);

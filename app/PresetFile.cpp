@@ -54,6 +54,45 @@ std::string IdentityText(SInt32 type, SInt32 subtype, SInt32 manufacturer)
     return FourCCText(type) + " " + FourCCText(subtype) + " " + FourCCText(manufacturer);
 }
 
+// One number of a preset's identity as the file holds it: a 32-bit value as its four
+// characters, any other number (a fraction, a value past 32 bits) in decimal.
+std::string IdentityPartText(CFDictionaryRef dict, const char* key)
+{
+    CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
+    const auto number = static_cast<CFNumberRef>(CFDictionaryGetValue(dict, k));
+    CFRelease(k);
+    SInt32 code = 0;
+    if (CFNumberGetValue(number, kCFNumberSInt32Type, &code))
+        return FourCCText(code);
+    char text[32];
+    double real = 0.0;
+    int64_t integer = 0;
+    if (CFNumberIsFloatType(number) && CFNumberGetValue(number, kCFNumberFloat64Type, &real))
+        std::snprintf(text, sizeof(text), "%.17g", real);
+    else if (CFNumberGetValue(number, kCFNumberSInt64Type, &integer))
+        std::snprintf(text, sizeof(text), "%lld", static_cast<long long>(integer));
+    else
+        std::snprintf(text, sizeof(text), "?");
+    return text;
+}
+
+// Why property-list bytes were refused: what the reader found when it names a reason of its own
+// (a tree too deep or too large, a NUL in a string), else that they are no property list.
+std::string RefusalText(CFErrorRef cfError)
+{
+    std::string reason;
+    if (cfError)
+    {
+        CFStringRef text = CFErrorCopyDescription(cfError);
+        if (const char* c = CFStringGetCStringPtr(text, kCFStringEncodingUTF8))
+            reason = c;
+        CFRelease(text);
+    }
+    if (reason.rfind("the property list ", 0) != 0)
+        return " is not a property list";
+    return " is refused: " + reason;
+}
+
 // Checks every key, its type, the identity and the state's length and values, and names the
 // first problem. The rest (the version's range) is left to the unit, which has the last word.
 bool CheckDictionary(const std::string& path, CFPropertyListRef plist, std::string& error)
@@ -75,12 +114,17 @@ bool CheckDictionary(const std::string& path, CFPropertyListRef plist, std::stri
         error = file + " is not a preset: \"" + r.key + "\" is not " + r.expected;
         return false;
     case Problem::OtherPlugin:
+    {
+        const auto dict = static_cast<CFDictionaryRef>(plist);
         error = file + " is a preset of another plug-in (" +
-                IdentityText(r.type, r.subtype, r.manufacturer) + "); TW Parandel is " +
+                IdentityPartText(dict, AUPresetState::kTypeKey) + " " +
+                IdentityPartText(dict, AUPresetState::kSubtypeKey) + " " +
+                IdentityPartText(dict, AUPresetState::kManufacturerKey) + "); TW Parandel is " +
                 IdentityText(static_cast<SInt32>(own.componentType),
                              static_cast<SInt32>(own.componentSubType),
                              static_cast<SInt32>(own.componentManufacturer));
         return false;
+    }
     case Problem::ShortData:
         error = file + " holds a short state: \"data\" has " + std::to_string(r.dataBytes) +
                 " bytes, TW Parandel's state has " + std::to_string(r.neededBytes);
@@ -184,12 +228,15 @@ bool PresetFile::Parse(const std::string& bytes, const std::string& path,
     *classInfo = nullptr;
     CFDataRef data = CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
                                   static_cast<CFIndex>(bytes.size()));
+    CFErrorRef cfError = nullptr;
     CFPropertyListRef plist =
-        CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, nullptr);
+        CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, &cfError);
     CFRelease(data);
     if (!plist)
     {
-        error = Quoted(path) + " is not a property list";
+        error = Quoted(path) + RefusalText(cfError);
+        if (cfError)
+            CFRelease(cfError);
         return false;
     }
     if (!CheckDictionary(path, plist, error))

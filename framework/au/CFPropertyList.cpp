@@ -14,8 +14,9 @@ using namespace CFObjects;
 
 namespace
 {
-// Deeper trees are refused: no property list of the adapter nests anywhere near this.
-constexpr int kMaxDepth = 512;
+// Deeper trees are refused: no property list of the adapter nests anywhere near this. Bytes
+// read are checked against the same bound before libplist sees them.
+constexpr int kMaxDepth = kMaxPlistDepth;
 
 plist_t ToPlist(CFTypeRef object, int depth);
 CFTypeRef FromPlist(plist_t node, int depth);
@@ -276,9 +277,10 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef, CFDataRef data, C
     const uint32_t length = static_cast<uint32_t>(d->bytes.size());
     const bool binary = plist_is_binary(bytes, length) != 0;
     const auto* raw = reinterpret_cast<const uint8_t*>(bytes);
-    if (binary ? !BinaryPlistStringsAreSafe(raw, length) : !XmlPlistHasNoNul(raw, length))
+    const PlistCheck check = binary ? CheckBinaryPlist(raw, length) : CheckXmlPlist(raw, length);
+    if (check != PlistCheck::Fine)
     {
-        SetError(error, "the property list holds a string with a NUL character");
+        SetError(error, (std::string("the property list ") + PlistCheckText(check)).c_str());
         return nullptr;
     }
     // The XML reader wants to see an XML document; anything else is not a property list.

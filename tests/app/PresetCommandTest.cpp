@@ -1,5 +1,6 @@
 // End-to-end tests of `parandel preset save|show` and `parandel process --preset`.
 
+#include "support/BinaryPlistBuilder.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
@@ -235,13 +236,47 @@ TEST_F(PresetCommand, ParameterOptionsOverrideThePreset)
     EXPECT_TRUE(a == Samples("b.wav")) << "Width from the option, Pan from the preset";
 }
 
-TEST_F(PresetCommand, SaveReplacesAnExistingFile)
+TEST_F(PresetCommand, SaveReplacesOnlyPresetsUnlessForced)
 {
-    WriteText("p.aupreset", "old contents");
-    const auto r = Run({"preset", "save", Path("p.aupreset"), "--width", "10"});
+    auto r = Run({"preset", "save", Path("p.aupreset"), "--width", "10"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"preset", "save", Path("p.aupreset"), "--width", "20"});
+    ASSERT_EQ(r.exitCode, 0) << "a preset of TW Parandel is replaced: " << r.err;
     EXPECT_NE(ReadWholeFile(Path("p.aupreset")).find("<plist"), std::string::npos);
-    EXPECT_EQ(Files(), std::vector<std::string>{"p.aupreset"});
+    WriteText("empty.aupreset", "");
+    EXPECT_EQ(Run({"preset", "save", Path("empty.aupreset")}).exitCode, 0) << "nothing to lose";
+
+    // Plain text and another program's property list are kept, unless --force.
+    const std::string others[] = {
+        "old contents", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Volume</key>"
+                        "<integer>3</integer></dict></plist>"};
+    for (const std::string& text : others)
+    {
+        WriteText("other.aupreset", text);
+        r = Run({"preset", "save", Path("other.aupreset"), "--width", "10"});
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(ReadWholeFile(Path("other.aupreset")), text);
+        r = Run({"preset", "save", Path("other.aupreset"), "--width", "10", "--force"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(ReadWholeFile(Path("other.aupreset")).find("<plist"), std::string::npos);
+    }
+    EXPECT_EQ(Files(),
+              (std::vector<std::string>{"empty.aupreset", "other.aupreset", "p.aupreset"}));
+}
+
+TEST_F(PresetCommand, ShowEscapesControlCharactersInTheName)
+{
+    // A name holding an escape sequence, a line break, a C1 control and a stray byte.
+    auto r =
+        Run({"preset", "save", Path("odd.aupreset"), "--name", "a\x1b[31mred\nb\\\"q\xc2\x9b\xff"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = Run({"preset", "show", Path("odd.aupreset")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "preset \"a\\x1B[31mred\\nb\\\\\\\"q\\u009B\\xFF\" (TW Parandel 5.3.1)");
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(PresetCommand, SaveChecksItsOptions)
@@ -276,6 +311,10 @@ TEST_F(PresetCommand, BadPresetsAreRefusedWithOneLineAndChangeNothing)
     shortData.data = StateBytes(10.0, 100);
     PresetFields textName;
     textName.omit = "name";
+    PresetFields wideType;
+    wideType.type = 4294967296LL;
+    std::string realType = PresetXml(PresetFields{});
+    realType.replace(realType.find("<integer>1635083896</integer>"), 29, "<real>1.5</real>");
     const BadCase cases[] = {
         {"not-plist", "Width=40\nPan=-30\n", "is not a property list"},
         {"array",
@@ -287,6 +326,8 @@ TEST_F(PresetCommand, BadPresetsAreRefusedWithOneLineAndChangeNothing)
         {"no-name", PresetXml(textName), "the key \"name\" is missing"},
         {"other-plugin", PresetXml(other), "another plug-in (aufx abcd TwNl)"},
         {"short-data", PresetXml(shortData), "\"data\" has 100 bytes"},
+        {"wide-type", PresetXml(wideType), "another plug-in (4294967296 rkjs TwNl)"},
+        {"real-type", realType, "another plug-in (1.5 rkjs TwNl)"},
     };
     for (const BadCase& c : cases)
     {
@@ -334,7 +375,14 @@ TEST_F(PresetCommand, NoPresetFileCanAbortOrExhaustTheProgram)
         std::string file;
         const char* expected;
     };
-    const Case cases[] = {{Path("nul.aupreset"), "not a property list"},
+    // Nesting that overflowed libplist's stack, and references that expand to 10^9 objects.
+    WriteText("deep.aupreset", NestedArrays(100000));
+    WriteText("nested.aupreset", NestedArrays(1000));
+    WriteText("laughs.aupreset", SharedArrays(9, 10));
+    const Case cases[] = {{Path("nul.aupreset"), "holds a string with a NUL character"},
+                          {Path("deep.aupreset"), "is refused: the property list"},
+                          {Path("nested.aupreset"), "nests deeper than 512 levels"},
+                          {Path("laughs.aupreset"), "holds more than 65536 objects"},
                           {Path("big.aupreset"), "bytes"},
                           {"/dev/zero", "not a regular file"},
                           {Path("nan.aupreset"), "(Width) is not a finite number"}};
