@@ -44,7 +44,8 @@ add_dependencies(parandel_lv2 parandel_lv2_ttl)
 add_executable(parandel-lv2-preset ${CMAKE_SOURCE_DIR}/app/lv2/ParandelPresetMain.cpp
                ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2Description.cpp
                ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PortMap.cpp
-               ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PresetTurtle.cpp)
+               ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PresetTurtle.cpp
+               ${CMAKE_SOURCE_DIR}/framework/lv2/TurtleText.cpp)
 target_link_libraries(parandel-lv2-preset PRIVATE parandel_app)
 
 # Tests in LV2 hosts: a lilv host, lv2info/lv2ls/serdi, lv2file, jalv under Xvfb.

@@ -7,36 +7,58 @@
 #include "engine/lv2/ParandelLV2.h"
 #include "framework/au/AUPresetState.h"
 #include "framework/lv2/LV2PresetTurtle.h"
+#include "framework/lv2/TurtleText.h"
 
-#include <cctype>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 
 namespace
 {
-// Letters and digits kept, everything else a dash: safe in a file name and a URI fragment.
-std::string Slug(const std::string& name)
+std::string FileText(const std::string& path)
 {
-    std::string s;
-    for (unsigned char c : name)
-        s += std::isalnum(c) ? static_cast<char>(std::tolower(c)) : '-';
-    return s.empty() ? "preset" : s;
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream os;
+    os << f.rdbuf();
+    return os.str();
+}
+
+// The bundle is the one this tool writes for the preset named name: the same manifest and a
+// preset file labelled with that name. Anything else there (another preset whose name maps to
+// the same bundle, a bundle made by hand, a plain file) is not replaced without --force.
+bool HoldsSamePreset(const std::string& bundle, const std::string& manifest, const std::string& ttl,
+                     const std::string& name)
+{
+    return FileText(bundle + "/manifest.ttl") == manifest &&
+           FileText(bundle + "/" + ttl).find("rdfs:label " + TurtleString(name) + " ;\n") !=
+               std::string::npos;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    const bool force = argc == 4 && std::strcmp(argv[1], "--force") == 0;
+    if (argc != 3 && !force)
     {
-        std::fprintf(stderr, "usage: %s PRESET.aupreset OUT_DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--force] PRESET.aupreset OUT_DIR\n", argv[0]);
         return 2;
     }
+    const char* presetPath = argv[argc - 2];
+    const std::string outDir = argv[argc - 1];
     std::setlocale(LC_ALL, "C");
     CFPropertyListRef plist = nullptr;
     std::string error;
-    if (!app::PresetFile::Load(argv[1], &plist, error))
+    if (!app::PresetFile::Load(presetPath, &plist, error))
     {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
@@ -57,23 +79,29 @@ int main(int argc, char** argv)
     chunk.PutBytes(chunkBytes.data(), static_cast<int>(chunkBytes.size()));
     if (plug.UnserializeState(chunk, 0) <= 0)
     {
-        std::fprintf(stderr, "%s: the state is incomplete\n", argv[1]);
+        std::fprintf(stderr, "%s: the state is incomplete\n", presetPath);
         return 1;
     }
     const IPlugLV2Description& d = ParandelLV2Description();
     const LV2PortMap ports(plug, d, false);
-    const std::string slug = Slug(name);
-    const std::string bundle = std::string(argv[2]) + "/" + slug + ".preset.lv2";
-    mkdir(argv[2], 0777);
-    mkdir(bundle.c_str(), 0777);
+    const std::string slug = LV2PresetSlug(name);
+    const std::string bundle = outDir + "/" + slug + ".preset.lv2";
     const std::string uri = std::string(d.uri) + "#preset-" + slug;
     const std::string ttl = slug + ".ttl";
+    const std::string manifest = LV2PresetManifest(uri, d.uri, ttl);
+    if (!force && Exists(bundle) && !HoldsSamePreset(bundle, manifest, ttl, name))
+    {
+        std::fprintf(stderr, "%s holds another preset; use --force to replace it\n",
+                     bundle.c_str());
+        return 1;
+    }
+    mkdir(outDir.c_str(), 0777);
+    mkdir(bundle.c_str(), 0777);
     // Each file appears whole or not at all, through the program's one atomic writer.
     std::string writeError;
-    if (!app::WriteFileAtomically(bundle + "/manifest.ttl", LV2PresetManifest(uri, d.uri, ttl),
-                             writeError) ||
+    if (!app::WriteFileAtomically(bundle + "/manifest.ttl", manifest, writeError) ||
         !app::WriteFileAtomically(bundle + "/" + ttl,
-                             LV2PresetTurtle(plug, ports, uri, name, chunkBytes), writeError))
+                                  LV2PresetTurtle(plug, ports, uri, name, chunkBytes), writeError))
     {
         std::fprintf(stderr, "cannot write %s: %s\n", bundle.c_str(), writeError.c_str());
         return 1;

@@ -1,22 +1,66 @@
 #include "framework/lv2/LV2PresetTurtle.h"
 
 #include "framework/IPlugBase.h"
+#include "framework/lv2/TurtleText.h"
 
+#include <climits>
+#include <clocale>
 #include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <locale.h>
 #include <sstream>
 
 namespace
 {
-std::string Quoted(const std::string& text)
+constexpr size_t kMaxSlugBytes = 64;
+
+// FNV-1a of the bytes, folded to 32 bits.
+uint32_t NameHash(const std::string& name)
 {
-    std::string out = "\"";
-    for (char c : text)
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (unsigned char c : name)
+        h = (h ^ c) * 0x100000001B3ull;
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+// The letters and digits of name lower-cased, read as UTF-8 whatever the program's locale;
+// every run of other characters (and of bytes that are not UTF-8) one dash.
+std::string LowerLettersAndDigits(const std::string& name)
+{
+    const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    const locale_t previous = utf8 ? uselocale(utf8) : nullptr;
+    std::string out;
+    std::mbstate_t in{}, outState{};
+    for (size_t i = 0; i < name.size() && out.size() < kMaxSlugBytes;)
     {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
+        wchar_t wc = 0;
+        size_t n = std::mbrtowc(&wc, name.data() + i, name.size() - i, &in);
+        if (n == 0 || n > name.size() - i)
+        {
+            in = std::mbstate_t{};
+            n = 1;
+            wc = L'-';
+        }
+        i += n;
+        char bytes[MB_LEN_MAX];
+        const size_t m =
+            std::iswalnum(static_cast<wint_t>(wc))
+                ? std::wcrtomb(bytes, static_cast<wchar_t>(std::towlower(wc)), &outState)
+                : static_cast<size_t>(-1);
+        if (m != static_cast<size_t>(-1) && out.size() + m <= kMaxSlugBytes)
+            out.append(bytes, m);
+        else if (!out.empty() && out.back() != '-')
+            out += '-';
     }
-    return out + "\"";
+    if (utf8)
+    {
+        uselocale(previous);
+        freelocale(utf8);
+    }
+    while (!out.empty() && out.back() == '-')
+        out.pop_back();
+    return out;
 }
 } // namespace
 
@@ -64,21 +108,26 @@ std::string LV2PresetTurtle(const IPlugBase& plug, const LV2PortMap& ports,
        << "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
        << "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n"
        << "<" << presetUri << ">\n    a pset:Preset ;\n    lv2:appliesTo <" << d.uri
-       << "> ;\n    rdfs:label " << Quoted(label);
+       << "> ;\n    rdfs:label " << TurtleString(label);
     for (int p = 0; p < ports.Count(); ++p)
     {
         const LV2Port& port = ports.Port(p);
         if (port.kind != LV2Port::Kind::ControlIn && port.kind != LV2Port::Kind::RadioIn)
             continue;
-        char value[64];
-        std::snprintf(value, sizeof(value), "%.9g", ports.ParamPortValue(plug, p));
-        std::string v(value);
-        if (v.find_first_of(".eEn") == std::string::npos)
-            v += ".0";
-        os << " ;\n    lv2:port [ lv2:symbol " << Quoted(port.symbol) << " ; pset:value " << v
-           << " ]";
+        os << " ;\n    lv2:port [ lv2:symbol " << TurtleString(port.symbol) << " ; pset:value "
+           << TurtleNumber(ports.ParamPortValue(plug, p)) << " ]";
     }
     os << " ;\n    state:state [ <" << LV2StateKeyUri(d) << "> \"" << Base64(chunk)
        << "\"^^xsd:base64Binary ] .\n";
     return os.str();
+}
+
+std::string LV2PresetSlug(const std::string& name)
+{
+    const std::string slug = LowerLettersAndDigits(name);
+    if (!slug.empty() && slug == name)
+        return slug;
+    char hash[16];
+    std::snprintf(hash, sizeof(hash), "%08x", NameHash(name));
+    return (slug.empty() ? "preset" : slug) + "-" + hash;
 }

@@ -15,3 +15,9 @@ std::string LV2PresetTurtle(const IPlugBase& plug, const LV2PortMap& ports,
                             const std::string& presetUri, const std::string& label,
                             const std::vector<uint8_t>& chunk);
 std::string Base64(const std::vector<uint8_t>& bytes);
+
+// A readable file-name and URI-fragment form of a preset name, different for different names:
+// letters (Unicode ones too) and digits lower-cased, every run of anything else one dash, at
+// most 64 bytes; and unless that gives back the name itself, a dash and eight hex digits of a
+// hash of the exact name ("Wide Mix" gives "wide-mix-" and the hash, "wide" gives "wide").
+std::string LV2PresetSlug(const std::string& name);

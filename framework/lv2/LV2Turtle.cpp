@@ -1,8 +1,8 @@
 #include "framework/lv2/LV2Turtle.h"
 
 #include "framework/IPlugBase.h"
+#include "framework/lv2/TurtleText.h"
 
-#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -26,32 +26,6 @@ constexpr const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#
 // Largest latency the latency port may report, in samples.
 constexpr int kMaxLatencySamples = 1 << 16;
 
-// A decimal literal with a point, whatever the locale.
-std::string Number(double v)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), "%.9g", v);
-    std::string s(text);
-    for (char& c : s)
-        if (c == ',')
-            c = '.';
-    if (s.find_first_of(".eEn") == std::string::npos)
-        s += ".0";
-    return s;
-}
-
-std::string Quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text)
-    {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string UnitFor(const char* label)
 {
     if (std::strcmp(label, "%") == 0)
@@ -64,14 +38,15 @@ std::string UnitFor(const char* label)
         return "units:ms";
     if (!*label)
         return "";
-    return "[ a units:Unit ; rdfs:label " + Quoted(label) + " ; units:symbol " + Quoted(label) +
-           " ; units:render " + Quoted(std::string("%f ") + label) + " ]";
+    return "[ a units:Unit ; rdfs:label " + TurtleString(label) + " ; units:symbol " +
+           TurtleString(label) + " ; units:render " + TurtleString(std::string("%f ") + label) +
+           " ]";
 }
 
 void WriteRange(std::ostream& os, double def, double lo, double hi)
 {
-    os << " ;\n        lv2:default " << Number(def) << " ;\n        lv2:minimum " << Number(lo)
-       << " ;\n        lv2:maximum " << Number(hi);
+    os << " ;\n        lv2:default " << TurtleNumber(def) << " ;\n        lv2:minimum "
+       << TurtleNumber(lo) << " ;\n        lv2:maximum " << TurtleNumber(hi);
 }
 
 void WriteParamRange(std::ostream& os, const IParam& p)
@@ -89,8 +64,8 @@ void WriteParamRange(std::ostream& os, const IParam& p)
         {
             int value = 0;
             const char* text = p.DisplayTextAt(i, &value);
-            os << " ;\n        lv2:scalePoint [ rdfs:label " << Quoted(text) << " ; rdf:value "
-               << value << " ]";
+            os << " ;\n        lv2:scalePoint [ rdfs:label " << TurtleString(text)
+               << " ; rdf:value " << value << " ]";
         }
     }
     if (!p.canAutomate)
@@ -114,8 +89,8 @@ void WritePort(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map, i
         os << "atom:AtomPort";
     else
         os << "lv2:ControlPort";
-    os << " ;\n        lv2:index " << idx << " ;\n        lv2:symbol " << Quoted(port.symbol)
-       << " ;\n        lv2:name " << Quoted(port.name);
+    os << " ;\n        lv2:index " << idx << " ;\n        lv2:symbol " << TurtleString(port.symbol)
+       << " ;\n        lv2:name " << TurtleString(port.name);
     switch (port.kind)
     {
     case Kind::ControlIn:
@@ -131,7 +106,7 @@ void WritePort(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map, i
         WriteRange(os, def, 0, d.radioCount - 1);
         os << " ;\n        lv2:portProperty lv2:integer, lv2:enumeration";
         for (int k = 0; k < d.radioCount; ++k)
-            os << " ;\n        lv2:scalePoint [ rdfs:label " << Quoted(d.radioLabels[k])
+            os << " ;\n        lv2:scalePoint [ rdfs:label " << TurtleString(d.radioLabels[k])
                << " ; rdf:value " << k << " ]";
         break;
     }
@@ -159,8 +134,8 @@ void WritePlugin(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map,
 {
     os << "<" << uri << ">\n"
        << "    a lv2:Plugin, lv2:SpatialPlugin, doap:Project ;\n"
-       << "    doap:name " << Quoted(name) << " ;\n"
-       << "    doap:maintainer [ foaf:name " << Quoted(plug.GetMfrName()) << " ] ;\n"
+       << "    doap:name " << TurtleString(name) << " ;\n"
+       << "    doap:maintainer [ foaf:name " << TurtleString(plug.GetMfrName()) << " ] ;\n"
        << "    lv2:requiredFeature urid:map ;\n"
        << "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n"
        << "    lv2:extensionData state:interface, opts:interface ;\n"

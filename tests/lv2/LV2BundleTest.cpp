@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -145,7 +146,9 @@ TEST_F(LV2BundleTest, AupresetConvertsToAPresetLv2fileLoads)
     const CommandResult converted =
         Tool({PARANDEL_LV2_PRESET_TOOL, Path("wide.aupreset"), presets});
     ASSERT_EQ(converted.exitCode, 0) << converted.err;
-    const std::string ttl = ReadWholeFile(presets + "/wide-mix.preset.lv2/wide-mix.ttl");
+    const std::vector<std::string> ttls = Glob(presets + "/wide-mix-*.preset.lv2/wide-mix-*.ttl");
+    ASSERT_EQ(ttls.size(), 1u);
+    const std::string ttl = ReadWholeFile(ttls[0]);
     EXPECT_NE(ttl.find("lv2:symbol \"width\" ; pset:value 70"), std::string::npos) << ttl;
     EXPECT_NE(ttl.find("lv2:symbol \"vectorscope_mode\" ; pset:value 2"), std::string::npos);
 
@@ -175,4 +178,65 @@ TEST_F(LV2BundleTest, PresetConverterRejectsABrokenFile)
     EXPECT_FALSE(r.err.empty());
     struct stat st;
     EXPECT_NE(stat(Path("out").c_str(), &st), 0) << "nothing is written for a broken preset";
+}
+
+TEST_F(LV2BundleTest, PresetConverterKeepsEveryNameApartAndWritesValidTurtle)
+{
+    if (!HaveTool("serdi") || !HaveTool("lv2info"))
+        GTEST_SKIP() << "serdi or lv2info is not installed";
+    const std::vector<std::string> names = {
+        "Wide Mix", "wide mix",
+        "Wide-Mix", "wide-mix",
+        "Größe",    "Grösse",
+        "Звук",     "Шум",
+        "!!!",      "two\nlines \"quoted\" back\\slash\ttab\x01\x1b[0m"};
+    const std::string presets = Path("path");
+    std::vector<std::string> bundles;
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        const std::string file = Path("p" + std::to_string(i) + ".aupreset");
+        const CommandResult saved = Run({"preset", "save", file, "--name", names[i]});
+        ASSERT_EQ(saved.exitCode, 0) << saved.err;
+        const CommandResult r = Tool({PARANDEL_LV2_PRESET_TOOL, file, presets});
+        ASSERT_EQ(r.exitCode, 0) << names[i] << ": " << r.err;
+        bundles.push_back(r.out);
+        for (const std::string& ttl : Glob(r.out.substr(0, r.out.size() - 1) + "/*.ttl"))
+        {
+            const CommandResult parsed =
+                Tool({"/usr/bin/serdi", "-i", "turtle", "-o", "ntriples", ttl});
+            EXPECT_EQ(parsed.exitCode, 0) << ttl << ": " << parsed.err;
+            EXPECT_EQ(parsed.err, "") << ttl;
+        }
+    }
+    std::sort(bundles.begin(), bundles.end());
+    EXPECT_EQ(std::unique(bundles.begin(), bundles.end()), bundles.end()) << "a bundle was shared";
+    EXPECT_EQ(Glob(presets + "/*.preset.lv2").size(), names.size());
+    EXPECT_EQ(Glob(presets + "/wide-mix.preset.lv2").size(), 1u) << "a plain name is kept as is";
+    EXPECT_EQ(Glob(presets + "/звук-*.preset.lv2").size(), 1u) << "letters are kept";
+
+    // A host finds every preset under its own name, the one with a line break too.
+    const CommandResult info = Tool({"/usr/bin/lv2info", kUri});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    for (const char* label : {"Größe", "Grösse", "Звук", "Шум", "wide mix", "two\nlines"})
+        EXPECT_NE(info.out.find(label), std::string::npos) << label << "\n" << info.out;
+}
+
+TEST_F(LV2BundleTest, PresetConverterReplacesAnotherBundleOnlyWhenForced)
+{
+    const CommandResult saved = Run({"preset", "save", Path("w.aupreset"), "--name", "wide"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    const std::string bundle = Path("out/wide.preset.lv2");
+    ASSERT_EQ(system(("mkdir -p '" + bundle + "'").c_str()), 0);
+    std::ofstream(bundle + "/manifest.ttl") << "# made by hand\n";
+
+    CommandResult r = Tool({PARANDEL_LV2_PRESET_TOOL, Path("w.aupreset"), Path("out")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadWholeFile(bundle + "/manifest.ttl"), "# made by hand\n");
+    r = Tool({PARANDEL_LV2_PRESET_TOOL, "--force", Path("w.aupreset"), Path("out")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(ReadWholeFile(bundle + "/manifest.ttl").find("pset:Preset"), std::string::npos);
+    // The same preset again replaces its own bundle without being told.
+    r = Tool({PARANDEL_LV2_PRESET_TOOL, Path("w.aupreset"), Path("out")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
 }
