@@ -14,6 +14,9 @@ namespace fuzz
 int FuzzStateChunk(const uint8_t* data, size_t size);
 // Property-list bytes read as a preset file is read, then handed to the unit.
 int FuzzPropertyList(const uint8_t* data, size_t size);
+// Binary property-list bytes through the check made before libplist reads them: what passes is
+// read within the bounds, what fails is refused with its reason.
+int FuzzBinaryPlist(const uint8_t* data, size_t size);
 // A sequence of property, parameter and lifecycle calls on the adapter with random IDs, scopes,
 // elements, sizes, values and null pointers.
 int FuzzAdapterCalls(const uint8_t* data, size_t size);

@@ -65,6 +65,11 @@ TEST(FuzzRegression, PropertyList)
     EXPECT_GT(Replay("property_list", fuzz::FuzzPropertyList), 0u);
 }
 
+TEST(FuzzRegression, BinaryPlist)
+{
+    EXPECT_GT(Replay("binary_plist", fuzz::FuzzBinaryPlist), 0u);
+}
+
 TEST(FuzzRegression, AdapterCalls)
 {
     EXPECT_GT(Replay("adapter_calls", fuzz::FuzzAdapterCalls), 0u);
@@ -78,7 +83,7 @@ TEST(FuzzRegression, AudioPath)
 TEST(FuzzRegression, EmptyInputsAreFine)
 {
     const uint8_t nothing[1] = {0};
-    for (Entry entry : {fuzz::FuzzStateChunk, fuzz::FuzzPropertyList, fuzz::FuzzAdapterCalls,
-                        fuzz::FuzzAudioPath})
+    for (Entry entry : {fuzz::FuzzStateChunk, fuzz::FuzzPropertyList, fuzz::FuzzBinaryPlist,
+                        fuzz::FuzzAdapterCalls, fuzz::FuzzAudioPath})
         EXPECT_EQ(entry(nothing, 0), 0);
 }
