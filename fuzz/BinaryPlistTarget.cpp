@@ -29,8 +29,16 @@ std::pair<uint64_t, uint64_t> NodesAndDepth(plist_t root)
         deepest = std::max(deepest, depth);
         if (plist_get_node_type(node) == PLIST_ARRAY)
         {
-            for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
-                stack.push_back({plist_array_get_item(node, i), depth + 1});
+            plist_array_iter it = nullptr;
+            plist_array_new_iter(node, &it);
+            for (plist_t item = nullptr; it;)
+            {
+                plist_array_next_item(node, it, &item);
+                if (!item)
+                    break;
+                stack.push_back({item, depth + 1});
+            }
+            std::free(it);
         }
         else if (plist_get_node_type(node) == PLIST_DICT)
         {

@@ -143,17 +143,29 @@ CFTypeRef DataFromPlist(plist_t node)
 CFTypeRef ArrayFromPlist(plist_t node, int depth)
 {
     CFMutableArrayRef a = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-    const uint32_t n = plist_array_get_size(node);
-    for (uint32_t i = 0; i < n; ++i)
+    // Through the iterator: libplist finds an item by index by walking the list from its start,
+    // which made a long array quadratic (20 s for 65535 items).
+    plist_array_iter it = nullptr;
+    plist_array_new_iter(node, &it);
+    bool ok = it != nullptr;
+    for (plist_t child = nullptr; ok;)
     {
-        CFTypeRef item = FromPlist(plist_array_get_item(node, i), depth + 1);
-        if (!item)
+        plist_array_next_item(node, it, &child);
+        if (!child)
+            break;
+        CFTypeRef item = FromPlist(child, depth + 1);
+        ok = item != nullptr;
+        if (ok)
         {
-            CFRelease(a);
-            return nullptr;
+            CFArrayAppendValue(a, item);
+            CFRelease(item);
         }
-        CFArrayAppendValue(a, item);
-        CFRelease(item);
+    }
+    std::free(it);
+    if (!ok)
+    {
+        CFRelease(a);
+        return nullptr;
     }
     return a;
 }

@@ -2,6 +2,7 @@
 // without complaint, the Turtle parses and validates against the LV2 schemas, and lv2file
 // renders a file exactly as `parandel process` does.
 
+#include "support/BinaryPlistBuilder.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
@@ -176,6 +177,11 @@ TEST_F(LV2BundleTest, PresetConverterRejectsABrokenFile)
     const CommandResult r = Tool({PARANDEL_LV2_PRESET_TOOL, Path("broken.aupreset"), Path("out")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(r.err.empty());
+    // Nesting that overflowed libplist's stack is refused before it is read.
+    std::ofstream(Path("deep.aupreset")) << NestedArrays(100000);
+    const CommandResult deep = Tool({PARANDEL_LV2_PRESET_TOOL, Path("deep.aupreset"), Path("out")});
+    EXPECT_EQ(deep.exitCode, 1);
+    EXPECT_NE(deep.err.find("is refused: the property list"), std::string::npos) << deep.err;
     struct stat st;
     EXPECT_NE(stat(Path("out").c_str(), &st), 0) << "nothing is written for a broken preset";
 }
