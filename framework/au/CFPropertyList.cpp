@@ -288,13 +288,6 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef, CFDataRef data, C
     const char* bytes = reinterpret_cast<const char*>(d->bytes.data());
     const uint32_t length = static_cast<uint32_t>(d->bytes.size());
     const bool binary = plist_is_binary(bytes, length) != 0;
-    const auto* raw = reinterpret_cast<const uint8_t*>(bytes);
-    const PlistCheck check = binary ? CheckBinaryPlist(raw, length) : CheckXmlPlist(raw, length);
-    if (check != PlistCheck::Fine)
-    {
-        SetError(error, (std::string("the property list ") + PlistCheckText(check)).c_str());
-        return nullptr;
-    }
     // The XML reader wants to see an XML document; anything else is not a property list.
     if (!binary)
     {
@@ -304,6 +297,13 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef, CFDataRef data, C
             SetError(error, "the data is not a property list");
             return nullptr;
         }
+    }
+    const auto* raw = reinterpret_cast<const uint8_t*>(bytes);
+    const PlistCheck check = binary ? CheckBinaryPlist(raw, length) : CheckXmlPlist(raw, length);
+    if (check != PlistCheck::Fine)
+    {
+        SetError(error, (std::string("the property list ") + PlistCheckText(check)).c_str());
+        return nullptr;
     }
     plist_t root = nullptr;
     if (binary)
