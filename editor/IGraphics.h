@@ -105,16 +105,18 @@ public:
     // Union of the dirty controls' rectangles; empty when nothing is dirty.
     IRECT CollectDirtyRect();
     // One timer tick: collects the dirty area, runs idle work on every second tick and asks the
-    // view to redraw that area (the 1 × 1 top-left pixel when nothing is dirty). Returns the
-    // rectangle it asked for.
+    // view to redraw that area (nothing when it is empty) and to show the controls' own images
+    // again when one of them has something new. Returns the dirty area.
     IRECT OnTimerTick();
     // Draws the controls that meet the rectangle into the draw bitmap, then presents it and the
-    // controls' own images through the view. Takes the editor mutex.
+    // controls' own images through the view (an empty rectangle: the images alone). Takes the
+    // editor mutex.
     bool DrawRegion(const IRECT& rect);
     // Shows the draw bitmap (all when rect is null) through the view.
     void PresentFrame(const IRECT* rect);
-    // Each control's own image (RenderGL) through the view, over its rectangle.
-    void PresentGLControls(bool render);
+    // Each control's own image (RenderGL) through the view, over its rectangle; true when one
+    // of them is new.
+    bool PresentGLControls(bool render);
     int FPS() const { return mFPS; }
     int IdleTicks() const { return mIdleTicks; }
 

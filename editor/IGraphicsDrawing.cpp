@@ -50,19 +50,24 @@ IRECT IGraphics::OnTimerTick()
     // its own mutex.
     WDL_MutexLock lock(&mMutex);
     WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
-    IRECT dirty = CollectDirtyRect();
+    const IRECT dirty = CollectDirtyRect();
     if (++mIdleTicks >= 2)
     {
         for (int i = 0; i < mControls.GetSize(); ++i)
             mControls.Get(i)->OnEditorIdle();
         mIdleTicks = 0;
     }
-    // Nothing dirty still asks for the top-left pixel, so the view keeps presenting the
-    // controls' own images (the scope) every tick.
-    if (dirty.Empty())
-        dirty = IRECT(0, 0, 1, 1);
+    // Nothing dirty and no new image asks for nothing: an unchanged editor costs one check.
+    bool layers = false;
+    for (int i = 0; i < mControls.GetSize() && !layers; ++i)
+        layers = mControls.Get(i)->NeedsRenderGL();
     if (mView)
-        mView->Invalidate(dirty);
+    {
+        if (!dirty.Empty())
+            mView->Invalidate(dirty);
+        if (layers)
+            mView->InvalidateLayers();
+    }
     return dirty;
 }
 
@@ -71,6 +76,10 @@ bool IGraphics::DrawRegion(const IRECT& rect)
     WDL_MutexLock lock(&mMutex);
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
+    // An empty rectangle redraws no control: only the controls' own images are brought up to
+    // date.
+    const bool region = !rect.Empty();
+    if (region)
     {
         // Control values also change from the plug-in's side (the audio thread's meter values,
         // the host's parameter changes) under the plug-in mutex: they are drawn under it too,
@@ -79,11 +88,11 @@ bool IGraphics::DrawRegion(const IRECT& rect)
         WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
         DrawControls(rect);
         DrawPrompt();
+        PresentFrame(&rect);
     }
-    PresentFrame(&rect);
-    PresentGLControls(true);
+    const bool newImage = PresentGLControls(true);
     if (mView)
-        mView->EndPresent();
+        mView->EndPresent(region || newImage);
     return true;
 }
 
@@ -152,14 +161,18 @@ void IGraphics::PresentFrame(const IRECT* rect)
         mView->PresentBitmap(mDrawBitmap, rect);
 }
 
-void IGraphics::PresentGLControls(bool render)
+bool IGraphics::PresentGLControls(bool render)
 {
+    bool changed = false;
     for (int i = 0; i < mControls.GetSize(); ++i)
     {
         IControl* c = mControls.Get(i);
+        const unsigned before = c->RenderGLCount();
         LICE_IBitmap* image = c->RenderGL(render);
+        const bool fresh = c->RenderGLCount() != before;
+        changed = changed || fresh;
         if (image && mView)
-            mView->PresentLayer(image, c->GetRECT());
+            mView->PresentLayer(image, c->GetRECT(), fresh);
     }
     // A prompt lies over everything, the scope included.
     if (mPrompt && mView && mDrawBitmap)
@@ -167,6 +180,7 @@ void IGraphics::PresentGLControls(bool render)
         const IRECT area = mPrompt->Area();
         mView->PresentBitmap(mDrawBitmap, &area);
     }
+    return changed;
 }
 
 // ---- Text ----

@@ -24,15 +24,26 @@ LICE_IBitmap* GraphControl10::RenderGL(bool render)
         mSurface->CreateFont(kFontName, mFontPath.Get());
         mFontRegistered = true;
     }
-    if (mNeedsRender)
+    if (mNeedsRender || mPointsArrived)
     {
+        mPointsArrived = false;
+        // Preparing sets needs-render again only when a curve's points moved.
         for (GraphCustomControl* c : mCustomControls)
             c->PrepareFrame(this);
+    }
+    if (mNeedsRender || !mRenderTarget)
+    {
         if (!RenderFrame())
             return nullptr;
         mNeedsRender = false;
+        ++mRenderCount;
     }
     return mRenderTarget;
+}
+
+bool GraphControl10::NeedsRenderGL()
+{
+    return mEnabled && (mNeedsRender || mPointsArrived || !mRenderTarget);
 }
 
 void GraphControl10::ReleaseGL()

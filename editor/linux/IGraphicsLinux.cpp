@@ -16,6 +16,7 @@
 #include <cstring>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 
@@ -112,7 +113,12 @@ struct IGraphicsLinux::Impl
     GLPresenter presenter;
     std::atomic<int> liveTextures{0};
     std::atomic<long> frames{0};
+    std::atomic<long> uploads{0};
+    // Shows part of the back buffer (GLX_MESA_copy_sub_buffer); null without the extension,
+    // when every frame is drawn whole and swapped.
+    void (*copySubBuffer)(Display*, GLXDrawable, int, int, int, int) = nullptr;
     IRECT pending;
+    bool layersPending = false;
     ClickCounter clicks;
     bool focusPending = false;
     Cursor blankCursor = 0;
@@ -324,9 +330,18 @@ void* IGraphicsLinux::GetWindow()
 
 void IGraphicsLinux::Impl::Run()
 {
+    // Named, so a profile of the host shows what the editor costs.
+    pthread_setname_np(pthread_self(), "parandel-view");
     glXMakeCurrent(display, window, context);
     glewExperimental = GL_TRUE;
     glewInit();
+    // A frame that changed a knob need not draw and send the whole window: with the extension
+    // the back buffer always holds the last frame, a frame redraws only what changed and shows
+    // only that.
+    const char* glxExtensions = glXQueryExtensionsString(display, DefaultScreen(display));
+    if (glxExtensions && std::strstr(glxExtensions, "GLX_MESA_copy_sub_buffer"))
+        copySubBuffer = reinterpret_cast<void (*)(Display*, GLXDrawable, int, int, int, int)>(
+            glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
     const auto period = std::chrono::microseconds(1000000 / graphics->FPS());
     auto nextTick = std::chrono::steady_clock::now();
     const int xfd = ConnectionNumber(display);
@@ -388,8 +403,10 @@ void IGraphicsLinux::Impl::DrawPending()
         focusPending = false;
     }
     const IRECT rect = pending;
+    const bool layers = layersPending;
     pending = IRECT();
-    if (rect.Empty())
+    layersPending = false;
+    if (rect.Empty() && !layers)
         return;
     graphics->DrawRegion(rect);
 }
@@ -513,17 +530,33 @@ void IGraphicsLinux::PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* rect)
     mImpl->presenter.PresentBitmap(drawBitmap, rect);
 }
 
-void IGraphicsLinux::PresentLayer(LICE_IBitmap* image, const IRECT& rect)
+void IGraphicsLinux::InvalidateLayers()
 {
-    mImpl->presenter.PresentLayer(image, rect);
+    mImpl->layersPending = true;
 }
 
-void IGraphicsLinux::EndPresent()
+void IGraphicsLinux::PresentLayer(LICE_IBitmap* image, const IRECT& rect, bool changed)
+{
+    mImpl->presenter.PresentLayer(image, rect, changed);
+}
+
+void IGraphicsLinux::EndPresent(bool changed)
 {
     Impl& m = *mImpl;
-    m.presenter.DrawFrame(m.width, m.height);
-    glXSwapBuffers(m.display, m.window);
+    // Nothing new: the frame on the screen stands, with no draw and no swap.
+    if (!changed)
+    {
+        m.presenter.DiscardFrame();
+        return;
+    }
+    IRECT drawn;
+    m.presenter.DrawFrame(m.width, m.height, m.copySubBuffer != nullptr, &drawn);
+    if (!m.copySubBuffer)
+        glXSwapBuffers(m.display, m.window);
+    else if (!drawn.Empty())
+        m.copySubBuffer(m.display, m.window, drawn.L, m.height - drawn.B, drawn.W(), drawn.H());
     m.liveTextures = m.presenter.LiveTextures();
+    m.uploads = m.presenter.Uploads();
     ++m.frames;
 }
 
@@ -575,6 +608,11 @@ int IGraphicsLinux::LiveTextures() const
 long IGraphicsLinux::FramesDrawn() const
 {
     return mImpl->frames;
+}
+
+long IGraphicsLinux::TextureUploads() const
+{
+    return mImpl->uploads;
 }
 
 void IGraphicsLinux::Sync()

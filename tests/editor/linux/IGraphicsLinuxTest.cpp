@@ -242,6 +242,40 @@ TEST_F(IGraphicsLinuxTest, OpeningAndClosingTwentyTimesLeaksNothing)
     EXPECT_GT(view.FramesDrawn(), 0);
 }
 
+TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettles)
+{
+    std::vector<float> left(512), right(512), outL(512), outR(512);
+    float* in[2] = {left.data(), right.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    // The logo stands still (it is the one thing that moves on its own); silence until the
+    // scope and the meters have come to rest (the meters fall at their own pace).
+    IControl::FreezeClock(0);
+    for (int i = 0; i < 50; ++i)
+    {
+        renderer->Process(in, out, 512);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    view.Sync();
+    const long frames = view.FramesDrawn();
+    const long uploads = view.TextureUploads();
+    for (int i = 0; i < 6; ++i)
+    {
+        renderer->Process(in, out, 512);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    view.Sync();
+    EXPECT_EQ(view.FramesDrawn(), frames) << "silence on silence shows nothing new";
+    EXPECT_EQ(view.TextureUploads(), uploads);
+    // Sound moves the scope: new frames, each with the scope's image and nothing else.
+    for (int k = 0; k < 512; ++k)
+        left[k] = 0.5f * std::sin(0.05f * k), right[k] = 0.3f * std::cos(0.07f * k);
+    renderer->Process(in, out, 512);
+    view.Sync();
+    EXPECT_GT(view.FramesDrawn(), frames);
+    EXPECT_GT(view.TextureUploads(), uploads);
+    IControl::ThawClock();
+}
+
 TEST_F(IGraphicsLinuxTest, WithoutOpenGL2ThereIsNoEditorAndAReason)
 {
     gui->CloseWindow();
