@@ -225,6 +225,20 @@ public:
     void SetBundleID(const char* id) { mBundleID.Set(id); }
     const char* GetBundleID() const { return mBundleID.Get(); }
 
+    // ---- Display scale ----
+    // The scales the editor is drawn at: every bitmap has art made for each.
+    static constexpr double kScales[] = {1.0, 1.5, 2.0};
+    // The supported scale nearest to the wanted one (1 for anything not above 0).
+    static double NearestScale(double wanted);
+    // Draws the editor at the supported scale nearest to `scale`: the draw bitmap, the window
+    // and every image grow by it while the layout, the controls' rectangles and the events stay
+    // in editor units. Only while no window is open (false otherwise).
+    bool SetScale(double scale);
+    double Scale() const { return mScale; }
+    // The editor's size in device pixels.
+    int PixelWidth() const;
+    int PixelHeight() const;
+
     // ---- Accessors ----
     int Width() const override { return mWidth; }
     int Height() const override { return mHeight; }
@@ -240,6 +254,10 @@ private:
     void DrawControls(const IRECT& rect);
     void DrawPrompt();
     void ClosePrompt();
+    // The draw rectangle in device pixels.
+    IRECT PixelClip() const { return ScaleRect(mDrawRECT, mScale); }
+    // The image a bitmap reference shows at the editor's scale.
+    LICE_IBitmap* ImageAtScale(const BitmapRef* bitmap) const;
 
     WDL_Mutex mMutex;
     WDL_PtrList<IControl> mControls;
@@ -252,6 +270,7 @@ private:
     LICE_MemBitmap* mScratchBitmap = nullptr;
     int mWidth;
     int mHeight;
+    double mScale = 1.0;
     int mFPS;
     int mIdleTicks = 0;
     int mMouseCapture = -1;

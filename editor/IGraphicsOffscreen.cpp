@@ -8,7 +8,7 @@ bool IGraphicsOffscreen::Open(IGraphics* graphics, void* /*parent*/)
     if (!graphics)
         return false;
     mGraphics = graphics;
-    mScreen.resize(graphics->Width(), graphics->Height());
+    mScreen.resize(graphics->PixelWidth(), graphics->PixelHeight());
     mScreen.Fill(LICE_RGBA(0, 0, 0, 255));
     mInvalid = IRECT(0, 0, graphics->Width(), graphics->Height());
     mOpen = true;
@@ -68,7 +68,10 @@ bool IGraphicsOffscreen::GetTextFromClipboard(WDL_String* text)
 
 void IGraphicsOffscreen::Resize(int width, int height)
 {
-    mScreen.resize(width, height);
+    if (mGraphics)
+        mScreen.resize(mGraphics->PixelWidth(), mGraphics->PixelHeight());
+    else
+        mScreen.resize(width, height);
     mScreen.Fill(LICE_RGBA(0, 0, 0, 255));
     mInvalid = IRECT(0, 0, width, height);
 }

@@ -143,8 +143,11 @@ private:
 
     // The frame sequence; false when the render target can't be made.
     bool RenderFrame();
-    // Image of the background bitmap in the surface; 0 when it can't be made.
-    int MakeBackgroundImage();
+    // Image of the background bitmap (its art at the display scale) in the surface; 0 when it
+    // can't be made.
+    int MakeBackgroundImage(double scale);
+    // The display scale of the editor the graph belongs to (1 without one).
+    double DisplayScale() const;
     void DrawCurve(const GraphCurve4* curve);
     void ApplyCurveStyle(const GraphCurve4* curve);
     void DrawLine(const GraphCurve4* curve);

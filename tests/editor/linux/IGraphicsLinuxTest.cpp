@@ -136,6 +136,29 @@ TEST_F(IGraphicsLinuxTest, DraggingTheWidthKnobMovesItByTheEditorsAmount)
     EXPECT_NEAR(plug->Param(Parandel::kWidth)->ToNormalized(), 0.5 + 36.0 / 72.0 / 4.0, 1e-9);
 }
 
+TEST_F(IGraphicsLinuxTest, ADragOfFortyEditorPixelsMovesWidthAlikeAtEveryScale)
+{
+    for (double scale : {1.0, 1.5, 2.0})
+    {
+        gui->CloseWindow();
+        ASSERT_TRUE(gui->SetScale(scale));
+        window = reinterpret_cast<uintptr_t>(gui->OpenWindow(&view));
+        ASSERT_NE(window, 0u) << view.LastError();
+        view.Sync();
+        XWindowAttributes a;
+        XGetWindowAttributes(hand, static_cast<Window>(window), &a);
+        EXPECT_EQ(a.width, static_cast<int>(456 * scale));
+        EXPECT_EQ(a.height, static_cast<int>(486 * scale));
+        renderer->SetParameter(Parandel::kWidth, 0.0);
+        gui->SetParameterFromPlug(Parandel::kWidth, 0.0, false);
+        const auto at = [scale](int v) { return static_cast<int>(v * scale); };
+        Drag(at(228), at(358), 0, at(-40));
+        // 40 editor pixels up on a 72-pixel knob with gearing 4.
+        EXPECT_NEAR(plug->Param(Parandel::kWidth)->ToNormalized(), 0.5 + 40.0 / 72.0 / 4.0, 1e-9)
+            << "scale " << scale;
+    }
+}
+
 TEST_F(IGraphicsLinuxTest, AClickOnAModeButtonSwitchesTheScope)
 {
     MoveTo(10 + 20 * 1 + 9, 280);
