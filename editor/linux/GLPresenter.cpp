@@ -154,8 +154,12 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* draw
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    // The draw texture covers the whole view: only without it is there anything to clear.
+    if (!mDraw.id)
+    {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     if (mDraw.id)
         DrawQuad(Quad{mDraw.id, IRECT(0, 0, mDraw.width, mDraw.height),
                       IRECT(0, 0, mDraw.width, mDraw.height), mDraw.width, mDraw.height, false});
