@@ -8,6 +8,7 @@
 #include "app/OfflineRenderer.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsOffscreen.h"
+#include "editor/linux/DisplayScale.h"
 #include "editor/linux/IGraphicsLinux.h"
 #include "editor/controls/IControl.h"
 #include "editor/linux/X11Input.h"
@@ -18,6 +19,7 @@
 #include "support/ImageCompare.h"
 #include "support/XvfbServer.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -157,6 +159,29 @@ TEST_F(IGraphicsLinuxTest, ADragOfFortyEditorPixelsMovesWidthAlikeAtEveryScale)
         EXPECT_NEAR(plug->Param(Parandel::kWidth)->ToNormalized(), 0.5 + 40.0 / 72.0 / 4.0, 1e-9)
             << "scale " << scale;
     }
+}
+
+TEST_F(IGraphicsLinuxTest, TheScaleComesFromTheVariableTheHostOrXftDpiInThatOrder)
+{
+    const Window root = DefaultRootWindow(hand);
+    const Atom resources = XInternAtom(hand, "RESOURCE_MANAGER", False);
+    const char text[] = "Xft.antialias:\t1\nXft.dpi:\t192\n";
+    XChangeProperty(hand, root, resources, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text), sizeof(text) - 1);
+    XSync(hand, False);
+    unsetenv("PARANDEL_SCALE");
+    EXPECT_DOUBLE_EQ(XftDisplayScale(), 2.0);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(), 2.0);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(1.5), 1.5) << "the host's option before Xft.dpi";
+    setenv("PARANDEL_SCALE", "1", 1);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(1.5), 1.0) << "the variable before all";
+    setenv("PARANDEL_SCALE", "large", 1);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(1.7), 1.5) << "not a number: ignored; 1.7 is nearest 1.5";
+    unsetenv("PARANDEL_SCALE");
+    XDeleteProperty(hand, root, resources);
+    XSync(hand, False);
+    EXPECT_DOUBLE_EQ(XftDisplayScale(), 0.0);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(), 1.0);
 }
 
 TEST_F(IGraphicsLinuxTest, AClickOnAModeButtonSwitchesTheScope)
