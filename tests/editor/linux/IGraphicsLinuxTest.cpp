@@ -298,10 +298,13 @@ TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettle
     // The logo stands still (it is the one thing that moves on its own); silence until the
     // scope and the meters have come to rest (the meters fall at their own pace).
     IControl::FreezeClock(0);
-    for (int i = 0; i < 50; ++i)
+    long last = -1;
+    for (int quiet = 0, i = 0; quiet < 25 && i < 400; ++i)
     {
         renderer->Process(in, out, 512);
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        quiet = view.FramesDrawn() == last ? quiet + 1 : 0;
+        last = view.FramesDrawn();
     }
     view.Sync();
     const long frames = view.FramesDrawn();
