@@ -90,6 +90,11 @@ int DemoCommand::Run()
     snap.params = options.params;
     RunSnapshot(snap);
     std::printf("editor  %s\n", snap.outPath.c_str());
+    // The same at twice the size, as on a screen of 192 dpi.
+    snap.outPath = mDir + "/editor@2x.png";
+    snap.scale = 2.0;
+    RunSnapshot(snap);
+    std::printf("editor  %s\n", snap.outPath.c_str());
     return 0;
 }
 } // namespace app

@@ -6,6 +6,7 @@
 #include "app/OfflineRenderer.h"
 #include "app/PresetFile.h"
 #include "editor/IGraphics.h"
+#include "editor/linux/DisplayScale.h"
 #include "editor/linux/IGraphicsLinux.h"
 #include "engine/Parandel.h"
 
@@ -110,6 +111,11 @@ void GuiCommand::Register(CLI::App& cli)
     mCommand->add_flag("--no-audio", mOptions.noAudio,
                        "Open no audio device: play silently, clocked in real time");
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
+    mCommand
+        ->add_option("--scale", mOptions.scale,
+                     "Display scale of the editor: 1, 1.5 or 2 (default: PARANDEL_SCALE, else "
+                     "the screen's Xft.dpi / 96)")
+        ->check(CLI::IsMember({1.0, 1.5, 2.0}));
 }
 
 int GuiCommand::Run()
@@ -138,6 +144,7 @@ void RunGui(const GuiOptions& options)
     IGraphics* graphics = plug.GetGUI();
     if (!graphics)
         throw CommandError(kExitRuntime, "the plug-in has no editor");
+    graphics->SetScale(options.scale > 0.0 ? options.scale : ChooseDisplayScale());
     std::atomic<bool> closeRequested{false};
     IGraphicsLinux view;
     view.SetTitle(kWindowTitle);

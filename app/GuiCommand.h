@@ -23,6 +23,8 @@ struct GuiOptions
     std::string deviceName;
     bool noAudio = false;
     int blockSize = kDefaultBlockSize;
+    // The display scale; 0: PARANDEL_SCALE, else the X server's Xft.dpi.
+    double scale = 0.0;
 };
 
 class GuiCommand : public Command

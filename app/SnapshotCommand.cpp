@@ -102,6 +102,10 @@ void SnapshotCommand::Register(CLI::App& cli)
     RequireNumberText(*atOpt, false);
     atOpt->check(CLI::NonNegativeNumber);
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
+    mCommand
+        ->add_option("--scale", mOptions.scale,
+                     "Display scale of the picture: 1, 1.5 or 2 (default 1)")
+        ->check(CLI::IsMember({1.0, 1.5, 2.0}));
 }
 
 int SnapshotCommand::Run()
@@ -145,6 +149,7 @@ void RunSnapshot(const SnapshotOptions& options)
     IGraphics* graphics = plug.GetGUI();
     if (!graphics)
         throw CommandError(kExitRuntime, "the plug-in has no editor");
+    graphics->SetScale(options.scale);
     IGraphicsOffscreen view;
     if (!graphics->OpenWindow(&view))
         throw CommandError(kExitRuntime, "the editor cannot be shown");

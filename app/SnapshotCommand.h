@@ -21,6 +21,8 @@ struct SnapshotOptions
     // Audio is run up to this time; below 0, the whole input.
     double atSeconds = -1.0;
     int blockSize = kDefaultBlockSize;
+    // The display scale the editor is drawn at (the nearest the editor supports).
+    double scale = 1.0;
 };
 
 class SnapshotCommand : public Command

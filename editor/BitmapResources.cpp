@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -128,7 +129,40 @@ struct BitmapCache
 {
     WDL_Mutex mutex;
     std::vector<std::pair<int, LICE_IBitmap*>> entries;
+    // The file each loaded bitmap came from, for its scaled art.
+    std::vector<std::pair<LICE_IBitmap*, std::string>> files;
+    struct Scaled
+    {
+        LICE_IBitmap* base;
+        double scale;
+        LICE_IBitmap* image;
+    };
+    std::vector<Scaled> scaled;
 };
+
+// "@2x", "@1.5x": the suffix of the art made for a display scale.
+std::string ScaleSuffix(double scale)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "@%gx", scale);
+    return text;
+}
+
+// An image without art at the scale (one made in memory): each pixel repeated, nearest.
+LICE_IBitmap* UpscaleNearest(LICE_IBitmap* base, double scale)
+{
+    const int w = static_cast<int>(std::lround(base->getWidth() * scale));
+    const int h = static_cast<int>(std::lround(base->getHeight() * scale));
+    auto* image = new LICE_MemBitmap(w, h);
+    for (int y = 0; y < h; ++y)
+    {
+        const int sy = std::min(static_cast<int>(y / scale), base->getHeight() - 1);
+        for (int x = 0; x < w; ++x)
+            *image->PixelAt(x, y) =
+                *base->PixelAt(std::min(static_cast<int>(x / scale), base->getWidth() - 1), sy);
+    }
+    return image;
+}
 
 // Lives until the process ends; its bitmaps are shared by every editor.
 BitmapCache& Cache()
@@ -338,7 +372,10 @@ BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames, bool hori
         {
             bitmap = OSLoadBitmap(resourceId, fileName);
             if (bitmap)
+            {
                 cache.entries.emplace_back(resourceId, bitmap);
+                cache.files.emplace_back(bitmap, fileName);
+            }
         }
     }
     BitmapRef ref;
@@ -350,12 +387,54 @@ BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames, bool hori
     return ref;
 }
 
-void DecodeCachedBitmaps()
+void DecodeCachedBitmaps(double scale)
 {
     BitmapCache& cache = Cache();
+    std::vector<LICE_IBitmap*> bitmaps;
+    {
+        WDL_MutexLock lock(&cache.mutex);
+        for (const auto& entry : cache.entries)
+            bitmaps.push_back(entry.second);
+    }
+    for (LICE_IBitmap* bitmap : bitmaps)
+        if (LICE_IBitmap* image = ScaledBitmap(bitmap, scale))
+            image->getBits();
+}
+
+LICE_IBitmap* ScaledBitmap(LICE_IBitmap* bitmap, double scale)
+{
+    if (!bitmap || scale == 1.0)
+        return bitmap;
+    BitmapCache& cache = Cache();
     WDL_MutexLock lock(&cache.mutex);
-    for (const auto& entry : cache.entries)
-        entry.second->getBits();
+    for (const auto& entry : cache.scaled)
+        if (entry.base == bitmap && entry.scale == scale)
+            return entry.image;
+    LICE_IBitmap* image = nullptr;
+    for (const auto& file : cache.files)
+    {
+        if (file.first != bitmap)
+            continue;
+        std::string base, type;
+        SplitResourceName(file.second.c_str(), &base, &type);
+        const std::string name = base + ScaleSuffix(scale) + "." + type;
+        image = OSLoadBitmap(0, name.c_str());
+        if (image)
+            image->getBits();
+        // Art of another size would put every frame in the wrong place.
+        if (image && (image->getWidth() != std::lround(bitmap->getWidth() * scale) ||
+                      image->getHeight() != std::lround(bitmap->getHeight() * scale)))
+        {
+            delete image;
+            image = nullptr;
+        }
+        break;
+    }
+    if (!image && bitmap->getBits())
+        image = UpscaleNearest(bitmap, scale);
+    if (image)
+        cache.scaled.push_back({bitmap, scale, image});
+    return image;
 }
 
 bool CacheBitmap(int resourceId, LICE_IBitmap* bitmap)

@@ -50,9 +50,16 @@ LICE_IBitmap* OSLoadBitmap(int resourceId, const char* fileName);
 // cached, so the reference then holds no bitmap and a zero size.
 BitmapRef LoadBitmap(int resourceId, const char* fileName, int frames = 1, bool horizontal = false);
 
-// Decodes every cached bitmap that has not been decoded yet: an editor about to open pays for
-// its images on the opening thread, before its first frame is due.
-void DecodeCachedBitmaps();
+// The image of a cached bitmap for a display scale: the art made for it (the file's name with
+// "@2x", "@1.5x" … before its type, of exactly the scaled size), else, for an image without
+// such art, a pixel-repeating enlargement. Cached like the bitmap itself; the bitmap itself at
+// scale 1.
+LICE_IBitmap* ScaledBitmap(LICE_IBitmap* bitmap, double scale);
+
+// Decodes every cached bitmap that has not been decoded yet, as its image at the display scale:
+// an editor about to open pays for its images on the opening thread, before its first frame is
+// due.
+void DecodeCachedBitmaps(double scale = 1.0);
 
 // Puts a bitmap into the cache under resourceId when no bitmap is cached under it yet; the cache
 // then owns it and every LoadBitmap of the ID returns it. False (the caller keeps the bitmap)

@@ -1,6 +1,7 @@
 #include "editor/IControlTypes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 IText::IText(int size, const IColor& color, const char* font, int style, int align,
@@ -29,4 +30,12 @@ bool RectsIntersect(const IRECT& a, const IRECT& b)
     if (a.Empty() || b.Empty())
         return false;
     return a.R >= b.L && a.L < b.R && a.B >= b.T && a.T < b.B;
+}
+
+IRECT ScaleRect(const IRECT& r, double scale)
+{
+    if (scale == 1.0)
+        return r;
+    const auto edge = [scale](int v) { return static_cast<int>(std::lround(v * scale)); };
+    return IRECT(edge(r.L), edge(r.T), edge(r.R), edge(r.B));
 }

@@ -112,5 +112,8 @@ struct IText
 // Union of two rectangles as the editor collects dirty areas: an empty rectangle takes the
 // other one, otherwise the smallest left and top and the largest right and bottom.
 IRECT UnionRect(const IRECT& a, const IRECT& b);
+// The rectangle in device pixels at a display scale: each edge times scale, rounded to the
+// nearest pixel (halves away from zero), so neighbouring rectangles stay neighbours.
+IRECT ScaleRect(const IRECT& r, double scale);
 // Neither is empty and they overlap (edges touching on the right or bottom count).
 bool RectsIntersect(const IRECT& a, const IRECT& b);

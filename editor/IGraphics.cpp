@@ -8,6 +8,8 @@
 #include "framework/IParam.h"
 #include "framework/IPlugBase.h"
 
+#include <cmath>
+
 namespace
 {
 // The draw bitmap starts fully transparent black so that a missing background shows as such.
@@ -52,8 +54,50 @@ void IGraphics::AllocateDrawBitmaps()
         mDrawBitmap = new LICE_MemBitmap(0, 0);
     if (!mScratchBitmap)
         mScratchBitmap = new LICE_MemBitmap(0, 0);
-    mDrawBitmap->resize(mWidth, mHeight);
+    mDrawBitmap->resize(PixelWidth(), PixelHeight());
     mDrawBitmap->Fill(kClearPixel);
+}
+
+double IGraphics::NearestScale(double wanted)
+{
+    double best = kScales[0];
+    for (double s : kScales)
+        if (std::fabs(s - wanted) < std::fabs(best - wanted))
+            best = s;
+    return wanted > 0.0 ? best : 1.0;
+}
+
+bool IGraphics::SetScale(double scale)
+{
+    if (mView)
+        return false;
+    WDL_MutexLock lock(&mMutex);
+    const double s = NearestScale(scale);
+    if (s == mScale)
+        return true;
+    mScale = s;
+    // Images rendered at the old scale go; everything is drawn anew.
+    ReleaseGLResources();
+    for (int i = 0; i < mControls.GetSize(); ++i)
+        mControls.Get(i)->SetDirty(false);
+    if (mDrawBitmap)
+        AllocateDrawBitmaps();
+    return true;
+}
+
+int IGraphics::PixelWidth() const
+{
+    return static_cast<int>(std::lround(mWidth * mScale));
+}
+
+int IGraphics::PixelHeight() const
+{
+    return static_cast<int>(std::lround(mHeight * mScale));
+}
+
+LICE_IBitmap* IGraphics::ImageAtScale(const BitmapRef* bitmap) const
+{
+    return mScale == 1.0 ? bitmap->bitmap : ScaledBitmap(bitmap->bitmap, mScale);
 }
 
 LICE_IBitmap* IGraphics::GetDrawBitmap() const
@@ -117,7 +161,7 @@ void* IGraphics::OpenWindow(IGraphicsView* view, void* parent)
         return nullptr;
     // The images were only measured when the controls were made; they are decoded now, before
     // the view's first frame.
-    DecodeCachedBitmaps();
+    DecodeCachedBitmaps(mScale);
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
     // A window view starts ticking on a thread of its own inside Open, reading the view and the

@@ -105,16 +105,18 @@ public:
     // Union of the dirty controls' rectangles; empty when nothing is dirty.
     IRECT CollectDirtyRect();
     // One timer tick: collects the dirty area, runs idle work on every second tick and asks the
-    // view to redraw that area (the 1 × 1 top-left pixel when nothing is dirty). Returns the
-    // rectangle it asked for.
+    // view to redraw that area (nothing when it is empty) and to show the controls' own images
+    // again when one of them has something new. Returns the dirty area.
     IRECT OnTimerTick();
     // Draws the controls that meet the rectangle into the draw bitmap, then presents it and the
-    // controls' own images through the view. Takes the editor mutex.
+    // controls' own images through the view (an empty rectangle: the images alone). Takes the
+    // editor mutex.
     bool DrawRegion(const IRECT& rect);
     // Shows the draw bitmap (all when rect is null) through the view.
     void PresentFrame(const IRECT* rect);
-    // Each control's own image (RenderGL) through the view, over its rectangle.
-    void PresentGLControls(bool render);
+    // Each control's own image (RenderGL) through the view, over its rectangle; true when one
+    // of them is new.
+    bool PresentGLControls(bool render);
     int FPS() const { return mFPS; }
     int IdleTicks() const { return mIdleTicks; }
 
@@ -223,6 +225,20 @@ public:
     void SetBundleID(const char* id) { mBundleID.Set(id); }
     const char* GetBundleID() const { return mBundleID.Get(); }
 
+    // ---- Display scale ----
+    // The scales the editor is drawn at: every bitmap has art made for each.
+    static constexpr double kScales[] = {1.0, 1.5, 2.0};
+    // The supported scale nearest to the wanted one (1 for anything not above 0).
+    static double NearestScale(double wanted);
+    // Draws the editor at the supported scale nearest to `scale`: the draw bitmap, the window
+    // and every image grow by it while the layout, the controls' rectangles and the events stay
+    // in editor units. Only while no window is open (false otherwise).
+    bool SetScale(double scale);
+    double Scale() const { return mScale; }
+    // The editor's size in device pixels.
+    int PixelWidth() const;
+    int PixelHeight() const;
+
     // ---- Accessors ----
     int Width() const override { return mWidth; }
     int Height() const override { return mHeight; }
@@ -238,6 +254,10 @@ private:
     void DrawControls(const IRECT& rect);
     void DrawPrompt();
     void ClosePrompt();
+    // The draw rectangle in device pixels.
+    IRECT PixelClip() const { return ScaleRect(mDrawRECT, mScale); }
+    // The image a bitmap reference shows at the editor's scale.
+    LICE_IBitmap* ImageAtScale(const BitmapRef* bitmap) const;
 
     WDL_Mutex mMutex;
     WDL_PtrList<IControl> mControls;
@@ -250,6 +270,7 @@ private:
     LICE_MemBitmap* mScratchBitmap = nullptr;
     int mWidth;
     int mHeight;
+    double mScale = 1.0;
     int mFPS;
     int mIdleTicks = 0;
     int mMouseCapture = -1;

@@ -9,6 +9,7 @@
 #include "framework/IPlugBase.h"
 #include "framework/MathConstants.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -50,19 +51,24 @@ IRECT IGraphics::OnTimerTick()
     // its own mutex.
     WDL_MutexLock lock(&mMutex);
     WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
-    IRECT dirty = CollectDirtyRect();
+    const IRECT dirty = CollectDirtyRect();
     if (++mIdleTicks >= 2)
     {
         for (int i = 0; i < mControls.GetSize(); ++i)
             mControls.Get(i)->OnEditorIdle();
         mIdleTicks = 0;
     }
-    // Nothing dirty still asks for the top-left pixel, so the view keeps presenting the
-    // controls' own images (the scope) every tick.
-    if (dirty.Empty())
-        dirty = IRECT(0, 0, 1, 1);
+    // Nothing dirty and no new image asks for nothing: an unchanged editor costs one check.
+    bool layers = false;
+    for (int i = 0; i < mControls.GetSize() && !layers; ++i)
+        layers = mControls.Get(i)->NeedsRenderGL();
     if (mView)
-        mView->Invalidate(dirty);
+    {
+        if (!dirty.Empty())
+            mView->Invalidate(dirty);
+        if (layers)
+            mView->InvalidateLayers();
+    }
     return dirty;
 }
 
@@ -71,6 +77,10 @@ bool IGraphics::DrawRegion(const IRECT& rect)
     WDL_MutexLock lock(&mMutex);
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
+    // An empty rectangle redraws no control: only the controls' own images are brought up to
+    // date.
+    const bool region = !rect.Empty();
+    if (region)
     {
         // Control values also change from the plug-in's side (the audio thread's meter values,
         // the host's parameter changes) under the plug-in mutex: they are drawn under it too,
@@ -79,11 +89,12 @@ bool IGraphics::DrawRegion(const IRECT& rect)
         WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
         DrawControls(rect);
         DrawPrompt();
+        const IRECT pixels = ScaleRect(rect, mScale);
+        PresentFrame(&pixels);
     }
-    PresentFrame(&rect);
-    PresentGLControls(true);
+    const bool newImage = PresentGLControls(true);
     if (mView)
-        mView->EndPresent();
+        mView->EndPresent(region || newImage);
     return true;
 }
 
@@ -146,27 +157,32 @@ void IGraphics::DrawPrompt()
     mPrompt->Draw(this);
 }
 
-void IGraphics::PresentFrame(const IRECT* rect)
+void IGraphics::PresentFrame(const IRECT* rect) // device pixels
 {
     if (mView && mDrawBitmap)
         mView->PresentBitmap(mDrawBitmap, rect);
 }
 
-void IGraphics::PresentGLControls(bool render)
+bool IGraphics::PresentGLControls(bool render)
 {
+    bool changed = false;
     for (int i = 0; i < mControls.GetSize(); ++i)
     {
         IControl* c = mControls.Get(i);
+        const unsigned before = c->RenderGLCount();
         LICE_IBitmap* image = c->RenderGL(render);
+        const bool fresh = c->RenderGLCount() != before;
+        changed = changed || fresh;
         if (image && mView)
-            mView->PresentLayer(image, c->GetRECT());
+            mView->PresentLayer(image, ScaleRect(c->GetRECT(), mScale), fresh);
     }
     // A prompt lies over everything, the scope included.
     if (mPrompt && mView && mDrawBitmap)
     {
-        const IRECT area = mPrompt->Area();
+        const IRECT area = ScaleRect(mPrompt->Area(), mScale);
         mView->PresentBitmap(mDrawBitmap, &area);
     }
+    return changed;
 }
 
 // ---- Text ----
@@ -175,11 +191,17 @@ bool IGraphics::DrawIText(IText* text, const char* str, IRECT* rect)
 {
     if (!text || !str || !*str || !rect || !mDrawBitmap)
         return true;
-    LICE_CachedFont* font = LICE_GetCachedFont(*text);
+    // The font is made at the scaled size, so text is as sharp as at scale 1; it is measured
+    // (and laid out) at its own size.
+    IText scaled = *text;
+    scaled.mSize = static_cast<int>(std::lround(text->mSize * mScale));
+    LICE_CachedFont* font = LICE_GetCachedFont(scaled);
     const float weight = text->mColor.A < 255 ? text->mColor.A / 255.0f : 1.0f;
     IColor opaque = text->mColor;
     opaque.A = 255;
-    font->Draw(mDrawBitmap, str, *rect, ToPixel(opaque), weight, text->mAlign, &mDrawRECT);
+    const IRECT clip = PixelClip();
+    font->Draw(mDrawBitmap, str, ScaleRect(*rect, mScale), ToPixel(opaque), weight, text->mAlign,
+               &clip);
     return true;
 }
 
@@ -217,30 +239,37 @@ bool IGraphics::DrawBitmap(const BitmapRef* bitmap, const IRECT* rect, int frame
 {
     if (!bitmap || !bitmap->bitmap || !rect || !mDrawBitmap)
         return false;
+    // The image at the editor's scale holds its frames at the same places, scaled.
+    LICE_IBitmap* image = ImageAtScale(bitmap);
+    if (!image)
+        return false;
     int srcX = 0;
     int srcY = 0;
     if (bitmap->horizontal)
-        srcX = FrameSourceOffset(frame, bitmap->frames, bitmap->width);
+        srcX = FrameSourceOffset(frame, bitmap->frames, image->getWidth());
     else
-        srcY = FrameSourceOffset(frame, bitmap->frames, bitmap->height);
-    LICE_Blit(mDrawBitmap, bitmap->bitmap, rect->L, rect->T, srcX, srcY, rect->W(), rect->H(),
-              BlendWeight(blend), BlendMethod(blend), &mDrawRECT);
+        srcY = FrameSourceOffset(frame, bitmap->frames, image->getHeight());
+    const IRECT dest = ScaleRect(*rect, mScale);
+    const IRECT clip = PixelClip();
+    LICE_Blit(mDrawBitmap, image, dest.L, dest.T, srcX, srcY, dest.W(), dest.H(),
+              BlendWeight(blend), BlendMethod(blend), &clip);
     return true;
 }
 
 bool IGraphics::DrawRotatedBitmap(const BitmapRef* bitmap, int destCtrX, int destCtrY, double angle,
                                   int yOffsetZeroDeg, const IChannelBlend* blend)
 {
-    if (!bitmap || !bitmap->bitmap || !mDrawBitmap)
+    LICE_IBitmap* image = bitmap && bitmap->bitmap ? ImageAtScale(bitmap) : nullptr;
+    if (!image || !mDrawBitmap)
         return false;
-    const int w = bitmap->width;
-    const int h = bitmap->height;
-    const int x = destCtrX - w / 2;
-    const int y = destCtrY - h / 2;
-    LICE_RotatedBlit(mDrawBitmap, bitmap->bitmap, x, y + yOffsetZeroDeg, w, h, 0.0f, 0.0f,
-                     static_cast<float>(w), static_cast<float>(h),
-                     static_cast<float>(angle * kPi / 180.0), BlendWeight(blend),
-                     BlendMethod(blend), &mDrawRECT);
+    const int w = image->getWidth();
+    const int h = image->getHeight();
+    const int x = static_cast<int>(std::lround(destCtrX * mScale)) - w / 2;
+    const int y = static_cast<int>(std::lround((destCtrY + yOffsetZeroDeg) * mScale)) - h / 2;
+    const IRECT clip = PixelClip();
+    LICE_RotatedBlit(mDrawBitmap, image, x, y, w, h, 0.0f, 0.0f, static_cast<float>(w),
+                     static_cast<float>(h), static_cast<float>(angle * kPi / 180.0),
+                     BlendWeight(blend), BlendMethod(blend), &clip);
     return true;
 }
 
@@ -250,25 +279,33 @@ bool IGraphics::DrawRotatedMask(const BitmapRef* base, const BitmapRef* mask, co
     if (!base || !base->bitmap || !mask || !mask->bitmap || !top || !top->bitmap || !mDrawBitmap ||
         !mScratchBitmap)
         return false;
+    LICE_IBitmap* baseImage = ImageAtScale(base);
+    LICE_IBitmap* maskImage = ImageAtScale(mask);
+    LICE_IBitmap* topImage = ImageAtScale(top);
+    if (!baseImage || !maskImage || !topImage)
+        return false;
     // The rotated mask is built in the scratch bitmap over a copy of the base, so that its
     // alpha only shows where the base is; then the result and the top go into the editor.
-    const int w = base->width;
-    const int h = base->height;
+    const int w = baseImage->getWidth();
+    const int h = baseImage->getHeight();
     mScratchBitmap->resize(w, h);
     mScratchBitmap->Fill(0);
     // Over a transparent scratch an alpha copy reproduces the base, transparent corners too.
-    LICE_Blit(mScratchBitmap, base->bitmap, 0, 0, 0, 0, w, h, 1.0f, IChannelBlend::kBlendNone,
+    LICE_Blit(mScratchBitmap, baseImage, 0, 0, 0, 0, w, h, 1.0f, IChannelBlend::kBlendNone,
               nullptr);
-    LICE_RotatedBlit(mScratchBitmap, mask->bitmap, 0, 0, w, h, 0.0f, 0.0f,
-                     static_cast<float>(mask->width), static_cast<float>(mask->height),
+    LICE_RotatedBlit(mScratchBitmap, maskImage, 0, 0, w, h, 0.0f, 0.0f,
+                     static_cast<float>(maskImage->getWidth()),
+                     static_cast<float>(maskImage->getHeight()),
                      static_cast<float>(angle * kPi / 180.0), 1.0f, IChannelBlend::kBlendNone,
                      nullptr);
-    const int left = x - w / 2;
-    const int topY = y - h / 2;
-    LICE_Blit(mDrawBitmap, mScratchBitmap, left, topY, 0, 0, w, h, BlendWeight(blend),
-              BlendMethod(blend), &mDrawRECT);
-    LICE_Blit(mDrawBitmap, top->bitmap, x - top->width / 2, y - top->height / 2, 0, 0, top->width,
-              top->height, BlendWeight(blend), BlendMethod(blend), &mDrawRECT);
+    const int cx = static_cast<int>(std::lround(x * mScale));
+    const int cy = static_cast<int>(std::lround(y * mScale));
+    const IRECT clip = PixelClip();
+    LICE_Blit(mDrawBitmap, mScratchBitmap, cx - w / 2, cy - h / 2, 0, 0, w, h, BlendWeight(blend),
+              BlendMethod(blend), &clip);
+    LICE_Blit(mDrawBitmap, topImage, cx - topImage->getWidth() / 2, cy - topImage->getHeight() / 2,
+              0, 0, topImage->getWidth(), topImage->getHeight(), BlendWeight(blend),
+              BlendMethod(blend), &clip);
     return true;
 }
 
@@ -277,8 +314,19 @@ bool IGraphics::DrawLine(const IColor* color, float x1, float y1, float x2, floa
 {
     if (!color || !mDrawBitmap)
         return false;
-    LICE_Line(mDrawBitmap, x1, y1, x2, y2, ToPixel(*color), BlendWeight(blend), BlendMethod(blend),
-              antiAlias, &mDrawRECT);
+    const float s = static_cast<float>(mScale);
+    const IRECT clip = PixelClip();
+    // A one-unit line is as thick as the scale: parallel pixel lines across the band a unit
+    // wide covers (one line at scale 1).
+    const float dx = x2 - x1;
+    const float dy = y2 - y1;
+    const float length = std::sqrt(dx * dx + dy * dy);
+    const float nx = length > 0.0f ? std::fabs(dy) / length : 0.0f;
+    const float ny = length > 0.0f ? std::fabs(dx) / length : 1.0f;
+    const int lines = std::max(1, static_cast<int>(std::lround(mScale)));
+    for (int k = 0; k < lines; ++k)
+        LICE_Line(mDrawBitmap, x1 * s + k * nx, y1 * s + k * ny, x2 * s + k * nx, y2 * s + k * ny,
+                  ToPixel(*color), BlendWeight(blend), BlendMethod(blend), antiAlias, &clip);
     return true;
 }
 
@@ -296,7 +344,9 @@ bool IGraphics::FillIRect(const IColor* color, const IRECT* rect, const IChannel
 {
     if (!color || !rect || !mDrawBitmap)
         return false;
-    LICE_FillRect(mDrawBitmap, rect->L, rect->T, rect->W(), rect->H(), ToPixel(*color),
-                  BlendWeight(blend), BlendMethod(blend), &mDrawRECT);
+    const IRECT r = ScaleRect(*rect, mScale);
+    const IRECT clip = PixelClip();
+    LICE_FillRect(mDrawBitmap, r.L, r.T, r.W(), r.H(), ToPixel(*color), BlendWeight(blend),
+                  BlendMethod(blend), &clip);
     return true;
 }

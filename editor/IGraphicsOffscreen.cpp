@@ -8,7 +8,7 @@ bool IGraphicsOffscreen::Open(IGraphics* graphics, void* /*parent*/)
     if (!graphics)
         return false;
     mGraphics = graphics;
-    mScreen.resize(graphics->Width(), graphics->Height());
+    mScreen.resize(graphics->PixelWidth(), graphics->PixelHeight());
     mScreen.Fill(LICE_RGBA(0, 0, 0, 255));
     mInvalid = IRECT(0, 0, graphics->Width(), graphics->Height());
     mOpen = true;
@@ -39,12 +39,19 @@ void IGraphicsOffscreen::PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* re
               IChannelBlend::kBlendClobber, nullptr);
 }
 
-void IGraphicsOffscreen::PresentLayer(LICE_IBitmap* image, const IRECT& rect)
+void IGraphicsOffscreen::PresentLayer(LICE_IBitmap* image, const IRECT& rect, bool changed)
 {
+    if (changed)
+        ++mLayerUploads;
     // A control's image is laid over its rectangle as a texture would be: its alpha shows
     // what lies beneath.
     LICE_Blit(&mScreen, image, rect.L, rect.T, 0, 0, rect.W(), rect.H(), 1.0f,
               IChannelBlend::kBlendNone, nullptr);
+}
+
+void IGraphicsOffscreen::EndPresent(bool changed)
+{
+    ++(changed ? mFramesPresented : mFramesSkipped);
 }
 
 int IGraphicsOffscreen::ShowMessageBox(const char* text, const char* caption, int /*type*/)
@@ -61,7 +68,10 @@ bool IGraphicsOffscreen::GetTextFromClipboard(WDL_String* text)
 
 void IGraphicsOffscreen::Resize(int width, int height)
 {
-    mScreen.resize(width, height);
+    if (mGraphics)
+        mScreen.resize(mGraphics->PixelWidth(), mGraphics->PixelHeight());
+    else
+        mScreen.resize(width, height);
     mScreen.Fill(LICE_RGBA(0, 0, 0, 255));
     mInvalid = IRECT(0, 0, width, height);
 }
@@ -72,8 +82,10 @@ void IGraphicsOffscreen::Tick()
         return;
     mGraphics->OnTimerTick();
     const IRECT r = mInvalid;
+    const bool layers = mLayersInvalid;
     mInvalid = IRECT();
-    if (!r.Empty())
+    mLayersInvalid = false;
+    if (!r.Empty() || layers)
         mGraphics->DrawRegion(r);
 }
 
@@ -82,5 +94,6 @@ void IGraphicsOffscreen::DrawAll()
     if (!mGraphics)
         return;
     mInvalid = IRECT();
+    mLayersInvalid = false;
     mGraphics->DrawRegion(IRECT(0, 0, mGraphics->Width(), mGraphics->Height()));
 }

@@ -16,8 +16,10 @@ public:
     void Close() override;
     void* GetWindow() override { return mOpen ? this : nullptr; }
     void Invalidate(const IRECT& rect) override;
+    void InvalidateLayers() override { mLayersInvalid = true; }
     void PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* rect) override;
-    void PresentLayer(LICE_IBitmap* image, const IRECT& rect) override;
+    void PresentLayer(LICE_IBitmap* image, const IRECT& rect, bool changed) override;
+    void EndPresent(bool changed) override;
     int ShowMessageBox(const char* text, const char* caption, int type) override;
     bool GetTextFromClipboard(WDL_String* text) override;
     void Resize(int width, int height) override;
@@ -32,6 +34,13 @@ public:
     // Everything asked to be redrawn since the last draw (empty when nothing).
     const IRECT& PendingInvalidation() const { return mInvalid; }
     int InvalidationCount() const { return mInvalidations; }
+    // Whether the controls' own images were asked to be shown again.
+    bool LayersInvalid() const { return mLayersInvalid; }
+    // Redraws that presented something new, and that presented nothing new.
+    int FramesPresented() const { return mFramesPresented; }
+    int FramesSkipped() const { return mFramesSkipped; }
+    // Layer images taken since Open that had changed.
+    int LayerUploads() const { return mLayerUploads; }
     bool IsOpen() const { return mOpen; }
     int OpenCount() const { return mOpenCount; }
 
@@ -45,6 +54,10 @@ private:
     LICE_MemBitmap mScreen;
     IRECT mInvalid;
     int mInvalidations = 0;
+    bool mLayersInvalid = false;
+    int mFramesPresented = 0;
+    int mFramesSkipped = 0;
+    int mLayerUploads = 0;
     bool mOpen = false;
     int mOpenCount = 0;
     WDL_String mClipboard;

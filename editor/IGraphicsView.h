@@ -26,13 +26,18 @@ public:
 
     // Asks for the editor rectangle (editor coordinates) to be redrawn soon.
     virtual void Invalidate(const IRECT& rect) = 0;
+    // Asks for the controls' own images to be rendered and shown soon, with no part of the draw
+    // bitmap redrawn.
+    virtual void InvalidateLayers() = 0;
 
     // Presentation: the draw bitmap's rectangle (all of it when `rect` is null) is shown.
     virtual void PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* rect) = 0;
-    // A control's own image (RenderGL) is laid over its rectangle.
-    virtual void PresentLayer(LICE_IBitmap* image, const IRECT& rect) = 0;
-    // The presentation of one redraw is complete.
-    virtual void EndPresent() {}
+    // A control's own image (RenderGL) is laid over its rectangle; `changed` is false when it
+    // is the very image presented last time (a view that keeps it need not take it again).
+    virtual void PresentLayer(LICE_IBitmap* image, const IRECT& rect, bool changed) = 0;
+    // The presentation of one redraw is complete; `changed` is false when nothing presented in
+    // it differs from what is on the screen (a view then shows no new frame).
+    virtual void EndPresent(bool /*changed*/) {}
 
     // Services. Message boxes answer as the editor's ShowMessageBox does (1 OK/Yes, 2 Cancel,
     // 7 No, 0 nothing).

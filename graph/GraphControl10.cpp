@@ -206,29 +206,40 @@ void GraphControl10::FillCurve(GraphCurve4* curve, const SampleBuffer& xValues,
                                const SampleBuffer& yValues, double xSide, double ySide,
                                double xOffset)
 {
+    bool moved = !curve->pointStyle;
     curve->pointStyle = true;
     double* xs = curve->xValues.Get();
     double* ys = curve->yValues.Get();
     const int n = curve->numValues;
-    for (int k = 0; k < n; ++k)
-        xs[k] = ys[k] = UNDEFINED_VALUE;
     int count = xValues.GetSize() < yValues.GetSize() ? xValues.GetSize() : yValues.GetSize();
     if (count > n)
         count = n;
     const double yFactor = mAutoScaleSmoother.Current() * mYScale;
-    for (int k = 0; k < count; ++k)
+    for (int k = 0; k < n; ++k)
     {
-        double x = MapValue(xValues.Get()[k], curve->xdBScale, curve->minX, curve->maxX, xSide);
-        double y = MapValue(yValues.Get()[k], curve->ydBScale, curve->minY, curve->maxY, ySide);
-        if (y != UNDEFINED_VALUE)
-            y *= yFactor;
-        // Undefined stays exactly undefined: 1e16 plus an offset would be drawn.
-        if (x != UNDEFINED_VALUE)
-            x += xOffset;
-        xs[k] = x;
-        ys[k] = y;
+        double x = UNDEFINED_VALUE;
+        double y = UNDEFINED_VALUE;
+        if (k < count)
+        {
+            x = MapValue(xValues.Get()[k], curve->xdBScale, curve->minX, curve->maxX, xSide);
+            y = MapValue(yValues.Get()[k], curve->ydBScale, curve->minY, curve->maxY, ySide);
+            if (y != UNDEFINED_VALUE)
+                y *= yFactor;
+            // Undefined stays exactly undefined: 1e16 plus an offset would be drawn.
+            if (x != UNDEFINED_VALUE)
+                x += xOffset;
+        }
+        // Points that stand where they stood need no new frame (a silent input, a settled
+        // display).
+        if (x != xs[k] || y != ys[k])
+        {
+            moved = true;
+            xs[k] = x;
+            ys[k] = y;
+        }
     }
-    mNeedsRender = true;
+    if (moved)
+        mNeedsRender = true;
 }
 
 void GraphControl10::SetCurvePoints(int curveNum, const SampleBuffer& xValues,

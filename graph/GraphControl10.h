@@ -47,6 +47,9 @@ public:
     void SetPointsCentered(bool centered) { mPointsCentered = centered; }
     void SetRecreatePointImage(bool recreate) { mRecreatePointImage = recreate; }
     void SetNeedsRender(bool needsRender) { mNeedsRender = needsRender; }
+    // New data may be waiting: the next render asks the custom controls for their points and
+    // draws a frame only when a curve's points changed (or a render is needed anyway).
+    void SetPointsArrived() { mPointsArrived = true; }
 
     // Per-curve setters ignore a curve index that is not below the number of curves.
     void SetCurveXScale(int curveNum, bool dBScale, double minX, double maxX);
@@ -61,8 +64,8 @@ public:
     void SetCurveFill(int curveNum, bool fill, double fillOrigin = 0.0);
     void SetCurveFillAlpha(int curveNum, double alpha);
     // Replaces the curve's points from data values, mapped to surface coordinates, and makes it
-    // a points curve. Takes the plug-in mutex. Values beyond the curve's size are ignored;
-    // points not given become undefined.
+    // a points curve; marks the graph for rendering when any point moved. Takes the plug-in
+    // mutex. Values beyond the curve's size are ignored; points not given become undefined.
     void SetCurvePoints(int curveNum, const SampleBuffer& xValues, const SampleBuffer& yValues);
     // As SetCurvePoints; with square set both axes use one side (the width when sideFromWidth,
     // else the height) and, with centered, the plot is centred across the other axis.
@@ -73,6 +76,7 @@ public:
     // ---- Queries ----
     bool IsEnabled() const { return mEnabled; }
     bool NeedsRender() const { return mNeedsRender; }
+    bool PointsArrived() const { return mPointsArrived; }
     int GetNumCurves() const { return static_cast<int>(mCurves.size()); }
     int GetNumCurveValues() const { return mNumCurveValues; }
     const GraphCurve4* GetCurve(int curveNum) const;
@@ -101,6 +105,9 @@ public:
     // mutex: null when disabled or when the surface can't be made; renders a frame when
     // needs-render is set; returns the frame.
     LICE_IBitmap* RenderGL(bool render) override;
+    // Enabled, and needs-render or points-arrived set (or no frame yet).
+    bool NeedsRenderGL() override;
+    unsigned RenderGLCount() const override { return mRenderCount; }
     void ReleaseGL() override;
     void OnMouseDown(int x, int y, const IMouseMod& mod) override;
     void OnMouseUp(int x, int y, const IMouseMod& mod) override;
@@ -136,8 +143,11 @@ private:
 
     // The frame sequence; false when the render target can't be made.
     bool RenderFrame();
-    // Image of the background bitmap in the surface; 0 when it can't be made.
-    int MakeBackgroundImage();
+    // Image of the background bitmap (its art at the display scale) in the surface; 0 when it
+    // can't be made.
+    int MakeBackgroundImage(double scale);
+    // The display scale of the editor the graph belongs to (1 without one).
+    double DisplayScale() const;
     void DrawCurve(const GraphCurve4* curve);
     void ApplyCurveStyle(const GraphCurve4* curve);
     void DrawLine(const GraphCurve4* curve);
@@ -161,6 +171,8 @@ private:
     ParamSmoother mAutoScaleSmoother{10, 1.0, 0.9};
     double mYScale = 1.0;
     bool mNeedsRender = true;
+    bool mPointsArrived = false;
+    unsigned mRenderCount = 0; // frames rendered, on the editor thread only
     WDL_String mFontPath;
     std::vector<GraphCustomDrawer*> mCustomDrawers;
     std::vector<GraphCustomControl*> mCustomControls;

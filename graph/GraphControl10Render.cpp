@@ -1,6 +1,9 @@
 #include "graph/GraphControl10.h"
 
+#include "editor/BitmapResources.h"
+#include "editor/IGraphics.h"
 #include "editor/LICE_Bitmap.h"
+#include "framework/IPlugBase.h"
 #include "framework/WDL_Mutex.h"
 #include "graph/GraphCustomControl.h"
 #include "graph/GraphCustomDrawer.h"
@@ -24,15 +27,26 @@ LICE_IBitmap* GraphControl10::RenderGL(bool render)
         mSurface->CreateFont(kFontName, mFontPath.Get());
         mFontRegistered = true;
     }
-    if (mNeedsRender)
+    if (mNeedsRender || mPointsArrived)
     {
+        mPointsArrived = false;
+        // Preparing sets needs-render again only when a curve's points moved.
         for (GraphCustomControl* c : mCustomControls)
             c->PrepareFrame(this);
+    }
+    if (mNeedsRender || !mRenderTarget)
+    {
         if (!RenderFrame())
             return nullptr;
         mNeedsRender = false;
+        ++mRenderCount;
     }
     return mRenderTarget;
+}
+
+bool GraphControl10::NeedsRenderGL()
+{
+    return mEnabled && (mNeedsRender || mPointsArrived || !mRenderTarget);
 }
 
 void GraphControl10::ReleaseGL()
@@ -50,6 +64,12 @@ void GraphControl10::ReleaseGL()
     mNeedsRender = true;
 }
 
+double GraphControl10::DisplayScale() const
+{
+    const IGraphics* graphics = mPlug ? mPlug->GetGUI() : nullptr;
+    return graphics ? graphics->Scale() : 1.0;
+}
+
 bool GraphControl10::RenderFrame()
 {
     const int w = Width();
@@ -58,13 +78,17 @@ bool GraphControl10::RenderFrame()
         return false;
     WDL_MutexLock lock(PlugMutex());
 
+    // At a display scale the frame has the control's size in device pixels and everything in
+    // it (curves, text, images) is drawn at that resolution, in the control's own units.
+    const double scale = DisplayScale();
+    const IRECT pixels = ScaleRect(mRECT, scale);
     if (mBackgroundBitmap && mBackgroundImage == 0)
-        mBackgroundImage = MakeBackgroundImage();
+        mBackgroundImage = MakeBackgroundImage(scale);
 
     if (!mRenderTarget)
     {
-        mRenderTarget = new LICE_MemBitmap(w, h);
-        if (mRenderTarget->getWidth() != w || mRenderTarget->getHeight() != h)
+        mRenderTarget = new LICE_MemBitmap(pixels.W(), pixels.H());
+        if (mRenderTarget->getWidth() != pixels.W() || mRenderTarget->getHeight() != pixels.H())
         {
             delete mRenderTarget;
             mRenderTarget = nullptr;
@@ -74,7 +98,7 @@ bool GraphControl10::RenderFrame()
     if (!mSurface->BindRenderTarget(mRenderTarget))
         return false;
     mSurface->ClearRenderTarget(mClearColor[0], mClearColor[1], mClearColor[2], mClearColor[3]);
-    mSurface->BeginFrame(w, h, 1.0f);
+    mSurface->BeginFrame(w, h, static_cast<float>(static_cast<double>(pixels.H()) / h));
 
     if (mBackgroundImage != 0)
     {
@@ -108,17 +132,22 @@ bool GraphControl10::RenderFrame()
     return true;
 }
 
-int GraphControl10::MakeBackgroundImage()
+int GraphControl10::MakeBackgroundImage(double scale)
 {
-    const int bw = mBackgroundBitmap->getWidth();
-    const int bh = mBackgroundBitmap->getHeight();
-    if (bw < 1 || bh < 1 || !mBackgroundBitmap->getBits())
+    // The pattern stretches the image over the control: art made for the scale lands pixel
+    // for pixel.
+    const LICE_IBitmap* background = ScaledBitmap(mBackgroundBitmap, scale);
+    if (!background)
+        return 0;
+    const int bw = background->getWidth();
+    const int bh = background->getHeight();
+    if (bw < 1 || bh < 1 || !background->getBits())
         return 0;
     std::vector<unsigned char> rgba(static_cast<size_t>(bw) * bh * 4);
     unsigned char* out = rgba.data();
     for (int y = 0; y < bh; ++y)
     {
-        const LICE_pixel* row = mBackgroundBitmap->PixelAt(0, y);
+        const LICE_pixel* row = background->PixelAt(0, y);
         for (int x = 0; x < bw; ++x, out += 4)
         {
             out[0] = static_cast<unsigned char>(LICE_GETR(row[x]));

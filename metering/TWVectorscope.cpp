@@ -267,7 +267,7 @@ void TWVectorscope::AddSamples(const ChannelList& channels)
         UpdateMode(mMode);
     }
     if (GraphControl10* graph = mGraphs[mMode]; graph && mMode != kGridMode)
-        graph->SetNeedsRender(true);
+        graph->SetPointsArrived();
 }
 
 void TWVectorscope::UpdateMode(int mode)

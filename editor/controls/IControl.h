@@ -49,6 +49,12 @@ public:
     virtual bool Draw(IGraphics* graphics) = 0;
     // A control that renders itself off the editor bitmap returns its frame; others none.
     virtual LICE_IBitmap* RenderGL(bool /*render*/) { return nullptr; }
+    // Whether RenderGL(true) has something new to draw (new data, a changed look); the editor's
+    // tick asks under the plug-in mutex, so an unchanged editor presents nothing.
+    virtual bool NeedsRenderGL() { return false; }
+    // How many images RenderGL has drawn: a count that moved means the image is new and must be
+    // shown again; an unchanged one is still on the screen.
+    virtual unsigned RenderGLCount() const { return 0; }
     // The editor's rendering resources are going away.
     virtual void ReleaseGL() {}
     virtual void SetValueFromPlugin(double value);

@@ -48,6 +48,7 @@ void GLPresenter::Upload(Texture& texture, const LICE_IBitmap* bitmap, const IRE
     const int b = std::min(area.B, bitmap->getHeight());
     if (r <= l || b <= t || !bitmap->getBits())
         return;
+    ++mUploads;
     glBindTexture(GL_TEXTURE_2D, texture.id);
     // The pixels are 0xAARRGGBB words: in memory B, G, R, A, which GL reads as BGRA.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -77,20 +78,24 @@ void GLPresenter::PresentBitmap(const LICE_IBitmap* drawBitmap, const IRECT* rec
     const bool fresh = Ensure(mDraw, w, h);
     const IRECT area = fresh || !rect ? all : *rect;
     Upload(mDraw, drawBitmap, area);
+    mChanged = UnionRect(mChanged, area);
     // Shown over the controls' images when it comes after them in the frame (a prompt).
     if (mLayerQueued && rect)
         mQuads.push_back(Quad{mDraw.id, *rect, *rect, w, h, false});
 }
 
-void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect)
+void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect, bool changed)
 {
     if (!image)
         return;
     Texture& texture = mLayers[image];
     const int w = image->getWidth();
     const int h = image->getHeight();
-    Ensure(texture, w, h);
-    Upload(texture, image, IRECT(0, 0, w, h));
+    if (Ensure(texture, w, h) || changed)
+    {
+        Upload(texture, image, IRECT(0, 0, w, h));
+        mChanged = UnionRect(mChanged, rect);
+    }
     mQuads.push_back(Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h, true});
     mLayerQueued = true;
 }
@@ -123,9 +128,23 @@ void GLPresenter::DrawQuad(const Quad& q)
     glEnd();
 }
 
-void GLPresenter::DrawFrame(int width, int height)
+void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* drawn)
 {
+    const IRECT all(0, 0, width, height);
+    IRECT area = all;
+    if (onlyChanged)
+    {
+        area = IRECT(std::max(mChanged.L, 0), std::max(mChanged.T, 0),
+                     std::min(mChanged.R, width), std::min(mChanged.B, height));
+        if (area.Empty())
+            area = IRECT();
+    }
+    *drawn = area;
+    mChanged = IRECT();
     glViewport(0, 0, width, height);
+    // Pixels outside the area keep the last frame.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(area.L, height - area.B, area.W(), area.H());
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // y downward, one unit per pixel, as the editor counts.
@@ -135,8 +154,12 @@ void GLPresenter::DrawFrame(int width, int height)
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    // The draw texture covers the whole view: only without it is there anything to clear.
+    if (!mDraw.id)
+    {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     if (mDraw.id)
         DrawQuad(Quad{mDraw.id, IRECT(0, 0, mDraw.width, mDraw.height),
                       IRECT(0, 0, mDraw.width, mDraw.height), mDraw.width, mDraw.height, false});
@@ -148,6 +171,7 @@ void GLPresenter::DrawFrame(int width, int height)
     }
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
+    glDisable(GL_SCISSOR_TEST);
     // Images no control presented this frame (a scope mode switched off) give their texture
     // back, so textures never pile up.
     for (auto it = mLayers.begin(); it != mLayers.end();)
@@ -162,6 +186,13 @@ void GLPresenter::DrawFrame(int width, int height)
         --mLiveTextures;
         it = mLayers.erase(it);
     }
+    mQuads.clear();
+    mLayerQueued = false;
+}
+
+void GLPresenter::DiscardFrame()
+{
+    mChanged = IRECT();
     mQuads.clear();
     mLayerQueued = false;
 }
@@ -182,6 +213,7 @@ void GLPresenter::Release()
         --mLiveTextures;
     }
     mDraw = Texture();
+    mChanged = IRECT();
     mQuads.clear();
     mLayerQueued = false;
 }

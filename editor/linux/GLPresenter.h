@@ -25,13 +25,20 @@ public:
     // Uploads the rectangle of the draw bitmap (all of it when rect is null or the texture is
     // new or resized).
     void PresentBitmap(const LICE_IBitmap* drawBitmap, const IRECT* rect);
-    // Uploads a control's image and queues it over the rectangle.
-    void PresentLayer(const LICE_IBitmap* image, const IRECT& rect);
-    // Draws the frame into the current draw buffer of a width × height view.
-    void DrawFrame(int width, int height);
+    // Queues a control's image over the rectangle, uploading it when it changed or its texture
+    // is new.
+    void PresentLayer(const LICE_IBitmap* image, const IRECT& rect, bool changed);
+    // Draws the frame into the current draw buffer of a width × height view; only the area
+    // changed since the last frame when `onlyChanged` is set (the rest of the buffer must still
+    // hold the last frame). The area drawn is in `drawn` (view pixels, y downward).
+    void DrawFrame(int width, int height, bool onlyChanged, IRECT* drawn);
+    // Forgets what was queued for a frame that will not be drawn.
+    void DiscardFrame();
     // Deletes every texture (the context is about to go).
     void Release();
     int LiveTextures() const { return mLiveTextures; }
+    // Texture uploads so far.
+    long Uploads() const { return mUploads; }
 
 private:
     struct Texture
@@ -57,6 +64,8 @@ private:
     Texture mDraw;
     std::map<const LICE_IBitmap*, Texture> mLayers;
     std::vector<Quad> mQuads;
+    IRECT mChanged; // what the queued presentations changed
     bool mLayerQueued = false;
     int mLiveTextures = 0;
+    long mUploads = 0;
 };

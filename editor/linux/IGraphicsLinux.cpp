@@ -11,11 +11,13 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 
@@ -100,8 +102,9 @@ struct IGraphicsLinux::Impl
     bool topLevel = false;
     // The host's window while the server does not know it yet (see CreateWindow).
     Window pendingParent = 0;
-    int width = 0;
+    int width = 0; // device pixels
     int height = 0;
+    double scale = 1.0;
     std::string title = kDefaultTitle;
     std::string error;
     std::function<void()> closeHandler;
@@ -112,7 +115,12 @@ struct IGraphicsLinux::Impl
     GLPresenter presenter;
     std::atomic<int> liveTextures{0};
     std::atomic<long> frames{0};
+    std::atomic<long> uploads{0};
+    // Shows part of the back buffer (GLX_MESA_copy_sub_buffer); null without the extension,
+    // when every frame is drawn whole and swapped.
+    void (*copySubBuffer)(Display*, GLXDrawable, int, int, int, int) = nullptr;
     IRECT pending;
+    bool layersPending = false;
     ClickCounter clicks;
     bool focusPending = false;
     Cursor blankCursor = 0;
@@ -135,6 +143,8 @@ struct IGraphicsLinux::Impl
     void DrawPending();
     void AnswerSync();
     void ApplyCursor();
+    // A window coordinate in editor units.
+    int ToEditor(int v) const { return static_cast<int>(std::floor(v / scale)); }
     void Wake()
     {
         const char byte = 1;
@@ -157,8 +167,10 @@ bool IGraphicsLinux::Open(IGraphics* graphics, void* parent)
         return false;
     m.error.clear();
     m.graphics = graphics;
-    m.width = graphics->Width();
-    m.height = graphics->Height();
+    // The window has the editor's size in device pixels; everything else is in editor units.
+    m.scale = graphics->Scale();
+    m.width = graphics->PixelWidth();
+    m.height = graphics->PixelHeight();
     m.display = OpenDisplay();
     if (!m.display)
     {
@@ -178,7 +190,7 @@ bool IGraphicsLinux::Open(IGraphics* graphics, void* parent)
         m.DestroyWindow();
         return false;
     }
-    m.pending = IRECT(0, 0, m.width, m.height);
+    m.pending = IRECT(0, 0, graphics->Width(), graphics->Height());
     m.frames = 0;
     m.running = true;
     m.thread = std::thread([&m] { m.Run(); });
@@ -324,9 +336,18 @@ void* IGraphicsLinux::GetWindow()
 
 void IGraphicsLinux::Impl::Run()
 {
+    // Named, so a profile of the host shows what the editor costs.
+    pthread_setname_np(pthread_self(), "parandel-view");
     glXMakeCurrent(display, window, context);
     glewExperimental = GL_TRUE;
     glewInit();
+    // A frame that changed a knob need not draw and send the whole window: with the extension
+    // the back buffer always holds the last frame, a frame redraws only what changed and shows
+    // only that.
+    const char* glxExtensions = glXQueryExtensionsString(display, DefaultScreen(display));
+    if (glxExtensions && std::strstr(glxExtensions, "GLX_MESA_copy_sub_buffer"))
+        copySubBuffer = reinterpret_cast<void (*)(Display*, GLXDrawable, int, int, int, int)>(
+            glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
     const auto period = std::chrono::microseconds(1000000 / graphics->FPS());
     auto nextTick = std::chrono::steady_clock::now();
     const int xfd = ConnectionNumber(display);
@@ -388,8 +409,10 @@ void IGraphicsLinux::Impl::DrawPending()
         focusPending = false;
     }
     const IRECT rect = pending;
+    const bool layers = layersPending;
     pending = IRECT();
-    if (rect.Empty())
+    layersPending = false;
+    if (rect.Empty() && !layers)
         return;
     graphics->DrawRegion(rect);
 }
@@ -409,7 +432,7 @@ void IGraphicsLinux::Impl::Dispatch(XEvent& event)
     switch (event.type)
     {
     case Expose:
-        pending = IRECT(0, 0, width, height);
+        pending = IRECT(0, 0, graphics->Width(), graphics->Height());
         break;
     case ButtonPress:
         OnButton(event.xbutton, true);
@@ -426,9 +449,9 @@ void IGraphicsLinux::Impl::Dispatch(XEvent& event)
         const XMotionEvent& e = event.xmotion;
         const IMouseMod mod = X11MouseMod(e.state, 0);
         if (e.state & (Button1Mask | Button3Mask))
-            graphics->HandleMouseDrag(e.x, e.y, mod);
+            graphics->HandleMouseDrag(ToEditor(e.x), ToEditor(e.y), mod);
         else
-            graphics->HandleMouseOver(e.x, e.y, mod);
+            graphics->HandleMouseOver(ToEditor(e.x), ToEditor(e.y), mod);
         break;
     }
     case KeyPress:
@@ -449,23 +472,26 @@ void IGraphicsLinux::Impl::OnButton(const XButtonEvent& e, bool press)
     if (e.button == kX11WheelUp || e.button == kX11WheelDown)
     {
         if (press)
-            graphics->HandleMouseWheel(e.x, e.y, X11MouseMod(e.state, kX11ButtonLeft),
+            graphics->HandleMouseWheel(ToEditor(e.x), ToEditor(e.y),
+                                       X11MouseMod(e.state, kX11ButtonLeft),
                                        e.button == kX11WheelUp ? 1.0 : -1.0);
         return;
     }
     if (e.button != kX11ButtonLeft && e.button != kX11ButtonRight)
         return;
     const IMouseMod mod = X11MouseMod(e.state, static_cast<int>(e.button));
+    const int x = ToEditor(e.x);
+    const int y = ToEditor(e.y);
     if (!press)
     {
-        graphics->HandleMouseUp(e.x, e.y, mod);
+        graphics->HandleMouseUp(x, y, mod);
         return;
     }
     focusPending = true;
-    if (clicks.Press(static_cast<int>(e.button), e.x, e.y, NowMs()) >= 2 && mod.L)
-        graphics->HandleMouseDoubleClick(e.x, e.y, mod);
+    if (clicks.Press(static_cast<int>(e.button), x, y, NowMs()) >= 2 && mod.L)
+        graphics->HandleMouseDoubleClick(x, y, mod);
     else
-        graphics->HandleMouseDown(e.x, e.y, mod);
+        graphics->HandleMouseDown(x, y, mod);
 }
 
 void IGraphicsLinux::Impl::OnKey(XKeyEvent& e)
@@ -473,7 +499,7 @@ void IGraphicsLinux::Impl::OnKey(XKeyEvent& e)
     char text[16];
     KeySym keysym = 0;
     const int n = XLookupString(&e, text, sizeof(text) - 1, &keysym, nullptr);
-    graphics->SetLastMousePosition(e.x, e.y);
+    graphics->SetLastMousePosition(ToEditor(e.x), ToEditor(e.y));
     graphics->HandleKey(X11KeyDescription(keysym, text, n), X11MouseMod(e.state, kX11ButtonLeft));
 }
 
@@ -513,17 +539,33 @@ void IGraphicsLinux::PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* rect)
     mImpl->presenter.PresentBitmap(drawBitmap, rect);
 }
 
-void IGraphicsLinux::PresentLayer(LICE_IBitmap* image, const IRECT& rect)
+void IGraphicsLinux::InvalidateLayers()
 {
-    mImpl->presenter.PresentLayer(image, rect);
+    mImpl->layersPending = true;
 }
 
-void IGraphicsLinux::EndPresent()
+void IGraphicsLinux::PresentLayer(LICE_IBitmap* image, const IRECT& rect, bool changed)
+{
+    mImpl->presenter.PresentLayer(image, rect, changed);
+}
+
+void IGraphicsLinux::EndPresent(bool changed)
 {
     Impl& m = *mImpl;
-    m.presenter.DrawFrame(m.width, m.height);
-    glXSwapBuffers(m.display, m.window);
+    // Nothing new: the frame on the screen stands, with no draw and no swap.
+    if (!changed)
+    {
+        m.presenter.DiscardFrame();
+        return;
+    }
+    IRECT drawn;
+    m.presenter.DrawFrame(m.width, m.height, m.copySubBuffer != nullptr, &drawn);
+    if (!m.copySubBuffer)
+        glXSwapBuffers(m.display, m.window);
+    else if (!drawn.Empty())
+        m.copySubBuffer(m.display, m.window, drawn.L, m.height - drawn.B, drawn.W(), drawn.H());
     m.liveTextures = m.presenter.LiveTextures();
+    m.uploads = m.presenter.Uploads();
     ++m.frames;
 }
 
@@ -542,11 +584,11 @@ void IGraphicsLinux::GetScreenDimensions(int* width, int* height)
 void IGraphicsLinux::Resize(int width, int height)
 {
     Impl& m = *mImpl;
-    m.width = width;
-    m.height = height;
+    m.width = static_cast<int>(std::lround(width * m.scale));
+    m.height = static_cast<int>(std::lround(height * m.scale));
     if (!m.display)
         return;
-    XResizeWindow(m.display, m.window, width, height);
+    XResizeWindow(m.display, m.window, m.width, m.height);
     m.pending = IRECT(0, 0, width, height);
 }
 
@@ -575,6 +617,11 @@ int IGraphicsLinux::LiveTextures() const
 long IGraphicsLinux::FramesDrawn() const
 {
     return mImpl->frames;
+}
+
+long IGraphicsLinux::TextureUploads() const
+{
+    return mImpl->uploads;
 }
 
 void IGraphicsLinux::Sync()

@@ -30,9 +30,10 @@ public:
     // The X11 window id, as a pointer; null while closed.
     void* GetWindow() override;
     void Invalidate(const IRECT& rect) override;
+    void InvalidateLayers() override;
     void PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* rect) override;
-    void PresentLayer(LICE_IBitmap* image, const IRECT& rect) override;
-    void EndPresent() override;
+    void PresentLayer(LICE_IBitmap* image, const IRECT& rect, bool changed) override;
+    void EndPresent(bool changed) override;
     void SetCursorHidden(bool hidden) override;
     void GetScreenDimensions(int* width, int* height) override;
     void Resize(int width, int height) override;
@@ -45,8 +46,10 @@ public:
     const std::string& LastError() const;
     // GL objects currently alive (textures), for leak checks.
     int LiveTextures() const;
-    // Frames drawn since Open.
+    // Frames drawn (buffers swapped) since Open.
     long FramesDrawn() const;
+    // Texture uploads (of the draw bitmap or a control's image) since Open.
+    long TextureUploads() const;
     // Waits until the view's thread has handled every event sent so far and drawn a frame.
     void Sync();
 

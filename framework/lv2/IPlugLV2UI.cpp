@@ -1,10 +1,14 @@
 #include "framework/lv2/IPlugLV2UI.h"
 
 #include "editor/IGraphics.h"
+#include "editor/linux/DisplayScale.h"
 #include "editor/linux/IGraphicsLinux.h"
 #include "framework/lv2/IPlugLV2.h"
 
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
+#include <lv2/urid/urid.h>
 
 #include <cstdint>
 #include <cstring>
@@ -22,6 +26,22 @@ const void* FindFeature(const LV2_Feature* const* features, const char* uri)
             return features[i]->data;
     return nullptr;
 }
+
+// The host's ui:scaleFactor option, or 0 when it gives none.
+double HostScaleFactor(const LV2_Feature* const* features)
+{
+    const auto* map = static_cast<const LV2_URID_Map*>(FindFeature(features, LV2_URID__map));
+    const auto* options =
+        static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options));
+    if (!map || !options)
+        return 0.0;
+    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID type = map->map(map->handle, LV2_ATOM__Float);
+    for (const LV2_Options_Option* o = options; o->key != 0; ++o)
+        if (o->key == key && o->type == type && o->size == sizeof(float) && o->value)
+            return *static_cast<const float*>(o->value);
+    return 0.0;
+}
 } // namespace
 
 IPlugLV2UI::IPlugLV2UI(IPlugLV2* plug, LV2UI_Write_Function write, LV2UI_Controller controller,
@@ -32,6 +52,7 @@ IPlugLV2UI::IPlugLV2UI(IPlugLV2* plug, LV2UI_Write_Function write, LV2UI_Control
         reinterpret_cast<uintptr_t>(FindFeature(features, LV2_UI__parent)));
     mResize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
     mTouch = static_cast<const LV2UI_Touch*>(FindFeature(features, LV2_UI__touch));
+    mHostScale = HostScaleFactor(features);
 }
 
 IPlugLV2UI::~IPlugLV2UI()
@@ -50,6 +71,7 @@ unsigned long IPlugLV2UI::Open()
     IGraphics* gui = mPlug->GetGUI();
     if (!gui)
         return 0;
+    gui->SetScale(ChooseDisplayScale(mHostScale));
     mView = new IGraphicsLinux();
     void* parent = reinterpret_cast<void*>(static_cast<uintptr_t>(mParent));
     void* window = gui->OpenWindow(mView, parent);
@@ -57,7 +79,7 @@ unsigned long IPlugLV2UI::Open()
         return 0;
     mPlug->OnEditorOpen();
     if (mResize)
-        mResize->ui_resize(mResize->handle, gui->Width(), gui->Height());
+        mResize->ui_resize(mResize->handle, gui->PixelWidth(), gui->PixelHeight());
     return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window));
 }
 

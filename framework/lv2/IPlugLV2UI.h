@@ -37,6 +37,7 @@ private:
     const LV2UI_Resize* mResize = nullptr;
     const LV2UI_Touch* mTouch = nullptr;
     IGraphicsLinux* mView = nullptr;
+    double mHostScale = 0.0; // the host's ui:scaleFactor, 0 when not given
 };
 
 // The UI descriptor for uri (index 0), or null.

@@ -178,7 +178,8 @@ std::string LV2PluginTurtle(const IPlugBase& plug, const LV2PortMap& stereo, con
        << "    a ui:X11UI ;\n"
        << "    lv2:requiredFeature <http://lv2plug.in/ns/ext/instance-access> ;\n"
        << "    lv2:optionalFeature ui:parent, ui:resize, ui:touch, ui:idleInterface, "
-          "ui:noUserResize ;\n"
+          "ui:noUserResize, opts:options ;\n"
+       << "    opts:supportedOption ui:scaleFactor ;\n"
        << "    lv2:extensionData ui:idleInterface .\n";
     return os.str();
 }

@@ -8,14 +8,17 @@
 namespace art
 {
 
-Canvas::Canvas(int width, int height)
+Canvas::Canvas(int width, int height, double scale)
     : mWidth(width), mHeight(height),
-      mSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
+      mSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(std::lround(width * scale)),
+                                          int(std::lround(height * scale)))),
       mCairo(cairo_create(mSurface))
 {
     if (cairo_surface_status(mSurface) != CAIRO_STATUS_SUCCESS)
         throw std::runtime_error("cannot create a " + std::to_string(width) + " x " +
                                  std::to_string(height) + " image");
+    if (scale != 1.0)
+        cairo_scale(mCairo, scale, scale);
 }
 
 Canvas::~Canvas()

@@ -15,13 +15,16 @@ namespace art
 class Canvas
 {
 public:
-    Canvas(int width, int height);
+    // width × height in drawing units; the image has scale device pixels per unit (rounded) and
+    // the context draws in units, so the same drawing makes the art for every display scale.
+    Canvas(int width, int height, double scale = 1.0);
     ~Canvas();
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
     cairo_t* Context() const { return mCairo; }
     cairo_surface_t* Surface() const { return mSurface; }
+    // In drawing units.
     int Width() const { return mWidth; }
     int Height() const { return mHeight; }
 

@@ -56,32 +56,50 @@ bool Parse(int argc, char** argv, Options& o)
     return true;
 }
 
-template <typename Draw> void Make(const std::string& path, const art::StripSize& size, Draw draw)
+// The display scales the editor supports, and the suffix of their files ("" at 1).
+constexpr double kScales[] = {1.0, 1.5, 2.0};
+
+std::string ScaleSuffix(double scale)
 {
-    art::Canvas canvas(size.frameWidth, size.frameHeight * size.frames);
-    draw(canvas);
-    canvas.Save(path);
+    if (scale == 1.0)
+        return "";
+    char text[16];
+    std::snprintf(text, sizeof(text), "@%gx", scale);
+    return text;
 }
 
-void MakeAll(const std::string& dir, const art::ArtFont& font)
+// Draws one image at one display scale; name is the file name at scale 1.
+template <typename Draw>
+void Make(const std::string& dir, const std::string& name, double scale, const art::StripSize& size,
+          Draw draw)
+{
+    art::Canvas canvas(size.frameWidth, size.frameHeight * size.frames, scale);
+    draw(canvas);
+    const std::string stem = name.substr(0, name.rfind('.'));
+    canvas.Save(dir + "/" + stem + ScaleSuffix(scale) + ".png");
+}
+
+void MakeAll(const std::string& out, const art::ArtFont& font, double scale)
 {
     using namespace art;
-    Make(dir + "/background.png", layout::kBackground, [&](Canvas& c) { MakeBackground(c, font); });
-    Make(dir + "/blue-knob.png", layout::kBigKnob,
+    Make(out, "background.png", scale, layout::kBackground,
+         [&](Canvas& c) { MakeBackground(c, font); });
+    Make(out, "blue-knob.png", scale, layout::kBigKnob,
          [](Canvas& c) { MakeKnobStrip(c, layout::kBigKnob); });
-    Make(dir + "/blue-knob-small.png", layout::kSmallKnob,
+    Make(out, "blue-knob-small.png", scale, layout::kSmallKnob,
          [](Canvas& c) { MakeKnobStrip(c, layout::kSmallKnob); });
-    Make(dir + "/checkbox.png", layout::kCheckbox, MakeCheckbox);
+    Make(out, "checkbox.png", scale, layout::kCheckbox, MakeCheckbox);
     for (int m = 0; m < layout::kModeCount; ++m)
-        Make(dir + "/vectorscope-mode-" + std::to_string(m) + ".png", layout::kModeIcon,
+        Make(out, "vectorscope-mode-" + std::to_string(m) + ".png", scale, layout::kModeIcon,
              [m](Canvas& c) { MakeModeIcon(c, m); });
-    Make(dir + "/correlation-meter.png", layout::kCorrelationMeter,
+    Make(out, "correlation-meter.png", scale, layout::kCorrelationMeter,
          [&](Canvas& c) { MakeCorrelationMeter(c, font); });
-    Make(dir + "/width-meter.png", layout::kWidthMeter, MakeWidthMeter);
-    Make(dir + "/textfield.png", layout::kTextField, MakeTextField);
-    Make(dir + "/logo-anim.png", layout::kLogo, MakeLogo);
-    Make(dir + "/plugname.png", layout::kPluginName, [&](Canvas& c) { MakePluginName(c, font); });
-    Make(dir + "/help-button.png", layout::kHelpButton,
+    Make(out, "width-meter.png", scale, layout::kWidthMeter, MakeWidthMeter);
+    Make(out, "textfield.png", scale, layout::kTextField, MakeTextField);
+    Make(out, "logo-anim.png", scale, layout::kLogo, MakeLogo);
+    Make(out, "plugname.png", scale, layout::kPluginName,
+         [&](Canvas& c) { MakePluginName(c, font); });
+    Make(out, "help-button.png", scale, layout::kHelpButton,
          [&](Canvas& c) { MakeHelpButton(c, font); });
 }
 
@@ -100,7 +118,8 @@ int main(int argc, char** argv)
     {
         const art::ArtFont font(options.font);
         std::filesystem::create_directories(options.outDir);
-        MakeAll(options.outDir, font);
+        for (double scale : kScales)
+            MakeAll(options.outDir, font, scale);
         if (!options.previewPath.empty())
         {
             const art::ArtFont captions(options.font, options.captionFont);

@@ -107,11 +107,36 @@ struct Editor
 const IMouseMod kLeft(true);
 const IMouseMod kRight(false, true);
 
-TEST(IGraphicsTickTest, IdleEverySecondTickAndTheTopLeftPixelWhenNothingIsDirty)
+// A control with an image of its own that changes when told to.
+class LayerControl : public ProbeControl
+{
+public:
+    LayerControl(IPlugBase* plug, const IRECT& r) : ProbeControl(plug, r), image(r.W(), r.H()) {}
+    LICE_IBitmap* RenderGL(bool render) override
+    {
+        if (render && fresh)
+        {
+            ++renders;
+            fresh = false;
+        }
+        return &image;
+    }
+    bool NeedsRenderGL() override { return fresh; }
+    unsigned RenderGLCount() const override { return renders; }
+
+    LICE_MemBitmap image;
+    bool fresh = true;
+    unsigned renders = 0;
+};
+
+TEST(IGraphicsTickTest, IdleEverySecondTickAndNoRedrawWhenNothingChanged)
 {
     Editor e;
     EXPECT_EQ(e.graphics->FPS(), 25); // frame rate 0 asks for the default
-    EXPECT_EQ(e.graphics->OnTimerTick(), IRECT(0, 0, 1, 1));
+    const int before = e.view.InvalidationCount();
+    EXPECT_TRUE(e.graphics->OnTimerTick().Empty());
+    EXPECT_EQ(e.view.InvalidationCount(), before);
+    EXPECT_FALSE(e.view.LayersInvalid());
     EXPECT_EQ(e.knob->idles, 0);
     e.graphics->OnTimerTick();
     EXPECT_EQ(e.knob->idles, 1);
@@ -128,6 +153,30 @@ TEST(IGraphicsTickTest, IdleEverySecondTickAndTheTopLeftPixelWhenNothingIsDirty)
     EXPECT_EQ(e.graphics->OnTimerTick(), IRECT(10, 10, 40, 40));
     EXPECT_EQ(e.view.InvalidationCount(), asked + 1);
     EXPECT_EQ(e.view.PendingInvalidation(), IRECT(10, 10, 40, 40));
+}
+
+TEST(IGraphicsTickTest, ANewLayerImageIsPresentedAloneAndAnUnchangedEditorPresentsNothing)
+{
+    Editor e;
+    auto* layer = new LayerControl(&e.plug, IRECT(50, 10, 90, 70));
+    e.graphics->AttachControl(layer);
+    layer->SetClean();
+    const int draws = e.background->draws;
+    const int frames = e.view.FramesPresented();
+    e.view.Tick(); // the new image: shown with no control redrawn
+    EXPECT_EQ(layer->renders, 1u);
+    EXPECT_EQ(e.background->draws, draws);
+    EXPECT_EQ(e.view.FramesPresented(), frames + 1);
+    EXPECT_EQ(e.view.LayerUploads(), 1);
+    for (int i = 0; i < 4; ++i)
+        e.view.Tick();
+    EXPECT_EQ(e.view.FramesPresented(), frames + 1) << "nothing changed: no frame";
+    EXPECT_EQ(e.view.FramesSkipped(), 0) << "nor a redraw asked for";
+    e.knob->SetValueFromUser(0.7);
+    e.view.Tick(); // a knob moved: its area is drawn, the unchanged image is not taken again
+    EXPECT_EQ(e.view.FramesPresented(), frames + 2);
+    EXPECT_EQ(e.view.LayerUploads(), 1);
+    EXPECT_EQ(layer->renders, 1u);
 }
 
 TEST(IGraphicsTickTest, StrictDrawingDrawsOnlyWhatMeetsTheRegion)

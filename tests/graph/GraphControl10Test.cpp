@@ -436,6 +436,42 @@ TEST_F(GraphControl10Test, FrameRendersOnlyWhenNeededAndWithTheMutexHeld)
     EXPECT_EQ(drawer.preDraws, 2);
 }
 
+// A custom control that hands the graph the same points at every frame until told otherwise.
+class PointSource : public GraphCustomControl
+{
+public:
+    void PrepareFrame(GraphControl10* graph) override
+    {
+        ++prepared;
+        graph->SetCurvePoints(0, Buffer({value}), Buffer({0.5}));
+    }
+    double value = 0.25;
+    int prepared = 0;
+};
+
+TEST_F(GraphControl10Test, ArrivedPointsRenderAFrameOnlyWhenTheyMoved)
+{
+    auto graph = MakeGraph(1);
+    PointSource source;
+    graph->AddCustomControl(&source);
+    ASSERT_NE(graph->RenderGL(true), nullptr);
+    const unsigned frames = graph->RenderGLCount();
+    EXPECT_FALSE(graph->NeedsRenderGL());
+    graph->SetPointsArrived();
+    EXPECT_TRUE(graph->NeedsRenderGL());
+    graph->RenderGL(true);
+    EXPECT_EQ(source.prepared, 2);
+    EXPECT_EQ(graph->RenderGLCount(), frames) << "the same points: no new frame";
+    EXPECT_FALSE(graph->NeedsRenderGL());
+    source.value = 0.75;
+    graph->SetPointsArrived();
+    graph->RenderGL(true);
+    EXPECT_EQ(graph->RenderGLCount(), frames + 1);
+    graph->SetEnabled(false);
+    graph->SetPointsArrived();
+    EXPECT_FALSE(graph->NeedsRenderGL()) << "a hidden graph asks for nothing";
+}
+
 TEST_F(GraphControl10Test, DisabledGraphRendersNothing)
 {
     auto graph = MakeGraph(0);

@@ -8,8 +8,11 @@
 #include "lv2/LilvHost.h"
 #include "support/XvfbServer.h"
 
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -103,7 +106,8 @@ protected:
             XCloseDisplay(hand);
     }
 
-    void OpenUi()
+    // scaleFactor > 0: the host gives it as the ui:scaleFactor option.
+    void OpenUi(float scaleFactor = 0.0f)
     {
         touch = {&recorder, Recorder::Touch};
         const LV2_Feature access = {LV2_INSTANCE_ACCESS_URI,
@@ -111,7 +115,19 @@ protected:
         const LV2_Feature parentFeature = {LV2_UI__parent,
                                            reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
         const LV2_Feature touchFeature = {LV2_UI__touch, &touch};
-        const LV2_Feature* features[] = {&access, &parentFeature, &touchFeature, nullptr};
+        LV2_URID_Map map = {host.get(), [](LV2_URID_Map_Handle h, const char* uri) {
+                                return static_cast<LilvHost*>(h)->Map(uri);
+                            }};
+        const LV2_Options_Option options[] = {
+            {LV2_OPTIONS_INSTANCE, 0, host->Map(LV2_UI__scaleFactor), sizeof(float),
+             host->Map(LV2_ATOM__Float), &scaleFactor},
+            {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature mapFeature = {LV2_URID__map, &map};
+        const LV2_Feature optionsFeature = {LV2_OPTIONS__options,
+                                            const_cast<LV2_Options_Option*>(options)};
+        const LV2_Feature* features[] = {&access, &parentFeature, &touchFeature,
+                                         scaleFactor > 0.0f ? &mapFeature : nullptr,
+                                         &optionsFeature, nullptr};
         ui = descriptor->instantiate(descriptor, kUri, PARANDEL_LV2_BUNDLE, Recorder::Write,
                                      &recorder, &widget, features);
         ASSERT_NE(ui, nullptr);
@@ -136,6 +152,23 @@ protected:
     Recorder recorder;
     LV2UI_Touch touch{};
 };
+
+TEST_F(LV2UITest, TheWindowHasTheSizeOfTheHostsScaleFactor)
+{
+    unsetenv("PARANDEL_SCALE");
+    for (float scale : {2.0f, 1.5f, 1.0f})
+    {
+        OpenUi(scale);
+        Window root;
+        int x = 0, y = 0;
+        unsigned w = 0, h = 0, border = 0, depth = 0;
+        ASSERT_TRUE(XGetGeometry(hand, Widget(), &root, &x, &y, &w, &h, &border, &depth));
+        EXPECT_EQ(w, static_cast<unsigned>(456 * scale)) << scale;
+        EXPECT_EQ(h, static_cast<unsigned>(486 * scale)) << scale;
+        descriptor->cleanup(ui);
+        ui = nullptr;
+    }
+}
 
 TEST_F(LV2UITest, OpensAsAChildOfTheHostsParentWindow)
 {

@@ -8,6 +8,7 @@
 #include "app/OfflineRenderer.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsOffscreen.h"
+#include "editor/linux/DisplayScale.h"
 #include "editor/linux/IGraphicsLinux.h"
 #include "editor/controls/IControl.h"
 #include "editor/linux/X11Input.h"
@@ -18,6 +19,7 @@
 #include "support/ImageCompare.h"
 #include "support/XvfbServer.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -136,6 +138,52 @@ TEST_F(IGraphicsLinuxTest, DraggingTheWidthKnobMovesItByTheEditorsAmount)
     EXPECT_NEAR(plug->Param(Parandel::kWidth)->ToNormalized(), 0.5 + 36.0 / 72.0 / 4.0, 1e-9);
 }
 
+TEST_F(IGraphicsLinuxTest, ADragOfFortyEditorPixelsMovesWidthAlikeAtEveryScale)
+{
+    for (double scale : {1.0, 1.5, 2.0})
+    {
+        gui->CloseWindow();
+        ASSERT_TRUE(gui->SetScale(scale));
+        window = reinterpret_cast<uintptr_t>(gui->OpenWindow(&view));
+        ASSERT_NE(window, 0u) << view.LastError();
+        view.Sync();
+        XWindowAttributes a;
+        XGetWindowAttributes(hand, static_cast<Window>(window), &a);
+        EXPECT_EQ(a.width, static_cast<int>(456 * scale));
+        EXPECT_EQ(a.height, static_cast<int>(486 * scale));
+        renderer->SetParameter(Parandel::kWidth, 0.0);
+        gui->SetParameterFromPlug(Parandel::kWidth, 0.0, false);
+        const auto at = [scale](int v) { return static_cast<int>(v * scale); };
+        Drag(at(228), at(358), 0, at(-40));
+        // 40 editor pixels up on a 72-pixel knob with gearing 4.
+        EXPECT_NEAR(plug->Param(Parandel::kWidth)->ToNormalized(), 0.5 + 40.0 / 72.0 / 4.0, 1e-9)
+            << "scale " << scale;
+    }
+}
+
+TEST_F(IGraphicsLinuxTest, TheScaleComesFromTheVariableTheHostOrXftDpiInThatOrder)
+{
+    const Window root = DefaultRootWindow(hand);
+    const Atom resources = XInternAtom(hand, "RESOURCE_MANAGER", False);
+    const char text[] = "Xft.antialias:\t1\nXft.dpi:\t192\n";
+    XChangeProperty(hand, root, resources, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text), sizeof(text) - 1);
+    XSync(hand, False);
+    unsetenv("PARANDEL_SCALE");
+    EXPECT_DOUBLE_EQ(XftDisplayScale(), 2.0);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(), 2.0);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(1.5), 1.5) << "the host's option before Xft.dpi";
+    setenv("PARANDEL_SCALE", "1", 1);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(1.5), 1.0) << "the variable before all";
+    setenv("PARANDEL_SCALE", "large", 1);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(1.7), 1.5) << "not a number: ignored; 1.7 is nearest 1.5";
+    unsetenv("PARANDEL_SCALE");
+    XDeleteProperty(hand, root, resources);
+    XSync(hand, False);
+    EXPECT_DOUBLE_EQ(XftDisplayScale(), 0.0);
+    EXPECT_DOUBLE_EQ(ChooseDisplayScale(), 1.0);
+}
+
 TEST_F(IGraphicsLinuxTest, AClickOnAModeButtonSwitchesTheScope)
 {
     MoveTo(10 + 20 * 1 + 9, 280);
@@ -240,6 +288,43 @@ TEST_F(IGraphicsLinuxTest, OpeningAndClosingTwentyTimesLeaksNothing)
     ASSERT_NE(gui->OpenWindow(&view), nullptr);
     view.Sync();
     EXPECT_GT(view.FramesDrawn(), 0);
+}
+
+TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettles)
+{
+    std::vector<float> left(512), right(512), outL(512), outR(512);
+    float* in[2] = {left.data(), right.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    // The logo stands still (it is the one thing that moves on its own); silence until the
+    // scope and the meters have come to rest (the meters fall at their own pace).
+    IControl::FreezeClock(0);
+    long last = -1;
+    for (int quiet = 0, i = 0; quiet < 25 && i < 400; ++i)
+    {
+        renderer->Process(in, out, 512);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        quiet = view.FramesDrawn() == last ? quiet + 1 : 0;
+        last = view.FramesDrawn();
+    }
+    view.Sync();
+    const long frames = view.FramesDrawn();
+    const long uploads = view.TextureUploads();
+    for (int i = 0; i < 6; ++i)
+    {
+        renderer->Process(in, out, 512);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    view.Sync();
+    EXPECT_EQ(view.FramesDrawn(), frames) << "silence on silence shows nothing new";
+    EXPECT_EQ(view.TextureUploads(), uploads);
+    // Sound moves the scope: new frames, each with the scope's image and nothing else.
+    for (int k = 0; k < 512; ++k)
+        left[k] = 0.5f * std::sin(0.05f * k), right[k] = 0.3f * std::cos(0.07f * k);
+    renderer->Process(in, out, 512);
+    view.Sync();
+    EXPECT_GT(view.FramesDrawn(), frames);
+    EXPECT_GT(view.TextureUploads(), uploads);
+    IControl::ThawClock();
 }
 
 TEST_F(IGraphicsLinuxTest, WithoutOpenGL2ThereIsNoEditorAndAReason)
