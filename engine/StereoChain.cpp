@@ -35,12 +35,6 @@ struct GainRun
     double Out(int k) const { return out[k]; }
 };
 
-// ZeroNonFinite as a select the compiler can vectorise (NaN fails the comparison).
-inline double Finite(double x)
-{
-    return std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
-}
-
 // Each line is the arithmetic of one stage, as that stage's own function does it.
 template <bool kBands, bool kMonoOut, class Gains>
 void MixLoop(const double* lowL, const double* lowR, const double* highL, const double* highR,
@@ -63,8 +57,8 @@ void MixLoop(const double* lowL, const double* lowR, const double* highL, const 
         r *= g.Out(k);
         if (kMonoOut)
             l = r = (l + r) * 0.5;
-        outL[k] = Finite(l);
-        outR[k] = Finite(r);
+        outL[k] = BoundedOutput(l);
+        outR[k] = BoundedOutput(r);
     }
 }
 

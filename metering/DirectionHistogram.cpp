@@ -2,11 +2,16 @@
 
 #include "framework/MathConstants.h"
 #include "metering/PolarSamples.h"
+#include "metering/PolynomialAtan.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
-int DirectionBin(double left, double right, int numBins)
+namespace
+{
+// The bin by way of the display angle and libm's atan2: the definition.
+int DirectionBinOfAngle(double left, double right, int numBins)
 {
     // Fold the display angle into 0 … π: first into 0 … 2π, then the lower half onto the upper.
     double c = std::fmod(StereoDisplayAngle(left, right), 2.0 * kPi);
@@ -20,6 +25,41 @@ int DirectionBin(double left, double right, int numBins)
         return 0;
     if (k >= numBins - 1)
         return numBins - 1;
+    return static_cast<int>(k);
+}
+
+// atan t for any finite t, from the polynomial on |t| ≤ tan(π/8) and the reflections
+// atan t = π/2 − atan(1/t) and atan t = π/4 + atan((t − 1) / (t + 1)).
+double PolynomialAtan(double t)
+{
+    const double a = std::fabs(t);
+    const bool inverted = a > 1.0;
+    const double u = inverted ? 1.0 / a : a;
+    const bool shifted = u > kTanEighthPi;
+    double v = shifted ? kPi / 4.0 + AtanNearZero((u - 1.0) / (u + 1.0)) : AtanNearZero(u);
+    v = inverted ? kPi / 2.0 - v : v;
+    return t < 0.0 ? -v : v;
+}
+
+// How close to a bin edge a position may come before the definition decides: the polynomial
+// route's position is within a few 1e-16 × numBins of the definition's.
+constexpr double kEdgeMargin = 1e-9;
+} // namespace
+
+int DirectionBin(double left, double right, int numBins)
+{
+    // The line through (L, R) lies atan((L − R) / (L + R)) from the in-phase line, which the
+    // display puts at π/2; this position is the definition's within rounding.
+    const double sum = left + right;
+    const double t = (left - right) / sum;
+    const double k = (0.5 + PolynomialAtan(t) / kPi) * numBins;
+    const double edge = k - std::floor(k);
+    // Silence, opposite phase (sum 0), overflow, and positions next to an edge (0 and numBins
+    // included, where the definition's fold may land on the other end): as the definition says.
+    // Elsewhere 0 < k < numBins.
+    if (!(std::fabs(t) <= std::numeric_limits<double>::max()) || !(edge > kEdgeMargin) ||
+        !(edge < 1.0 - kEdgeMargin))
+        return DirectionBinOfAngle(left, right, numBins);
     return static_cast<int>(k);
 }
 
