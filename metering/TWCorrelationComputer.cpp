@@ -18,28 +18,6 @@ constexpr int kNegativeOnlyMode = 1;
 // Per-sample values are worked out this many at a time before they are smoothed.
 constexpr int kChunk = 64;
 
-// Two samples side by side, so that one instruction does the same arithmetic on both; the
-// comparisons give lane masks, and selects between lanes are bitwise, with no branch.
-typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
-using PairMask = decltype(Pair{} < Pair{});
-
-constexpr Pair Splat(double x)
-{
-    return Pair{x, x};
-}
-
-// In the xor form, which the compiler keeps as three bitwise instructions.
-inline Pair Select(PairMask m, Pair a, Pair b)
-{
-    return (Pair)((PairMask)b ^ (((PairMask)a ^ (PairMask)b) & m));
-}
-
-inline Pair Abs(Pair x)
-{
-    const PairMask magnitude = {0x7fffffffffffffff, 0x7fffffffffffffff};
-    return (Pair)((PairMask)x & magnitude);
-}
-
 // 1 − 4φ/π for finite, non-silent (L, R), φ the angle between the line through (L, R) and the
 // line L = R, from the mid (L + R) and side (R − L) magnitudes: tan φ = side / mid. Quartered
 // first, so that no sum below can overflow.
