@@ -11,24 +11,6 @@
 
 namespace
 {
-// The bin by way of the display angle and libm's atan2: the definition.
-int DirectionBinOfAngle(double left, double right, int numBins)
-{
-    // Fold the display angle into 0 … π: first into 0 … 2π, then the lower half onto the upper.
-    double c = std::fmod(StereoDisplayAngle(left, right), 2.0 * kPi);
-    if (c < 0.0)
-        c += 2.0 * kPi;
-    c -= kPi;
-    if (c < 0.0)
-        c += kPi;
-    const double k = c / kPi * numBins;
-    if (!(k >= 0.0)) // also catches NaN
-        return 0;
-    if (k >= numBins - 1)
-        return numBins - 1;
-    return static_cast<int>(k);
-}
-
 // atan(num / den) in 0 … π/2 for num, den ≥ 0, not both 0, two pairs at a time with one
 // division: in 0 … π/4 from the polynomial on lo / hi (or, above tan(π/8), π/4 + atan((lo − hi) /
 // (lo + hi))), reflected to π/2 − that when num > den.
@@ -70,10 +52,27 @@ inline int BinOfPosition(double k, double left, double right, int numBins)
 {
     const double edge = k - std::floor(k);
     if (!(k > 0.0) || !(edge > kEdgeMargin) || !(edge < 1.0 - kEdgeMargin))
-        return DirectionBinOfAngle(left, right, numBins);
+        return DirectionBinByAtan2(left, right, numBins);
     return static_cast<int>(k);
 }
 } // namespace
+
+int DirectionBinByAtan2(double left, double right, int numBins)
+{
+    // Fold the display angle into 0 … π: first into 0 … 2π, then the lower half onto the upper.
+    double c = std::fmod(StereoDisplayAngle(left, right), 2.0 * kPi);
+    if (c < 0.0)
+        c += 2.0 * kPi;
+    c -= kPi;
+    if (c < 0.0)
+        c += kPi;
+    const double k = c / kPi * numBins;
+    if (!(k >= 0.0)) // also catches NaN
+        return 0;
+    if (k >= numBins - 1)
+        return numBins - 1;
+    return static_cast<int>(k);
+}
 
 int DirectionBin(double left, double right, int numBins)
 {
