@@ -83,7 +83,7 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
         const long long n = ownDone - counted;
         counted = ownDone;
         weightedSum += c * n;
-        if (c < 0)
+        if (TWCorrelationComputer::IsBelowZero(c))
             belowZero += n;
         minimum = std::min(minimum, c);
         corr.final = c;

@@ -3,6 +3,7 @@
 #include "app/ReportCanvas.h"
 #include "app/ReportFormat.h"
 #include "editor/LICE_Bitmap.h"
+#include "metering/TWCorrelationComputer.h"
 
 #include <cairo.h>
 
@@ -153,13 +154,13 @@ void ShadeBelowZero(ReportCanvas& c, const CorrelationPlot& plot, const PlotData
     c.Colour(kBand);
     for (size_t k = 0; k < n;)
     {
-        if (d.correlation[k] >= 0.0)
+        if (!TWCorrelationComputer::IsBelowZero(d.correlation[k]))
         {
             ++k;
             continue;
         }
         const size_t first = k;
-        while (k < n && d.correlation[k] < 0.0)
+        while (k < n && TWCorrelationComputer::IsBelowZero(d.correlation[k]))
             ++k;
         Rectangle(c, plot.X(first * d.stepSeconds), CorrelationPlot::kCorrelationTop,
                   plot.X(k * d.stepSeconds), CorrelationPlot::kCorrelationBottom);

@@ -2,6 +2,7 @@
 
 #include "app/AudioFile.h"
 #include "app/OfflineRenderer.h"
+#include "engine/Parandel.h"
 #include "app/ProgressBar.h"
 
 #include <algorithm>
@@ -151,6 +152,7 @@ void Render::SetUp()
 {
     const int bs = mOptions.blockSize;
     mRenderer = std::make_unique<OfflineRenderer>(mReader.SampleRate(), mResult.inputChannels, bs);
+    mRenderer->Plugin().SetCorrelationRead(mOptions.readCorrelation);
     if (mOptions.beforeStart)
         mOptions.beforeStart(*mRenderer);
     for (const auto& p : mOptions.params)

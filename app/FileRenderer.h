@@ -36,6 +36,8 @@ struct RenderOptions
     // Called once after the last block, before the output is committed; returning false (with
     // a one-line reason) fails the render and removes the output.
     std::function<bool(OfflineRenderer&, std::string& error)> afterRender;
+    // False when nothing reads the correlation meter: the plug-in then does not compute it.
+    bool readCorrelation = true;
 };
 
 struct RenderResult

@@ -38,6 +38,7 @@ int ProcessCommand::Run()
     options.blockSize = mBlockSize;
     options.showProgress = !mQuiet;
     options.params = ResolveParams(mParams);
+    options.readCorrelation = false; // neither the output nor the --scope picture shows it
     std::vector<std::string> inputs = {mInPath};
     std::vector<OutputFile> outputs = {{mOutPath, FileKind::Audio, "OUT"}};
     if (!mPresetPath.empty())

@@ -3,6 +3,7 @@
 #include "app/ReportFormat.h"
 #include "app/Version.h"
 #include "editor/ArtPalette.h"
+#include "metering/TWCorrelationComputer.h"
 
 #include <cmath>
 #include <cstdio>
@@ -146,9 +147,9 @@ std::string Section(const ReportRow& r, size_t rank)
     html +=
         "<ul class=\"figures\">" +
         Figure("below 0", Percent(r.shareBelowZero), r.shareBelowZero > 0) +
-        Figure("min", SignedFigure(r.min), r.min < 0) +
-        Figure("mean", SignedFigure(r.mean), r.mean < 0) +
-        Figure("final", SignedFigure(r.final), r.final < 0) +
+        Figure("min", SignedFigure(r.min), TWCorrelationComputer::IsBelowZero(r.min)) +
+        Figure("mean", SignedFigure(r.mean), TWCorrelationComputer::IsBelowZero(r.mean)) +
+        Figure("final", SignedFigure(r.final), TWCorrelationComputer::IsBelowZero(r.final)) +
         Figure("duration", ClockTime(r.durationSeconds, r.durationSeconds < 10), false) +
         Figure("rate", RateText(r.sampleRate), false) +
         Figure("scopes at",
@@ -173,7 +174,7 @@ Verdict VerdictOf(const ReportRow& row)
 {
     if (!row.error.empty())
         return Verdict::Unreadable;
-    if (row.shareBelowZero <= 0.0 && row.min >= 0.0)
+    if (row.shareBelowZero <= 0.0 && !TWCorrelationComputer::IsBelowZero(row.min))
         return Verdict::NeverBelowZero;
     if (row.shareBelowZero < 0.01 && row.min > -0.5)
         return Verdict::Brief;
@@ -210,8 +211,10 @@ std::string ReportPageHtml(const std::vector<ReportRow>& rows, const std::string
     html += "<p>The correlation meter of TW Parandel " + std::string(kVersionText) +
             " reads +1 when left and right are the same (mono), 0 when they are unrelated or "
             "only one side plays, and \u22121 when they are opposite, so that they cancel when "
-            "summed to mono. Files are listed worst first: by the share of time below 0, then "
-            "by the lowest reading.</p>";
+            "summed to mono. A reading counts as below 0 when it is below \u221210\u207b\u2079: "
+            "closer to 0 is the meter's rounding (a file with one silent side reads about "
+            "10\u207b\u00b9\u2076), not opposite phase. Files are listed worst first: by the "
+            "share of time below 0, then by the lowest reading.</p>";
     html += "<p class=\"note\">" + std::to_string(rows.size()) +
             (rows.size() == 1 ? " file" : " files") + ", rendered through the plug-in with " +
             HtmlEscape(settings) +

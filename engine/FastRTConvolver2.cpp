@@ -48,6 +48,9 @@ void FastRTConvolver2::Reset(int hostBlockSize)
     mOutputQueue.Resize(0, false);
     ReserveQueues();
     mSamplesSeen = 0;
+    mLeadingZeros = 0;
+    mHeardSound = false;
+    mProcessed = 0;
 }
 
 void FastRTConvolver2::SetResponse(const SampleBuffer& response)
@@ -67,7 +70,13 @@ void FastRTConvolver2::Process(const SampleBuffer& input, SampleBuffer& output)
     const int b = mBlockSize;
 
     // 1. Queue the input (before output is touched, so both may be the same buffer).
-    mInputQueue.Add(input.Get(), n);
+    const double* x = input.Get();
+    for (int k = 0; k < n && !mHeardSound; ++k)
+    {
+        mHeardSound = x[k] != 0.0;
+        mLeadingZeros += !mHeardSound;
+    }
+    mInputQueue.Add(x, n);
 
     // 2. Whole blocks go through the manager (or are copied) onto the output queue.
     const int blocks = mInputQueue.GetSize() / b;
@@ -81,6 +90,10 @@ void FastRTConvolver2::Process(const SampleBuffer& input, SampleBuffer& output)
         else
             for (int i = 0; i < blocks; ++i)
                 mManager->ProcessBlock(in + i * b, out + i * b);
+        // What came of the leading zeros is zero (the transforms leave rounding residue there).
+        const int64_t exact = std::clamp<int64_t>(mLeadingZeros - mProcessed, 0, blocks * b);
+        std::fill(out, out + exact, 0.0);
+        mProcessed += blocks * b;
         mInputQueue.Delete(0, blocks * b);
     }
 

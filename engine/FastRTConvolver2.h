@@ -5,6 +5,10 @@
 //
 // Latency: 0 when the host block size is itself a power of two (and every call brings exactly
 // one such block), otherwise one host block: the first host block after Reset is silence.
+// Output that depends only on exact zeros is exactly zero: the samples before the first non-zero
+// input since Reset are not left with the transform's rounding residue (which has an arbitrary
+// stereo direction and would set a correlation meter's first reading).
+//
 // In pass-through mode blocks are copied instead of convolved, which delays a dry path by the
 // same latency as a convolving instance with the same host block size.
 //
@@ -61,5 +65,8 @@ private:
     SampleBuffer mOutputQueue; // processed, not yet returned
     int mHostBlockSize;
     int64_t mSamplesSeen = 0; // input samples since construction or Reset
+    int64_t mLeadingZeros = 0; // of those, the exact zeros before the first other value
+    bool mHeardSound = false;  // a non-zero input sample has come since construction or Reset
+    int64_t mProcessed = 0;    // samples through the manager since construction or Reset
     ConvolverMode mMode;
 };

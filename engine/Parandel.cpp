@@ -206,12 +206,14 @@ void Parandel::ForgetEditorControls()
 void Parandel::OnGUIOpen()
 {
     WDL_MutexLock lock(GetMutex());
+    mEditorOpen = true;
     mVectorscope->SetViewOpen(true);
 }
 
 void Parandel::OnGUIClose()
 {
     WDL_MutexLock lock(GetMutex());
+    mEditorOpen = false;
     mVectorscope->SetViewOpen(false);
 }
 
@@ -222,6 +224,7 @@ void Parandel::Reset()
     const double sr = GetSampleRate();
     mPseudoStereo->Reset(GetBlockSize(), sr);
     mCorrelation->Reset(sr);
+    mCorrelationIdle = false;
     mCrossovers[0]->Reset(sr);
     mCrossovers[1]->Reset(sr);
     // Audio restarts from silence (the fade-in hides the step): nothing of the old signal, nor
@@ -378,9 +381,16 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     // The vectorscope sees every processed block, whatever the transport does.
     mVectorscope->AddSamples(*out);
 
-    // The correlation meter follows the output only while the host transport runs.
-    if (out->GetSize() == 2 && IsTransportRunning())
+    // The correlation meter follows the output only while the host transport runs, and only
+    // while something reads it.
+    const bool read = mCorrelationRead || mEditorOpen;
+    if (!read)
+        mCorrelationIdle = true;
+    else if (out->GetSize() == 2 && IsTransportRunning())
     {
+        if (mCorrelationIdle)
+            mCorrelation->Reset(GetSampleRate());
+        mCorrelationIdle = false;
         mCorrelation->Process((*out)[0], (*out)[1], false);
         const double c = mCorrelation->GetCorrelation();
         if (mCorrelationMeter)

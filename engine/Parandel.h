@@ -91,6 +91,13 @@ public:
     VuMeterControl* GetCorrelationMeter() const { return mCorrelationMeter; }
     TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation.get(); }
     double GetBassFocusHz() const { return mBassFocusHz; }
+
+    // Whether anything besides an open editor reads the correlation (a host's meter port, an
+    // analysis); on by default. While nothing does and no editor is open, the correlation is not
+    // computed; it starts afresh, as after Reset, once something reads it again. Audio thread or
+    // under the plug-in mutex.
+    void SetCorrelationRead(bool read) { mCorrelationRead = read; }
+    bool IsCorrelationRead() const { return mCorrelationRead; }
     bool IsMonoToStereoOn() const { return mMonoToStereo; }
     bool IsMonoOutOn() const { return mMonoOut; }
 
@@ -117,6 +124,9 @@ private:
     VuMeterControl* mWidthMeter = nullptr;          // not owned
     VuMeterControl* mCorrelationMeter = nullptr;    // not owned
     std::unique_ptr<TWCorrelationComputer> mCorrelation;
+    bool mCorrelationRead = true;
+    bool mEditorOpen = false;
+    bool mCorrelationIdle = false; // blocks went by unmeasured since the last measured one
     std::unique_ptr<TWVectorscope> mVectorscope;
     GraphControl10* mVectorscopeGraphs[kNumVectorscopeModes] = {}; // not owned
     TWUpmixGraphDrawer* mUpmixDrawer = nullptr;                    // owned by the vectorscope

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 using namespace stereo;
@@ -39,6 +41,30 @@ struct GainRun
 inline double Finite(double x)
 {
     return std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
+}
+
+// Finite outputs beyond what a float holds are rare (input near the float maximum): one cheap
+// pass looks for them, and only then are they bounded.
+void BoundIfBeyond(SampleBuffer& channel)
+{
+    const double* x = channel.Get();
+    const int n = channel.GetSize();
+    // Two samples per step, compared side by side into a lane mask.
+    typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+    typedef int64_t Mask __attribute__((vector_size(2 * sizeof(int64_t))));
+    const Mask magnitude = {0x7fffffffffffffff, 0x7fffffffffffffff};
+    const Pair limit = {kOutputLimit, kOutputLimit};
+    Mask beyond = {};
+    int k = 0;
+    for (; k + 2 <= n; k += 2)
+    {
+        Pair v;
+        std::memcpy(&v, x + k, sizeof v);
+        beyond |= (Pair)((Mask)v & magnitude) > limit;
+    }
+    const bool last = k < n && std::fabs(x[k]) > kOutputLimit;
+    if (beyond[0] || beyond[1] || last)
+        BoundOutput(channel);
 }
 
 // Each line is the arithmetic of one stage, as that stage's own function does it.
@@ -117,6 +143,8 @@ ChannelList& StereoChain::Process(ChannelList& stereo, const Settings& settings)
             mParts.monoToStereo->Process(stereo);
         Mix(nullptr, nullptr, stereo[0].Get(), stereo[1].Get(), stereo[0].Get(), stereo[1].Get(), n,
             settings.monoOut);
+        BoundIfBeyond(stereo[0]);
+        BoundIfBeyond(stereo[1]);
         return stereo;
     }
     MakePair(mLow, n);
@@ -130,6 +158,8 @@ ChannelList& StereoChain::Process(ChannelList& stereo, const Settings& settings)
         mParts.monoToStereo->Process(mHigh);
     Mix(mLow[0].Get(), mLow[1].Get(), mHigh[0].Get(), mHigh[1].Get(), mSum[0].Get(), mSum[1].Get(),
         n, settings.monoOut);
+    BoundIfBeyond(mSum[0]);
+    BoundIfBeyond(mSum[1]);
     return mSum;
 }
 

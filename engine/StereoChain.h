@@ -1,10 +1,11 @@
 #pragma once
 // The stereo chain of a block after the fade-in, on two channels of one length: the bass-focus
 // split with its mono low band, mono-to-stereo, width and pan, the band sum, output gain, the mono
-// output, and the guard that turns non-finite results into silence.
+// output, and the guard that turns non-finite results into silence and bounds the rest to what a
+// float holds.
 //
 // The result is bit for bit what running those stages one after another gives (ApplyWidth,
-// ApplyPan, AddChannels, ApplyGain, MakeMono, ZeroNonFinite): every sample goes through the same
+// ApplyPan, AddChannels, ApplyGain, MakeMono, BoundOutput): every sample goes through the same
 // operations in the same order. It is faster because the stages after the split run as one pass,
 // both crossovers run side by side, and smoothers that have settled on their targets cost nothing
 // per sample.

@@ -115,3 +115,11 @@ void ZeroNonFinite(SampleBuffer& channel)
         if (!std::isfinite(x[k]))
             x[k] = 0.0;
 }
+
+void BoundOutput(SampleBuffer& channel)
+{
+    double* x = channel.Get();
+    const int n = channel.GetSize();
+    for (int k = 0; k < n; ++k)
+        x[k] = BoundedOutput(x[k]);
+}

@@ -11,6 +11,7 @@
 #include "framework/MathConstants.h"
 
 #include <cmath>
+#include <limits>
 
 namespace stereo
 {
@@ -68,3 +69,18 @@ void MakeMono(ChannelList& channels);
 void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuffer& out);
 // NaN and ±infinity become 0 (silence); finite samples are left as they are.
 void ZeroNonFinite(SampleBuffer& channel);
+
+// The largest output magnitude: what a host's float buffer or a float file can hold. Finite input
+// near that level can ring past it in the filters (a step at 3.4e38 overshoots); outputs of input
+// within ±1e30 stay far below it.
+constexpr double kOutputLimit = std::numeric_limits<float>::max();
+// One output sample: NaN and ±infinity become 0 as in ZeroNonFinite, finite samples beyond
+// ±kOutputLimit saturate. Written as selects the compiler can vectorise.
+inline double BoundedOutput(double x)
+{
+    const double finite = std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
+    const double upper = finite > kOutputLimit ? kOutputLimit : finite;
+    return upper < -kOutputLimit ? -kOutputLimit : upper;
+}
+// BoundedOutput over a channel.
+void BoundOutput(SampleBuffer& channel);

@@ -15,4 +15,9 @@ void CParamSmooth::Setup(double smoothingTimeMs, double sampleRate)
     mA = std::exp(-twoPi / (smoothingTimeMs * 0.001 * sampleRate));
     mB = 1.0 - mA;
     mZ = 0.0;
+    mW[3] = mB;
+    mW[2] = mB * mA;
+    mW[1] = mW[2] * mA;
+    mW[0] = mW[1] * mA;
+    mC4 = (mW[0] + mW[1]) + (mW[2] + mW[3]);
 }

@@ -2,11 +2,62 @@
 
 #include "framework/MathConstants.h"
 #include "metering/PolarSamples.h"
+#include "metering/PolynomialAtan.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
-int DirectionBin(double left, double right, int numBins)
+namespace
+{
+// atan(num / den) in 0 … π/2 for num, den ≥ 0, not both 0, two pairs at a time with one
+// division: in 0 … π/4 from the polynomial on lo / hi (or, above tan(π/8), π/4 + atan((lo − hi) /
+// (lo + hi))), reflected to π/2 − that when num > den.
+inline Pair PolynomialAtanOfRatio(Pair num, Pair den)
+{
+    const Pair zero = {};
+    const PairMask inverted = num > den;
+    const Pair lo = Select(inverted, den, num);
+    const Pair hi = Select(inverted, num, den);
+    const PairMask near = lo <= Splat(kTanEighthPi) * hi;
+    const Pair q = (lo - Select(near, zero, hi)) / (hi + Select(near, zero, lo));
+    const Pair v = Select(near, zero, Splat(kPi / 4.0)) + AtanNearZero(q);
+    return Select(inverted, Splat(kPi / 2.0) - v, v);
+}
+
+// How close to a bin edge a position may come before the definition decides: the polynomial
+// route's position is within a few 1e-16 × numBins of the definition's.
+constexpr double kEdgeMargin = 1e-9;
+
+// The bins' positions k (bin = floor k) of two pairs by way of the polynomial: the line through
+// (L, R) lies atan((L − R) / (L + R)) from the in-phase line, which the display puts at π/2.
+// Branch-free; a sum of 0 or a non-finite value gives NaN or −1, which BinOfPosition hands to
+// the definition.
+inline Pair BinPositions(Pair left, Pair right, int numBins)
+{
+    const Pair sum = left + right, difference = left - right;
+    const Pair magnitude = PolynomialAtanOfRatio(Abs(difference), Abs(sum));
+    const PairMask negative = (difference < Pair{}) ^ (sum < Pair{});
+    const Pair angle = Select(negative, -magnitude, magnitude);
+    const Pair k = (Splat(0.5) + angle / Splat(kPi)) * Splat(numBins);
+    const PairMask usable =
+        (sum != Pair{}) & (Abs(sum) <= Splat(std::numeric_limits<double>::max()));
+    return Select(usable, k, Splat(-1.0));
+}
+
+// The bin from BinPosition's k: where k is within rounding of an edge (0 and numBins included,
+// where the definition's fold may land on the other end) or unusable, the definition decides.
+inline int BinOfPosition(double k, double left, double right, int numBins)
+{
+    const double edge = k - std::floor(k);
+    if (!(k > 0.0) || !(edge > kEdgeMargin) || !(edge < 1.0 - kEdgeMargin))
+        return DirectionBinByAtan2(left, right, numBins);
+    return static_cast<int>(k);
+}
+} // namespace
+
+int DirectionBinByAtan2(double left, double right, int numBins)
 {
     // Fold the display angle into 0 … π: first into 0 … 2π, then the lower half onto the upper.
     double c = std::fmod(StereoDisplayAngle(left, right), 2.0 * kPi);
@@ -21,6 +72,36 @@ int DirectionBin(double left, double right, int numBins)
     if (k >= numBins - 1)
         return numBins - 1;
     return static_cast<int>(k);
+}
+
+int DirectionBin(double left, double right, int numBins)
+{
+    return BinOfPosition(BinPositions(Splat(left), Splat(right), numBins)[0], left, right, numBins);
+}
+
+void DirectionBins(const double* left, const double* right, int n, int numBins, int* bins)
+{
+    constexpr int kRun = 64;
+    double k[kRun];
+    for (int start = 0; start < n; start += kRun)
+    {
+        const int m = std::min(kRun, n - start);
+        const double* l = left + start;
+        const double* r = right + start;
+        int i = 0;
+        for (; i + 2 <= m; i += 2)
+        {
+            Pair pl, pr;
+            std::memcpy(&pl, l + i, sizeof pl);
+            std::memcpy(&pr, r + i, sizeof pr);
+            const Pair p = BinPositions(pl, pr, numBins);
+            std::memcpy(k + i, &p, sizeof p);
+        }
+        if (i < m)
+            k[i] = BinPositions(Splat(l[i]), Splat(r[i]), numBins)[0];
+        for (i = 0; i < m; ++i)
+            bins[start + i] = BinOfPosition(k[i], l[i], r[i], numBins);
+    }
 }
 
 namespace

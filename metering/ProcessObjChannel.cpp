@@ -83,7 +83,11 @@ void ProcessObjChannel::Reset(int bufferSize, int overlap, int oversampling, dou
     const int m = n * mOversampling;
     RebuildWindows();
 
-    mInputQueue.Reserve(n + kReservedBlockSamples);
+    // Room for a frame, a block and a frame's worth of consumed samples, which stay in place
+    // until the next block would not fit: the queue then moves about once per frame instead of
+    // at every block.
+    mInputCapacity = 2 * n + kReservedBlockSamples;
+    mInputQueue.Reserve(mInputCapacity);
     mInputQueue.Resize(0, false);
     mConsumed = 0;
     mOutputQueue.Reserve(n + kReservedBlockSamples);
@@ -220,7 +224,9 @@ void ProcessObjChannel::AddSamples(const double* samples, int count)
 {
     if (samples && count > 0)
     {
-        SettleQueue(); // the room reserved for the queue is counted from its start
+        // The room reserved for the queue is counted from its start.
+        if (mInputQueue.GetSize() + count > mInputCapacity)
+            SettleQueue();
         mInputQueue.Add(samples, count);
         mLargestBlockSamples = std::max(mLargestBlockSamples, count);
     }

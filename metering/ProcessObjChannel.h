@@ -142,6 +142,7 @@ private:
     int mHop = 1;
     SampleBuffer mInputQueue;
     int mConsumed = 0; // samples at the queue's start that frames have already passed
+    int mInputCapacity = 0; // samples reserved for the input queue
     SampleBuffer mOutputFrame;
     SampleBuffer mOverlapAdd;
     SampleBuffer mOutputQueue;

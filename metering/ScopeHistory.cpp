@@ -53,17 +53,15 @@ void ScopeHistory::Append(const double* left, const double* right, int n)
 
 void ScopeHistory::UpdateDirections(int numBins)
 {
-    for (int i = std::max(mDirectionsEnd, mStart); i < mEnd; ++i)
+    const int from = std::max(mDirectionsEnd, mStart);
+    DirectionBins(mLeft.data() + from, mRight.data() + from, mEnd - from, numBins,
+                  mBins.data() + from);
+    for (int i = from; i < mEnd; ++i)
     {
         const double l = mLeft[i], r = mRight[i];
-        if (!std::isfinite(l) || !std::isfinite(r))
-        {
-            mBins[i] = -1;
-            mRadii[i] = 0.0;
-            continue;
-        }
-        mBins[i] = DirectionBin(l, r, numBins);
-        mRadii[i] = std::sqrt(l * l + r * r);
+        const bool finite = std::isfinite(l) && std::isfinite(r);
+        mBins[i] = finite ? mBins[i] : -1;
+        mRadii[i] = finite ? std::sqrt(l * l + r * r) : 0.0;
     }
     mDirectionsEnd = mEnd;
 }

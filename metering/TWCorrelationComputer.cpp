@@ -3,6 +3,7 @@
 #include "framework/CParamSmooth.h"
 #include "framework/MathConstants.h"
 #include "framework/SilenceThreshold.h"
+#include "metering/PolynomialAtan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,49 +14,9 @@ namespace
 {
 constexpr double kQuarterPi = kPi / 4.0;
 constexpr double kFourOverPi = 4.0 / kPi;
-constexpr double kTanEighthPi = 0.41421356237309503; // √2 − 1
 constexpr int kNegativeOnlyMode = 1;
 // Per-sample values are worked out this many at a time before they are smoothed.
 constexpr int kChunk = 64;
-
-// Two samples side by side, so that one instruction does the same arithmetic on both; the
-// comparisons give lane masks, and selects between lanes are bitwise, with no branch.
-typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
-using PairMask = decltype(Pair{} < Pair{});
-
-constexpr Pair Splat(double x)
-{
-    return Pair{x, x};
-}
-
-// In the xor form, which the compiler keeps as three bitwise instructions.
-inline Pair Select(PairMask m, Pair a, Pair b)
-{
-    return (Pair)((PairMask)b ^ (((PairMask)a ^ (PairMask)b) & m));
-}
-
-inline Pair Abs(Pair x)
-{
-    const PairMask magnitude = {0x7fffffffffffffff, 0x7fffffffffffffff};
-    return (Pair)((PairMask)x & magnitude);
-}
-
-// atan x = x + x z P(z), z = x², for |x| ≤ tan(π/8): P is the degree-9 Chebyshev fit (50-digit
-// arithmetic) of (atan √z − √z) / z^(3/2) on 0 … tan²(π/8); the fit's error on atan is below
-// 1e-16.
-constexpr double kAtanP[] = {-0.3333333333333325,  0.19999999999898407,  -0.1428571426609662,
-                             0.11111109636534361,  -0.09090852557176049, 0.0769105515839315,
-                             -0.06649613695291669, 0.05736332165907643,  -0.04483334622272886,
-                             0.02275052699336167};
-
-inline Pair AtanNearZero(Pair x)
-{
-    const Pair z = x * x;
-    Pair p = Splat(kAtanP[9]);
-    for (int i = 8; i >= 0; --i)
-        p = p * z + Splat(kAtanP[i]);
-    return x + x * z * p;
-}
 
 // 1 − 4φ/π for finite, non-silent (L, R), φ the angle between the line through (L, R) and the
 // line L = R, from the mid (L + R) and side (R − L) magnitudes: tan φ = side / mid. Quartered
@@ -173,6 +134,7 @@ void TWCorrelationComputer::Reset(double sampleRate)
     mCorrelation = 0.0;
     mLastInstantValue = 0.0;
     mFirstSamplePending = true;
+    mWaitingCount = 0;
 }
 
 double TWCorrelationComputer::InstantCorrelation(double left, double right, bool weightByMagnitude)
@@ -207,7 +169,30 @@ void TWCorrelationComputer::Process(const SampleBuffer& left, const SampleBuffer
             mSmoother->Setup(mSmoothingTimeMs, mSampleRate);
             mSmoother->SetState(d[0]);
         }
-        mCorrelation = mSmoother->ProcessBlock(d, m);
+        Smooth(d, m);
         mLastInstantValue = d[m - 1];
     }
+}
+
+void TWCorrelationComputer::Smooth(const double* d, int m)
+{
+    int k = 0;
+    if (mWaitingCount > 0)
+    {
+        while (mWaitingCount < 4 && k < m)
+            mWaiting[mWaitingCount++] = d[k++];
+        if (mWaitingCount < 4)
+        {
+            mCorrelation = mSmoother->ValueAfter(mWaiting, mWaitingCount);
+            return;
+        }
+        mSmoother->ProcessBlockInSteps(mWaiting, 4);
+        mWaitingCount = 0;
+    }
+    const int whole = (m - k) / 4 * 4;
+    mSmoother->ProcessBlockInSteps(d + k, whole);
+    k += whole;
+    while (k < m)
+        mWaiting[mWaitingCount++] = d[k++];
+    mCorrelation = mSmoother->ValueAfter(mWaiting, mWaitingCount);
 }

@@ -1,9 +1,10 @@
 // The LV2 plug-in against its Linux peers in one run, through the same lilv host: TW Parandel,
 // Calf Stereo Tools, x42 balance and x42's correlation meter each process the same 10 s of
 // stereo noise at 44.1 kHz in 512-sample blocks (all controls at their defaults; Parandel also
-// with mono-to-stereo on). The thread's CPU time of the run calls, median of the rounds, in ns
-// per sample frame and as a ratio to Parandel at its defaults. Rounds interleave the plug-ins so
-// that machine load falls on all of them alike.
+// with mono-to-stereo on, and with its correlation port left unconnected). The thread's CPU time
+// of the run calls in ns per sample frame, median of the rounds with their spread, and as the
+// median of the per-round ratios to Calf Stereo Tools and to x42 balance. Rounds interleave the
+// plug-ins so that machine load falls on all of them alike.
 //
 //   parandel_lv2_bench [ROUNDS]     (LV2_PATH must find the bundle and the peers)
 
@@ -28,16 +29,27 @@ struct Subject
 {
     const char* label;
     const char* uri;
-    const char* setSymbol; // a control set to 1 before activating, or null
+    const char* setSymbol;        // a control set to 1 before activating, or null
+    const char* unconnectedPort;  // an output port the host leaves unconnected, or null
 };
 
 const Subject kSubjects[] = {
-    {"TW Parandel (defaults)", "http://tarnwel.com/plugins/tw-parandel", nullptr},
-    {"TW Parandel (mono-to-stereo on)", "http://tarnwel.com/plugins/tw-parandel", "mono_to_stereo"},
-    {"Calf Stereo Tools", "http://calf.sourceforge.net/plugins/StereoTools", nullptr},
-    {"x42 balance", "http://gareus.org/oss/lv2/balance", nullptr},
-    {"x42 correlation meter", "http://gareus.org/oss/lv2/meters#COR", nullptr},
+    {"TW Parandel (defaults)", "http://tarnwel.com/plugins/tw-parandel", nullptr, nullptr},
+    {"TW Parandel (mono-to-stereo on)", "http://tarnwel.com/plugins/tw-parandel", "mono_to_stereo",
+     nullptr},
+    {"TW Parandel (meter port unconnected)", "http://tarnwel.com/plugins/tw-parandel", nullptr,
+     "correlation_meter"},
+    {"Calf Stereo Tools", "http://calf.sourceforge.net/plugins/StereoTools", nullptr, nullptr},
+    {"x42 balance", "http://gareus.org/oss/lv2/balance", nullptr, nullptr},
+    {"x42 correlation meter", "http://gareus.org/oss/lv2/meters#COR", nullptr, nullptr},
 };
+constexpr size_t kCalf = 3, kBalance = 4;
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
 
 double ThreadCpuSeconds()
 {
@@ -95,6 +107,9 @@ int main(int argc, char** argv)
         }
         if (s.setSymbol)
             hosts.back()->SetControl(s.setSymbol, 1.0f);
+        if (s.unconnectedPort)
+            lilv_instance_connect_port(hosts.back()->Instance(),
+                                       hosts.back()->PortIndex(s.unconnectedPort), nullptr);
         hosts.back()->SendTransport(1.0, 0);
         hosts.back()->Activate();
         Measure(*hosts.back(), signal); // warm-up round
@@ -105,17 +120,22 @@ int main(int argc, char** argv)
         for (size_t i = 0; i < n; ++i)
             times[i].push_back(Measure(*hosts[i], signal));
 
-    std::vector<double> nsPerFrame(n);
+    std::printf("%d rounds of %d frames at %.0f Hz, block %d, interleaved; thread CPU time of "
+                "run(): median (spread), medians of per-round ratios\n",
+                rounds, kFrames, kRate, kBlock);
+    std::printf("%-38s %24s %8s %10s\n", "plug-in", "ns per frame", "x Calf", "x balance");
     for (size_t i = 0; i < n; ++i)
     {
-        std::sort(times[i].begin(), times[i].end());
-        nsPerFrame[i] = times[i][times[i].size() / 2] * 1e9 / kFrames;
+        std::vector<double> toCalf, toBalance;
+        for (int r = 0; r < rounds; ++r)
+        {
+            toCalf.push_back(times[i][r] / times[kCalf][r]);
+            toBalance.push_back(times[i][r] / times[kBalance][r]);
+        }
+        const auto [lo, hi] = std::minmax_element(times[i].begin(), times[i].end());
+        std::printf("%-38s %8.1f (%5.1f-%5.1f) %8.2f %10.2f\n", kSubjects[i].label,
+                    Median(times[i]) * 1e9 / kFrames, *lo * 1e9 / kFrames, *hi * 1e9 / kFrames,
+                    Median(toCalf), Median(toBalance));
     }
-    std::printf("%d rounds of %d frames at %.0f Hz, block %d; median thread CPU time of run()\n",
-                rounds, kFrames, kRate, kBlock);
-    std::printf("%-34s %14s %16s\n", "plug-in", "ns per frame", "ratio to Parandel");
-    for (size_t i = 0; i < n; ++i)
-        std::printf("%-34s %14.1f %16.2f\n", kSubjects[i].label, nsPerFrame[i],
-                    nsPerFrame[i] / nsPerFrame[0]);
     return 0;
 }

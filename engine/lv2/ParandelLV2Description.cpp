@@ -25,6 +25,13 @@ double MeterValue(IPlugBase* plug, int paramIdx)
     return plug->Param(paramIdx)->Value();
 }
 
+// The correlation is measured only while its port is connected (or an editor shows it).
+void MeterConnected(IPlugBase* plug, int paramIdx, bool connected)
+{
+    if (paramIdx == Parandel::kCorrelationMeter)
+        static_cast<Parandel*>(plug)->SetCorrelationRead(connected);
+}
+
 const IPlugLV2Description kDescription = {"http://tarnwel.com/plugins/tw-parandel",
                                           "http://tarnwel.com/plugins/tw-parandel-mono",
                                           "TW Parandel",
@@ -37,7 +44,8 @@ const IPlugLV2Description kDescription = {"http://tarnwel.com/plugins/tw-parande
                                           "vectorscope_mode",
                                           "Vectorscope mode",
                                           kModeLabels,
-                                          MeterValue};
+                                          MeterValue,
+                                          MeterConnected};
 
 } // namespace
 

@@ -73,6 +73,8 @@ bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInpu
     mUrids = std::make_unique<LV2Urids>(map, stateKey.c_str());
     mPorts = std::make_unique<LV2PortMap>(*this, description, monoInput);
     mPortData.assign(mPorts->Count(), nullptr);
+    for (int p = 0; p < mPorts->Count(); ++p)
+        TellMeterConnection(p);
     mSeen.assign(mPorts->Count(), 0.0f);
     mPieceIn.assign(mPorts->NAudioIn(), nullptr);
     mPieceOut.assign(2, nullptr);
@@ -98,8 +100,17 @@ const char* IPlugLV2::GetURI() const
 
 void IPlugLV2::ConnectPort(unsigned port, void* data)
 {
-    if (port < mPortData.size())
-        mPortData[port] = data;
+    if (port >= mPortData.size())
+        return;
+    mPortData[port] = data;
+    TellMeterConnection(port);
+}
+
+void IPlugLV2::TellMeterConnection(unsigned port)
+{
+    const LV2Port& info = mPorts->Port(port);
+    if (info.kind == LV2Port::Kind::MeterOut && mPorts->Description().meterConnected)
+        mPorts->Description().meterConnected(this, info.paramIdx, mPortData[port] != nullptr);
 }
 
 void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)

@@ -92,6 +92,8 @@ private:
     void ApplyControl(int port, float value);
     void ReadTimeEvents();
     void WriteOutputPorts();
+    // Passes a meter port's connection (or its absence) on to the description's hook.
+    void TellMeterConnection(unsigned port);
     void ProcessPiece(int offset, int nFrames);
     // The ports' last seen values follow the parameters (at instantiate, when the ports hold
     // the defaults the Turtle gives).

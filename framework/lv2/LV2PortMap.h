@@ -29,6 +29,9 @@ struct IPlugLV2Description
     const char* const* radioLabels; // one per member
     // The value a meter output port shows for a meter parameter.
     double (*meterValue)(IPlugBase* plug, int paramIdx);
+    // Told whether the host has connected a meter's output port (not at all until it does), so
+    // that a meter nobody reads need not be measured. May be null.
+    void (*meterConnected)(IPlugBase* plug, int paramIdx, bool connected);
 };
 
 // The key of the parameter chunk in saved state and presets.

@@ -1,6 +1,8 @@
 // A NaN or infinite input sample costs that sample only: the plug-in renders exactly what it
 // renders with silence in its place, and every output sample is finite. Reset starts the audio
-// afresh, filter memories included.
+// afresh, filter memories included. A finite input as loud as a float holds gives outputs a float
+// holds, while input within ±1e30 renders exactly as quiet input scaled (a power of two, which
+// the chain's arithmetic carries exactly).
 
 #include "engine/Parandel.h"
 #include "support/PlugHarness.h"
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -34,11 +37,12 @@ Stereo RunBlocks(PlugHarness& h, const Stereo& in)
     return out;
 }
 
-Stereo Render(int inputs, bool monoToStereo, const Stereo& in)
+Stereo Render(int inputs, bool monoToStereo, const Stereo& in, double bassFocusHz = 100.0)
 {
     PlugHarness h(inputs);
     h.Set(Parandel::kMonoToStereo, monoToStereo ? 1.0 : 0.0);
-    h.Start(); // defaults otherwise: bass focus on at 100 Hz
+    h.Set(Parandel::kBassFocus, bassFocusHz);
+    h.Start(); // defaults otherwise
     return RunBlocks(h, in);
 }
 
@@ -46,6 +50,14 @@ bool AllFinite(const std::vector<double>& v)
 {
     for (double x : v)
         if (!std::isfinite(x))
+            return false;
+    return true;
+}
+
+bool FitsAFloat(const std::vector<double>& v)
+{
+    for (double x : v)
+        if (!(std::fabs(x) <= FLT_MAX))
             return false;
     return true;
 }
@@ -98,4 +110,41 @@ TEST(ParandelNonFinite, ResetLeavesNothingOfTheOldSignalInTheFilters)
     const Stereo got = RunBlocks(used, next);
     const Stereo want = RunBlocks(fresh, next);
     EXPECT_TRUE(got.l == want.l && got.r == want.r);
+}
+
+TEST(ParandelNonFinite, TheLoudestFloatInputGivesOutputsAFloatHolds)
+{
+    const int n = 16 * kBlock;
+    const Stereo dc{std::vector<double>(n, FLT_MAX), std::vector<double>(n, FLT_MAX)};
+    Stereo step = dc;
+    std::fill(step.l.begin(), step.l.begin() + n / 2, -FLT_MAX);
+    const Stereo antiphase{std::vector<double>(n, FLT_MAX), std::vector<double>(n, -FLT_MAX)};
+    const Stereo* inputs[] = {&dc, &step, &antiphase};
+    for (const Stereo* in : inputs)
+        for (bool monoToStereo : {false, true})
+            for (double bassFocus : {20.0, 100.0, 500.0})
+            {
+                const Stereo out = Render(2, monoToStereo, *in, bassFocus);
+                EXPECT_TRUE(FitsAFloat(out.l) && FitsAFloat(out.r))
+                    << "m2s=" << monoToStereo << " bass=" << bassFocus;
+            }
+}
+
+TEST(ParandelNonFinite, InputUpTo1e30RendersExactlyAsQuietInputScaled)
+{
+    const double scale = std::ldexp(1.0, 99); // 6.3e29
+    const Stereo quiet{testsig::Noise(16 * kBlock, 5, 0.9), testsig::Noise(16 * kBlock, 6, 0.9)};
+    Stereo loud = quiet;
+    for (auto* v : {&loud.l, &loud.r})
+        for (double& x : *v)
+            x *= scale;
+    for (bool monoToStereo : {false, true})
+    {
+        const Stereo a = Render(2, monoToStereo, quiet);
+        const Stereo b = Render(2, monoToStereo, loud);
+        bool same = true;
+        for (size_t k = 0; k < a.l.size(); ++k)
+            same = same && b.l[k] == a.l[k] * scale && b.r[k] == a.r[k] * scale;
+        EXPECT_TRUE(same) << "m2s=" << monoToStereo;
+    }
 }

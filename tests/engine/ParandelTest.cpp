@@ -471,18 +471,55 @@ TEST(Parandel, CorrelationFollowsTheOutputOnlyWhileTheTransportRuns)
 
 TEST(Parandel, MonoToStereoOfMonoMaterialNeverReadsAsAntiphase)
 {
-    // The faded-in first sample leaves the convolver as rounding residue in opposite phase; it
-    // must start the meter at silence, not at −1.
-    PlugHarness h(1);
-    h.Set(Parandel::kMonoToStereo, 1.0);
+    // The faded-in first sample is an exact zero; through the convolver it must stay one, not
+    // come out as rounding residue in opposite phase (which grows with the level) and start the
+    // meter at −1. Every level, block size, mono or stereo input, with and without bass focus.
+    const int n = 16 * kBlock;
+    for (double level : {1e-6, 0.5, 0.9, 1e30})
+        for (int block : {32, 128, 333, 512})
+            for (int signal = 0; signal < 3; ++signal) // noise, a 440 Hz sine, Nyquist
+                for (int inputs : {1, 2})
+                    for (double bassFocus : {20.0, 100.0})
+                    {
+                        std::vector<double> x = signal == 0
+                                                    ? testsig::Noise(n, 111, level)
+                                                    : testsig::Sine(n, 440.0, 44100.0, level);
+                        for (int k = 0; signal == 2 && k < n; ++k)
+                            x[k] = k % 2 ? -level : level;
+                        PlugHarness h(inputs, 44100.0, block);
+                        h.Set(Parandel::kMonoToStereo, 1.0);
+                        h.Set(Parandel::kBassFocus, bassFocus);
+                        h.Start();
+                        double lowest = 1.0;
+                        for (int start = 0; start + block <= n; start += block)
+                        {
+                            std::vector<double> l(x.begin() + start, x.begin() + start + block);
+                            std::vector<double> r = l;
+                            h.Process(l, r);
+                            lowest = std::min(lowest,
+                                              h.plug->GetCorrelationComputer()->GetCorrelation());
+                        }
+                        EXPECT_GE(lowest, 0.0)
+                            << "level=" << level << " block=" << block << " signal=" << signal
+                            << " inputs=" << inputs << " bass=" << bassFocus;
+                    }
+}
+
+TEST(Parandel, CorrelationIsNotMeasuredWhileNothingReadsIt)
+{
+    PlugHarness h;
+    h.Set(Parandel::kBassFocus, 20.0);
+    h.plug->SetCorrelationRead(false);
     h.Start();
-    const auto x = testsig::Noise(40 * kBlock, 111, 0.5);
-    double lowest = 1.0;
-    for (int b = 0; b < 40; ++b)
-    {
-        std::vector<double> l(x.begin() + b * kBlock, x.begin() + (b + 1) * kBlock), r = l;
-        h.Process(l, r);
-        lowest = std::min(lowest, h.plug->GetCorrelationComputer()->GetCorrelation());
-    }
-    EXPECT_GT(lowest, 0.0);
+    auto l = testsig::Noise(kBlock, 102), r = l;
+    for (double& x : r)
+        x = -x;
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetCorrelationComputer()->GetCorrelation(), 0.0);
+    // Read again, it starts afresh: the first in-phase sample sets it to 1 at once (instead of
+    // climbing from the opposite phase that went by).
+    h.plug->SetCorrelationRead(true);
+    auto a = testsig::Noise(kBlock, 103), b = a;
+    h.Process(a, b);
+    EXPECT_NEAR(h.plug->GetCorrelationComputer()->GetCorrelation(), 1.0, 1e-12);
 }

@@ -1,6 +1,6 @@
 // The one-pass stereo chain against its stages run one after another (crossover Split per
 // channel, mean of the low bands, ApplyWidth, ApplyPan, AddChannels, ApplyGain, MakeMono,
-// ZeroNonFinite): the same samples bit for bit and the same smoother states, through glides that
+// BoundOutput): the same samples bit for bit and the same smoother states, through glides that
 // start and stop inside blocks of every length, settled stretches, per-channel cutoffs and
 // overflowing input.
 
@@ -77,7 +77,7 @@ ChannelList* ReferenceChain(Rig& rig, ChannelList& in, const StereoChain::Settin
     if (s.monoOut)
         MakeMono(*out);
     for (int c = 0; c < 2; ++c)
-        ZeroNonFinite((*out)[c]);
+        BoundOutput((*out)[c]);
     return out;
 }
 

@@ -225,6 +225,32 @@ TEST_F(LV2PluginTest, MeterPortsShowCorrelationWhileRollingAndTheWidthSetting)
     }
 }
 
+// A host that leaves the correlation port unconnected gets no measurement (it costs nothing);
+// connected later, the meter starts afresh at the first sample, as after activation, instead of
+// carrying on from what went by unread.
+TEST_F(LV2PluginTest, CorrelationIsMeasuredOnlyWhileItsPortIsConnected)
+{
+    const std::vector<double> s = testsig::Sine(kFrames, 440.0, kRate, 0.5);
+    std::vector<double> inverted(s);
+    for (double& x : inverted)
+        x = -x;
+    LilvHost host(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(host.Ok());
+    host.SetControl("bass_focus", 0.0f);
+    const uint32_t port = host.PortIndex("correlation_meter");
+    lilv_instance_connect_port(host.Instance(), port, nullptr);
+    host.Activate();
+    host.Process(ToFloat({s, inverted}), 512, true); // opposite phase, unread
+    float meter = 0.0f;
+    lilv_instance_connect_port(host.Instance(), port, &meter);
+    std::vector<float> l(512), r(512);
+    const std::vector<double> next = testsig::Sine(512, 440.0, kRate, 0.5, 0.3); // no zero first
+    for (int k = 0; k < 512; ++k)
+        l[k] = r[k] = static_cast<float>(next[k]);
+    host.Run({l.data(), r.data()}, {l.data(), r.data()}, 512);
+    EXPECT_GT(meter, 0.99f); // in phase from its first sample on, not climbing from −1
+}
+
 TEST_F(LV2PluginTest, DisabledPassesTheInputThrough)
 {
     LilvHost host(PARANDEL_LV2_BUNDLE, kMonoUri, kRate, 512);

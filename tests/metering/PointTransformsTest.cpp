@@ -256,6 +256,44 @@ TEST(DirectionHistogramTest, BinFollowsTheDirectionAcrossTheHalfTurn)
     }
 }
 
+// The bin comes without atan2 where the direction is clear of a bin edge; it is the atan2
+// definition's bin (itself checked on cardinal directions and bin centres above) everywhere: on edges, beside them, at every magnitude, on signed zeros,
+// subnormals, overflow and non-finite values, for several bin counts.
+TEST(DirectionHistogramTest, BinIsTheAtan2DefinitionsOverThePlane)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<std::pair<double, double>> pairs;
+    for (double a : {0.0, -0.0, 5e-324, 1e-310, 1e-17, 0.3, 1.0, 1e300, 1.7e308, inf, nan})
+        for (double b : {0.0, -0.0, 5e-324, -1e-310, 2e-17, -0.3, 1.0, -1e300, 1.7e308, -inf})
+            for (double sa : {1.0, -1.0})
+            {
+                pairs.emplace_back(sa * a, b);
+                pairs.emplace_back(b, sa * a);
+            }
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int n : {128, 96, 7})
+    {
+        // Directions on every edge, a few ulps either side, and anywhere.
+        for (int k = 0; k <= n; ++k)
+            for (double nudge : {0.0, 1e-16, -1e-16, 4e-16, -4e-16, 1e-12, -1e-12})
+            {
+                const double t = -M_PI / 4.0 - (k + nudge * n) / n * M_PI;
+                for (double amp : {1e-200, 0.7, -3e150})
+                    pairs.emplace_back(amp * std::cos(t), amp * std::sin(t));
+            }
+        for (int i = 0; i < 200000; ++i)
+            pairs.emplace_back(unit(rng) * std::pow(10.0, 40.0 * unit(rng)), unit(rng));
+        int wrong = 0;
+        for (const auto& [l, r] : pairs)
+            if (DirectionBin(l, r, n) != DirectionBinByAtan2(l, r, n) && ++wrong < 5)
+                ADD_FAILURE() << "n=" << n << " L=" << l << " R=" << r << ": "
+                              << DirectionBin(l, r, n) << " instead of " << DirectionBinByAtan2(l, r, n);
+        EXPECT_EQ(wrong, 0) << "n=" << n;
+    }
+}
+
 TEST(DirectionHistogramTest, AverageAndMaximumOfAHandWorkedWindow)
 {
     // Three mono pairs of radius √2·0.1, √2·0.3, √2·0.2 and one left-only pair of 0.4.
