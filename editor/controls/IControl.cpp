@@ -21,13 +21,13 @@ std::atomic<bool> sClockFrozen{false};
 std::atomic<uint64_t> sFrozenMs{0};
 } // namespace
 
-void IControl::FreezeClock(uint64_t ms)
+IControl::FrozenClock::FrozenClock(uint64_t ms)
 {
     sFrozenMs = ms;
     sClockFrozen = true;
 }
 
-void IControl::ThawClock()
+IControl::FrozenClock::~FrozenClock()
 {
     sClockFrozen = false;
 }

@@ -113,10 +113,16 @@ public:
     const AuxParam* GetAuxParam(int idx) const;
     // Milliseconds of a monotonic clock; the double-click timing compares two of them.
     static uint64_t NowMs();
-    // Stops the clock at the given time for every control (pictures of the editor show
-    // animations at a fixed frame); ThawClock lets it run again.
-    static void FreezeClock(uint64_t ms);
-    static void ThawClock();
+    // While it lives, the clock of every control stands at the given time (pictures of the
+    // editor show animations at a fixed frame); it runs again when the freeze ends.
+    class FrozenClock
+    {
+    public:
+        explicit FrozenClock(uint64_t ms);
+        ~FrozenClock();
+        FrozenClock(const FrozenClock&) = delete;
+        FrozenClock& operator=(const FrozenClock&) = delete;
+    };
 
 protected:
     // The value and name display controls show the value's display text with its unit and the

@@ -28,14 +28,14 @@ constexpr int kVersion = 0x00050301;
 constexpr const char* kChannelIO = "1-2-0 2-2-0";
 
 // Parameter table of the plug-in: defaults and ranges; index 3 is never defined.
-struct ParamSpec
+struct ParamDef
 {
     const char* name;
     bool real;
     double defaultValue, minValue, maxValue, step;
     const char* label;
 };
-const ParamSpec kParams[kNumParams] = {
+const ParamDef kParams[kNumParams] = {
     {"WidthMeter", true, 0.5, 0, 1, 0.01, ""},    {"Width", true, 0, -100, 100, 0.01, "%"},
     {"MonoToStereo", false, 0, 0, 1, 1, ""},      {nullptr, false, 0, 0, 1, 1, ""},
     {"Pan", true, 0, -100, 100, 0.01, "%"},       {"CorrelationMeter", true, 0, -1, 1, 0.01, ""},
@@ -68,7 +68,7 @@ public:
     {
         for (int i = 0; i < nParams && i < kNumParams; ++i)
         {
-            const ParamSpec& s = kParams[i];
+            const ParamDef& s = kParams[i];
             if (!s.name)
                 continue;
             if (s.real)

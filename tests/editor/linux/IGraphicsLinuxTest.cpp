@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace
@@ -192,7 +193,8 @@ TEST_F(IGraphicsLinuxTest, TheWindowShowsWhatTheSnapshotShows)
         }
         renderer->Process(ins, outs, 512);
     }
-    IControl::FreezeClock(0); // the logo at a fixed frame in both pictures
+    std::optional<IControl::FrozenClock> frozen;
+    frozen.emplace(0); // the logo at a fixed frame in both pictures
     view.Sync();
     view.Sync();
     XImage* image = XGetImage(hand, window, 0, 0, 456, 486, AllPlanes, ZPixmap);
@@ -208,7 +210,7 @@ TEST_F(IGraphicsLinuxTest, TheWindowShowsWhatTheSnapshotShows)
     gui->OpenWindow(&offscreen);
     offscreen.DrawAll();
     gui->CloseWindow();
-    IControl::ThawClock();
+    frozen.reset();
     const std::string diff = std::string(PARANDEL_TEST_TMP) + "/window-vs-snapshot.png";
     const ImageDifference d = CompareImages(offscreen.Screen(), shown, 40, diff);
     ASSERT_TRUE(d.sameSize);
