@@ -23,7 +23,6 @@ IGraphics::~IGraphics()
 {
     CloseWindow();
     delete mPrompt;
-    delete mKeyCatcher;
     mControls.Empty(true);
     delete mDrawBitmap;
     delete mScratchBitmap;
@@ -61,12 +60,6 @@ LICE_IBitmap* IGraphics::GetDrawBitmap() const
     return mDrawBitmap;
 }
 
-void IGraphics::SetKeyCatcher(IControl* control)
-{
-    delete mKeyCatcher;
-    mKeyCatcher = control;
-}
-
 int IGraphics::ControlAtPoint(int x, int y, bool forMouseOver)
 {
     if (mMouseCapture >= 0)
@@ -100,9 +93,6 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
         IControl* c = mControls.Get(i);
         if (c->ParamIdx() == paramIdx)
             c->SetValueFromPlugin(value);
-        for (int a = 0; a < c->NAuxParams(); ++a)
-            if (c->GetAuxParam(a)->paramIdx == paramIdx)
-                c->SetAuxValueFromPlugin(a, value);
     }
 }
 

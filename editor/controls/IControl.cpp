@@ -143,33 +143,6 @@ void IControl::SetClean()
     mRedraw = false;
 }
 
-void IControl::SetAuxValueFromPlugin(int auxIdx, double value)
-{
-    if (auxIdx < 0 || auxIdx >= mAuxParams.GetSize())
-        return;
-    AuxParam& aux = mAuxParams.Get()[auxIdx];
-    if (value != aux.value)
-    {
-        aux.value = value;
-        SetDirty(false);
-        mRedraw = true;
-    }
-}
-
-void IControl::AddAuxParam(int paramIdx)
-{
-    AuxParam aux;
-    aux.paramIdx = paramIdx;
-    mAuxParams.Add(aux);
-}
-
-const IControl::AuxParam* IControl::GetAuxParam(int idx) const
-{
-    if (idx < 0 || idx >= mAuxParams.GetSize())
-        return nullptr;
-    return mAuxParams.Get() + idx;
-}
-
 void IControl::PromptUserInput()
 {
     if (mParamIdx < 0 || mDisablePrompt)

@@ -6,7 +6,6 @@
 
 #include "editor/IControlTypes.h"
 #include "framework/WDL_String.h"
-#include "framework/WDL_TypedBuf.h"
 
 #include <cstdint>
 
@@ -18,12 +17,6 @@ class ITextControl;
 class IControl
 {
 public:
-    struct AuxParam
-    {
-        double value = 0.0;
-        int paramIdx = -1;
-    };
-
     // A second press within this time of the first counts as a double click.
     static constexpr uint64_t kDoubleClickMs = 250;
 
@@ -63,7 +56,6 @@ public:
     virtual void SetClean();
     virtual bool IsDirty() { return mDirty; }
     virtual void OnEditorIdle() {}
-    virtual void SetAuxValueFromPlugin(int auxIdx, double value);
 
     // The text a finished entry produced, for a control without a parameter; text controls
     // show it.
@@ -108,9 +100,6 @@ public:
     bool DoubleClickAsSingle() const { return mDblAsSingleClick; }
     void SetDoubleClickAsSingle(bool enable) { mDblAsSingleClick = enable; }
     const IChannelBlend& GetBlend() const { return mBlend; }
-    int NAuxParams() const { return mAuxParams.GetSize(); }
-    void AddAuxParam(int paramIdx);
-    const AuxParam* GetAuxParam(int idx) const;
     // Milliseconds of a monotonic clock; the double-click timing compares two of them.
     static uint64_t NowMs();
     // While it lives, the clock of every control stands at the given time (pictures of the
@@ -138,7 +127,6 @@ protected:
     IRECT mRECT;
     IRECT mTargetRECT;
     int mParamIdx;
-    WDL_TypedBuf<AuxParam> mAuxParams;
     double mValue = 0.0;
     double mDefaultValue = -1.0;
     double mClampLo = 0.0;

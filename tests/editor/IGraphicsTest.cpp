@@ -5,7 +5,6 @@
 
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/IPromptOverlay.h"
-#include "editor/ViewCoordinates.h"
 #include "editor/controls/IControl.h"
 #include "framework/IPlugBase.h"
 
@@ -223,20 +222,6 @@ TEST(IGraphicsKeyTest, KeysGoToTheControlUnderTheMouseNeverTheBackground)
     e.graphics->SetLastMousePosition(15, 15);
     EXPECT_FALSE(e.graphics->HandleKey(IKeyDescription::Char('\t'), IMouseMod()));
     EXPECT_EQ(e.knob->keys.size(), 1u);
-}
-
-TEST(ViewCoordinatesTest, MacStyleViewPointsAndRectangles)
-{
-    int x = 0, y = 0;
-    ViewPointToEditor(10.7, 476.2, 486, &x, &y);
-    EXPECT_EQ(x, 8);
-    EXPECT_EQ(y, 7);
-    const ViewRect v = EditorRectToView(IRECT(192, 322, 264, 394), 486);
-    EXPECT_EQ(v.x, 192);
-    EXPECT_EQ(v.y, 486 - 394 - 1);
-    EXPECT_EQ(v.w, 73);
-    EXPECT_EQ(v.h, 73);
-    EXPECT_EQ(ViewRectToEditor(ViewRect{5, 20, 30, 40}, 486), IRECT(5, 426, 35, 466));
 }
 
 TEST(IGraphicsPromptTest, TypedTextSetsTheValueThroughTheControl)

@@ -535,17 +535,6 @@ TEST(AUViews, CarbonViewNeedsAPlugInWithAnEditor)
     EXPECT_EQ(CloseComponent(view), noErr);
 }
 
-TEST(AUViews, CocoaViewFactory)
-{
-    AUTestHost host;
-    Parandel_View factory;
-    EXPECT_EQ(factory.InterfaceVersion(), 0u);
-    EXPECT_STREQ(factory.Description(), "TW Parandel View");
-    EXPECT_EQ(factory.UiViewForAudioUnit(nullptr, Float32Point{0, 0}), nullptr) << "no plug-in";
-    Parandel* plug = PlugOf(host.unit);
-    EXPECT_EQ(factory.UiViewForAudioUnit(host.unit, Float32Point{0, 0}), plug->GetGUI());
-}
-
 // ---- Threads ----
 
 TEST(AUEntry, RenderingAndHostTrafficDoNotOverlap)
