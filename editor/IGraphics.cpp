@@ -55,11 +55,6 @@ void IGraphics::AllocateDrawBitmaps()
     mDrawBitmap->Fill(kClearPixel);
 }
 
-LICE_IBitmap* IGraphics::GetDrawBitmap() const
-{
-    return mDrawBitmap;
-}
-
 int IGraphics::ControlAtPoint(int x, int y, bool forMouseOver)
 {
     if (mMouseCapture >= 0)

@@ -226,7 +226,6 @@ public:
     int Width() const override { return mWidth; }
     int Height() const override { return mHeight; }
     IPlugBase* GetPlug() const { return mPlug; }
-    LICE_IBitmap* GetDrawBitmap() const;
     const IRECT& GetDrawRect() const { return mDrawRECT; }
     WDL_Mutex* GetMutex() override { return &mMutex; }
     IGraphics* AsGraphics() override { return this; }

@@ -301,7 +301,7 @@ TEST(IGraphicsResizeTest, SameSizeKeepsEverythingAnotherDeletesTheControls)
     e.graphics->Resize(200, 90);
     EXPECT_EQ(e.graphics->NControls(), 0);
     EXPECT_EQ(e.plug.resizes, 1);
-    EXPECT_EQ(e.graphics->GetDrawBitmap()->getWidth(), 200);
+    EXPECT_EQ(e.view.Screen().getWidth(), 200);
     EXPECT_EQ(e.view.Screen().getHeight(), 90);
 }
 } // namespace
