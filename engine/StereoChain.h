@@ -3,9 +3,9 @@
 // split with its mono low band, mono-to-stereo, width and pan, the band sum, output gain, the mono
 // output, and the guard that turns non-finite results into silence.
 //
-// The result is bit for bit what running those stages one after another gives (ApplyWidth,
-// ApplyPan, AddChannels, ApplyGain, MakeMono, ZeroNonFinite): every sample goes through the same
-// operations in the same order. It is faster because the stages after the split run as one pass,
+// The result is bit for bit what running those stages one after another gives (the mid/side
+// rotation and pan gains of StereoOps.h, the band sum, the gain, MakeMono, ZeroNonFinite): every
+// sample goes through the same operations in the same order. It is faster because the stages after the split run as one pass,
 // both crossovers run side by side, and smoothers that have settled on their targets cost nothing
 // per sample.
 //
