@@ -10,6 +10,7 @@
 #include "app/ScopeCapture.h"
 #include "app/TempFile.h"
 #include "editor/LICE_Bitmap.h"
+#include "editor/PngCodec.h"
 #include "engine/Parandel.h"
 
 #include <algorithm>

@@ -4,6 +4,7 @@
 #include "app/Version.h"
 #include "editor/ArtPalette.h"
 #include "metering/TWCorrelationComputer.h"
+#include "framework/HtmlEscape.h"
 
 #include <cmath>
 #include <cstdio>
@@ -224,35 +225,5 @@ std::string ReportPageHtml(const std::vector<ReportRow>& rows, const std::string
     for (size_t i = 0; i < rows.size(); ++i)
         html += Section(rows[i], i + 1) + "\n";
     return html + "</main></body></html>\n";
-}
-
-std::string HtmlEscape(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-    {
-        switch (c)
-        {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 } // namespace app

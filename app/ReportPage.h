@@ -36,7 +36,4 @@ std::string VerdictText(const ReportRow& row);
 
 // The page; settings says how the files were rendered ("default settings", "Width 50, …").
 std::string ReportPageHtml(const std::vector<ReportRow>& rows, const std::string& settings);
-
-// Text made safe for HTML element content and attribute values.
-std::string HtmlEscape(const std::string& text);
 } // namespace app

@@ -154,7 +154,7 @@ void RunSnapshot(const SnapshotOptions& options)
     if (!graphics->OpenWindow(&view))
         throw CommandError(kExitRuntime, "the editor cannot be shown");
     // A picture shows every control at rest: animations at their first frame.
-    IControl::FreezeClock(0);
+    const IControl::FrozenClock atRest(0);
     view.DrawAll();
     graphics->CloseWindow();
     if (!WritePngFile(view.Screen(), options.outPath, error))

@@ -34,12 +34,6 @@ const char* ResourceDirectory();
 // or false with an empty path when there is none.
 bool ResourcePath(const char* fileName, WDL_String* path);
 
-// Decodes a PNG file into a new bitmap (owned by the caller): palettes, grey and 16-bit channels
-// become 8-bit RGB, a transparency chunk becomes alpha, images without alpha get 255. Rows are
-// stored top row first, or bottom row first when flipped. Null for a missing, non-PNG or
-// corrupt file.
-LICE_IBitmap* LoadPngFile(const char* path, bool flipped = false);
-
 // Loads one bundle file as a new bitmap (owned by the caller): null unless the name ends in
 // "png" (any letter case) and the resource exists with a PNG header. Its pixels are decoded at
 // their first use (PngFileBitmap).

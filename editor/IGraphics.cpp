@@ -25,7 +25,6 @@ IGraphics::~IGraphics()
 {
     CloseWindow();
     delete mPrompt;
-    delete mKeyCatcher;
     mControls.Empty(true);
     delete mDrawBitmap;
     delete mScratchBitmap;
@@ -100,17 +99,6 @@ LICE_IBitmap* IGraphics::ImageAtScale(const BitmapRef* bitmap) const
     return mScale == 1.0 ? bitmap->bitmap : ScaledBitmap(bitmap->bitmap, mScale);
 }
 
-LICE_IBitmap* IGraphics::GetDrawBitmap() const
-{
-    return mDrawBitmap;
-}
-
-void IGraphics::SetKeyCatcher(IControl* control)
-{
-    delete mKeyCatcher;
-    mKeyCatcher = control;
-}
-
 int IGraphics::ControlAtPoint(int x, int y, bool forMouseOver)
 {
     if (mMouseCapture >= 0)
@@ -144,9 +132,6 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized
         IControl* c = mControls.Get(i);
         if (c->ParamIdx() == paramIdx)
             c->SetValueFromPlugin(value);
-        for (int a = 0; a < c->NAuxParams(); ++a)
-            if (c->GetAuxParam(a)->paramIdx == paramIdx)
-                c->SetAuxValueFromPlugin(a, value);
     }
 }
 

@@ -92,13 +92,12 @@ public:
     // else the topmost visible, hit, not transparent and not grayed one (grayed ones count for
     // mouse-over when they ask to); -1 when none.
     int ControlAtPoint(int x, int y, bool forMouseOver = false);
-    void SetKeyCatcher(IControl* control); // owned
     void SetStrictDrawing(bool strict) { mStrictDrawing = strict; }
     void SetHandleMouseOver(bool handle) { mHandleMouseOver = handle; }
 
     // ---- Parameter binding ----
-    // Passes the value (real unless normalized) to every control bound to the parameter, as
-    // its main or an auxiliary parameter. Takes no lock.
+    // Passes the value (real unless normalized) to every control bound to the parameter. Takes
+    // no lock.
     void SetParameterFromPlug(int paramIdx, double value, bool normalized) override;
 
     // ---- The tick and drawing ----
@@ -243,7 +242,6 @@ public:
     int Width() const override { return mWidth; }
     int Height() const override { return mHeight; }
     IPlugBase* GetPlug() const { return mPlug; }
-    LICE_IBitmap* GetDrawBitmap() const;
     const IRECT& GetDrawRect() const { return mDrawRECT; }
     WDL_Mutex* GetMutex() override { return &mMutex; }
     IGraphics* AsGraphics() override { return this; }
@@ -282,7 +280,6 @@ private:
     bool mHandleMouseOver = false;
     bool mStrictDrawing = true;
     bool mEnableTooltips = false;
-    IControl* mKeyCatcher = nullptr;
     IGraphicsView* mView = nullptr;
     IPromptOverlay* mPrompt = nullptr;
     WDL_String mBundleID{kDefaultBundleID};

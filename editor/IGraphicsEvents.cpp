@@ -143,9 +143,7 @@ bool IGraphics::HandleKeyDown(int x, int y, int key, const IMouseMod& /*mod*/)
 {
     const int c = ControlAtPoint(x, y);
     // The background never takes keys.
-    if (c > 0 && mControls.Get(c)->OnKeyDown(x, y, key))
-        return true;
-    return mKeyCatcher ? mKeyCatcher->OnKeyDown(x, y, key) : false;
+    return c > 0 && mControls.Get(c)->OnKeyDown(x, y, key);
 }
 
 bool IGraphics::HandleKey(const IKeyDescription& key, const IMouseMod& mod)

@@ -1,6 +1,6 @@
 #include "editor/PngFileBitmap.h"
 
-#include "editor/BitmapResources.h"
+#include "editor/PngCodec.h"
 
 #include <algorithm>
 #include <cstdio>

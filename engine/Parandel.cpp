@@ -370,12 +370,12 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     if (mIn.GetSize() == 1)
         mIn.Add(mIn[0]);
 
-    // Only enormous finite input can overflow into infinity or NaN in the chain; it hands
-    // meters and host zeros instead.
     StereoChain::Settings settings;
     settings.bassFocus = mBassFocusHz > kBassFocusOffHz;
     settings.monoToStereo = mMonoToStereo;
     settings.monoOut = mMonoOut;
+    // Only enormous finite input can overflow into infinity or NaN in the chain; it hands
+    // meters and host zeros instead.
     ChannelList* out = &mChain.Process(mIn, settings);
 
     // The vectorscope sees every processed block, whatever the transport does.

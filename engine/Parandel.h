@@ -83,23 +83,17 @@ public:
     void AddPan(double delta) override;
     void AddWidth(double delta) override;
 
-    // Read-only views for hosts and tests.
+    // The meters and the scope's graphs, for the program's own pictures and reports and for
+    // the LV2 wrapper's meter ports.
     TWVectorscope* GetVectorscope() const { return mVectorscope.get(); }
     GraphControl10* GetVectorscopeGraph(int mode) const;
-    IToggleButtonControl* GetModeButton(int mode) const { return mModeButtons.Get(mode); }
-    VuMeterControl* GetWidthMeter() const { return mWidthMeter; }
-    VuMeterControl* GetCorrelationMeter() const { return mCorrelationMeter; }
     TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation.get(); }
-    double GetBassFocusHz() const { return mBassFocusHz; }
-
     // Whether anything besides an open editor reads the correlation (a host's meter port, an
     // analysis); on by default. While nothing does and no editor is open, the correlation is not
     // computed; it starts afresh, as after Reset, once something reads it again. Audio thread or
     // under the plug-in mutex.
     void SetCorrelationRead(bool read) { mCorrelationRead = read; }
     bool IsCorrelationRead() const { return mCorrelationRead; }
-    bool IsMonoToStereoOn() const { return mMonoToStereo; }
-    bool IsMonoOutOn() const { return mMonoOut; }
 
 private:
     // Declares the parameters, each followed by its editor controls, in the editor's

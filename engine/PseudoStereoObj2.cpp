@@ -46,11 +46,6 @@ int PseudoStereoObj2::ResponseLengthForRate(double sampleRate)
     return n;
 }
 
-double PseudoStereoObj2::OutputGain()
-{
-    return kOutputGain;
-}
-
 void PseudoStereoObj2::ReserveScratch(int samples)
 {
     mMono.Reserve(samples);

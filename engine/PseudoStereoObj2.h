@@ -37,8 +37,6 @@ public:
     // Response length N for a rate: the smallest power of two ≥ trunc(rate / 44100 × 2048),
     // limited to 2 … 32768.
     static int ResponseLengthForRate(double sampleRate);
-    // Output gain g = +6 dB as linear amplitude.
-    static double OutputGain();
 
     int GetResponseLength() const { return mResponseLength; }
     double GetSampleRate() const { return mSampleRate; }

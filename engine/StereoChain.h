@@ -4,11 +4,11 @@
 // output, and the guard that turns non-finite results into silence and bounds the rest to what a
 // float holds.
 //
-// The result is bit for bit what running those stages one after another gives (ApplyWidth,
-// ApplyPan, AddChannels, ApplyGain, MakeMono, BoundOutput): every sample goes through the same
-// operations in the same order. It is faster because the stages after the split run as one pass,
-// both crossovers run side by side, and smoothers that have settled on their targets cost nothing
-// per sample.
+// The result is bit for bit what running those stages one after another gives (the mid/side
+// rotation and pan gains of StereoOps.h, the band sum, the gain, MakeMono, BoundOutput): every
+// sample goes through the same operations in the same order. It is faster because the stages
+// after the split run as one pass, both crossovers run side by side, and smoothers that have
+// settled on their targets cost nothing per sample.
 //
 // Audio thread, under the plug-in mutex; allocates nothing once Reserve has sized it.
 

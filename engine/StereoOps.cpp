@@ -2,73 +2,6 @@
 
 #include <cmath>
 
-using namespace stereo;
-
-void ApplyWidth(SampleBuffer& left, SampleBuffer& right, ParamSmoother& width)
-{
-    const int n = left.GetSize();
-    double* l = left.Get();
-    double* r = right.Get();
-    for (int k = 0; k < n; ++k)
-    {
-        width.Step();
-        const double w = width.Current();
-        const double f = SideGain(w);
-        const double L = l[k], R = r[k];
-        const double m = L * kC1 + R * kC2;
-        const double s = f * (R * kC1 - L * kC2);
-        l[k] = m * kC1 - s * kC2;
-        r[k] = s * kC1 + m * kC2;
-    }
-}
-
-void ApplyPan(SampleBuffer& left, SampleBuffer& right, ParamSmoother& pan)
-{
-    const int n = left.GetSize();
-    double* l = left.Get();
-    double* r = right.Get();
-    // A settled pan costs no sine or cosine per sample.
-    PanGains gains;
-    for (int k = 0; k < n; ++k)
-    {
-        pan.Step();
-        gains.MoveTo(pan.Current());
-        l[k] = gains.left * l[k];
-        r[k] = gains.right * r[k];
-    }
-}
-
-void ApplyGain(SampleBuffer& left, SampleBuffer* right, ParamSmoother& gain)
-{
-    const int n = left.GetSize();
-    double* l = left.Get();
-    double* r = right ? right->Get() : nullptr;
-    for (int k = 0; k < n; ++k)
-    {
-        gain.Step();
-        const double g = gain.Current();
-        l[k] *= g;
-        if (r)
-            r[k] *= g;
-    }
-}
-
-void StereoToMono(const SampleBuffer& left, const SampleBuffer& right, SampleBuffer& out)
-{
-    const int n = left.GetSize();
-    if (right.GetSize() == 0)
-    {
-        out.Set(left.Get(), n, false);
-        return;
-    }
-    out.Resize(n, false);
-    const double* l = left.Get();
-    const double* r = right.Get();
-    double* m = out.Get();
-    for (int k = 0; k < n; ++k)
-        m[k] = (l[k] + r[k]) * 0.5;
-}
-
 void MakeMono(ChannelList& channels)
 {
     if (channels.GetSize() == 1)
@@ -94,17 +27,6 @@ void MakeMono(ChannelList& channels)
             lp[k] *= 0.5;
     }
     r.Set(l.Get(), n, false);
-}
-
-void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuffer& out)
-{
-    const int n = a.GetSize();
-    out.Resize(n, false);
-    const double* ap = a.Get();
-    const double* bp = b.Get();
-    double* o = out.Get();
-    for (int k = 0; k < n; ++k)
-        o[k] = ap[k] + bp[k];
 }
 
 void ZeroNonFinite(SampleBuffer& channel)

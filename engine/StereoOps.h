@@ -1,10 +1,7 @@
 #pragma once
-// Per-sample stereo operations of the processing chain and the channel utilities around them.
-// Width and pan work in place on a channel pair (left, right) and advance their smoother once per
-// sample of the left channel; the right channel must hold at least as many samples. Nothing here
-// allocates except where a function returns a new channel.
+// The stereo chain's arithmetic (the mid/side rotation, side gain and pan gains) and the channel
+// utilities around it. Nothing here allocates.
 
-#include "framework/ParamSmoother.h"
 #include "framework/ChannelList.h"
 #include "framework/SampleBuffer.h"
 
@@ -52,21 +49,9 @@ struct PanGains
 };
 } // namespace stereo
 
-// Mid/side width: the side is scaled by (w + 1), w in −1 … 1 read from the smoother.
-void ApplyWidth(SampleBuffer& left, SampleBuffer& right, ParamSmoother& width);
-// Constant-power balance with unity gain at the centre, p in −1 … 1 read from the smoother.
-void ApplyPan(SampleBuffer& left, SampleBuffer& right, ParamSmoother& pan);
-// Multiplies both channels (right only if present) by the smoother's value, sample by sample.
-void ApplyGain(SampleBuffer& left, SampleBuffer* right, ParamSmoother& gain);
-
-// (left + right) × 0.5 into out, over the left channel's length (a copy of left when right is
-// empty; empty when both are).
-void StereoToMono(const SampleBuffer& left, const SampleBuffer& right, SampleBuffer& out);
 // Both channels of a two-channel list become their mean; a one-channel list gets a copy of its
 // channel appended; other lists are left alone.
 void MakeMono(ChannelList& channels);
-// out[k] = a[k] + b[k] over a's length (b must be at least as long).
-void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuffer& out);
 // NaN and ±infinity become 0 (silence); finite samples are left as they are.
 void ZeroNonFinite(SampleBuffer& channel);
 

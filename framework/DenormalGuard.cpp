@@ -40,11 +40,6 @@ void DenormalGuard::SetControlState(uint64_t state)
 #endif
 }
 
-bool DenormalGuard::IsFlushing()
-{
-    return kFlushBits != 0 && (ControlState() & kFlushBits) == kFlushBits;
-}
-
 DenormalGuard::DenormalGuard() : mSaved(ControlState())
 {
     if (kFlushBits != 0)

@@ -19,8 +19,6 @@ public:
     // the processor has neither.
     static uint64_t ControlState();
     static void SetControlState(uint64_t state);
-    // Whether both flush-to-zero and denormals-are-zero are on for the calling thread.
-    static bool IsFlushing();
 
 private:
     uint64_t mSaved;

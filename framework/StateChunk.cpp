@@ -46,22 +46,3 @@ int StateChunk::GetDouble(double* value, int position) const
     std::memcpy(value, &bits, 8);
     return next;
 }
-
-int StateChunk::PutInt32(int32_t value)
-{
-    const uint32_t u = static_cast<uint32_t>(value);
-    const uint8_t le[4] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
-                           static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
-    return PutBytes(le, 4);
-}
-
-int StateChunk::GetInt32(int32_t* value, int position) const
-{
-    uint8_t le[4];
-    const int next = GetBytes(le, 4, position);
-    if (next < 0)
-        return -1;
-    *value = static_cast<int32_t>(le[0] | (le[1] << 8) | (le[2] << 16) |
-                                  (static_cast<uint32_t>(le[3]) << 24));
-    return next;
-}

@@ -21,8 +21,6 @@ public:
 
     int PutDouble(double value);
     int GetDouble(double* value, int position) const;
-    int PutInt32(int32_t value);
-    int GetInt32(int32_t* value, int position) const;
 
 private:
     WDL_HeapBuf mBytes{4096};

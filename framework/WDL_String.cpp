@@ -74,10 +74,3 @@ void WDL_String::SetFormatted(const char* format, ...)
     va_end(args);
 }
 
-void WDL_String::AppendFormatted(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    AppendV(*this, format, args);
-    va_end(args);
-}

@@ -24,9 +24,8 @@ public:
     // Replaces the text by at most maxLength characters of text (all when maxLength < 0).
     void Set(const char* text, int maxLength = -1);
     void Append(const char* text, int maxLength = -1);
-    // printf-style replacement and append.
+    // printf-style replacement.
     void SetFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void AppendFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Cuts the text to at most length characters.
     void SetLength(int length);
 

@@ -42,18 +42,6 @@ void GraphControl10::SetBounds(double x0, double y0, double x1, double y1)
     mNeedsRender = true;
 }
 
-void GraphControl10::GetBounds(double* x0, double* y0, double* x1, double* y1) const
-{
-    if (x0)
-        *x0 = mBoundsX0;
-    if (y0)
-        *y0 = mBoundsY0;
-    if (x1)
-        *x1 = mBoundsX1;
-    if (y1)
-        *y1 = mBoundsY1;
-}
-
 void GraphControl10::SetClearColor(int r, int g, int b, int a)
 {
     mClearColor[0] = static_cast<float>(r) / 255.0f;

@@ -82,7 +82,6 @@ public:
     const GraphCurve4* GetCurve(int curveNum) const;
     int Width() const { return mRECT.W(); }
     int Height() const { return mRECT.H(); }
-    void GetBounds(double* x0, double* y0, double* x1, double* y1) const;
     const float* GetClearColor() const { return mClearColor; }
     bool GetPointsCentered() const { return mPointsCentered; }
     bool GetRecreatePointImage() const { return mRecreatePointImage; }

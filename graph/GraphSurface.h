@@ -155,7 +155,6 @@ public:
     // when the image can't be made.
     int CreateImageRGBA(int w, int h, int imageFlags, const unsigned char* rgba);
     void DeleteImage(int image);
-    bool ImageSize(int image, int* w, int* h) const;
     GraphPaint ImagePattern(float ox, float oy, float ex, float ey, float angle, int image,
                             float alpha) const;
     // Draws the image over the quad p1 … p4 as the triangles 1-3-2 and 1-4-3, image corners

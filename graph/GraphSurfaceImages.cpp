@@ -82,18 +82,6 @@ GraphSurface::Image* GraphSurface::FindImage(int image) const
     return mImages[image - 1];
 }
 
-bool GraphSurface::ImageSize(int image, int* w, int* h) const
-{
-    const Image* img = FindImage(image);
-    if (!img)
-        return false;
-    if (w)
-        *w = img->width;
-    if (h)
-        *h = img->height;
-    return true;
-}
-
 GraphPaint GraphSurface::ImagePattern(float ox, float oy, float ex, float ey, float angle,
                                       int image, float alpha) const
 {

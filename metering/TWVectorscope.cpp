@@ -85,11 +85,6 @@ int TWVectorscope::GetNumCurveValues(int /*mode*/)
     return kHistorySize;
 }
 
-GraphControl10* TWVectorscope::GetGraph(int mode) const
-{
-    return IsValidMode(mode) ? mGraphs[mode] : nullptr;
-}
-
 GraphCustomDrawer* TWVectorscope::GetDrawer(int mode) const
 {
     switch (mode)

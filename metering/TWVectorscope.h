@@ -93,7 +93,6 @@ public:
     TWUpmixGraphDrawer* GetUpmixDrawer() const { return mUpmixDrawer.get(); }
     // Background drawer of a mode (null before SetGraphs or for an unknown mode).
     GraphCustomDrawer* GetDrawer(int mode) const;
-    GraphControl10* GetGraph(int mode) const;
 
     // A copy of the window, left (0) or right (1), newest sample last. Same thread rules as
     // GetLastPoints.

@@ -21,13 +21,13 @@ std::atomic<bool> sClockFrozen{false};
 std::atomic<uint64_t> sFrozenMs{0};
 } // namespace
 
-void IControl::FreezeClock(uint64_t ms)
+IControl::FrozenClock::FrozenClock(uint64_t ms)
 {
     sFrozenMs = ms;
     sClockFrozen = true;
 }
 
-void IControl::ThawClock()
+IControl::FrozenClock::~FrozenClock()
 {
     sClockFrozen = false;
 }
@@ -141,33 +141,6 @@ void IControl::SetClean()
 {
     mDirty = mRedraw;
     mRedraw = false;
-}
-
-void IControl::SetAuxValueFromPlugin(int auxIdx, double value)
-{
-    if (auxIdx < 0 || auxIdx >= mAuxParams.GetSize())
-        return;
-    AuxParam& aux = mAuxParams.Get()[auxIdx];
-    if (value != aux.value)
-    {
-        aux.value = value;
-        SetDirty(false);
-        mRedraw = true;
-    }
-}
-
-void IControl::AddAuxParam(int paramIdx)
-{
-    AuxParam aux;
-    aux.paramIdx = paramIdx;
-    mAuxParams.Add(aux);
-}
-
-const IControl::AuxParam* IControl::GetAuxParam(int idx) const
-{
-    if (idx < 0 || idx >= mAuxParams.GetSize())
-        return nullptr;
-    return mAuxParams.Get() + idx;
 }
 
 void IControl::PromptUserInput()

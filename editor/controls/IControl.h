@@ -6,7 +6,6 @@
 
 #include "editor/IControlTypes.h"
 #include "framework/WDL_String.h"
-#include "framework/WDL_TypedBuf.h"
 
 #include <cstdint>
 
@@ -18,12 +17,6 @@ class ITextControl;
 class IControl
 {
 public:
-    struct AuxParam
-    {
-        double value = 0.0;
-        int paramIdx = -1;
-    };
-
     // A second press within this time of the first counts as a double click.
     static constexpr uint64_t kDoubleClickMs = 250;
 
@@ -69,7 +62,6 @@ public:
     virtual void SetClean();
     virtual bool IsDirty() { return mDirty; }
     virtual void OnEditorIdle() {}
-    virtual void SetAuxValueFromPlugin(int auxIdx, double value);
 
     // The text a finished entry produced, for a control without a parameter; text controls
     // show it.
@@ -114,15 +106,18 @@ public:
     bool DoubleClickAsSingle() const { return mDblAsSingleClick; }
     void SetDoubleClickAsSingle(bool enable) { mDblAsSingleClick = enable; }
     const IChannelBlend& GetBlend() const { return mBlend; }
-    int NAuxParams() const { return mAuxParams.GetSize(); }
-    void AddAuxParam(int paramIdx);
-    const AuxParam* GetAuxParam(int idx) const;
     // Milliseconds of a monotonic clock; the double-click timing compares two of them.
     static uint64_t NowMs();
-    // Stops the clock at the given time for every control (pictures of the editor show
-    // animations at a fixed frame); ThawClock lets it run again.
-    static void FreezeClock(uint64_t ms);
-    static void ThawClock();
+    // While it lives, the clock of every control stands at the given time (pictures of the
+    // editor show animations at a fixed frame); it runs again when the freeze ends.
+    class FrozenClock
+    {
+    public:
+        explicit FrozenClock(uint64_t ms);
+        ~FrozenClock();
+        FrozenClock(const FrozenClock&) = delete;
+        FrozenClock& operator=(const FrozenClock&) = delete;
+    };
 
 protected:
     // The value and name display controls show the value's display text with its unit and the
@@ -138,7 +133,6 @@ protected:
     IRECT mRECT;
     IRECT mTargetRECT;
     int mParamIdx;
-    WDL_TypedBuf<AuxParam> mAuxParams;
     double mValue = 0.0;
     double mDefaultValue = -1.0;
     double mClampLo = 0.0;

@@ -14,11 +14,6 @@ IPlugLV2* MakeParandel()
 const IPlugLV2Factory kFactory = {&ParandelLV2Description(), MakeParandel};
 } // namespace
 
-const IPlugLV2Factory& ParandelLV2Factory()
-{
-    return kFactory;
-}
-
 extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
 {
     return IPlugLV2GetDescriptor(kFactory, index);

@@ -10,7 +10,7 @@ namespace
 // Each parameter value of the parameter chunk is a little-endian double.
 constexpr CFIndex kBytesPerValue = 8;
 
-struct KeySpec
+struct KeyRule
 {
     const char* key;
     CFTypeID (*type)();
@@ -18,7 +18,7 @@ struct KeySpec
 };
 
 // Every key a state holds, in the order the dictionary is made and checked.
-const KeySpec kKeys[] = {
+const KeyRule kKeys[] = {
     {kVersionKey, CFNumberGetTypeID, "a number"}, {kTypeKey, CFNumberGetTypeID, "a number"},
     {kSubtypeKey, CFNumberGetTypeID, "a number"}, {kManufacturerKey, CFNumberGetTypeID, "a number"},
     {kNameKey, CFStringGetTypeID, "a string"},    {kDataKey, CFDataGetTypeID, "data"}};
@@ -64,13 +64,13 @@ bool ToSInt32(CFTypeRef number, SInt32* value)
 
 Problem CheckKeys(CFDictionaryRef dict, Reading* r)
 {
-    for (const KeySpec& spec : kKeys)
+    for (const KeyRule& rule : kKeys)
     {
-        CFTypeRef v = Lookup(dict, spec.key);
-        if (!v || CFGetTypeID(v) != spec.type())
+        CFTypeRef v = Lookup(dict, rule.key);
+        if (!v || CFGetTypeID(v) != rule.type())
         {
-            r->key = spec.key;
-            r->expected = spec.expected;
+            r->key = rule.key;
+            r->expected = rule.expected;
             return v ? Problem::WrongType : Problem::MissingKey;
         }
     }

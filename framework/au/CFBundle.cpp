@@ -91,11 +91,6 @@ std::string ProgramFolder()
 }
 } // namespace
 
-CFTypeID CFBundleGetTypeID()
-{
-    return kTypeBundle;
-}
-
 CFBundleRef CFBundleCreate(CFAllocatorRef, CFURLRef bundleURL)
 {
     const __CFURL* u = As<__CFURL>(bundleURL, kTypeURL);

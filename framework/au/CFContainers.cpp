@@ -119,11 +119,6 @@ void CFDictionaryGetKeysAndValues(CFDictionaryRef dictionary, const void** keys,
 
 // ---- Arrays ----
 
-CFTypeID CFArrayGetTypeID()
-{
-    return kTypeArray;
-}
-
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex, const CFArrayCallBacks* callBacks)
 {
     auto* a = new __CFArray();

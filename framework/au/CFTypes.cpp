@@ -218,12 +218,6 @@ CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex 
                                       static_cast<size_t>(numBytes > 0 ? numBytes : 0)));
 }
 
-CFStringRef CFStringCreateCopy(CFAllocatorRef, CFStringRef string)
-{
-    const __CFString* s = As<__CFString>(string, kTypeString);
-    return s ? new __CFString(s->text) : nullptr;
-}
-
 CFIndex CFStringGetLength(CFStringRef string)
 {
     const __CFString* s = As<__CFString>(string, kTypeString);
@@ -263,10 +257,6 @@ CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFOptionFlags)
 CFTypeID CFNumberGetTypeID()
 {
     return kTypeNumber;
-}
-CFTypeID CFBooleanGetTypeID()
-{
-    return kTypeBoolean;
 }
 
 CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void* valuePtr)
@@ -375,12 +365,6 @@ Boolean CFNumberIsFloatType(CFNumberRef number)
     return n && n->isFloat;
 }
 
-Boolean CFBooleanGetValue(CFBooleanRef boolean)
-{
-    const __CFBoolean* b = As<__CFBoolean>(boolean, kTypeBoolean);
-    return b && b->value;
-}
-
 // ---- Data ----
 
 CFTypeID CFDataGetTypeID()
@@ -411,11 +395,6 @@ const UInt8* CFDataGetBytePtr(CFDataRef data)
 
 // ---- URLs and errors ----
 
-CFTypeID CFURLGetTypeID()
-{
-    return kTypeURL;
-}
-
 CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef path, CFURLPathStyle, Boolean)
 {
     const __CFString* s = As<__CFString>(path, kTypeString);
@@ -426,11 +405,6 @@ CFStringRef CFURLCopyFileSystemPath(CFURLRef url, CFURLPathStyle)
 {
     const __CFURL* u = As<__CFURL>(url, kTypeURL);
     return u ? new __CFString(u->path) : nullptr;
-}
-
-CFTypeID CFErrorGetTypeID()
-{
-    return kTypeError;
 }
 
 CFStringRef CFErrorCopyDescription(CFErrorRef error)

@@ -169,7 +169,6 @@ CFStringRef CFStringCreateWithCString(CFAllocatorRef allocator, const char* cStr
                                       CFStringEncoding encoding);
 CFStringRef CFStringCreateWithBytes(CFAllocatorRef allocator, const UInt8* bytes, CFIndex numBytes,
                                     CFStringEncoding encoding, Boolean isExternalRepresentation);
-CFStringRef CFStringCreateCopy(CFAllocatorRef allocator, CFStringRef string);
 CFIndex CFStringGetLength(CFStringRef string);
 // False (buffer holding "") when the text and its terminator do not fit in bufferSize bytes.
 Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex bufferSize,
@@ -183,8 +182,6 @@ CFNumberRef CFNumberCreate(CFAllocatorRef allocator, CFNumberType type, const vo
 // Converts to the requested type; false when the conversion loses information.
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* valuePtr);
 Boolean CFNumberIsFloatType(CFNumberRef number);
-CFTypeID CFBooleanGetTypeID();
-Boolean CFBooleanGetValue(CFBooleanRef boolean);
 
 // ---- Data ----
 CFTypeID CFDataGetTypeID();
@@ -208,7 +205,6 @@ void CFDictionaryGetKeysAndValues(CFDictionaryRef dictionary, const void** keys,
                                   const void** values);
 
 // ---- Arrays ----
-CFTypeID CFArrayGetTypeID();
 CFArrayRef CFArrayCreate(CFAllocatorRef allocator, const void** values, CFIndex count,
                          const CFArrayCallBacks* callBacks);
 CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef allocator, CFIndex capacity,
@@ -221,13 +217,11 @@ void CFArrayRemoveValueAtIndex(CFMutableArrayRef array, CFIndex index);
 Boolean CFArrayContainsValue(CFArrayRef array, CFRange range, const void* value);
 
 // ---- URLs (file paths only) ----
-CFTypeID CFURLGetTypeID();
 CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef allocator, CFStringRef path,
                                        CFURLPathStyle style, Boolean isDirectory);
 CFStringRef CFURLCopyFileSystemPath(CFURLRef url, CFURLPathStyle style);
 
 // ---- Errors ----
-CFTypeID CFErrorGetTypeID();
 CFStringRef CFErrorCopyDescription(CFErrorRef error);
 
 // ---- Property lists ----
@@ -245,7 +239,6 @@ CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef allocator, CFDataR
 // ---- Bundles ----
 // A bundle is a folder; its identifier is the CFBundleIdentifier of Contents/Info.plist (or of
 // Info.plist at its top). Bundles stay known to CFBundleGetBundleWithIdentifier while they live.
-CFTypeID CFBundleGetTypeID();
 CFBundleRef CFBundleCreate(CFAllocatorRef allocator, CFURLRef bundleURL);
 // The folder of the running program; never released.
 CFBundleRef CFBundleGetMainBundle();

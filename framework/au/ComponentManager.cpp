@@ -363,19 +363,6 @@ bool IsParameterEvent(AudioUnitEventType type)
     return type != kAudioUnitEvent_PropertyChange;
 }
 
-bool SameSubscription(const AudioUnitEvent& a, const AudioUnitEvent& b)
-{
-    if (a.mEventType != b.mEventType)
-        return false;
-    if (IsParameterEvent(a.mEventType))
-        return a.mArgument.mParameter.mAudioUnit == b.mArgument.mParameter.mAudioUnit &&
-               a.mArgument.mParameter.mParameterID == b.mArgument.mParameter.mParameterID &&
-               a.mArgument.mParameter.mScope == b.mArgument.mParameter.mScope &&
-               a.mArgument.mParameter.mElement == b.mArgument.mParameter.mElement;
-    return a.mArgument.mProperty.mAudioUnit == b.mArgument.mProperty.mAudioUnit &&
-           a.mArgument.mProperty.mPropertyID == b.mArgument.mProperty.mPropertyID;
-}
-
 bool Wants(const AudioUnitEvent& subscription, const AudioUnitEvent& event)
 {
     if (subscription.mEventType != event.mEventType)
@@ -424,22 +411,6 @@ OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void*,
         return kAudioUnitErr_InvalidParameter;
     listener->subscriptions.push_back(*event);
     return noErr;
-}
-
-OSStatus AUEventListenerRemoveEventType(AUEventListenerRef listener, void*,
-                                        const AudioUnitEvent* event)
-{
-    std::lock_guard<std::mutex> lock(ListenerMutex());
-    if (!IsListener(listener) || !event)
-        return kAudioUnitErr_InvalidParameter;
-    auto& subs = listener->subscriptions;
-    for (size_t i = 0; i < subs.size(); ++i)
-        if (SameSubscription(subs[i], *event))
-        {
-            subs.erase(subs.begin() + static_cast<long>(i));
-            return noErr;
-        }
-    return kAudioUnitErr_InvalidParameter;
 }
 
 OSStatus AUListenerDispose(AUEventListenerRef listener)

@@ -112,8 +112,6 @@ OSStatus AUEventListenerCreate(AUEventListenerProc proc, void* refCon, CFRunLoop
 // (kAUParameterListener_AnyParameter: any).
 OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void* object,
                                      const AudioUnitEvent* event);
-OSStatus AUEventListenerRemoveEventType(AUEventListenerRef listener, void* object,
-                                        const AudioUnitEvent* event);
 OSStatus AUListenerDispose(AUEventListenerRef listener);
 // Calls every subscribed listener other than the sender; parameter events carry the value the
 // unit reports at that moment.

@@ -1,5 +1,7 @@
 #include "ManualSource.h"
 
+#include "framework/HtmlEscape.h"
+
 #include <sstream>
 #include <stdexcept>
 
@@ -195,24 +197,6 @@ private:
 // U+2060 WORD JOINER: no line break at this point.
 constexpr const char* kNoBreak = "\u2060";
 
-void AppendEscaped(std::string& out, char c)
-{
-    switch (c)
-    {
-    case '&':
-        out += "&amp;";
-        break;
-    case '<':
-        out += "&lt;";
-        break;
-    case '>':
-        out += "&gt;";
-        break;
-    default:
-        out += c;
-    }
-}
-
 } // namespace
 
 ManualSource ParseManual(const std::string& text)
@@ -234,7 +218,7 @@ std::string ToPangoMarkup(const std::string& text, const std::string& monoFamily
                 out += "<span font_family=\"" + monoFamily + "\" size=\"92%\">";
                 for (size_t k = i + 1; k < end; ++k)
                 {
-                    AppendEscaped(out, text[k]);
+                    out += HtmlEscape(std::string(1, text[k]));
                     if (text[k] == '-' && k + 1 < end)
                         out += kNoBreak;
                 }
@@ -253,7 +237,7 @@ std::string ToPangoMarkup(const std::string& text, const std::string& monoFamily
                 continue;
             }
         }
-        AppendEscaped(out, text[i]);
+        out += HtmlEscape(std::string(1, text[i]));
         if (text.compare(i, 2, "->") == 0) // an arrow, as in "MO->ST", is one sign
             out += kNoBreak;
         ++i;

@@ -54,9 +54,9 @@ struct ManualSource
 // Parses the text; throws std::runtime_error naming the line of a malformed construct.
 ManualSource ParseManual(const std::string& text);
 
-// Inline markup to Pango markup: escapes &, < and >, turns **bold** into bold and `code` into
-// the monospace family (breaking only at its spaces); an arrow "->" never breaks. An unpaired
-// marker is kept as plain text.
+// Inline markup to Pango markup: escapes the markup characters (HtmlEscape), turns **bold** into
+// bold and `code` into the monospace family (breaking only at its spaces); an arrow "->" never
+// breaks. An unpaired marker is kept as plain text.
 std::string ToPangoMarkup(const std::string& text, const std::string& monoFamily);
 
 } // namespace manual

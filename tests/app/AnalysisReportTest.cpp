@@ -2,7 +2,7 @@
 // whose correlation is known, the page opened in a real browser (headless Chromium).
 
 #include "app/CorrelationPlot.h"
-#include "editor/BitmapResources.h"
+#include "editor/PngCodec.h"
 #include "editor/LICE_Bitmap.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"

@@ -2,7 +2,7 @@
 
 #include "app/OfflineRenderer.h"
 #include "app/ScopeImage.h"
-#include "editor/BitmapResources.h"
+#include "editor/PngCodec.h"
 #include "editor/LICE_Bitmap.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"

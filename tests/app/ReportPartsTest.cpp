@@ -7,6 +7,7 @@
 #include "app/LevelTrack.h"
 #include "app/ReportFormat.h"
 #include "app/ReportPage.h"
+#include "framework/HtmlEscape.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "editor/BitmapResources.h"
+#include "editor/PngCodec.h"
 
 #include "editor/LICE_Bitmap.h"
 

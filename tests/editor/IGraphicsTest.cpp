@@ -5,7 +5,6 @@
 
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/IPromptOverlay.h"
-#include "editor/ViewCoordinates.h"
 #include "editor/controls/IControl.h"
 #include "framework/IPlugBase.h"
 
@@ -274,20 +273,6 @@ TEST(IGraphicsKeyTest, KeysGoToTheControlUnderTheMouseNeverTheBackground)
     EXPECT_EQ(e.knob->keys.size(), 1u);
 }
 
-TEST(ViewCoordinatesTest, MacStyleViewPointsAndRectangles)
-{
-    int x = 0, y = 0;
-    ViewPointToEditor(10.7, 476.2, 486, &x, &y);
-    EXPECT_EQ(x, 8);
-    EXPECT_EQ(y, 7);
-    const ViewRect v = EditorRectToView(IRECT(192, 322, 264, 394), 486);
-    EXPECT_EQ(v.x, 192);
-    EXPECT_EQ(v.y, 486 - 394 - 1);
-    EXPECT_EQ(v.w, 73);
-    EXPECT_EQ(v.h, 73);
-    EXPECT_EQ(ViewRectToEditor(ViewRect{5, 20, 30, 40}, 486), IRECT(5, 426, 35, 466));
-}
-
 TEST(IGraphicsPromptTest, TypedTextSetsTheValueThroughTheControl)
 {
     Editor e;
@@ -365,7 +350,7 @@ TEST(IGraphicsResizeTest, SameSizeKeepsEverythingAnotherDeletesTheControls)
     e.graphics->Resize(200, 90);
     EXPECT_EQ(e.graphics->NControls(), 0);
     EXPECT_EQ(e.plug.resizes, 1);
-    EXPECT_EQ(e.graphics->GetDrawBitmap()->getWidth(), 200);
+    EXPECT_EQ(e.view.Screen().getWidth(), 200);
     EXPECT_EQ(e.view.Screen().getHeight(), 90);
 }
 } // namespace

@@ -2,6 +2,7 @@
 // eager decoder gives, and a file damaged past its header draws as transparent.
 
 #include "editor/BitmapResources.h"
+#include "editor/PngCodec.h"
 #include "editor/PngFileBitmap.h"
 
 #include <gtest/gtest.h>

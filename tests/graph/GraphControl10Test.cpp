@@ -236,11 +236,6 @@ TEST_F(GraphControl10Test, ClearColourAndCurveColourAreScaledFrom255)
     graph->SetCurveColor(0, 153, 176, 246);
     EXPECT_FLOAT_EQ(graph->GetCurve(0)->colorR, 0.6f);
     EXPECT_FLOAT_EQ(graph->GetCurve(0)->colorB, 246.0f / 255.0f);
-    graph->SetBounds(-1, -2, 3, 4);
-    double x0, y0, x1, y1;
-    graph->GetBounds(&x0, &y0, &x1, &y1);
-    EXPECT_EQ(x0, -1);
-    EXPECT_EQ(y1, 4);
 }
 
 // ---- Mapping of data values ----

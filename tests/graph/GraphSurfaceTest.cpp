@@ -284,12 +284,8 @@ TEST_F(GraphSurfaceTest, ImageHandlesArePositiveAndReusedAfterDelete)
     EXPECT_GT(a, 0);
     EXPECT_GT(b, 0);
     EXPECT_NE(a, b);
-    int w = 0, h = 0;
-    EXPECT_TRUE(surface->ImageSize(a, &w, &h));
-    EXPECT_EQ(w, 1);
     surface->DeleteImage(a);
-    EXPECT_FALSE(surface->ImageSize(a, &w, &h));
-    EXPECT_EQ(surface->CreateImageRGBA(1, 1, 0, px), a);
+    EXPECT_EQ(surface->CreateImageRGBA(1, 1, 0, px), a) << "the deleted handle is free again";
     EXPECT_EQ(surface->CreateImageRGBA(0, 1, 0, px), 0);
     EXPECT_EQ(surface->CreateImageRGBA(1, 1, 0, nullptr), 0);
 }

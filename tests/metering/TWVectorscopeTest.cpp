@@ -180,18 +180,6 @@ protected:
 };
 } // namespace
 
-TEST(VectorscopeStaticTest, CurveCountsPerMode)
-{
-    const int expected[] = {1, 1, 2, 0, 1};
-    for (int mode = 0; mode < 5; ++mode)
-    {
-        EXPECT_EQ(TWVectorscope::GetNumCurves(mode), expected[mode]) << "mode " << mode;
-        EXPECT_EQ(TWVectorscope::GetNumCurveValues(mode), 4096) << "mode " << mode;
-    }
-    EXPECT_EQ(TWVectorscope::GetNumCurves(5), -1);
-    EXPECT_EQ(TWVectorscope::GetNumCurves(-1), -1);
-}
-
 TEST_F(VectorscopeTest, SetGraphsGivesEveryModeItsDrawerAndOnlyModeZeroIsLive)
 {
     EXPECT_EQ(scope.GetMode(), 0);
@@ -226,7 +214,6 @@ TEST_F(VectorscopeTest, ASecondSetGraphsChangesNothing)
     GraphControl10 other(nullptr, IRECT(0, 0, kW, kH), -1, 1, 4096, "");
     scope.SetGraphs(&other, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(scope.GetDrawer(0), drawer);
-    EXPECT_EQ(scope.GetGraph(0), graphs[0].get());
     // The vectorscope is still registered once: one drag, one pair of calls.
     graphs[0]->OnMouseDrag(10 + 50, 20 + 50, 10, 0, noMod);
     EXPECT_EQ(plug.calls.size(), 2u);
@@ -251,49 +238,6 @@ TEST(VectorscopeNullGraphTest, MissingGraphsAreSkipped)
     EXPECT_EQ(x.GetSize(), 128);
     // Without a plug the drags go nowhere.
     scope.OnMouseDrag(0, 0, 10, 10, IMouseMod());
-}
-
-TEST_F(VectorscopeTest, CurveStylesFollowTheTable)
-{
-    struct Want
-    {
-        int mode, curve;
-        double minY, size;
-        bool rays, linked, additive, bevel;
-        int r, g, b;
-        double fillAlpha;
-    };
-    const Want wants[] = {
-        {0, 0, 0.0, 5.0, false, false, true, false, 113, 130, 182, 0.25},
-        {1, 0, -1.0, 2.0, false, false, true, false, 113, 130, 182, 0.25},
-        {2, 0, 0.0, 2.0, true, true, false, false, 153, 176, 246, 1.0},
-        {2, 1, 0.0, 3.0, false, true, false, true, 255, 255, 255, 1.0},
-        {4, 0, 0.0, 5.0, false, false, true, false, 113, 130, 182, 0.25},
-    };
-    for (const Want& w : wants)
-    {
-        const GraphCurve4* c = Curve(w.mode, w.curve);
-        ASSERT_NE(c, nullptr) << "mode " << w.mode << " curve " << w.curve;
-        const std::string where =
-            "mode " + std::to_string(w.mode) + " curve " + std::to_string(w.curve);
-        EXPECT_FALSE(c->xdBScale) << where;
-        EXPECT_EQ(c->minX, -1.0) << where;
-        EXPECT_EQ(c->maxX, 1.0) << where;
-        EXPECT_FALSE(c->ydBScale) << where;
-        EXPECT_EQ(c->minY, w.minY) << where;
-        EXPECT_EQ(c->maxY, 1.0) << where;
-        EXPECT_EQ(c->pointSize, w.size) << where;
-        EXPECT_TRUE(c->pointStyle) << where;
-        EXPECT_EQ(c->pointsAsRays, w.rays) << where;
-        EXPECT_EQ(c->linkPoints, w.linked) << where;
-        EXPECT_EQ(c->additive, w.additive) << where;
-        EXPECT_EQ(c->bevel, w.bevel) << where;
-        EXPECT_NEAR(c->colorR * 255.0, w.r, 1e-3) << where;
-        EXPECT_NEAR(c->colorG * 255.0, w.g, 1e-3) << where;
-        EXPECT_NEAR(c->colorB * 255.0, w.b, 1e-3) << where;
-        EXPECT_EQ(c->fillAlpha, w.fillAlpha) << where;
-    }
-    EXPECT_EQ(graphs[3]->GetNumCurves(), 0);
 }
 
 TEST_F(VectorscopeTest, BlocksWithoutExactlyTwoChannelsAreIgnored)

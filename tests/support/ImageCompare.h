@@ -5,8 +5,8 @@
 // next to the test's output so a person can look at it.
 
 #include "app/PngFile.h"
-#include "editor/BitmapResources.h"
 #include "editor/LICE_Bitmap.h"
+#include "editor/PngCodec.h"
 
 #include <cstdlib>
 #include <memory>

@@ -29,6 +29,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace
@@ -240,7 +241,8 @@ TEST_F(IGraphicsLinuxTest, TheWindowShowsWhatTheSnapshotShows)
         }
         renderer->Process(ins, outs, 512);
     }
-    IControl::FreezeClock(0); // the logo at a fixed frame in both pictures
+    std::optional<IControl::FrozenClock> frozen;
+    frozen.emplace(0); // the logo at a fixed frame in both pictures
     view.Sync();
     view.Sync();
     XImage* image = XGetImage(hand, window, 0, 0, 456, 486, AllPlanes, ZPixmap);
@@ -256,7 +258,7 @@ TEST_F(IGraphicsLinuxTest, TheWindowShowsWhatTheSnapshotShows)
     gui->OpenWindow(&offscreen);
     offscreen.DrawAll();
     gui->CloseWindow();
-    IControl::ThawClock();
+    frozen.reset();
     const std::string diff = std::string(PARANDEL_TEST_TMP) + "/window-vs-snapshot.png";
     const ImageDifference d = CompareImages(offscreen.Screen(), shown, 40, diff);
     ASSERT_TRUE(d.sameSize);
@@ -297,7 +299,7 @@ TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettle
     float* out[2] = {outL.data(), outR.data()};
     // The logo stands still (it is the one thing that moves on its own); silence until the
     // scope and the meters have come to rest (the meters fall at their own pace).
-    IControl::FreezeClock(0);
+    const IControl::FrozenClock frozen(0);
     long last = -1;
     for (int quiet = 0, i = 0; quiet < 25 && i < 400; ++i)
     {
@@ -324,7 +326,6 @@ TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettle
     view.Sync();
     EXPECT_GT(view.FramesDrawn(), frames);
     EXPECT_GT(view.TextureUploads(), uploads);
-    IControl::ThawClock();
 }
 
 TEST_F(IGraphicsLinuxTest, WithoutOpenGL2ThereIsNoEditorAndAReason)

@@ -1,13 +1,13 @@
-// The base control behaviour every graph inherits: values from the plug-in and the user,
+// The base control behaviour every control inherits: values from the plug-in and the user,
 // default restore, double-click timing, dirty tracking.
 
 #include "editor/controls/IControl.h"
 
-#include "GraphTestSupport.h"
+#include "support/ControlTestSupport.h"
 
 #include <gtest/gtest.h>
 
-using namespace graphtest;
+using namespace controltest;
 
 namespace
 {
@@ -24,7 +24,7 @@ protected:
 
 TEST(IControlBaseTest, FirstValueFromThePlugInBecomesTheDefaultThatAltClickRestores)
 {
-    TestPlug plug;
+    ControlTestPlug plug;
     TestControl c(&plug, IRECT(0, 0, 10, 10), 4);
     c.SetClean();
     c.SetValueFromPlugin(0.3);
@@ -37,13 +37,14 @@ TEST(IControlBaseTest, FirstValueFromThePlugInBecomesTheDefaultThatAltClickResto
     c.OnMouseDown(1, 1, IMouseMod(true, false, false, false, true));
     EXPECT_DOUBLE_EQ(c.GetValue(), 0.3);
     ASSERT_EQ(plug.pushes.size(), 1u);
-    EXPECT_EQ(plug.pushes[0].paramIdx, 4);
-    EXPECT_DOUBLE_EQ(plug.pushes[0].value, 0.3);
+    EXPECT_DOUBLE_EQ(plug.pushes[0], 0.3);
+    ASSERT_EQ(plug.log.size(), 1u);
+    EXPECT_EQ(plug.log[0], Event("inform", 4, 0.3));
 }
 
 TEST(IControlBaseTest, DoubleClickWithin250MsResetsToTheDefault)
 {
-    TestPlug plug;
+    ControlTestPlug plug;
     TestControl c(&plug, IRECT(0, 0, 10, 10), 2);
     c.SetValueFromPlugin(0.5);
     c.SetValueFromUser(0.9);
@@ -61,7 +62,7 @@ TEST(IControlBaseTest, DoubleClickWithin250MsResetsToTheDefault)
 
 TEST(IControlBaseTest, SetDirtyClampsAndPushesOnlyWithAParameter)
 {
-    TestPlug plug;
+    ControlTestPlug plug;
     TestControl bound(&plug, IRECT(0, 0, 10, 10), 1);
     bound.SetValueFromPlugin(0.5);
     bound.SetValueFromUser(1.5);
