@@ -53,14 +53,15 @@ public:
 private:
     std::vector<std::string> mFiles;
     int mBlockSize = kDefaultBlockSize;
+    int mJobs = 0; // 0: one worker per core
     bool mQuiet = false;
     ParamOptions mParams;
     std::string mJsonPath, mPlotPath, mReportDir;
 };
 
-// Runs the analysis: a table row per file on stdout, JSON to jsonPath when it is not empty. The
-// exit code: 0, or 1 when a file could not be analysed; a CommandError when the JSON cannot be
-// written.
+// Runs the analysis on `jobs` workers (BatchRunner): a table row per file on stdout in the order
+// given, JSON to jsonPath when it is not empty. The exit code: 0, or 1 when a file could not be
+// analysed; a CommandError when the JSON cannot be written.
 int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& options,
-               const std::string& jsonPath);
+               const std::string& jsonPath, int jobs = 1);
 } // namespace app
