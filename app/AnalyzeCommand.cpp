@@ -59,18 +59,27 @@ nlohmann::ordered_json Points(const PointSet& p)
 RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
                          FileAnalysis& analysis)
 {
-    analysis = FileAnalysis{};
-    analysis.file = path;
-
-    // One pass: the correlation meter sampled as the file plays, the points at the end. The
-    // POLAR SAMPLES points are those of the block that completes the file's own samples (blocks
-    // after it only flush the latency); the other modes' are those after the last block.
     long long fileFrames = -1;
     {
         AudioFileReader header; // a file that cannot be opened is reported by the render
         if (header.Open(path))
             fileFrames = header.Frames();
     }
+    const RenderResult result = AnalyzeRender(
+        fileFrames, options, analysis,
+        [&path](const RenderOptions& pass) { return RenderFile(path, "", pass); });
+    analysis.file = path;
+    return result;
+}
+
+RenderResult AnalyzeRender(long long fileFrames, const RenderOptions& options,
+                           FileAnalysis& analysis,
+                           const std::function<RenderResult(const RenderOptions&)>& render)
+{
+    analysis = FileAnalysis{};
+    // One pass: the correlation meter sampled as the file plays, the points at the end. The
+    // POLAR SAMPLES points are those of the block that completes the file's own samples (blocks
+    // after it only flush the latency); the other modes' are those after the last block.
     CorrelationReport& corr = analysis.correlation;
     double weightedSum = 0.0, belowZero = 0.0;
     long long counted = 0, nextReport = 0, reportStep = 0;
@@ -112,7 +121,7 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
         CopyPoints(scope, TWVectorscope::kSourceMode, 0, analysis.source);
         return true;
     };
-    const RenderResult result = RenderFile(path, "", pass);
+    const RenderResult result = render(pass);
     if (result.exitCode != 0)
         return result;
     analysis.sampleRate = result.sampleRate;

@@ -6,6 +6,7 @@
 #include "app/CommonOptions.h"
 #include "app/FileRenderer.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ struct FileAnalysis
 // output of the file once, whatever the number of passes.
 RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
                          FileAnalysis& analysis);
+// The same over any source: render runs the pass it is given over the source's fileFrames
+// frames (−1 when unknown) as RenderFile would. The analysis' file name is left empty.
+RenderResult AnalyzeRender(long long fileFrames, const RenderOptions& options,
+                           FileAnalysis& analysis,
+                           const std::function<RenderResult(const RenderOptions&)>& render);
 
 // The stable JSON shape for scripts.
 std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses);
