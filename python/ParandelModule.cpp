@@ -214,8 +214,10 @@ app::ReportOptions FolderReport(const std::string& outDir)
     return report;
 }
 
-void CheckReport(const std::vector<std::string>& files, const std::string& outDir)
+void CheckReport(const std::vector<std::string>& files, const std::string& outDir,
+                 const std::vector<std::pair<std::string, double>>& settings)
 {
+    ReportSettings(settings);
     std::string error;
     if (!app::CheckReportOptions(files, FolderReport(outDir), error))
         throw py::value_error(error);
@@ -305,7 +307,7 @@ PYBIND11_MODULE(_parandel, m)
         .def_property_readonly("channels", &StreamingPlugin::Channels);
 
     m.def("_report_file", &ReportFile, "path"_a, "settings"_a, "block_size"_a);
-    m.def("_check_report", &CheckReport, "files"_a, "out_dir"_a);
+    m.def("_check_report", &CheckReport, "files"_a, "out_dir"_a, "settings"_a);
     m.def("_write_report", &WriteReport, "files"_a, "results"_a, "out_dir"_a, "settings"_a);
     m.def("_is_audio_name", &IsAudioName, "path"_a);
 }
