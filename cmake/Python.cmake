@@ -7,6 +7,11 @@ if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
   set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "The Python the module is built for")
 endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter Development.Module)
+# A sanitized or fuzzing build makes no module: an instrumented extension cannot be loaded into
+# the uninstrumented interpreter (the sanitizer's runtime must come first in a process).
+if(PARANDEL_SANITIZE OR PARANDEL_FUZZ)
+  return()
+endif()
 set(PYBIND11_FINDPYTHON ON)
 find_package(pybind11 CONFIG REQUIRED)
 

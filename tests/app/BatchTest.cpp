@@ -104,6 +104,15 @@ TEST_F(Batch, ProcessIntoAFolderWritesWhatProcessWritesForEachFile)
     std::sort(written.begin(), written.end());
     EXPECT_EQ(written, (std::vector<std::string>{"in0.wav", "in1.wav", "in2.wav", "in3.wav",
                                                  "in4.wav"}));
+    // With the permissions of any new file, whichever worker wrote it.
+    const mode_t mask = umask(0);
+    umask(mask);
+    for (const std::string& name : written)
+    {
+        struct stat st;
+        ASSERT_EQ(stat(Path("out/" + name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << name;
+    }
     for (int i = 0; i < 5; ++i)
     {
         const std::string name = "in" + std::to_string(i) + ".wav";
