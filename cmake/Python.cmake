@@ -39,7 +39,7 @@ function(parandel_pytest name file)
            COMMAND Python3::Interpreter -m pytest -q -p no:cacheprovider
                    ${CMAKE_SOURCE_DIR}/tests/python/${file})
   set_tests_properties(Python.${name} PROPERTIES TIMEOUT 300 ENVIRONMENT
-    "PYTHONPATH=${CMAKE_BINARY_DIR}/python;PARANDEL_CLI=$<TARGET_FILE:parandel>;PARANDEL_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+    "PYTHONDONTWRITEBYTECODE=1;PYTHONPATH=${CMAKE_BINARY_DIR}/python;PARANDEL_CLI=$<TARGET_FILE:parandel>;PARANDEL_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
 endfunction()
 parandel_pytest(Module test_module.py)
 parandel_pytest(DaskReport test_report.py)
