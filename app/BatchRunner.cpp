@@ -59,29 +59,12 @@ void RunJobs(Batch& batch, const BatchRunner::Work& work)
         batch.changed.notify_one();
     }
 }
-} // namespace
-
-int DefaultJobCount()
-{
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
-BatchRunner::BatchRunner(int jobs, bool showProgress)
-    : mJobs(jobs > 0 ? jobs : DefaultJobCount()), mShowProgress(showProgress)
-{
-}
-
-void BatchRunner::Run(const std::vector<std::string>& names, const Work& work,
-                      const Deliver& deliver)
+// Hands each result back as soon as it and those before it are done, drawing the bar while it
+// waits; returns at the end or at a job's failure.
+void DeliverInOrder(Batch& batch, FolderProgress& progress, const std::vector<std::string>& names,
+                    const BatchRunner::Deliver& deliver)
 {
     const size_t n = names.size();
-    Batch batch(n);
-    FolderProgress progress(mShowProgress, static_cast<int>(n));
-    std::vector<std::thread> workers;
-    const size_t count = std::min<size_t>(mJobs, n);
-    for (size_t w = 0; w < count; ++w)
-        workers.emplace_back(RunJobs, std::ref(batch), std::cref(work));
-
     size_t delivered = 0;
     std::unique_lock<std::mutex> lock(batch.mutex);
     while (delivered < n && !batch.failure)
@@ -102,36 +85,46 @@ void BatchRunner::Run(const std::vector<std::string>& names, const Work& work,
         ++delivered;
         lock.lock();
     }
-    lock.unlock();
+}
+} // namespace
+
+int DefaultJobCount()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+BatchRunner::BatchRunner(int jobs, bool showProgress)
+    : mJobs(jobs > 0 ? jobs : DefaultJobCount()), mShowProgress(showProgress)
+{
+}
+
+void BatchRunner::Run(const std::vector<std::string>& names, const Work& work,
+                      const Deliver& deliver)
+{
+    const size_t n = names.size();
+    Batch batch(n);
+    FolderProgress progress(mShowProgress, static_cast<int>(n));
+    std::vector<std::thread> workers;
+    std::exception_ptr failure;
+    try
+    {
+        const size_t count = std::min<size_t>(mJobs, n);
+        for (size_t w = 0; w < count; ++w)
+            workers.emplace_back(RunJobs, std::ref(batch), std::cref(work));
+        DeliverInOrder(batch, progress, names, deliver);
+    }
+    catch (...)
+    {
+        failure = std::current_exception();
+    }
     batch.stop = true;
     for (std::thread& t : workers)
         t.join();
     progress.Finish();
-    if (batch.failure)
-        std::rethrow_exception(batch.failure);
+    if (!failure)
+        failure = batch.failure;
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
-RenderOptions ReportingShare(const RenderOptions& options, const std::string& path,
-                             const std::function<void(double)>& share)
-{
-    RenderOptions o = options;
-    o.showProgress = false;
-    long long frames = 0;
-    {
-        AudioFileReader probe; // a file that cannot be opened is reported by the render
-        if (probe.Open(path))
-            frames = probe.Frames();
-    }
-    if (frames <= 0)
-        return o;
-    o.onOwnOutput = [own = options.onOwnOutput, share, frames, done = 0LL](
-                        const float* left, const float* right, int n) mutable
-    {
-        if (own)
-            own(left, right, n);
-        done += n;
-        share(static_cast<double>(done) / frames);
-    };
-    return o;
-}
 } // namespace app
