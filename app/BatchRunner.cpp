@@ -127,4 +127,27 @@ void BatchRunner::Run(const std::vector<std::string>& names, const Work& work,
         std::rethrow_exception(failure);
 }
 
+RenderOptions ReportingShare(const RenderOptions& options, const std::string& path,
+                             const std::function<void(double)>& share)
+{
+    RenderOptions o = options;
+    o.showProgress = false;
+    long long frames = 0;
+    {
+        AudioFileReader probe; // a file that cannot be opened is reported by the render
+        if (probe.Open(path))
+            frames = probe.Frames();
+    }
+    if (frames <= 0)
+        return o;
+    o.onOwnOutput = [own = options.onOwnOutput, share, frames, done = 0LL](
+                        const float* left, const float* right, int n) mutable
+    {
+        if (own)
+            own(left, right, n);
+        done += n;
+        share(static_cast<double>(done) / frames);
+    };
+    return o;
+}
 } // namespace app
