@@ -36,6 +36,8 @@ struct RenderOptions
     // Called once after the last block, before the output is committed; returning false (with
     // a one-line reason) fails the render and removes the output.
     std::function<bool(OfflineRenderer&, std::string& error)> afterRender;
+    // Print the clipping warning when the render ends; a batch prints it in its own order.
+    bool warnOfClipping = true;
 };
 
 struct RenderResult
@@ -50,6 +52,9 @@ struct RenderResult
     // Output samples limited to full scale because the output's encoding could not hold them.
     long long clippedSamples = 0;
 };
+
+// The warning on stderr that clipped samples of outPath were limited to full scale.
+void WarnOfClipping(const std::string& outPath, long long clippedSamples);
 
 // Renders inPath into outPath (stereo, same rate). With an empty outPath the output is
 // discarded (analysis runs). An input that ends before the frame count its header gives is a

@@ -81,6 +81,7 @@ int RunProcessBatch(const std::vector<std::string>& inputs, const std::string& o
         reads.push_back(presetPath);
     RequireOutputs(reads, outputs);
     RenderOptions base = options;
+    base.warnOfClipping = false; // warned of in the order of the files
     if (!presetPath.empty())
     {
         CFPropertyListRef state = nullptr; // checked once before anything is written
@@ -101,10 +102,13 @@ int RunProcessBatch(const std::vector<std::string>& inputs, const std::string& o
     int exitCode = 0;
     const auto deliver = [&](int i)
     {
-        if (results[i].exitCode == 0)
-            return;
-        PrintError(results[i].error);
-        exitCode = 1;
+        if (results[i].exitCode != 0)
+        {
+            PrintError(results[i].error);
+            exitCode = 1;
+        }
+        else if (results[i].clippedSamples > 0)
+            WarnOfClipping(outputs[i].path, results[i].clippedSamples);
     };
     BatchRunner(jobs, options.showProgress).Run(inputs, work, deliver);
     return exitCode;

@@ -126,6 +126,34 @@ TEST_F(Batch, ProcessIntoAFolderWritesWhatProcessWritesForEachFile)
     }
 }
 
+TEST_F(Batch, ClippingWarningsComeInTheOrderOfTheFiles)
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i)
+    {
+        files.push_back(Path("a/loud" + std::to_string(i) + ".wav"));
+        Write(files.back(), {testsig::Noise(20000 - 4000 * i, 40 + i, 0.9)},
+              SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    }
+    const std::vector<std::string> args = {"process", "--out-dir", Path("out"), "--out-gain",
+                                           "12", "--quiet", "--jobs"};
+    auto one = args, four = args;
+    one.push_back("1");
+    four.push_back("4");
+    const auto r1 = RunWith(one, files);
+    const auto r4 = RunWith(four, files);
+    ASSERT_EQ(r1.exitCode, 0) << r1.err;
+    ASSERT_EQ(r4.exitCode, 0) << r4.err;
+    EXPECT_EQ(r1.err, r4.err);
+    size_t at = 0;
+    for (int i = 0; i < 4; ++i)
+    {
+        const size_t found = r4.err.find("loud" + std::to_string(i) + ".wav' were beyond", at);
+        ASSERT_NE(found, std::string::npos) << r4.err;
+        at = found;
+    }
+}
+
 TEST_F(Batch, ProcessIntoAFolderRefusesClashesBeforeWriting)
 {
     Write(Path("a/x.wav"), {testsig::Noise(3000, 1, 0.3)});
