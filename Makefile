@@ -4,7 +4,8 @@ BUILD_DIR ?= build
 JOBS ?= 2
 DEMO_DIR ?= out
 
-.PHONY: all deps configure build demo test test-asan test-tsan bench format clean install-lv2
+.PHONY: all deps configure build demo test test-asan test-tsan bench format clean install-lv2 \
+        install-python
 
 all: build
 
@@ -31,6 +32,17 @@ install-lv2: configure
 	@mkdir -p "$(DESTDIR)$(LV2_DIR)"
 	@cp -R $(BUILD_DIR)/parandel.lv2 "$(DESTDIR)$(LV2_DIR)/"
 	@echo "installed $(DESTDIR)$(LV2_DIR)/parandel.lv2"
+
+# The Python module into the system python3's site folder (/usr/local/lib/python3.X/dist-packages),
+# or PYTHON_DIR when given; DESTDIR is honoured.
+PYTHON_DIR ?= $(shell /usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_path("platlib"))')
+install-python: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target parandel_python
+	@rm -rf "$(DESTDIR)$(PYTHON_DIR)/parandel"
+	@mkdir -p "$(DESTDIR)$(PYTHON_DIR)"
+	@cp -R $(BUILD_DIR)/python/parandel "$(DESTDIR)$(PYTHON_DIR)/"
+	@rm -rf "$(DESTDIR)$(PYTHON_DIR)/parandel/__pycache__"
+	@echo "installed $(DESTDIR)$(PYTHON_DIR)/parandel"
 
 # The whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer, and with
 # ThreadSanitizer, each in its own build folder; any report fails the run.

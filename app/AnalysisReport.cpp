@@ -1,9 +1,9 @@
 #include "app/AnalysisReport.h"
 
 #include "app/AudioFile.h"
+#include "app/BatchRunner.h"
 #include "app/CommandError.h"
 #include "app/CorrelationPlot.h"
-#include "app/FolderProgress.h"
 #include "app/PngFile.h"
 #include "app/ReportCanvas.h"
 #include "app/ReportPage.h"
@@ -323,48 +323,25 @@ bool CheckReportOptions(const std::vector<std::string>& files, const ReportOptio
     return CheckOutputs(files, ReportOutputs(files, report), error);
 }
 
-int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions& options,
-                     const ReportOptions& report)
+void PrepareReportFile(const std::vector<std::string>& files, size_t index,
+                       const RenderOptions& options, const ReportOptions& report, FileReport& r,
+                       const std::function<void(double)>& fileShare)
 {
-    FolderProgress progress(options.showProgress, static_cast<int>(files.size()));
-    std::vector<FileReport> reports(files.size());
-    // The folder's pictures, encoded as soon as they are drawn; written once all are.
-    std::vector<std::pair<std::string, std::string>> folder;
-    int exitCode = 0;
-    std::printf("%-40s %8s %8s %8s %9s\n", "file", "min", "mean", "final", "below 0");
-    for (size_t i = 0; i < files.size(); ++i)
+    ReportFile(files[index], options, r, fileShare);
+    std::string error;
+    if (r.error.empty() && !report.reportDir.empty() &&
+        !(EncodePng(*r.plot, r.plotPng, error) && EncodePng(*r.scopes, r.scopesPng, error)))
+        r.error = error;
+    if (report.plotPath.empty() || index != 0)
     {
-        FileReport& r = reports[i];
-        progress.StartFile(static_cast<int>(i), files[i]);
-        ReportFile(files[i], options, r, [&progress](double share) { progress.Update(share); });
-        std::string error;
-        if (r.error.empty() && !report.reportDir.empty())
-        {
-            std::string plot, scopes;
-            if (EncodePng(*r.plot, plot, error) && EncodePng(*r.scopes, scopes, error))
-            {
-                folder.emplace_back(PlotName(files, i), std::move(plot));
-                folder.emplace_back(ScopesName(files, i), std::move(scopes));
-            }
-            else
-                r.error = error;
-        }
-        progress.Interrupt();
-        if (!r.error.empty())
-        {
-            PrintError(r.error);
-            exitCode = 1;
-            continue;
-        }
-        PrintRow(r);
-        if (report.plotPath.empty())
-        {
-            r.plot.reset();
-            r.scopes.reset();
-        }
+        r.plot.reset();
+        r.scopes.reset();
     }
-    progress.Finish();
+}
 
+void WriteReportOutputs(const std::vector<std::string>& files, std::vector<FileReport>& reports,
+                        const ParamSettings& params, const ReportOptions& report)
+{
     std::vector<FileAnalysis> analysed;
     for (const FileReport& r : reports)
         if (r.error.empty())
@@ -377,16 +354,48 @@ int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions&
     if (!report.jsonPath.empty() && !analysed.empty() &&
         !WriteFileAtomically(report.jsonPath, json, error))
         throw CommandError(kExitRuntime, error);
-    if (!report.reportDir.empty())
+    if (report.reportDir.empty())
+        return;
+    // The pictures in the order of the files, then the data and the page.
+    std::vector<std::pair<std::string, std::string>> folder;
+    for (size_t i = 0; i < reports.size(); ++i)
+        if (reports[i].error.empty())
+        {
+            folder.emplace_back(PlotName(files, i), std::move(reports[i].plotPng));
+            folder.emplace_back(ScopesName(files, i), std::move(reports[i].scopesPng));
+        }
+    std::vector<ReportRow> rows;
+    for (size_t i : WorstFirst(reports))
+        rows.push_back(RowOf(reports[i], PlotName(files, i), ScopesName(files, i)));
+    folder.emplace_back("report.json", json);
+    folder.emplace_back("index.html", ReportPageHtml(rows, SettingsText(params)));
+    if (!WriteFolder(report.reportDir, folder, error))
+        throw CommandError(kExitRuntime, error);
+}
+
+int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions& options,
+                     const ReportOptions& report, int jobs)
+{
+    std::vector<FileReport> reports(files.size());
+    int exitCode = 0;
+    std::printf("%-40s %8s %8s %8s %9s\n", "file", "min", "mean", "final", "below 0");
+    std::fflush(stdout);
+    RenderOptions quiet = options;
+    quiet.showProgress = false;
+    const auto work = [&](int i, const std::function<void(double)>& share)
+    { PrepareReportFile(files, i, quiet, report, reports[i], share); };
+    const auto deliver = [&](int i)
     {
-        std::vector<ReportRow> rows;
-        for (size_t i : WorstFirst(reports))
-            rows.push_back(RowOf(reports[i], PlotName(files, i), ScopesName(files, i)));
-        folder.emplace_back("report.json", json);
-        folder.emplace_back("index.html", ReportPageHtml(rows, SettingsText(options.params)));
-        if (!WriteFolder(report.reportDir, folder, error))
-            throw CommandError(kExitRuntime, error);
-    }
+        if (!reports[i].error.empty())
+        {
+            PrintError(reports[i].error);
+            exitCode = 1;
+            return;
+        }
+        PrintRow(reports[i]);
+    };
+    BatchRunner(jobs, options.showProgress).Run(files, work, deliver);
+    WriteReportOutputs(files, reports, options.params, report);
     return exitCode;
 }
 } // namespace app

@@ -36,6 +36,7 @@ struct FileReport
     SampleRange loudest; // in samples of the file
     std::unique_ptr<LICE_MemBitmap> plot, scopes;
     int scopesWidth = 0, scopesHeight = 0; // kept when the pictures are let go
+    std::string plotPng, scopesPng;        // the pictures encoded for the folder
 };
 
 // Analyses one file, measures its level, finds its loudest second and draws its pictures.
@@ -56,8 +57,18 @@ std::vector<OutputFile> ReportOutputs(const std::vector<std::string>& files,
 bool CheckReportOptions(const std::vector<std::string>& files, const ReportOptions& report,
                         std::string& error);
 
-// Runs the command; 0, or 1 when a file could not be analysed; a CommandError when an output
-// cannot be written.
+// What the report does for the file files[index] (on any thread): ReportFile, the pictures
+// encoded when the report has a folder and kept as bitmaps only for --plot's file.
+void PrepareReportFile(const std::vector<std::string>& files, size_t index,
+                       const RenderOptions& options, const ReportOptions& report, FileReport& r,
+                       const std::function<void(double)>& fileShare = {});
+// Writes the plot, the JSON and the folder from the prepared reports (of files, in order); a
+// CommandError when an output cannot be written.
+void WriteReportOutputs(const std::vector<std::string>& files, std::vector<FileReport>& reports,
+                        const ParamSettings& params, const ReportOptions& report);
+
+// Runs the command on `jobs` workers (BatchRunner); 0, or 1 when a file could not be analysed;
+// a CommandError when an output cannot be written.
 int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions& options,
-                     const ReportOptions& report);
+                     const ReportOptions& report, int jobs = 1);
 } // namespace app

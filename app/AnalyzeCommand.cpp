@@ -2,6 +2,7 @@
 
 #include "app/AnalysisReport.h"
 #include "app/AudioFile.h"
+#include "app/BatchRunner.h"
 #include "app/CommandError.h"
 #include "app/OfflineRenderer.h"
 #include "app/TempFile.h"
@@ -58,18 +59,27 @@ nlohmann::ordered_json Points(const PointSet& p)
 RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
                          FileAnalysis& analysis)
 {
-    analysis = FileAnalysis{};
-    analysis.file = path;
-
-    // One pass: the correlation meter sampled as the file plays, the points at the end. The
-    // POLAR SAMPLES points are those of the block that completes the file's own samples (blocks
-    // after it only flush the latency); the other modes' are those after the last block.
     long long fileFrames = -1;
     {
         AudioFileReader header; // a file that cannot be opened is reported by the render
         if (header.Open(path))
             fileFrames = header.Frames();
     }
+    const RenderResult result = AnalyzeRender(
+        fileFrames, options, analysis,
+        [&path](const RenderOptions& pass) { return RenderFile(path, "", pass); });
+    analysis.file = path;
+    return result;
+}
+
+RenderResult AnalyzeRender(long long fileFrames, const RenderOptions& options,
+                           FileAnalysis& analysis,
+                           const std::function<RenderResult(const RenderOptions&)>& render)
+{
+    analysis = FileAnalysis{};
+    // One pass: the correlation meter sampled as the file plays, the points at the end. The
+    // POLAR SAMPLES points are those of the block that completes the file's own samples (blocks
+    // after it only flush the latency); the other modes' are those after the last block.
     CorrelationReport& corr = analysis.correlation;
     double weightedSum = 0.0, belowZero = 0.0;
     long long counted = 0, nextReport = 0, reportStep = 0;
@@ -111,7 +121,7 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
         CopyPoints(scope, TWVectorscope::kSourceMode, 0, analysis.source);
         return true;
     };
-    const RenderResult result = RenderFile(path, "", pass);
+    const RenderResult result = render(pass);
     if (result.exitCode != 0)
         return result;
     analysis.sampleRate = result.sampleRate;
@@ -157,6 +167,7 @@ void AnalyzeCommand::Register(CLI::App& cli)
     AddBlockSizeOption(*mCommand, mBlockSize);
     mCommand->add_option("--json", mJsonPath, "Also write the full report as JSON to this file");
     AddQuietFlag(*mCommand, mQuiet);
+    AddJobsOption(*mCommand, mJobs);
     mCommand->add_option("--plot", mPlotPath,
                          "Draw one file's correlation, level and scopes as a PNG");
     mCommand->add_option("--report", mReportDir,
@@ -172,38 +183,48 @@ int AnalyzeCommand::Run()
     if (!mJsonPath.empty())
         RequireOutputs(mFiles, {{mJsonPath, FileKind::Json, "--json"}});
     if (mPlotPath.empty() && mReportDir.empty())
-        return RunAnalyze(mFiles, options, mJsonPath);
+        return RunAnalyze(mFiles, options, mJsonPath, mJobs);
     const ReportOptions report{mPlotPath, mReportDir, mJsonPath};
     std::string error;
     if (!CheckReportOptions(mFiles, report, error))
         throw CommandError(kExitUsage, error);
-    return RunAnalyzeReport(mFiles, options, report);
+    return RunAnalyzeReport(mFiles, options, report, mJobs);
 }
 
 int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& options,
-               const std::string& jsonPath)
+               const std::string& jsonPath, int jobs)
 {
-    std::vector<FileAnalysis> analyses;
+    std::vector<FileAnalysis> analyses(files.size());
+    std::vector<RenderResult> results(files.size());
     int exitCode = 0;
     std::printf("%-40s %8s %8s %8s %9s\n", "file", "min", "mean", "final", "below 0");
-    for (const std::string& f : files)
+    std::fflush(stdout);
+    const auto work = [&](int i, const std::function<void(double)>& share)
     {
-        FileAnalysis a;
-        const RenderResult r = AnalyzeFile(f, options, a);
-        if (r.exitCode != 0)
+        results[i] = AnalyzeFile(files[i], ReportingShare(options, files[i], share), analyses[i]);
+    };
+    const auto deliver = [&](int i)
+    {
+        if (results[i].exitCode != 0)
         {
-            PrintError(r.error);
-            exitCode = r.exitCode;
-            continue;
+            PrintError(results[i].error);
+            exitCode = results[i].exitCode;
+            return;
         }
-        std::printf("%-40s %+8.3f %+8.3f %+8.3f %8.1f%%\n", f.c_str(), a.correlation.min,
-                    a.correlation.mean, a.correlation.final, 100.0 * a.correlation.shareBelowZero);
-        analyses.push_back(std::move(a));
-    }
-    if (!jsonPath.empty() && !analyses.empty())
+        const CorrelationReport& c = analyses[i].correlation;
+        std::printf("%-40s %+8.3f %+8.3f %+8.3f %8.1f%%\n", files[i].c_str(), c.min, c.mean,
+                    c.final, 100.0 * c.shareBelowZero);
+        std::fflush(stdout);
+    };
+    BatchRunner(jobs, options.showProgress).Run(files, work, deliver);
+    std::vector<FileAnalysis> analysed;
+    for (size_t i = 0; i < files.size(); ++i)
+        if (results[i].exitCode == 0)
+            analysed.push_back(std::move(analyses[i]));
+    if (!jsonPath.empty() && !analysed.empty())
     {
         std::string error;
-        if (!WriteFileAtomically(jsonPath, AnalysisToJson(analyses), error))
+        if (!WriteFileAtomically(jsonPath, AnalysisToJson(analysed), error))
             throw CommandError(kExitRuntime, error);
     }
     return exitCode;

@@ -6,6 +6,7 @@
 #include "app/CommonOptions.h"
 #include "app/FileRenderer.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ struct FileAnalysis
 // output of the file once, whatever the number of passes.
 RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
                          FileAnalysis& analysis);
+// The same over any source: render runs the pass it is given over the source's fileFrames
+// frames (−1 when unknown) as RenderFile would. The analysis' file name is left empty.
+RenderResult AnalyzeRender(long long fileFrames, const RenderOptions& options,
+                           FileAnalysis& analysis,
+                           const std::function<RenderResult(const RenderOptions&)>& render);
 
 // The stable JSON shape for scripts.
 std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses);
@@ -53,14 +59,15 @@ public:
 private:
     std::vector<std::string> mFiles;
     int mBlockSize = kDefaultBlockSize;
+    int mJobs = 0; // 0: one worker per core
     bool mQuiet = false;
     ParamOptions mParams;
     std::string mJsonPath, mPlotPath, mReportDir;
 };
 
-// Runs the analysis: a table row per file on stdout, JSON to jsonPath when it is not empty. The
-// exit code: 0, or 1 when a file could not be analysed; a CommandError when the JSON cannot be
-// written.
+// Runs the analysis on `jobs` workers (BatchRunner): a table row per file on stdout in the order
+// given, JSON to jsonPath when it is not empty. The exit code: 0, or 1 when a file could not be
+// analysed; a CommandError when the JSON cannot be written.
 int RunAnalyze(const std::vector<std::string>& files, const RenderOptions& options,
-               const std::string& jsonPath);
+               const std::string& jsonPath, int jobs = 1);
 } // namespace app

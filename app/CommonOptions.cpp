@@ -13,6 +13,14 @@ void AddBlockSizeOption(CLI::App& command, int& blockSize, const char* descripti
     option->check(CLI::Range(1, kMaxBlockSize));
 }
 
+void AddJobsOption(CLI::App& command, int& jobs)
+{
+    CLI::Option* option = command.add_option(
+        "--jobs", jobs, "Files processed side by side, each by its own plug-in (default: one per core)");
+    RequireNumberText(*option, true);
+    option->check(CLI::Range(1, kMaxJobs));
+}
+
 void AddQuietFlag(CLI::App& command, bool& quiet)
 {
     command.add_flag("--quiet", quiet, "No progress bar");

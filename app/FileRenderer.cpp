@@ -235,14 +235,19 @@ bool Render::Finish()
     if (!mOutPath.empty() && !mWriter.Commit())
         return Fail(mWriter.error());
     mResult.clippedSamples = mWriter.ClippedSamples();
-    if (mResult.clippedSamples > 0)
-        std::fprintf(stderr,
-                     "parandel: warning: %lld samples of '%s' were beyond full scale and "
-                     "were clipped\n",
-                     mResult.clippedSamples, mOutPath.c_str());
+    if (mResult.clippedSamples > 0 && mOptions.warnOfClipping)
+        WarnOfClipping(mOutPath, mResult.clippedSamples);
     return true;
 }
 } // namespace
+
+void WarnOfClipping(const std::string& outPath, long long clippedSamples)
+{
+    std::fprintf(stderr,
+                 "parandel: warning: %lld samples of '%s' were beyond full scale and were "
+                 "clipped\n",
+                 clippedSamples, outPath.c_str());
+}
 
 RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
                         const RenderOptions& options)

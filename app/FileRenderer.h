@@ -38,6 +38,8 @@ struct RenderOptions
     std::function<bool(OfflineRenderer&, std::string& error)> afterRender;
     // False when nothing reads the correlation meter: the plug-in then does not compute it.
     bool readCorrelation = true;
+    // Print the clipping warning when the render ends; a batch prints it in its own order.
+    bool warnOfClipping = true;
 };
 
 struct RenderResult
@@ -52,6 +54,9 @@ struct RenderResult
     // Output samples limited to full scale because the output's encoding could not hold them.
     long long clippedSamples = 0;
 };
+
+// The warning on stderr that clipped samples of outPath were limited to full scale.
+void WarnOfClipping(const std::string& outPath, long long clippedSamples);
 
 // Renders inPath into outPath (stereo, same rate). With an empty outPath the output is
 // discarded (analysis runs). An input that ends before the frame count its header gives is a

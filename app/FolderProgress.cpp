@@ -41,6 +41,14 @@ void FolderProgress::Update(double fileShare)
     Draw();
 }
 
+void FolderProgress::Show(int done, double runningShare, const std::string& name)
+{
+    mIndex = done;
+    mName = name;
+    mShare = std::clamp(runningShare, 0.0, static_cast<double>(mTotal - done));
+    Draw();
+}
+
 void FolderProgress::Draw()
 {
     if (!mActive)

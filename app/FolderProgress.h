@@ -15,6 +15,9 @@ public:
     void StartFile(int index, const std::string& name);
     // Share 0 … 1 of the current file done.
     void Update(double fileShare);
+    // For files run side by side: `done` files finished, runningShare the sum of the shares
+    // done of the others, name the file to show.
+    void Show(int done, double runningShare, const std::string& name);
     // Clears the line for other output; the next update draws it again.
     void Interrupt();
     // Clears the line for good.

@@ -25,8 +25,9 @@ std::string FormatNumber(double v)
     std::snprintf(buf, sizeof(buf), "%g", v);
     return buf;
 }
+} // namespace
 
-bool CheckValue(int idx, double value, const std::string& what, std::string& error)
+bool CheckParamValue(int idx, double value, const std::string& what, std::string& error)
 {
     const IParam* p = Reference().Param(idx);
     if (!std::isfinite(value) || value < p->GetMin() || value > p->GetMax())
@@ -44,7 +45,6 @@ bool CheckValue(int idx, double value, const std::string& what, std::string& err
     }
     return true;
 }
-} // namespace
 
 void RequireNumberText(CLI::Option& option, bool wholeNumber)
 {
@@ -127,7 +127,7 @@ bool ParamOptions::Resolve(ParamSettings& settings, std::string& error) const
     {
         if (!n.opt || n.opt->count() == 0)
             continue;
-        if (!CheckValue(n.idx, n.value, n.flag, error))
+        if (!CheckParamValue(n.idx, n.value, n.flag, error))
             return false;
         settings.emplace_back(n.idx, n.value);
     }
@@ -160,7 +160,7 @@ bool ParamOptions::Resolve(ParamSettings& settings, std::string& error) const
             error = "--set " + name + ": '" + text + "' is not a number";
             return false;
         }
-        if (!CheckValue(idx, value, "--set " + name, error))
+        if (!CheckParamValue(idx, value, "--set " + name, error))
             return false;
         settings.emplace_back(idx, value);
     }

@@ -37,6 +37,9 @@ private:
 // saying so, before any range check sees it.
 void RequireNumberText(CLI::Option& option, bool wholeNumber);
 
+// False with a one-line message ("<what> <value> is outside …") when value is not finite, outside
+// the parameter's range, or not whole for a parameter of whole numbers.
+bool CheckParamValue(int idx, double value, const std::string& what, std::string& error);
 // Index of the parameter with that exact name, or −1.
 int FindParamByName(const std::string& name);
 // Name of the parameter at idx; empty for an unnamed index or one outside the list.

@@ -4,6 +4,7 @@
 #include "app/FileRenderer.h"
 #include "app/OfflineRenderer.h"
 #include "app/PresetFile.h"
+#include "app/ProcessBatch.h"
 #include "app/ScopeImage.h"
 #include "engine/Parandel.h"
 #include "metering/TWVectorscope.h"
@@ -15,9 +16,14 @@ namespace app
 void ProcessCommand::Register(CLI::App& cli)
 {
     mCommand = cli.add_subcommand("process", "Process an audio file into a stereo file");
-    mCommand->add_option("IN", mInPath, "Input audio file (mono or stereo)")->required();
-    mCommand->add_option("OUT", mOutPath, "Output audio file (stereo, same sample rate)")
+    mCommand
+        ->add_option("IN OUT", mPaths,
+                     "Input audio file (mono or stereo) and output file (stereo, same sample "
+                     "rate); with --out-dir, any number of input files")
         ->required();
+    mCommand->add_option("--out-dir", mOutDir,
+                         "Process every input into this folder under its own file name");
+    AddJobsOption(*mCommand, mJobs);
     mParams.Register(*mCommand);
     AddBlockSizeOption(*mCommand, mBlockSize, "Host block size in samples (default 512)");
     AddQuietFlag(*mCommand, mQuiet);
@@ -39,6 +45,16 @@ int ProcessCommand::Run()
     options.showProgress = !mQuiet;
     options.params = ResolveParams(mParams);
     options.readCorrelation = false; // neither the output nor the --scope picture shows it
+    if (!mOutDir.empty())
+    {
+        if (!mScopePath.empty())
+            throw CommandError(kExitUsage, "--scope draws one file; it cannot go with --out-dir");
+        return RunProcessBatch(mPaths, mOutDir, options, mPresetPath, mJobs);
+    }
+    if (mPaths.size() != 2)
+        throw CommandError(kExitUsage, "process takes IN OUT, or IN... --out-dir DIR");
+    mInPath = mPaths[0];
+    mOutPath = mPaths[1];
     std::vector<std::string> inputs = {mInPath};
     std::vector<OutputFile> outputs = {{mOutPath, FileKind::Audio, "OUT"}};
     if (!mPresetPath.empty())

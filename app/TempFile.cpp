@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,8 +14,8 @@ namespace app
 namespace
 {
 constexpr int kExitInterrupted = 130;
-// More outputs than any command writes at once.
-constexpr int kMaxLiveTemps = 16;
+// More outputs than any command writes at once (a batch writes one per worker, at most 256).
+constexpr int kMaxLiveTemps = 512;
 
 // Terminating signals a program can catch, with the real-time signals after them (SIGKILL and
 // SIGSTOP cannot be caught; the crash signals SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP
@@ -62,8 +63,13 @@ private:
     sigset_t mOld;
 };
 
+// Workers of a batch create and finish their outputs at once: the list changes under a lock
+// (which the handler, only reading, never takes).
+std::mutex gLiveTempsMutex;
+
 int Register(const char* path)
 {
+    std::lock_guard<std::mutex> lock(gLiveTempsMutex);
     for (int i = 0; i < kMaxLiveTemps; ++i)
     {
         if (gLiveTemps[i])
@@ -78,15 +84,22 @@ void Unregister(int slot)
 {
     if (slot < 0 || slot >= kMaxLiveTemps)
         return;
+    std::lock_guard<std::mutex> lock(gLiveTempsMutex);
     const char* path = gLiveTemps[slot];
     gLiveTemps[slot] = nullptr;
     std::free(const_cast<char*>(path));
 }
 
+// The process's umask, read once: reading it means setting it, which must not happen while
+// another thread creates a file.
 mode_t CurrentUmask()
 {
-    const mode_t mask = umask(0);
-    umask(mask);
+    static const mode_t mask = []
+    {
+        const mode_t m = umask(0);
+        umask(m);
+        return m;
+    }();
     return mask;
 }
 
@@ -222,6 +235,7 @@ bool WriteFileAtomically(const std::string& target, const std::string& bytes, st
 void InstallSignalCleanup()
 {
     gClearProgressLine = isatty(STDERR_FILENO) ? 1 : 0;
+    CurrentUmask(); // read while the program has one thread
     struct sigaction action;
     std::memset(&action, 0, sizeof(action));
     action.sa_handler = OnTerminatingSignal;
