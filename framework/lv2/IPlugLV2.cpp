@@ -5,6 +5,7 @@
 
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
@@ -16,10 +17,6 @@
 
 namespace
 {
-constexpr int kGestureBegin = 1;
-constexpr int kGestureChange = 2;
-constexpr int kGestureEnd = 4;
-
 // A number atom of any of the four numeric types, or false.
 bool AtomNumber(const LV2_Atom* atom, const LV2Urids& u, double* value)
 {
@@ -36,14 +33,6 @@ bool AtomNumber(const LV2_Atom* atom, const LV2Urids& u, double* value)
     else
         return false;
     return true;
-}
-
-const void* FindFeature(const LV2_Feature* const* features, const char* uri)
-{
-    for (int i = 0; features && features[i]; ++i)
-        if (std::strcmp(features[i]->URI, uri) == 0)
-            return features[i]->data;
-    return nullptr;
 }
 } // namespace
 
@@ -66,11 +55,11 @@ IPlugLV2::~IPlugLV2() = default;
 bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInput,
                            double sampleRateHz, const LV2_Feature* const* features)
 {
-    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
-    if (!map)
+    if (!std::isnormal(sampleRateHz) || sampleRateHz < kMinSampleRate ||
+        sampleRateHz > kMaxSampleRate)
         return false;
-    const std::string stateKey = LV2StateKeyUri(description);
-    mUrids = std::make_unique<LV2Urids>(map, stateKey.c_str());
+    if (auto* map = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map)))
+        mUrids = std::make_unique<LV2Urids>(map, LV2StateKeyUri(description).c_str());
     mPorts = std::make_unique<LV2PortMap>(*this, description, monoInput);
     mPortData.assign(mPorts->Count(), nullptr);
     mSeen.assign(mPorts->Count(), 0.0f);
@@ -80,7 +69,7 @@ bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInpu
 
     SetSampleRate(sampleRateHz);
     if (auto* options =
-            static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options)))
+            static_cast<const LV2_Options_Option*>(lv2_features_data(features, LV2_OPTIONS__options)))
         ApplyOptions(options);
     const int nIn = mPorts->NAudioIn();
     SetInputChannelConnections(0, nIn, true);
@@ -104,6 +93,9 @@ void IPlugLV2::ConnectPort(unsigned port, void* data)
 
 void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
 {
+    // Options are keyed by URIDs: without a map there are none to read.
+    if (!mUrids)
+        return;
     int maxLength = 0;
     int nominalLength = 0;
     for (const LV2_Options_Option* o = options; o && o->key; ++o)
@@ -131,6 +123,7 @@ void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
 void IPlugLV2::Activate()
 {
     WDL_MutexLock lock(GetMutex());
+    HostUpdate update(*this);
     SetBlockSize(mHostBlockSize);
     mActive = true;
     OnParamReset();
@@ -209,13 +202,15 @@ void IPlugLV2::ApplyControl(int port, float value)
     const LV2Port& info = mPorts->Port(port);
     if (info.kind == LV2Port::Kind::Enabled)
     {
-        // Reset would rebuild the convolution responses, which allocates: toggling bypass in
-        // the run call keeps the processing state instead.
+        // Coming back from bypass restarts as a reset does, fading in from silence; at the
+        // rate and block size of the last reset this allocates nothing.
         const bool bypass = value < 0.5f;
         if (bypass != IsBypassed())
         {
             SetBypassed(bypass);
             OnActivate(!bypass);
+            if (!bypass && mActive)
+                Reset();
         }
         return;
     }
@@ -239,6 +234,7 @@ void IPlugLV2::ApplyControl(int port, float value)
 
 void IPlugLV2::ReadControlPorts()
 {
+    HostUpdate update(*this);
     for (int p = 0; p < mPorts->Count(); ++p)
     {
         const LV2Port::Kind kind = mPorts->Port(p).kind;
@@ -259,7 +255,7 @@ void IPlugLV2::ReadTimeEvents()
 {
     const int port = mPorts->Find(LV2Port::Kind::TimeIn);
     const auto* seq = static_cast<const LV2_Atom_Sequence*>(mPortData[port]);
-    if (!seq)
+    if (!seq || !mUrids)
         return;
     const LV2Urids& u = *mUrids;
     LV2_ATOM_SEQUENCE_FOREACH(seq, ev)
@@ -363,6 +359,8 @@ void IPlugLV2::Run(unsigned nFrames)
 int IPlugLV2::SaveState(void* store, void* handle, int /*flags*/,
                         const LV2_Feature* const* /*features*/)
 {
+    if (!mUrids)
+        return LV2_STATE_ERR_NO_FEATURE;
     auto storeFn = reinterpret_cast<LV2_State_Store_Function>(store);
     StateChunk chunk;
     {
@@ -377,6 +375,8 @@ int IPlugLV2::SaveState(void* store, void* handle, int /*flags*/,
 int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
                            const LV2_Feature* const* /*features*/)
 {
+    if (!mUrids)
+        return LV2_STATE_ERR_NO_FEATURE;
     auto retrieveFn = reinterpret_cast<LV2_State_Retrieve_Function>(retrieve);
     size_t size = 0;
     uint32_t type = 0, flags = 0;
@@ -389,6 +389,7 @@ int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
     if (chunk.PutBytes(data, static_cast<int>(size)) != static_cast<int>(size))
         return LV2_STATE_ERR_UNKNOWN;
     WDL_MutexLock lock(GetMutex());
+    HostUpdate update(*this);
     if (UnserializeState(chunk, 0) <= 0)
         return LV2_STATE_ERR_UNKNOWN;
     RedrawParamControls();
@@ -398,22 +399,28 @@ int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
     return LV2_STATE_SUCCESS;
 }
 
+void IPlugLV2::QueueGesture(int paramIdx, int bits)
+{
+    if (paramIdx < 0 || paramIdx >= ParamCount())
+        return;
+    WDL_MutexLock lock(GetMutex());
+    if (!mHostUpdate)
+        mGestures[paramIdx].fetch_or(bits);
+}
+
 void IPlugLV2::BeginInformHostOfParamChange(int paramIdx)
 {
-    if (paramIdx >= 0 && paramIdx < ParamCount())
-        mGestures[paramIdx].fetch_or(kGestureBegin);
+    QueueGesture(paramIdx, kGestureBegin);
 }
 
 void IPlugLV2::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/)
 {
-    if (paramIdx >= 0 && paramIdx < ParamCount())
-        mGestures[paramIdx].fetch_or(kGestureChange);
+    QueueGesture(paramIdx, kGestureChange);
 }
 
 void IPlugLV2::EndInformHostOfParamChange(int paramIdx)
 {
-    if (paramIdx >= 0 && paramIdx < ParamCount())
-        mGestures[paramIdx].fetch_or(kGestureEnd);
+    QueueGesture(paramIdx, kGestureEnd);
 }
 
 int IPlugLV2::TakeGesture(int paramIdx)

@@ -146,7 +146,7 @@ void WritePort(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map, i
         break;
     case Kind::TimeIn:
         os << " ;\n        atom:bufferType atom:Sequence ;\n        atom:supports time:Position "
-              ";\n        lv2:designation lv2:control";
+              ";\n        lv2:designation lv2:control ;\n        lv2:portProperty lv2:connectionOptional";
         break;
     default:
         break;
@@ -161,8 +161,7 @@ void WritePlugin(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map,
        << "    a lv2:Plugin, lv2:SpatialPlugin, doap:Project ;\n"
        << "    doap:name " << Quoted(name) << " ;\n"
        << "    doap:maintainer [ foaf:name " << Quoted(plug.GetMfrName()) << " ] ;\n"
-       << "    lv2:requiredFeature urid:map ;\n"
-       << "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n"
+       << "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options ;\n"
        << "    lv2:extensionData state:interface, opts:interface ;\n"
        << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
        << "    ui:ui <" << names.uiUri << "> ;\n"

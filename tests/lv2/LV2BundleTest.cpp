@@ -176,3 +176,41 @@ TEST_F(LV2BundleTest, PresetConverterRejectsABrokenFile)
     struct stat st;
     EXPECT_NE(stat(Path("out").c_str(), &st), 0) << "nothing is written for a broken preset";
 }
+
+TEST_F(LV2BundleTest, EcasoundRendersBothPluginsLikeTheCommandLine)
+{
+    // ecasound passes no features and leaves the atom port unconnected. It sets every control
+    // it is not given to 0 (not to the default), so all eight inputs are given, "enabled" last.
+    if (!HaveTool("ecasound"))
+        GTEST_SKIP() << "ecasound is not installed";
+    setenv("LV2_PATH", Path("path").c_str(), 1); // the system's bundles only slow it down
+    constexpr int kEcasoundBlock = 1024;
+    const int n = 20000;
+    const std::vector<double> l = testsig::Noise(n, 5, 0.3),
+                              r = testsig::Sine(n, 330.0, kTestRate, 0.4);
+    for (const auto& [uri, input] : {std::make_pair(kUri, std::vector<std::vector<double>>{l, r}),
+                                     std::make_pair(kMonoUri, std::vector<std::vector<double>>{l})})
+    {
+        Write(Path("in.wav"), input);
+        std::remove(Path("eca.wav").c_str()); // ecasound updates an existing output in place
+        const CommandResult ref =
+            Run({"process", Path("in.wav"), Path("ref.wav"), "--width", "37.5", "--pan", "-20",
+                 "--bass-focus", "150", "--out-gain", "-3", "--block-size",
+                 std::to_string(kEcasoundBlock), "--quiet"});
+        ASSERT_EQ(ref.exitCode, 0) << ref.err;
+        const CommandResult eca =
+            Tool({"/usr/bin/ecasound", "-q", "-b:" + std::to_string(kEcasoundBlock),
+                  "-f:f32_le,2,44100", "-i", Path("in.wav"), "-o", Path("eca.wav"),
+                  std::string("-elv2:") + uri + ",37.5,0,-20,150,-3,0,0,1"});
+        ASSERT_EQ(eca.exitCode, 0) << eca.err << eca.out;
+        const TestAudio a = Read(Path("ref.wav")), b = Read(Path("eca.wav"));
+        ASSERT_EQ(a.channels, 2) << uri;
+        ASSERT_EQ(b.channels, 2) << uri << ": " << eca.out << eca.err;
+        ASSERT_EQ(a.ch[0].size(), b.ch[0].size()) << uri;
+        double worst = 0.0;
+        for (int c = 0; c < 2; ++c)
+            for (size_t k = 0; k < a.ch[c].size(); ++k)
+                worst = std::max(worst, std::fabs(a.ch[c][k] - b.ch[c][k]));
+        EXPECT_LT(worst, 1e-6) << uri;
+    }
+}

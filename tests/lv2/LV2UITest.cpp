@@ -189,8 +189,7 @@ TEST_F(LV2UITest, AKnobDragReachesTheHostAsATouchedGestureAndPortWrites)
     ASSERT_FALSE(recorder.touches.empty());
     EXPECT_EQ(recorder.touches.front(), std::make_pair(port, true));
     EXPECT_EQ(recorder.touches.back(), std::make_pair(port, false));
-    // Other ports may be written too (the mode buttons settle at activation); the width port's
-    // last write carries the dragged value.
+    // The width port's last write carries the dragged value.
     float written = 0.0f;
     int widthWrites = 0;
     for (const auto& w : recorder.writes)
@@ -228,4 +227,27 @@ TEST_F(LV2UITest, EmbedsInAParentTheHostHasNotFlushedYet)
     descriptor->cleanup(ui);
     ui = nullptr;
     XCloseDisplay(lazyHost);
+}
+
+TEST_F(LV2UITest, OpeningRedrawingAndHostUpdatesNeverWriteAPortOrTouch)
+{
+    // Only the user changes parameters: the editor's first frames, the host's port events and
+    // changes the host makes through the ports (the vectorscope mode's radio members settle
+    // each other) are not reported back.
+    OpenUi();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(idle->idle(ui), 0);
+    const float width = -30.0f, mode = 2.0f;
+    descriptor->port_event(ui, host->PortIndex("width"), sizeof(float), 0, &width);
+    descriptor->port_event(ui, host->PortIndex("vectorscope_mode"), sizeof(float), 0, &mode);
+    host->SetControl("width", width);
+    host->SetControl("vectorscope_mode", mode);
+    std::vector<float> in(512, 0.1f), outL(512), outR(512);
+    host->Run({in.data(), in.data()}, {outL.data(), outR.data()}, 512);
+    Settle(hand);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(idle->idle(ui), 0);
+    EXPECT_TRUE(recorder.writes.empty()) << recorder.writes.size() << " writes, the first to port "
+                                         << recorder.writes.front().first;
+    EXPECT_TRUE(recorder.touches.empty());
 }
