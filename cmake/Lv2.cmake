@@ -50,7 +50,10 @@ target_link_libraries(parandel-lv2-preset PRIVATE parandel_app)
 # Tests in LV2 hosts: a lilv host, lv2info/lv2ls/serdi, lv2file, jalv under Xvfb.
 file(GLOB LV2_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lv2/*.cpp)
 if(LV2_TEST_SOURCES)
-  add_executable(parandel_tests_lv2 ${LV2_TEST_SOURCES})
+  # The atom reader is tested on its own (it needs nothing of the adapter but the URIDs).
+  add_executable(parandel_tests_lv2 ${LV2_TEST_SOURCES}
+                 ${CMAKE_SOURCE_DIR}/framework/lv2/LV2AtomReader.cpp
+                 ${CMAKE_SOURCE_DIR}/framework/lv2/LV2Urids.cpp)
   parandel_count_allocations(parandel_tests_lv2)
   target_include_directories(parandel_tests_lv2 PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(parandel_tests_lv2 PRIVATE parandel_app PkgConfig::LILV GTest::gtest

@@ -1,9 +1,9 @@
 #include "framework/lv2/IPlugLV2.h"
 
 #include "editor/IGraphics.h"
+#include "framework/lv2/LV2AtomReader.h"
 #include "framework/lv2/LV2Urids.h"
 
-#include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
 #include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
@@ -14,27 +14,6 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-
-namespace
-{
-// A number atom of any of the four numeric types, or false.
-bool AtomNumber(const LV2_Atom* atom, const LV2Urids& u, double* value)
-{
-    if (!atom)
-        return false;
-    if (atom->type == u.atomFloat)
-        *value = reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
-    else if (atom->type == u.atomDouble)
-        *value = reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
-    else if (atom->type == u.atomInt)
-        *value = reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
-    else if (atom->type == u.atomLong)
-        *value = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
-    else
-        return false;
-    return true;
-}
-} // namespace
 
 IPlugLV2::IPlugLV2(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr,
                    int nPresets, const char* effectName, const char* productName,
@@ -68,8 +47,8 @@ bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInpu
     SyncSeenValues();
 
     SetSampleRate(sampleRateHz);
-    if (auto* options =
-            static_cast<const LV2_Options_Option*>(lv2_features_data(features, LV2_OPTIONS__options)))
+    if (auto* options = static_cast<const LV2_Options_Option*>(
+            lv2_features_data(features, LV2_OPTIONS__options)))
         ApplyOptions(options);
     const int nIn = mPorts->NAudioIn();
     SetInputChannelConnections(0, nIn, true);
@@ -98,6 +77,7 @@ void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
         return;
     int maxLength = 0;
     int nominalLength = 0;
+    int sequenceSize = 0;
     for (const LV2_Options_Option* o = options; o && o->key; ++o)
     {
         if (o->type != mUrids->atomInt || o->size != sizeof(int32_t) || !o->value)
@@ -107,11 +87,15 @@ void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
             maxLength = v;
         else if (o->key == mUrids->nominalBlockLength)
             nominalLength = v;
+        else if (o->key == mUrids->sequenceSize)
+            sequenceSize = v;
     }
+    WDL_MutexLock lock(GetMutex());
+    if (sequenceSize > 0)
+        mSequenceCapacity = static_cast<size_t>(sequenceSize);
     const int length = nominalLength > 0 ? nominalLength : maxLength;
     if (length <= 0)
         return;
-    WDL_MutexLock lock(GetMutex());
     mHostBlockSize = std::min(length, kMaxBlockSize);
     if (mActive)
     {
@@ -258,32 +242,30 @@ void IPlugLV2::ReadTimeEvents()
     if (!seq || !mUrids)
         return;
     const LV2Urids& u = *mUrids;
-    LV2_ATOM_SEQUENCE_FOREACH(seq, ev)
+    LV2AtomSequenceReader events(seq, mSequenceCapacity, u.atomSequence);
+    while (const LV2_Atom* event = events.Next())
     {
-        if (ev->body.type != u.atomObject && ev->body.type != u.atomBlank)
+        if (LV2AtomObjectType(event, u) != u.timePosition)
             continue;
-        const auto* obj = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-        if (obj->body.otype != u.timePosition)
-            continue;
-        const LV2_Atom *speed = nullptr, *frame = nullptr, *bpm = nullptr, *bar = nullptr,
-                       *barBeat = nullptr, *beatsPerBar = nullptr, *beatUnit = nullptr;
-        lv2_atom_object_get(obj, u.timeSpeed, &speed, u.timeFrame, &frame, u.timeBpm, &bpm,
-                            u.timeBar, &bar, u.timeBarBeat, &barBeat, u.timeBeatsPerBar,
-                            &beatsPerBar, u.timeBeatUnit, &beatUnit, 0);
+        // A field that is absent, malformed or not a finite number leaves its value alone.
+        auto field = [&](LV2_URID key, double* value) {
+            return LV2AtomNumber(LV2AtomObjectValue(event, key, u), u, value) &&
+                   std::isfinite(*value);
+        };
         double v = 0.0;
-        if (AtomNumber(speed, u, &v))
+        if (field(u.timeSpeed, &v))
             mTransportRunning = v != 0.0;
-        if (AtomNumber(frame, u, &v))
+        if (field(u.timeFrame, &v))
             mSamplePos = v;
-        if (AtomNumber(bpm, u, &v) && v > 0.0)
+        if (field(u.timeBpm, &v) && v > 0.0)
             mTempo = v;
-        if (AtomNumber(bar, u, &v))
+        if (field(u.timeBar, &v))
             mBar = v;
-        if (AtomNumber(barBeat, u, &v))
+        if (field(u.timeBarBeat, &v))
             mBarBeat = v;
-        if (AtomNumber(beatsPerBar, u, &v) && v > 0.0)
+        if (field(u.timeBeatsPerBar, &v) && v > 0.0)
             mBeatsPerBar = v;
-        if (AtomNumber(beatUnit, u, &v) && v > 0.0)
+        if (field(u.timeBeatUnit, &v) && v > 0.0)
             mBeatUnit = v;
     }
 }

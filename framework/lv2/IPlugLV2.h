@@ -69,7 +69,8 @@ public:
     // Sizes the buffers for the block size, parameters to the plug-in, Reset, latency port.
     void Activate();
     void Run(unsigned nFrames);
-    // bufsz:maxBlockLength and bufsz:nominalBlockLength; the nominal length wins when given.
+    // bufsz:maxBlockLength and bufsz:nominalBlockLength (the nominal length wins when given),
+    // and bufsz:sequenceSize, beyond which no atom is read.
     void ApplyOptions(const LV2_Options_Option* options);
     // Writes the parameter chunk as one atom:Chunk property; 0 or an LV2 state status.
     int SaveState(void* store, void* handle, int flags, const LV2_Feature* const* features);
@@ -134,6 +135,7 @@ private:
     std::vector<float*> mPieceOut;
     std::unique_ptr<std::atomic<int>[]> mGestures; // one per parameter
     int mHostBlockSize = kDefaultBlockSize;
+    size_t mSequenceCapacity = 0; // the atom port buffer's size from bufsz:sequenceSize, or 0
     bool mActive = false;
     bool mHostUpdate = false; // under the mutex
     // Transport from time:Position: speed ≠ 0 is running.

@@ -106,8 +106,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* /*descriptor*/, const char* /*p
                          LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features)
 {
-    auto* plug =
-        static_cast<IPlugLV2*>(lv2_features_data(features, LV2_INSTANCE_ACCESS_URI));
+    auto* plug = static_cast<IPlugLV2*>(lv2_features_data(features, LV2_INSTANCE_ACCESS_URI));
     if (!plug || !write)
         return nullptr;
     auto* ui = new IPlugLV2UI(plug, write, controller, features);

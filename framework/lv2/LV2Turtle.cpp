@@ -146,7 +146,8 @@ void WritePort(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map, i
         break;
     case Kind::TimeIn:
         os << " ;\n        atom:bufferType atom:Sequence ;\n        atom:supports time:Position "
-              ";\n        lv2:designation lv2:control ;\n        lv2:portProperty lv2:connectionOptional";
+              ";\n        lv2:designation lv2:control ;\n        lv2:portProperty "
+              "lv2:connectionOptional";
         break;
     default:
         break;
@@ -163,7 +164,8 @@ void WritePlugin(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map,
        << "    doap:maintainer [ foaf:name " << Quoted(plug.GetMfrName()) << " ] ;\n"
        << "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options ;\n"
        << "    lv2:extensionData state:interface, opts:interface ;\n"
-       << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
+       << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength, "
+          "bufsz:sequenceSize ;\n"
        << "    ui:ui <" << names.uiUri << "> ;\n"
        << "    lv2:port\n";
     for (int i = 0; i < map.Count(); ++i)

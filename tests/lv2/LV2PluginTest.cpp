@@ -284,7 +284,8 @@ TEST_F(LV2PluginTest, ReEnablingRestartsLikeAFreshInstance)
     // plays equals a fresh instance fed the same audio from that moment.
     constexpr int kBlock = 512;
     const auto in = ToFloat(Stereo());
-    LilvHost a(PARANDEL_LV2_BUNDLE, kUri, kRate, kBlock), b(PARANDEL_LV2_BUNDLE, kUri, kRate, kBlock);
+    LilvHost a(PARANDEL_LV2_BUNDLE, kUri, kRate, kBlock),
+        b(PARANDEL_LV2_BUNDLE, kUri, kRate, kBlock);
     ASSERT_TRUE(a.Ok() && b.Ok());
     Settle(a, false);
     Settle(b, false);

@@ -247,7 +247,7 @@ TEST_F(LV2UITest, OpeningRedrawingAndHostUpdatesNeverWriteAPortOrTouch)
     Settle(hand);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(idle->idle(ui), 0);
-    EXPECT_TRUE(recorder.writes.empty()) << recorder.writes.size() << " writes, the first to port "
-                                         << recorder.writes.front().first;
+    EXPECT_TRUE(recorder.writes.empty())
+        << recorder.writes.size() << " writes, the first to port " << recorder.writes.front().first;
     EXPECT_TRUE(recorder.touches.empty());
 }
