@@ -27,17 +27,25 @@ set_target_properties(parandel_lv2 PROPERTIES PREFIX "" OUTPUT_NAME parandel
                       LIBRARY_OUTPUT_DIRECTORY ${LV2_BUNDLE_DIR} CXX_VISIBILITY_PRESET hidden)
 
 add_executable(parandel_lv2_ttl ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelTurtleMain.cpp
+               ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2Presets.cpp
                $<TARGET_OBJECTS:parandel_lv2_objects>)
 target_link_libraries(parandel_lv2_ttl PRIVATE parandel_engine PkgConfig::LV2)
 target_compile_definitions(parandel_lv2_ttl PRIVATE IPLUG_LV2)
 
-add_custom_command(TARGET parandel_lv2 POST_BUILD
+# The Turtle (and the factory presets) again whenever the tool that writes it changes, whether
+# the shared object does or not.
+add_custom_command(OUTPUT ${LV2_BUNDLE_DIR}/manifest.ttl
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${LV2_BUNDLE_DIR}
   COMMAND $<TARGET_FILE:parandel_lv2_ttl> ${LV2_BUNDLE_DIR}
+  DEPENDS parandel_lv2_ttl
+  COMMENT "Writing the LV2 bundle's Turtle and factory presets")
+add_custom_target(parandel_lv2_turtle DEPENDS ${LV2_BUNDLE_DIR}/manifest.ttl)
+add_custom_command(TARGET parandel_lv2 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/resources
           ${LV2_BUNDLE_DIR}/resources
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/manual ${LV2_BUNDLE_DIR}/manual
-  COMMENT "Writing the LV2 bundle's Turtle and resources")
-add_dependencies(parandel_lv2 parandel_lv2_ttl)
+  COMMENT "Copying the LV2 bundle's resources")
+add_dependencies(parandel_lv2 parandel_lv2_turtle)
 
 # .aupreset files from `parandel preset save` as LV2 preset bundles. Built on the command line's
 # Audio Unit host, so it shares only the adapter-free parts of the LV2 code.

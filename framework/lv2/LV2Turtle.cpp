@@ -21,7 +21,8 @@ constexpr const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#
                                   "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
                                   "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                                   "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
-                                  "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
+                                  "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
+                                  "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n";
 
 // Largest latency the latency port may report, in samples.
 constexpr int kMaxLatencySamples = 1 << 16;
@@ -200,6 +201,11 @@ std::string LV2PluginTurtle(const IPlugBase& plug, const LV2PortMap& stereo, con
     os << kPrefixes;
     WritePlugin(os, plug, stereo, d.uri, d.name, names);
     WritePlugin(os, plug, mono, d.monoUri, std::string(d.name) + " (mono in)", names);
+    // The state property saved state and presets carry the parameter chunk in.
+    os << "<" << LV2StateKeyUri(d) << ">\n"
+       << "    a rdf:Property ;\n"
+       << "    rdfs:label \"parameter chunk\" ;\n"
+       << "    rdfs:range xsd:base64Binary .\n\n";
     os << "<" << names.uiUri << ">\n"
        << "    a ui:X11UI ;\n"
        << "    lv2:requiredFeature <http://lv2plug.in/ns/ext/instance-access> ;\n"

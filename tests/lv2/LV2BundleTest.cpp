@@ -2,6 +2,7 @@
 // without complaint, the Turtle parses and validates against the LV2 schemas, and lv2file
 // renders a file exactly as `parandel process` does.
 
+#include "lv2/LilvHost.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <glob.h>
 #include <unistd.h>
@@ -88,20 +90,24 @@ TEST_F(LV2BundleTest, TurtleParsesAndValidatesAgainstTheSchemas)
     if (!HaveTool("serdi") || !HaveTool("sord_validate"))
         GTEST_SKIP() << "serdi or sord_validate is not installed";
     const std::string bundle = PARANDEL_LV2_BUNDLE;
-    for (const char* file : {"/manifest.ttl", "/parandel.ttl"})
+    // The bundle's own files and the factory presets.
+    std::vector<std::string> files = Glob(bundle + "/preset-*.ttl");
+    EXPECT_EQ(files.size(), 5u);
+    files.push_back(bundle + "/manifest.ttl");
+    files.push_back(bundle + "/parandel.ttl");
+    for (const std::string& file : files)
     {
-        const CommandResult r =
-            Tool({"/usr/bin/serdi", "-i", "turtle", "-o", "ntriples", bundle + file});
+        const CommandResult r = Tool({"/usr/bin/serdi", "-i", "turtle", "-o", "ntriples", file});
         EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
         EXPECT_TRUE(r.err.empty()) << r.err;
     }
     std::vector<std::string> args = {"/usr/bin/sord_validate"};
-    for (const char* vocabulary : {"schemas", "core", "atom", "ui", "units", "time", "options",
-                                   "buf-size", "state", "port-props", "urid", "instance-access"})
+    for (const char* vocabulary :
+         {"schemas", "core", "atom", "ui", "units", "time", "options", "buf-size", "state",
+          "port-props", "urid", "instance-access", "presets"})
         for (const std::string& f : Glob(std::string("/usr/lib/lv2/") + vocabulary + ".lv2/*.ttl"))
             args.push_back(f);
-    args.push_back(bundle + "/manifest.ttl");
-    args.push_back(bundle + "/parandel.ttl");
+    args.insert(args.end(), files.begin(), files.end());
     const CommandResult r = Tool(args);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Found 0 errors"), std::string::npos) << r.out << r.err;
@@ -212,5 +218,51 @@ TEST_F(LV2BundleTest, EcasoundRendersBothPluginsLikeTheCommandLine)
             for (size_t k = 0; k < a.ch[c].size(); ++k)
                 worst = std::max(worst, std::fabs(a.ch[c][k] - b.ch[c][k]));
         EXPECT_LT(worst, 1e-6) << uri;
+    }
+}
+
+TEST_F(LV2BundleTest, FactoryPresetsAreListedAndLoadTheirValues)
+{
+    struct Preset
+    {
+        const char* slug;
+        const char* label;
+        const char* symbol;
+        float value;
+    } presets[] = {{"mono-bass-120-hz", "Mono bass 120 Hz", "bass_focus", 120.0f},
+                   {"wide-plus-50", "Wide +50 %", "width", 50.0f},
+                   {"narrow-minus-50", "Narrow \u221250 %", "width", -50.0f},
+                   {"mono-check", "Mono check", "mono_out", 1.0f},
+                   {"mono-to-stereo", "Mono to stereo", "mono_to_stereo", 1.0f}};
+    const std::string bundle = PARANDEL_LV2_BUNDLE;
+    if (HaveTool("lv2info"))
+        for (const char* uri : {kUri, kMonoUri})
+        {
+            const CommandResult r = Tool({"/usr/bin/lv2info", uri});
+            for (const Preset& p : presets)
+                EXPECT_NE(r.out.find(p.label), std::string::npos) << uri << ": " << r.out;
+        }
+    // Restored as a host restores a preset: the ports and the plug-in's own state both carry
+    // the preset's value, and the rest stay at their defaults.
+    for (const Preset& p : presets)
+    {
+        LilvHost host(bundle, kUri, kTestRate, 512);
+        ASSERT_TRUE(host.Ok());
+        host.Activate();
+        LilvState* state = host.LoadPreset(std::string(kUri) + "#preset-" + p.slug);
+        ASSERT_NE(state, nullptr) << p.slug;
+        EXPECT_STREQ(lilv_state_get_label(state), p.label);
+        host.RestoreState(state);
+        lilv_state_free(state);
+        EXPECT_EQ(host.Control(p.symbol), p.value) << p.slug;
+        const std::vector<uint8_t> chunk = host.SavedChunk();
+        LilvHost fresh(bundle, kUri, kTestRate, 512);
+        ASSERT_TRUE(fresh.Ok());
+        const std::vector<uint8_t> defaults = fresh.SavedChunk();
+        ASSERT_EQ(chunk.size(), defaults.size());
+        int differing = 0;
+        for (size_t k = 0; k + 8 <= chunk.size(); k += 8)
+            differing += std::memcmp(chunk.data() + k, defaults.data() + k, 8) != 0;
+        EXPECT_EQ(differing, 1) << p.slug;
     }
 }

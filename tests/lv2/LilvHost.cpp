@@ -294,6 +294,15 @@ void LilvHost::RestoreState(const LilvState* state)
     lilv_state_restore(state, mInstance, SetPortValue, this, 0, mFeatures->list);
 }
 
+LilvState* LilvHost::LoadPreset(const std::string& uri)
+{
+    LilvNode* node = lilv_new_uri(mWorld, uri.c_str());
+    lilv_world_load_resource(mWorld, node);
+    LilvState* state = lilv_state_new_from_world(mWorld, &mFeatures->map, node);
+    lilv_node_free(node);
+    return state;
+}
+
 namespace
 {
 LV2_State_Status CaptureStore(LV2_State_Handle handle, uint32_t /*key*/, const void* value,

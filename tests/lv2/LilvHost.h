@@ -37,6 +37,8 @@ public:
     // The plug-in's state (its port values and the parameter chunk); owned by the caller.
     LilvState* SaveState();
     void RestoreState(const LilvState* state);
+    // A preset the loaded bundles describe, by URI, or null; owned by the caller.
+    LilvState* LoadPreset(const std::string& uri);
     // The bytes the plug-in stores through its state interface, or empty.
     std::vector<uint8_t> SavedChunk();
     LilvInstance* Instance() const { return mInstance; }
