@@ -251,3 +251,30 @@ TEST_F(LV2UITest, OpeningRedrawingAndHostUpdatesNeverWriteAPortOrTouch)
         << recorder.writes.size() << " writes, the first to port " << recorder.writes.front().first;
     EXPECT_TRUE(recorder.touches.empty());
 }
+
+TEST_F(LV2UITest, AFactoryPresetTheHostLoadsShowsInTheEditor)
+{
+    // As jalv loads a preset: the state restore reaches the plug-in, the port values reach the
+    // UI as port events; the editor follows and writes nothing back.
+    OpenUi();
+    const auto before = Grab(hand, Widget(), 456, 486);
+    LilvState* state = host->LoadPreset(std::string(kUri) + "#preset-wide-plus-50");
+    ASSERT_NE(state, nullptr);
+    host->RestoreState(state);
+    lilv_state_free(state);
+    for (const char* symbol : {"width", "mono_to_stereo", "pan", "bass_focus", "out_gain"})
+    {
+        const float value = host->Control(symbol);
+        descriptor->port_event(ui, host->PortIndex(symbol), sizeof(float), 0, &value);
+    }
+    Settle(hand);
+    EXPECT_EQ(idle->idle(ui), 0);
+    const auto after = Grab(hand, Widget(), 456, 486);
+    ASSERT_EQ(before.size(), after.size());
+    int changed = 0;
+    for (int y = 300; y < 430; ++y)
+        for (int x = 170; x < 290; ++x)
+            changed += before[y * 456 + x] != after[y * 456 + x];
+    EXPECT_GT(changed, 100) << "the width knob shows +50 %";
+    EXPECT_TRUE(recorder.writes.empty());
+}
