@@ -157,76 +157,107 @@ std::vector<uint8_t> BuildSequence(FuzzInput& in, UridTable& urids, bool capacit
     w.Patch(0, claimed);
     return w.bytes;
 }
+
+// One activated instance per plug-in and per capacity case, made at first use and kept: making
+// one costs far more than the runs the atoms go through, and the atom reading keeps no state
+// that could hide a fault from a later input.
+class Instance
+{
+public:
+    Instance(int index, bool capacityKnown)
+    {
+        map = {&urids, UridTable::Map};
+        const LV2_URID intType = UridTable::Map(&urids, LV2_ATOM__Int);
+        options[0] = {
+            LV2_OPTIONS_INSTANCE, 0,       UridTable::Map(&urids, LV2_BUF_SIZE__maxBlockLength),
+            sizeof(int32_t),      intType, &block};
+        options[1] = {
+            LV2_OPTIONS_INSTANCE, 0,       UridTable::Map(&urids, LV2_BUF_SIZE__sequenceSize),
+            sizeof(int32_t),      intType, &capacity};
+        options[2] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+        if (!capacityKnown)
+            options[1] = options[2];
+        mapFeature = {LV2_URID__map, &map};
+        optionsFeature = {LV2_OPTIONS__options, options};
+        const LV2_Feature* features[] = {&mapFeature, &optionsFeature, nullptr};
+        d = IPlugLV2GetDescriptor(ParandelLV2Factory(), index);
+        handle = d->instantiate(d, 44100.0, "", features);
+        FuzzRequire(handle != nullptr, "the plug-in instantiates");
+        auto* plug = static_cast<IPlugLV2*>(handle);
+        const LV2PortMap& ports = plug->Ports();
+        controls.assign(ports.Count(), 0.0f);
+        audio.reserve(ports.Count());
+        for (int p = 0; p < ports.Count(); ++p)
+        {
+            const LV2Port::Kind kind = ports.Port(p).kind;
+            if (kind == LV2Port::Kind::AudioIn || kind == LV2Port::Kind::AudioOut)
+            {
+                audio.emplace_back(kBlock, 0.0f);
+                if (kind == LV2Port::Kind::AudioIn)
+                    for (int k = 0; k < kBlock; ++k)
+                        audio.back()[k] = 0.5f * std::sin(0.05f * k);
+                d->connect_port(handle, p, audio.back().data());
+            }
+            else if (kind == LV2Port::Kind::TimeIn)
+                timePort = p;
+            else
+            {
+                controls[p] = plug->PortValue(p);
+                d->connect_port(handle, p, &controls[p]);
+            }
+        }
+        d->activate(handle);
+    }
+    ~Instance()
+    {
+        d->deactivate(handle);
+        d->cleanup(handle);
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    UridTable urids;
+    LV2_URID_Map map{};
+    int32_t block = kBlock;
+    // The largest buffer any run may get; with the capacity known, each run's buffer is exactly
+    // that large.
+    int32_t capacity = static_cast<int32_t>(kMaxAtomBytes + 512);
+    LV2_Options_Option options[3]{};
+    LV2_Feature mapFeature{}, optionsFeature{};
+    const LV2_Descriptor* d = nullptr;
+    LV2_Handle handle = nullptr;
+    std::vector<std::vector<float>> audio;
+    std::vector<float> controls;
+    int timePort = -1;
+};
 } // namespace
 
 int FuzzLV2Atoms(const uint8_t* data, size_t size)
 {
     FuzzInput in(data, size);
-    UridTable urids;
-    LV2_URID_Map map = {&urids, UridTable::Map};
     const bool capacityKnown = in.Flag();
-    // The capacity option is filled in per run, before the plug-in reads it at instantiate: use
-    // the largest buffer any run may get, and each run's buffer exactly that large.
-    int32_t block = kBlock;
-    int32_t capacity = static_cast<int32_t>(kMaxAtomBytes + 512);
-    const LV2_URID intType = UridTable::Map(&urids, LV2_ATOM__Int);
-    LV2_Options_Option options[] = {
-        {LV2_OPTIONS_INSTANCE, 0, UridTable::Map(&urids, LV2_BUF_SIZE__maxBlockLength),
-         sizeof(int32_t), intType, &block},
-        {LV2_OPTIONS_INSTANCE, 0, UridTable::Map(&urids, LV2_BUF_SIZE__sequenceSize),
-         sizeof(int32_t), intType, &capacity},
-        {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
-    if (!capacityKnown)
-        options[1] = options[2];
-    const LV2_Feature mapFeature = {LV2_URID__map, &map};
-    const LV2_Feature optionsFeature = {LV2_OPTIONS__options, options};
-    const LV2_Feature* features[] = {&mapFeature, &optionsFeature, nullptr};
-
-    const LV2_Descriptor* d = IPlugLV2GetDescriptor(ParandelLV2Factory(), in.Below(2));
-    LV2_Handle handle = d->instantiate(d, 44100.0, "", features);
-    FuzzRequire(handle != nullptr, "the plug-in instantiates");
-    auto* plug = static_cast<IPlugLV2*>(handle);
-    const LV2PortMap& ports = plug->Ports();
-
-    std::vector<std::vector<float>> audio;
-    std::vector<float> controls(ports.Count(), 0.0f);
-    int timePort = -1;
-    for (int p = 0; p < ports.Count(); ++p)
-    {
-        const LV2Port::Kind kind = ports.Port(p).kind;
-        if (kind == LV2Port::Kind::AudioIn || kind == LV2Port::Kind::AudioOut)
-        {
-            audio.emplace_back(kBlock, 0.0f);
-            for (int k = 0; k < kBlock; ++k)
-                audio.back()[k] = kind == LV2Port::Kind::AudioIn ? 0.5f * std::sin(0.05f * k) : 0;
-            d->connect_port(handle, p, audio.back().data());
-        }
-        else if (kind == LV2Port::Kind::TimeIn)
-            timePort = p;
-        else
-        {
-            controls[p] = plug->PortValue(p);
-            d->connect_port(handle, p, &controls[p]);
-        }
-    }
-    d->activate(handle);
+    const int index = static_cast<int>(in.Below(2));
+    static std::unique_ptr<Instance> instances[4];
+    std::unique_ptr<Instance>& slot = instances[index * 2 + (capacityKnown ? 1 : 0)];
+    if (!slot)
+        slot = std::make_unique<Instance>(index, capacityKnown);
+    Instance& inst = *slot;
     for (int run = 0; run < kMaxRuns && !in.Empty(); ++run)
     {
-        const std::vector<uint8_t> bytes = BuildSequence(in, urids, capacityKnown);
+        const std::vector<uint8_t> bytes = BuildSequence(in, inst.urids, capacityKnown);
         // Exactly as large as the content (or the capacity when the host told it): a read past
         // it is a heap overflow.
-        const size_t bufferSize = capacityKnown ? static_cast<size_t>(capacity) : bytes.size();
+        const size_t bufferSize = capacityKnown ? static_cast<size_t>(inst.capacity) : bytes.size();
         std::unique_ptr<uint8_t[]> buffer(new uint8_t[bufferSize]);
         std::memset(buffer.get(), 0, bufferSize);
         std::memcpy(buffer.get(), bytes.data(), std::min(bytes.size(), bufferSize));
-        d->connect_port(handle, timePort, buffer.get());
-        d->run(handle, 1 + in.Below(kBlock));
-        for (const auto& channel : audio)
+        inst.d->connect_port(inst.handle, inst.timePort, buffer.get());
+        inst.d->run(inst.handle, 1 + in.Below(kBlock));
+        inst.d->connect_port(inst.handle, inst.timePort, nullptr);
+        for (const auto& channel : inst.audio)
             for (float x : channel)
                 FuzzRequire(std::isfinite(x), "the output is finite");
     }
-    d->deactivate(handle);
-    d->cleanup(handle);
     return 0;
 }
 } // namespace fuzz
