@@ -81,6 +81,6 @@ endif()
 # host (scripts/bench-lv2 runs it together with lv2bench).
 add_executable(parandel_lv2_bench ${CMAKE_SOURCE_DIR}/bench/lv2/LV2PeersBench.cpp
                ${CMAKE_SOURCE_DIR}/tests/lv2/LilvHost.cpp)
-target_include_directories(parandel_lv2_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_include_directories(parandel_lv2_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
 target_link_libraries(parandel_lv2_bench PRIVATE PkgConfig::LILV PkgConfig::LV2)
 add_dependencies(parandel_lv2_bench parandel_lv2)

@@ -46,6 +46,8 @@ bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInpu
     mPieceOut.assign(2, nullptr);
     SyncSeenValues();
 
+    mInlineDisplay.SetHost(static_cast<const LV2_Inline_Display*>(
+        lv2_features_data(features, LV2_INLINEDISPLAY__queue_draw)));
     SetSampleRate(sampleRateHz);
     if (auto* options = static_cast<const LV2_Options_Option*>(
             lv2_features_data(features, LV2_OPTIONS__options)))
@@ -116,6 +118,7 @@ void IPlugLV2::Activate()
     ReadControlPorts();
     OnActivate(true);
     Reset();
+    mInlineDisplay.Reset(GetSampleRate());
     if (int p = mPorts->Find(LV2Port::Kind::Latency); p >= 0 && mPortData[p])
         *static_cast<float*>(mPortData[p]) = static_cast<float>(GetLatency());
 }
@@ -235,6 +238,11 @@ void IPlugLV2::ReadControlPorts()
     }
 }
 
+namespace
+{
+constexpr double kMaxTimeSignatureValue = 1024.0;
+} // namespace
+
 void IPlugLV2::ReadTimeEvents()
 {
     const int port = mPorts->Find(LV2Port::Kind::TimeIn);
@@ -263,9 +271,10 @@ void IPlugLV2::ReadTimeEvents()
             mBar = v;
         if (field(u.timeBarBeat, &v))
             mBarBeat = v;
-        if (field(u.timeBeatsPerBar, &v) && v > 0.0)
+        // A time signature is a pair of small integers: anything past the limit is not one.
+        if (field(u.timeBeatsPerBar, &v) && v > 0.0 && v <= kMaxTimeSignatureValue)
             mBeatsPerBar = v;
-        if (field(u.timeBeatUnit, &v) && v > 0.0)
+        if (field(u.timeBeatUnit, &v) && v > 0.0 && v <= kMaxTimeSignatureValue)
             mBeatUnit = v;
     }
 }
@@ -336,6 +345,9 @@ void IPlugLV2::Run(unsigned nFrames)
     if (mTransportRunning && mSamplePos >= 0.0)
         mSamplePos += nFrames;
     WriteOutputPorts();
+    const int out = mPorts->Find(LV2Port::Kind::AudioOut);
+    mInlineDisplay.Push(static_cast<const float*>(mPortData[out]),
+                        static_cast<const float*>(mPortData[out + 1]), static_cast<int>(nFrames));
 }
 
 int IPlugLV2::SaveState(void* store, void* handle, int /*flags*/,

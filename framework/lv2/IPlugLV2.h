@@ -12,6 +12,7 @@
 
 #include "framework/IPlugBase.h"
 #include "framework/WDL_String.h"
+#include "framework/lv2/LV2InlineDisplay.h"
 #include "framework/lv2/LV2PortMap.h"
 
 #include <lv2/core/lv2.h>
@@ -76,6 +77,12 @@ public:
     int SaveState(void* store, void* handle, int flags, const LV2_Feature* const* features);
     int RestoreState(void* retrieve, void* handle, int flags, const LV2_Feature* const* features);
 
+    // The inline display's picture (the host's drawing thread).
+    LV2_Inline_Display_Image_Surface* RenderInlineDisplay(uint32_t w, uint32_t maxHeight)
+    {
+        return mInlineDisplay.Render(w, maxHeight);
+    }
+
     // ---- For the UI and tests ----
     const LV2PortMap& Ports() const { return *mPorts; }
     // The parameter a control input port carries, or −1.
@@ -134,6 +141,7 @@ private:
     std::vector<float*> mPieceIn; // per-piece audio pointers, sized at Instantiate
     std::vector<float*> mPieceOut;
     std::unique_ptr<std::atomic<int>[]> mGestures; // one per parameter
+    LV2InlineDisplay mInlineDisplay;
     int mHostBlockSize = kDefaultBlockSize;
     size_t mSequenceCapacity = 0; // the atom port buffer's size from bufsz:sequenceSize, or 0
     bool mActive = false;

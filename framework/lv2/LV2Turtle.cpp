@@ -1,6 +1,7 @@
 #include "framework/lv2/LV2Turtle.h"
 
 #include "framework/IPlugBase.h"
+#include "framework/lv2/LV2InlineDisplay.h"
 
 #include <cstdio>
 #include <cstring>
@@ -163,8 +164,10 @@ void WritePlugin(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map,
        << "    a lv2:Plugin, lv2:SpatialPlugin, doap:Project ;\n"
        << "    doap:name " << Quoted(name) << " ;\n"
        << "    doap:maintainer [ foaf:name " << Quoted(plug.GetMfrName()) << " ] ;\n"
-       << "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options ;\n"
-       << "    lv2:extensionData state:interface, opts:interface ;\n"
+       << "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options, <"
+       << LV2_INLINEDISPLAY__queue_draw << "> ;\n"
+       << "    lv2:extensionData state:interface, opts:interface, <" << LV2_INLINEDISPLAY__interface
+       << "> ;\n"
        << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength, "
           "bufsz:sequenceSize ;\n"
        << "    ui:ui <" << names.uiUri << "> ;\n"
@@ -201,6 +204,9 @@ std::string LV2PluginTurtle(const IPlugBase& plug, const LV2PortMap& stereo, con
     os << kPrefixes;
     WritePlugin(os, plug, stereo, d.uri, d.name, names);
     WritePlugin(os, plug, mono, d.monoUri, std::string(d.name) + " (mono in)", names);
+    // The inline display is described in no vocabulary hosts ship: say what its URIs are.
+    os << "<" << LV2_INLINEDISPLAY__interface << ">\n    a lv2:ExtensionData .\n\n"
+       << "<" << LV2_INLINEDISPLAY__queue_draw << ">\n    a lv2:Feature .\n\n";
     // The state property saved state and presets carry the parameter chunk in.
     os << "<" << LV2StateKeyUri(d) << ">\n"
        << "    a rdf:Property ;\n"
