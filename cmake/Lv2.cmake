@@ -84,3 +84,13 @@ add_executable(parandel_lv2_bench ${CMAKE_SOURCE_DIR}/bench/lv2/LV2PeersBench.cp
 target_include_directories(parandel_lv2_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
 target_link_libraries(parandel_lv2_bench PRIVATE PkgConfig::LILV PkgConfig::LV2)
 add_dependencies(parandel_lv2_bench parandel_lv2)
+
+# The inline display's render time at three sizes, and the README's picture of it
+# (scripts/bench-lv2 runs it; scripts/make-inline-display-picture writes the picture).
+add_executable(parandel_lv2_inline_bench ${CMAKE_SOURCE_DIR}/bench/lv2/InlineDisplayBench.cpp
+               ${CMAKE_SOURCE_DIR}/tests/lv2/LilvHost.cpp)
+target_include_directories(parandel_lv2_inline_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests
+                           ${CMAKE_SOURCE_DIR})
+target_link_libraries(parandel_lv2_inline_bench PRIVATE PkgConfig::LILV PkgConfig::LV2
+                      PkgConfig::CAIRO)
+add_dependencies(parandel_lv2_inline_bench parandel_lv2)
