@@ -55,6 +55,17 @@ std::vector<unsigned long> Grab(Display* d, Window w, int width, int height)
     return pixels;
 }
 
+// The pixels that differ where the width knob and its value text sit (the lower middle).
+int WidthKnobChange(const std::vector<unsigned long>& before,
+                    const std::vector<unsigned long>& after)
+{
+    int changed = 0;
+    for (int y = 300; y < 430; ++y)
+        for (int x = 170; x < 290; ++x)
+            changed += before[y * 456 + x] != after[y * 456 + x];
+    return changed;
+}
+
 void Settle(Display* d)
 {
     XSync(d, False);
@@ -157,12 +168,7 @@ TEST_F(LV2UITest, HostPortEventsRedrawTheControls)
     Settle(hand);
     const auto after = Grab(hand, Widget(), 456, 486);
     ASSERT_EQ(before.size(), after.size());
-    // The width knob and its value text sit in the lower middle of the editor.
-    int changed = 0;
-    for (int y = 300; y < 430; ++y)
-        for (int x = 170; x < 290; ++x)
-            changed += before[y * 456 + x] != after[y * 456 + x];
-    EXPECT_GT(changed, 100);
+    EXPECT_GT(WidthKnobChange(before, after), 100);
 }
 
 TEST_F(LV2UITest, AKnobDragReachesTheHostAsATouchedGestureAndPortWrites)
@@ -271,10 +277,6 @@ TEST_F(LV2UITest, AFactoryPresetTheHostLoadsShowsInTheEditor)
     EXPECT_EQ(idle->idle(ui), 0);
     const auto after = Grab(hand, Widget(), 456, 486);
     ASSERT_EQ(before.size(), after.size());
-    int changed = 0;
-    for (int y = 300; y < 430; ++y)
-        for (int x = 170; x < 290; ++x)
-            changed += before[y * 456 + x] != after[y * 456 + x];
-    EXPECT_GT(changed, 100) << "the width knob shows +50 %";
+    EXPECT_GT(WidthKnobChange(before, after), 100) << "the width knob shows +50 %";
     EXPECT_TRUE(recorder.writes.empty());
 }
