@@ -15,6 +15,12 @@
 #include <cstring>
 #include <string>
 
+namespace
+{
+// A time signature is a pair of small integers: a value past this is not one.
+constexpr double kMaxTimeSignatureValue = 1024.0;
+} // namespace
+
 IPlugLV2::IPlugLV2(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr,
                    int nPresets, const char* effectName, const char* productName,
                    const char* mfrName, int vendorVersion, int uniqueID, int mfrID, int latency,
@@ -238,11 +244,6 @@ void IPlugLV2::ReadControlPorts()
     }
 }
 
-namespace
-{
-constexpr double kMaxTimeSignatureValue = 1024.0;
-} // namespace
-
 void IPlugLV2::ReadTimeEvents()
 {
     const int port = mPorts->Find(LV2Port::Kind::TimeIn);
@@ -271,7 +272,6 @@ void IPlugLV2::ReadTimeEvents()
             mBar = v;
         if (field(u.timeBarBeat, &v))
             mBarBeat = v;
-        // A time signature is a pair of small integers: anything past the limit is not one.
         if (field(u.timeBeatsPerBar, &v) && v > 0.0 && v <= kMaxTimeSignatureValue)
             mBeatsPerBar = v;
         if (field(u.timeBeatUnit, &v) && v > 0.0 && v <= kMaxTimeSignatureValue)
