@@ -27,17 +27,25 @@ set_target_properties(parandel_lv2 PROPERTIES PREFIX "" OUTPUT_NAME parandel
                       LIBRARY_OUTPUT_DIRECTORY ${LV2_BUNDLE_DIR} CXX_VISIBILITY_PRESET hidden)
 
 add_executable(parandel_lv2_ttl ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelTurtleMain.cpp
+               ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2Presets.cpp
                $<TARGET_OBJECTS:parandel_lv2_objects>)
 target_link_libraries(parandel_lv2_ttl PRIVATE parandel_engine PkgConfig::LV2)
 target_compile_definitions(parandel_lv2_ttl PRIVATE IPLUG_LV2)
 
-add_custom_command(TARGET parandel_lv2 POST_BUILD
+# The Turtle (and the factory presets) again whenever the tool that writes it changes, whether
+# the shared object does or not.
+add_custom_command(OUTPUT ${LV2_BUNDLE_DIR}/manifest.ttl
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${LV2_BUNDLE_DIR}
   COMMAND $<TARGET_FILE:parandel_lv2_ttl> ${LV2_BUNDLE_DIR}
+  DEPENDS parandel_lv2_ttl
+  COMMENT "Writing the LV2 bundle's Turtle and factory presets")
+add_custom_target(parandel_lv2_turtle DEPENDS ${LV2_BUNDLE_DIR}/manifest.ttl)
+add_custom_command(TARGET parandel_lv2 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/resources
           ${LV2_BUNDLE_DIR}/resources
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/manual ${LV2_BUNDLE_DIR}/manual
-  COMMENT "Writing the LV2 bundle's Turtle and resources")
-add_dependencies(parandel_lv2 parandel_lv2_ttl)
+  COMMENT "Copying the LV2 bundle's resources")
+add_dependencies(parandel_lv2 parandel_lv2_turtle)
 
 # .aupreset files from `parandel preset save` as LV2 preset bundles. Built on the command line's
 # Audio Unit host, so it shares only the adapter-free parts of the LV2 code.
@@ -51,7 +59,10 @@ target_link_libraries(parandel-lv2-preset PRIVATE parandel_app)
 # Tests in LV2 hosts: a lilv host, lv2info/lv2ls/serdi, lv2file, jalv under Xvfb.
 file(GLOB LV2_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lv2/*.cpp)
 if(LV2_TEST_SOURCES)
-  add_executable(parandel_tests_lv2 ${LV2_TEST_SOURCES})
+  # The atom reader is tested on its own (it needs nothing of the adapter but the URIDs).
+  add_executable(parandel_tests_lv2 ${LV2_TEST_SOURCES}
+                 ${CMAKE_SOURCE_DIR}/framework/lv2/LV2AtomReader.cpp
+                 ${CMAKE_SOURCE_DIR}/framework/lv2/LV2Urids.cpp)
   parandel_count_allocations(parandel_tests_lv2)
   target_include_directories(parandel_tests_lv2 PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(parandel_tests_lv2 PRIVATE parandel_app PkgConfig::LILV GTest::gtest
@@ -71,6 +82,16 @@ endif()
 # host (scripts/bench-lv2 runs it together with lv2bench).
 add_executable(parandel_lv2_bench ${CMAKE_SOURCE_DIR}/bench/lv2/LV2PeersBench.cpp
                ${CMAKE_SOURCE_DIR}/tests/lv2/LilvHost.cpp)
-target_include_directories(parandel_lv2_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_include_directories(parandel_lv2_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
 target_link_libraries(parandel_lv2_bench PRIVATE PkgConfig::LILV PkgConfig::LV2)
 add_dependencies(parandel_lv2_bench parandel_lv2)
+
+# The inline display's render time at three sizes, and the README's picture of it
+# (scripts/bench-lv2 runs it; scripts/make-inline-display-picture writes the picture).
+add_executable(parandel_lv2_inline_bench ${CMAKE_SOURCE_DIR}/bench/lv2/InlineDisplayBench.cpp
+               ${CMAKE_SOURCE_DIR}/tests/lv2/LilvHost.cpp)
+target_include_directories(parandel_lv2_inline_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests
+                           ${CMAKE_SOURCE_DIR})
+target_link_libraries(parandel_lv2_inline_bench PRIVATE PkgConfig::LILV PkgConfig::LV2
+                      PkgConfig::CAIRO)
+add_dependencies(parandel_lv2_inline_bench parandel_lv2)

@@ -11,14 +11,6 @@
 
 namespace fuzz
 {
-void FuzzRequire(bool ok, const char* what)
-{
-    if (ok)
-        return;
-    std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-    std::abort();
-}
-
 std::vector<double> ParamValues(const IPlugBase& plug)
 {
     std::vector<double> values;

@@ -3,6 +3,7 @@
 // entry the way a host opens it.
 
 #include "framework/au/AUPlatform.h"
+#include "fuzz/FuzzRequire.h"
 
 #include <vector>
 
@@ -11,9 +12,6 @@ class Parandel;
 
 namespace fuzz
 {
-// Ends the program with "fuzz invariant broken: what" unless ok.
-void FuzzRequire(bool ok, const char* what);
-
 // Every parameter's value, for comparing before and after a refused call.
 std::vector<double> ParamValues(const IPlugBase& plug);
 // Every parameter holds a finite value within its range.

@@ -22,4 +22,8 @@ int FuzzBinaryPlist(const uint8_t* data, size_t size);
 int FuzzAdapterCalls(const uint8_t* data, size_t size);
 // Rendering with random block lengths, parameters, transport and samples (non-finite ones too).
 int FuzzAudioPath(const uint8_t* data, size_t size);
+// Atom sequences and time:Position objects of right and wrong sizes and types, in exactly sized
+// buffers, through the LV2 plug-in's run call (built with the LV2 adapter, in a library of its
+// own: parandel_fuzz_lv2).
+int FuzzLV2Atoms(const uint8_t* data, size_t size);
 } // namespace fuzz

@@ -1,10 +1,11 @@
 #include "framework/lv2/IPlugLV2.h"
 
 #include "editor/IGraphics.h"
+#include "framework/lv2/LV2AtomReader.h"
 #include "framework/lv2/LV2Urids.h"
 
-#include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
@@ -16,35 +17,8 @@
 
 namespace
 {
-constexpr int kGestureBegin = 1;
-constexpr int kGestureChange = 2;
-constexpr int kGestureEnd = 4;
-
-// A number atom of any of the four numeric types, or false.
-bool AtomNumber(const LV2_Atom* atom, const LV2Urids& u, double* value)
-{
-    if (!atom)
-        return false;
-    if (atom->type == u.atomFloat)
-        *value = reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
-    else if (atom->type == u.atomDouble)
-        *value = reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
-    else if (atom->type == u.atomInt)
-        *value = reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
-    else if (atom->type == u.atomLong)
-        *value = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
-    else
-        return false;
-    return true;
-}
-
-const void* FindFeature(const LV2_Feature* const* features, const char* uri)
-{
-    for (int i = 0; features && features[i]; ++i)
-        if (std::strcmp(features[i]->URI, uri) == 0)
-            return features[i]->data;
-    return nullptr;
-}
+// A time signature is a pair of small integers: a value past this is not one.
+constexpr double kMaxTimeSignatureValue = 1024.0;
 } // namespace
 
 IPlugLV2::IPlugLV2(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr,
@@ -66,11 +40,11 @@ IPlugLV2::~IPlugLV2() = default;
 bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInput,
                            double sampleRateHz, const LV2_Feature* const* features)
 {
-    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(FindFeature(features, LV2_URID__map)));
-    if (!map)
+    if (!std::isnormal(sampleRateHz) || sampleRateHz < kMinSampleRate ||
+        sampleRateHz > kMaxSampleRate)
         return false;
-    const std::string stateKey = LV2StateKeyUri(description);
-    mUrids = std::make_unique<LV2Urids>(map, stateKey.c_str());
+    if (auto* map = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map)))
+        mUrids = std::make_unique<LV2Urids>(map, LV2StateKeyUri(description).c_str());
     mPorts = std::make_unique<LV2PortMap>(*this, description, monoInput);
     mPortData.assign(mPorts->Count(), nullptr);
     for (int p = 0; p < mPorts->Count(); ++p)
@@ -80,9 +54,11 @@ bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInpu
     mPieceOut.assign(2, nullptr);
     SyncSeenValues();
 
+    mInlineDisplay.SetHost(static_cast<const LV2_Inline_Display*>(
+        lv2_features_data(features, LV2_INLINEDISPLAY__queue_draw)));
     SetSampleRate(sampleRateHz);
-    if (auto* options =
-            static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options)))
+    if (auto* options = static_cast<const LV2_Options_Option*>(
+            lv2_features_data(features, LV2_OPTIONS__options)))
         ApplyOptions(options);
     const int nIn = mPorts->NAudioIn();
     SetInputChannelConnections(0, nIn, true);
@@ -115,8 +91,12 @@ void IPlugLV2::TellMeterConnection(unsigned port)
 
 void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
 {
+    // Options are keyed by URIDs: without a map there are none to read.
+    if (!mUrids)
+        return;
     int maxLength = 0;
     int nominalLength = 0;
+    int sequenceSize = 0;
     for (const LV2_Options_Option* o = options; o && o->key; ++o)
     {
         if (o->type != mUrids->atomInt || o->size != sizeof(int32_t) || !o->value)
@@ -126,11 +106,15 @@ void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
             maxLength = v;
         else if (o->key == mUrids->nominalBlockLength)
             nominalLength = v;
+        else if (o->key == mUrids->sequenceSize)
+            sequenceSize = v;
     }
+    WDL_MutexLock lock(GetMutex());
+    if (sequenceSize > 0)
+        mSequenceCapacity = static_cast<size_t>(sequenceSize);
     const int length = nominalLength > 0 ? nominalLength : maxLength;
     if (length <= 0)
         return;
-    WDL_MutexLock lock(GetMutex());
     mHostBlockSize = std::min(length, kMaxBlockSize);
     if (mActive)
     {
@@ -142,6 +126,7 @@ void IPlugLV2::ApplyOptions(const LV2_Options_Option* options)
 void IPlugLV2::Activate()
 {
     WDL_MutexLock lock(GetMutex());
+    HostUpdate update(*this);
     SetBlockSize(mHostBlockSize);
     mActive = true;
     OnParamReset();
@@ -150,6 +135,7 @@ void IPlugLV2::Activate()
     ReadControlPorts();
     OnActivate(true);
     Reset();
+    mInlineDisplay.Reset(GetSampleRate());
     if (int p = mPorts->Find(LV2Port::Kind::Latency); p >= 0 && mPortData[p])
         *static_cast<float*>(mPortData[p]) = static_cast<float>(GetLatency());
 }
@@ -220,13 +206,15 @@ void IPlugLV2::ApplyControl(int port, float value)
     const LV2Port& info = mPorts->Port(port);
     if (info.kind == LV2Port::Kind::Enabled)
     {
-        // Reset would rebuild the convolution responses, which allocates: toggling bypass in
-        // the run call keeps the processing state instead.
+        // Coming back from bypass restarts as a reset does, fading in from silence; at the
+        // rate and block size of the last reset this allocates nothing.
         const bool bypass = value < 0.5f;
         if (bypass != IsBypassed())
         {
             SetBypassed(bypass);
             OnActivate(!bypass);
+            if (!bypass && mActive)
+                Reset();
         }
         return;
     }
@@ -250,6 +238,7 @@ void IPlugLV2::ApplyControl(int port, float value)
 
 void IPlugLV2::ReadControlPorts()
 {
+    HostUpdate update(*this);
     for (int p = 0; p < mPorts->Count(); ++p)
     {
         const LV2Port::Kind kind = mPorts->Port(p).kind;
@@ -270,35 +259,33 @@ void IPlugLV2::ReadTimeEvents()
 {
     const int port = mPorts->Find(LV2Port::Kind::TimeIn);
     const auto* seq = static_cast<const LV2_Atom_Sequence*>(mPortData[port]);
-    if (!seq)
+    if (!seq || !mUrids)
         return;
     const LV2Urids& u = *mUrids;
-    LV2_ATOM_SEQUENCE_FOREACH(seq, ev)
+    LV2AtomSequenceReader events(seq, mSequenceCapacity, u.atomSequence);
+    while (const LV2_Atom* event = events.Next())
     {
-        if (ev->body.type != u.atomObject && ev->body.type != u.atomBlank)
+        if (LV2AtomObjectType(event, u) != u.timePosition)
             continue;
-        const auto* obj = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-        if (obj->body.otype != u.timePosition)
-            continue;
-        const LV2_Atom *speed = nullptr, *frame = nullptr, *bpm = nullptr, *bar = nullptr,
-                       *barBeat = nullptr, *beatsPerBar = nullptr, *beatUnit = nullptr;
-        lv2_atom_object_get(obj, u.timeSpeed, &speed, u.timeFrame, &frame, u.timeBpm, &bpm,
-                            u.timeBar, &bar, u.timeBarBeat, &barBeat, u.timeBeatsPerBar,
-                            &beatsPerBar, u.timeBeatUnit, &beatUnit, 0);
+        // A field that is absent, malformed or not a finite number leaves its value alone.
+        auto field = [&](LV2_URID key, double* value) {
+            return LV2AtomNumber(LV2AtomObjectValue(event, key, u), u, value) &&
+                   std::isfinite(*value);
+        };
         double v = 0.0;
-        if (AtomNumber(speed, u, &v))
+        if (field(u.timeSpeed, &v))
             mTransportRunning = v != 0.0;
-        if (AtomNumber(frame, u, &v))
+        if (field(u.timeFrame, &v))
             mSamplePos = v;
-        if (AtomNumber(bpm, u, &v) && v > 0.0)
+        if (field(u.timeBpm, &v) && v > 0.0)
             mTempo = v;
-        if (AtomNumber(bar, u, &v))
+        if (field(u.timeBar, &v))
             mBar = v;
-        if (AtomNumber(barBeat, u, &v))
+        if (field(u.timeBarBeat, &v))
             mBarBeat = v;
-        if (AtomNumber(beatsPerBar, u, &v) && v > 0.0)
+        if (field(u.timeBeatsPerBar, &v) && v > 0.0 && v <= kMaxTimeSignatureValue)
             mBeatsPerBar = v;
-        if (AtomNumber(beatUnit, u, &v) && v > 0.0)
+        if (field(u.timeBeatUnit, &v) && v > 0.0 && v <= kMaxTimeSignatureValue)
             mBeatUnit = v;
     }
 }
@@ -369,11 +356,16 @@ void IPlugLV2::Run(unsigned nFrames)
     if (mTransportRunning && mSamplePos >= 0.0)
         mSamplePos += nFrames;
     WriteOutputPorts();
+    const int out = mPorts->Find(LV2Port::Kind::AudioOut);
+    mInlineDisplay.Push(static_cast<const float*>(mPortData[out]),
+                        static_cast<const float*>(mPortData[out + 1]), static_cast<int>(nFrames));
 }
 
 int IPlugLV2::SaveState(void* store, void* handle, int /*flags*/,
                         const LV2_Feature* const* /*features*/)
 {
+    if (!mUrids)
+        return LV2_STATE_ERR_NO_FEATURE;
     auto storeFn = reinterpret_cast<LV2_State_Store_Function>(store);
     StateChunk chunk;
     {
@@ -388,6 +380,8 @@ int IPlugLV2::SaveState(void* store, void* handle, int /*flags*/,
 int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
                            const LV2_Feature* const* /*features*/)
 {
+    if (!mUrids)
+        return LV2_STATE_ERR_NO_FEATURE;
     auto retrieveFn = reinterpret_cast<LV2_State_Retrieve_Function>(retrieve);
     size_t size = 0;
     uint32_t type = 0, flags = 0;
@@ -400,6 +394,7 @@ int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
     if (chunk.PutBytes(data, static_cast<int>(size)) != static_cast<int>(size))
         return LV2_STATE_ERR_UNKNOWN;
     WDL_MutexLock lock(GetMutex());
+    HostUpdate update(*this);
     if (UnserializeState(chunk, 0) <= 0)
         return LV2_STATE_ERR_UNKNOWN;
     RedrawParamControls();
@@ -409,22 +404,28 @@ int IPlugLV2::RestoreState(void* retrieve, void* handle, int /*flags*/,
     return LV2_STATE_SUCCESS;
 }
 
+void IPlugLV2::QueueGesture(int paramIdx, int bits)
+{
+    if (paramIdx < 0 || paramIdx >= ParamCount())
+        return;
+    WDL_MutexLock lock(GetMutex());
+    if (!mHostUpdate)
+        mGestures[paramIdx].fetch_or(bits);
+}
+
 void IPlugLV2::BeginInformHostOfParamChange(int paramIdx)
 {
-    if (paramIdx >= 0 && paramIdx < ParamCount())
-        mGestures[paramIdx].fetch_or(kGestureBegin);
+    QueueGesture(paramIdx, kGestureBegin);
 }
 
 void IPlugLV2::InformHostOfParamChange(int paramIdx, double /*normalizedValue*/)
 {
-    if (paramIdx >= 0 && paramIdx < ParamCount())
-        mGestures[paramIdx].fetch_or(kGestureChange);
+    QueueGesture(paramIdx, kGestureChange);
 }
 
 void IPlugLV2::EndInformHostOfParamChange(int paramIdx)
 {
-    if (paramIdx >= 0 && paramIdx < ParamCount())
-        mGestures[paramIdx].fetch_or(kGestureEnd);
+    QueueGesture(paramIdx, kGestureEnd);
 }
 
 int IPlugLV2::TakeGesture(int paramIdx)

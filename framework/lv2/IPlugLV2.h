@@ -8,10 +8,11 @@
 // allocates nothing once Activate has sized the buffers for the block size, and a host block
 // longer than that is processed in pieces. Activate, state and options come from other host
 // threads and take the mutex too. Gestures the editor makes are queued in atomics for the UI,
-// which forwards them to the host.
+// which forwards them to the host; changes the host itself made are never queued.
 
 #include "framework/IPlugBase.h"
 #include "framework/WDL_String.h"
+#include "framework/lv2/LV2InlineDisplay.h"
 #include "framework/lv2/LV2PortMap.h"
 
 #include <lv2/core/lv2.h>
@@ -38,6 +39,9 @@ public:
     static constexpr int kDefaultBlockSize = 1024;
     // Largest block size an option may set; more would only exhaust memory.
     static constexpr int kMaxBlockSize = 1 << 16;
+    // Sample rates the plug-in instantiates at; the filters need no more, and less is no audio.
+    static constexpr double kMinSampleRate = 1000.0;
+    static constexpr double kMaxSampleRate = 4.0e6;
 
     IPlugLV2(IPlugInstanceInfo instanceInfo, int nParams, const char* channelIOStr, int nPresets,
              const char* effectName, const char* productName, const char* mfrName,
@@ -57,18 +61,27 @@ public:
     bool SendMidiMessage(IMidiMsg* /*msg*/) override { return false; }
 
     // ---- Host boundary ----
-    // Binds the ports and reads urid:map and the options. False when urid:map is missing.
+    // Binds the ports and reads urid:map and the options. False for a sample rate the plug-in
+    // cannot run at (not finite, not normal, or not above zero). Without urid:map (ecasound
+    // passes no features) the time port and state are ignored.
     bool Instantiate(const IPlugLV2Description& description, bool monoInput, double sampleRateHz,
                      const LV2_Feature* const* features);
     void ConnectPort(unsigned port, void* data);
     // Sizes the buffers for the block size, parameters to the plug-in, Reset, latency port.
     void Activate();
     void Run(unsigned nFrames);
-    // bufsz:maxBlockLength and bufsz:nominalBlockLength; the nominal length wins when given.
+    // bufsz:maxBlockLength and bufsz:nominalBlockLength (the nominal length wins when given),
+    // and bufsz:sequenceSize, beyond which no atom is read.
     void ApplyOptions(const LV2_Options_Option* options);
     // Writes the parameter chunk as one atom:Chunk property; 0 or an LV2 state status.
     int SaveState(void* store, void* handle, int flags, const LV2_Feature* const* features);
     int RestoreState(void* retrieve, void* handle, int flags, const LV2_Feature* const* features);
+
+    // The inline display's picture (the host's drawing thread).
+    LV2_Inline_Display_Image_Surface* RenderInlineDisplay(uint32_t w, uint32_t maxHeight)
+    {
+        return mInlineDisplay.Render(w, maxHeight);
+    }
 
     // ---- For the UI and tests ----
     const LV2PortMap& Ports() const { return *mPorts; }
@@ -78,8 +91,11 @@ public:
     int PortForParam(int paramIdx) const;
     // The value the port shows for the parameter's current state.
     float PortValue(int port) const;
-    // Takes the gesture the editor made on the parameter since the last call: bit 0 begin,
-    // bit 1 change, bit 2 end.
+    // The bits of a gesture the editor made on a parameter.
+    static constexpr int kGestureBegin = 1;
+    static constexpr int kGestureChange = 2;
+    static constexpr int kGestureEnd = 4;
+    // Takes the gesture bits the editor set on the parameter since the last call.
     int TakeGesture(int paramIdx);
     const char* GetBundleID() const { return mBundleID.Get(); }
     const char* GetURI() const;
@@ -88,6 +104,26 @@ public:
     void Deactivate();
 
 private:
+    // Marks a host-driven change (ports, state, activation) for its scope, under the mutex:
+    // what the plug-in reports as a parameter change meanwhile is not the user's and never goes
+    // back to the host.
+    class HostUpdate
+    {
+    public:
+        explicit HostUpdate(IPlugLV2& plug) : mPlug(plug), mWas(plug.mHostUpdate)
+        {
+            plug.mHostUpdate = true;
+        }
+        ~HostUpdate() { mPlug.mHostUpdate = mWas; }
+        HostUpdate(const HostUpdate&) = delete;
+        HostUpdate& operator=(const HostUpdate&) = delete;
+
+    private:
+        IPlugLV2& mPlug;
+        bool mWas;
+    };
+
+    void QueueGesture(int paramIdx, int bits);
     void ReadControlPorts();
     void ApplyControl(int port, float value);
     void ReadTimeEvents();
@@ -107,8 +143,11 @@ private:
     std::vector<float*> mPieceIn; // per-piece audio pointers, sized at Instantiate
     std::vector<float*> mPieceOut;
     std::unique_ptr<std::atomic<int>[]> mGestures; // one per parameter
+    LV2InlineDisplay mInlineDisplay;
     int mHostBlockSize = kDefaultBlockSize;
+    size_t mSequenceCapacity = 0; // the atom port buffer's size from bufsz:sequenceSize, or 0
     bool mActive = false;
+    bool mHostUpdate = false; // under the mutex
     // Transport from time:Position: speed ≠ 0 is running.
     bool mTransportRunning = false;
     double mSamplePos = -1.0;

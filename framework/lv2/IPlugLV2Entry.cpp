@@ -94,10 +94,18 @@ uint32_t OptionsSet(LV2_Handle instance, const LV2_Options_Option* options)
     return LV2_OPTIONS_SUCCESS;
 }
 
+LV2_Inline_Display_Image_Surface* RenderInline(LV2_Handle instance, uint32_t w, uint32_t maxH)
+{
+    return Plug(instance)->RenderInlineDisplay(w, maxH);
+}
+
 const void* ExtensionData(const char* uri)
 {
     static const LV2_State_Interface state = {Save, Restore};
     static const LV2_Options_Interface options = {OptionsGet, OptionsSet};
+    static const LV2_Inline_Display_Interface inlineDisplay = {RenderInline};
+    if (std::strcmp(uri, LV2_INLINEDISPLAY__interface) == 0)
+        return &inlineDisplay;
     if (std::strcmp(uri, LV2_STATE__interface) == 0)
         return &state;
     if (std::strcmp(uri, LV2_OPTIONS__interface) == 0)

@@ -6,6 +6,7 @@
 #include "framework/lv2/IPlugLV2.h"
 
 #include <lv2/atom/atom.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/options/options.h>
 #include <lv2/urid/urid.h>
@@ -15,24 +16,12 @@
 
 namespace
 {
-constexpr int kGestureBegin = 1;
-constexpr int kGestureChange = 2;
-constexpr int kGestureEnd = 4;
-
-const void* FindFeature(const LV2_Feature* const* features, const char* uri)
-{
-    for (int i = 0; features && features[i]; ++i)
-        if (std::strcmp(features[i]->URI, uri) == 0)
-            return features[i]->data;
-    return nullptr;
-}
-
 // The host's ui:scaleFactor option, or 0 when it gives none.
 double HostScaleFactor(const LV2_Feature* const* features)
 {
-    const auto* map = static_cast<const LV2_URID_Map*>(FindFeature(features, LV2_URID__map));
+    const auto* map = static_cast<const LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
     const auto* options =
-        static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options));
+        static_cast<const LV2_Options_Option*>(lv2_features_data(features, LV2_OPTIONS__options));
     if (!map || !options)
         return 0.0;
     const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
@@ -49,9 +38,9 @@ IPlugLV2UI::IPlugLV2UI(IPlugLV2* plug, LV2UI_Write_Function write, LV2UI_Control
     : mPlug(plug), mWrite(write), mController(controller)
 {
     mParent = static_cast<unsigned long>(
-        reinterpret_cast<uintptr_t>(FindFeature(features, LV2_UI__parent)));
-    mResize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
-    mTouch = static_cast<const LV2UI_Touch*>(FindFeature(features, LV2_UI__touch));
+        reinterpret_cast<uintptr_t>(lv2_features_data(features, LV2_UI__parent)));
+    mResize = static_cast<const LV2UI_Resize*>(lv2_features_data(features, LV2_UI__resize));
+    mTouch = static_cast<const LV2UI_Touch*>(lv2_features_data(features, LV2_UI__touch));
     mHostScale = HostScaleFactor(features);
 }
 
@@ -118,9 +107,9 @@ int IPlugLV2UI::Idle()
         const int port = gesture ? mPlug->PortForParam(i) : -1;
         if (port < 0)
             continue;
-        if ((gesture & kGestureBegin) && mTouch)
+        if ((gesture & IPlugLV2::kGestureBegin) && mTouch)
             mTouch->touch(mTouch->handle, port, true);
-        if (gesture & (kGestureChange | kGestureBegin | kGestureEnd))
+        if (gesture & (IPlugLV2::kGestureChange | IPlugLV2::kGestureBegin | IPlugLV2::kGestureEnd))
         {
             float value;
             {
@@ -129,7 +118,7 @@ int IPlugLV2UI::Idle()
             }
             mWrite(mController, port, sizeof(float), 0, &value);
         }
-        if ((gesture & kGestureEnd) && mTouch)
+        if ((gesture & IPlugLV2::kGestureEnd) && mTouch)
             mTouch->touch(mTouch->handle, port, false);
     }
     return 0;
@@ -142,8 +131,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor* /*descriptor*/, const char* /*p
                          LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features)
 {
-    auto* plug =
-        static_cast<IPlugLV2*>(const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
+    auto* plug = static_cast<IPlugLV2*>(lv2_features_data(features, LV2_INSTANCE_ACCESS_URI));
     if (!plug || !write)
         return nullptr;
     auto* ui = new IPlugLV2UI(plug, write, controller, features);

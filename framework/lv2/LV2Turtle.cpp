@@ -2,6 +2,7 @@
 
 #include "framework/IPlugBase.h"
 #include "framework/lv2/TurtleText.h"
+#include "framework/lv2/LV2InlineDisplay.h"
 
 #include <cstring>
 #include <sstream>
@@ -21,7 +22,8 @@ constexpr const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#
                                   "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
                                   "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                                   "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
-                                  "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
+                                  "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
+                                  "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n";
 
 // Largest latency the latency port may report, in samples.
 constexpr int kMaxLatencySamples = 1 << 16;
@@ -121,7 +123,8 @@ void WritePort(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map, i
         break;
     case Kind::TimeIn:
         os << " ;\n        atom:bufferType atom:Sequence ;\n        atom:supports time:Position "
-              ";\n        lv2:designation lv2:control";
+              ";\n        lv2:designation lv2:control ;\n        lv2:portProperty "
+              "lv2:connectionOptional";
         break;
     default:
         break;
@@ -136,10 +139,12 @@ void WritePlugin(std::ostream& os, const IPlugBase& plug, const LV2PortMap& map,
        << "    a lv2:Plugin, lv2:SpatialPlugin, doap:Project ;\n"
        << "    doap:name " << TurtleString(name) << " ;\n"
        << "    doap:maintainer [ foaf:name " << TurtleString(plug.GetMfrName()) << " ] ;\n"
-       << "    lv2:requiredFeature urid:map ;\n"
-       << "    lv2:optionalFeature lv2:hardRTCapable, opts:options ;\n"
-       << "    lv2:extensionData state:interface, opts:interface ;\n"
-       << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
+       << "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options, <"
+       << LV2_INLINEDISPLAY__queue_draw << "> ;\n"
+       << "    lv2:extensionData state:interface, opts:interface, <" << LV2_INLINEDISPLAY__interface
+       << "> ;\n"
+       << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength, "
+          "bufsz:sequenceSize ;\n"
        << "    ui:ui <" << names.uiUri << "> ;\n"
        << "    lv2:port\n";
     for (int i = 0; i < map.Count(); ++i)
@@ -174,6 +179,14 @@ std::string LV2PluginTurtle(const IPlugBase& plug, const LV2PortMap& stereo, con
     os << kPrefixes;
     WritePlugin(os, plug, stereo, d.uri, d.name, names);
     WritePlugin(os, plug, mono, d.monoUri, std::string(d.name) + " (mono in)", names);
+    // The inline display is described in no vocabulary hosts ship: say what its URIs are.
+    os << "<" << LV2_INLINEDISPLAY__interface << ">\n    a lv2:ExtensionData .\n\n"
+       << "<" << LV2_INLINEDISPLAY__queue_draw << ">\n    a lv2:Feature .\n\n";
+    // The state property saved state and presets carry the parameter chunk in.
+    os << "<" << LV2StateKeyUri(d) << ">\n"
+       << "    a rdf:Property ;\n"
+       << "    rdfs:label \"parameter chunk\" ;\n"
+       << "    rdfs:range xsd:base64Binary .\n\n";
     os << "<" << names.uiUri << ">\n"
        << "    a ui:X11UI ;\n"
        << "    lv2:requiredFeature <http://lv2plug.in/ns/ext/instance-access> ;\n"

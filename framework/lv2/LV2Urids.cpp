@@ -13,6 +13,7 @@ LV2Urids::LV2Urids(LV2_URID_Map* map, const char* stateKeyUri)
     atomInt = m(LV2_ATOM__Int);
     atomLong = m(LV2_ATOM__Long);
     atomChunk = m(LV2_ATOM__Chunk);
+    atomSequence = m(LV2_ATOM__Sequence);
     timePosition = m(LV2_TIME__Position);
     timeSpeed = m(LV2_TIME__speed);
     timeFrame = m(LV2_TIME__frame);
@@ -23,5 +24,6 @@ LV2Urids::LV2Urids(LV2_URID_Map* map, const char* stateKeyUri)
     timeBeatUnit = m(LV2_TIME__beatUnit);
     maxBlockLength = m(LV2_BUF_SIZE__maxBlockLength);
     nominalBlockLength = m(LV2_BUF_SIZE__nominalBlockLength);
+    sequenceSize = m(LV2_BUF_SIZE__sequenceSize);
     stateKey = m(stateKeyUri);
 }

@@ -17,6 +17,7 @@ public:
     LV2_URID atomInt;
     LV2_URID atomLong;
     LV2_URID atomChunk;
+    LV2_URID atomSequence;
     LV2_URID timePosition;
     LV2_URID timeSpeed;
     LV2_URID timeFrame;
@@ -27,5 +28,6 @@ public:
     LV2_URID timeBeatUnit;
     LV2_URID maxBlockLength;
     LV2_URID nominalBlockLength;
+    LV2_URID sequenceSize;
     LV2_URID stateKey; // the parameter chunk in saved state
 };

@@ -17,8 +17,9 @@ extern char** environ;
 class ChildProcess
 {
 public:
+    // stdinPath: what the program reads (a FIFO the test writes commands into, say).
     ChildProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                 const std::string& logPath)
+                 const std::string& logPath, const std::string& stdinPath = "/dev/null")
     {
         std::vector<std::string> envStrings = env;
         for (char** e = environ; *e; ++e)
@@ -32,7 +33,10 @@ public:
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        // A FIFO is opened read-write: a read-only open would wait for the writer, and the
+        // writer (this process) waits in posix_spawn until the program starts.
+        posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(),
+                                         stdinPath == "/dev/null" ? O_RDONLY : O_RDWR, 0);
         posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);

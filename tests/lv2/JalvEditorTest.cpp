@@ -1,6 +1,6 @@
-// The editor inside a real LV2 host: jalv.gtk3 on a virtual X server with a JACK server on its
-// dummy driver embeds the UI's GL window in its own; a screenshot of it matches the editor drawn
-// offscreen.
+// The plug-in inside jalv with a JACK server on its dummy driver: jalv.gtk3 on a virtual X
+// server embeds the UI's GL window in its own, and a screenshot of it matches the editor drawn
+// offscreen; the console jalv lists and loads the factory presets.
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 
@@ -71,6 +72,34 @@ std::unique_ptr<LICE_MemBitmap> Grab(Display* d, Window w)
     return shown;
 }
 
+// A folder of its own for a test, with an LV2 path holding only the bundle under test.
+std::string TestFolder(const char* name)
+{
+    const std::string tmp = std::string(PARANDEL_TEST_TMP) + "/" + name;
+    mkdir(PARANDEL_TEST_TMP, 0777);
+    mkdir(tmp.c_str(), 0777);
+    const std::string path = tmp + "/path";
+    mkdir(path.c_str(), 0777);
+    unlink((path + "/parandel.lv2").c_str());
+    EXPECT_EQ(symlink(PARANDEL_LV2_BUNDLE, (path + "/parandel.lv2").c_str()), 0);
+    return tmp;
+}
+
+// A JACK server name of this test process's own (tests run in parallel), that LV2 path, and
+// more.
+std::vector<std::string> JackEnvironment(const std::string& tmp, const std::string& more)
+{
+    const std::string server = "parandel-test-" + std::to_string(getpid());
+    return {more, "JACK_DEFAULT_SERVER=" + server, "LV2_PATH=" + tmp + "/path:/usr/lib/lv2",
+            "JACK_NO_AUDIO_RESERVATION=1"};
+}
+
+std::vector<std::string> JackCommand(const std::vector<std::string>& env)
+{
+    const std::string server = env[1].substr(std::string("JACK_DEFAULT_SERVER=").size());
+    return {"/usr/bin/jackd", "-n", server, "-d", "dummy", "-r", "44100", "-p", "512"};
+}
+
 int DistinctColours(const LICE_IBitmap& bmp)
 {
     std::vector<LICE_pixel> seen;
@@ -92,20 +121,9 @@ TEST(JalvEditorTest, JalvGtk3EmbedsTheEditorInItsWindow)
     XvfbServer xvfb;
     if (!xvfb.Ok())
         GTEST_SKIP() << xvfb.Reason();
-    const std::string tmp = std::string(PARANDEL_TEST_TMP) + "/jalv";
-    mkdir(PARANDEL_TEST_TMP, 0777);
-    mkdir(tmp.c_str(), 0777);
-    const std::string path = tmp + "/path";
-    mkdir(path.c_str(), 0777);
-    unlink((path + "/parandel.lv2").c_str());
-    ASSERT_EQ(symlink(PARANDEL_LV2_BUNDLE, (path + "/parandel.lv2").c_str()), 0);
-
-    const std::string server = "parandel-test-" + std::to_string(getpid());
-    const std::vector<std::string> env = {"DISPLAY=" + xvfb.Name(), "JACK_DEFAULT_SERVER=" + server,
-                                          "LV2_PATH=" + path + ":/usr/lib/lv2",
-                                          "JACK_NO_AUDIO_RESERVATION=1"};
-    ChildProcess jack({"/usr/bin/jackd", "-n", server, "-d", "dummy", "-r", "44100", "-p", "512"},
-                      env, tmp + "/jackd.log");
+    const std::string tmp = TestFolder("jalv");
+    const std::vector<std::string> env = JackEnvironment(tmp, "DISPLAY=" + xvfb.Name());
+    ChildProcess jack(JackCommand(env), env, tmp + "/jackd.log");
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     if (!jack.Running())
         GTEST_SKIP() << "jackd -d dummy does not start: " << ReadWholeFile(tmp + "/jackd.log");
@@ -147,4 +165,45 @@ TEST(JalvEditorTest, JalvGtk3EmbedsTheEditorInItsWindow)
     plug.GetGUI()->CloseWindow();
     ASSERT_TRUE(diffs.sameSize);
     EXPECT_LE(diffs.differing, kWidth * kHeight / 20) << "screenshot " << shot << ", " << diff;
+}
+
+TEST(JalvEditorTest, JalvConsoleLoadsAFactoryPreset)
+{
+    if (access("/usr/bin/jalv", X_OK) != 0 || access("/usr/bin/jackd", X_OK) != 0)
+        GTEST_SKIP() << "jalv or jackd is not installed (jalv, jackd2)";
+    const std::string tmp = TestFolder("jalv-console");
+    const std::vector<std::string> env = JackEnvironment(tmp, "LANG=C");
+    ChildProcess jack(JackCommand(env), env, tmp + "/jackd.log");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    if (!jack.Running())
+        GTEST_SKIP() << "jackd -d dummy does not start: " << ReadWholeFile(tmp + "/jackd.log");
+    const std::string commands = tmp + "/commands";
+    unlink(commands.c_str());
+    ASSERT_EQ(mkfifo(commands.c_str(), 0600), 0);
+    ChildProcess jalv({"/usr/bin/jalv", "http://tarnwel.com/plugins/tw-parandel"}, env,
+                      tmp + "/jalv.log", commands);
+    // Opening blocks until jalv opens its end; give up after a few seconds.
+    int fd = -1;
+    for (int i = 0; i < 50 && fd < 0 && jalv.Running(); ++i)
+    {
+        fd = open(commands.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_GE(fd, 0) << ReadWholeFile(tmp + "/jalv.log");
+    auto say = [&](const std::string& line)
+    {
+        EXPECT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    };
+    say("presets\n");
+    say("preset http://tarnwel.com/plugins/tw-parandel#preset-narrow-minus-50\n");
+    say("controls\n");
+    close(fd);
+    jalv.Stop();
+    jack.Stop();
+    const std::string log = ReadWholeFile(tmp + "/jalv.log");
+    EXPECT_NE(log.find("(Narrow \u221250 %)"), std::string::npos) << log;
+    const size_t loaded = log.find("preset-narrow-minus-50 (");
+    EXPECT_NE(log.find("width = -50.000000", loaded), std::string::npos) << log;
 }

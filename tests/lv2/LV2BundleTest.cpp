@@ -3,6 +3,7 @@
 // renders a file exactly as `parandel process` does.
 
 #include "support/BinaryPlistBuilder.h"
+#include "lv2/LilvHost.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <glob.h>
 #include <unistd.h>
@@ -90,20 +92,24 @@ TEST_F(LV2BundleTest, TurtleParsesAndValidatesAgainstTheSchemas)
     if (!HaveTool("serdi") || !HaveTool("sord_validate"))
         GTEST_SKIP() << "serdi or sord_validate is not installed";
     const std::string bundle = PARANDEL_LV2_BUNDLE;
-    for (const char* file : {"/manifest.ttl", "/parandel.ttl"})
+    // The bundle's own files and the factory presets.
+    std::vector<std::string> files = Glob(bundle + "/preset-*.ttl");
+    EXPECT_EQ(files.size(), 5u);
+    files.push_back(bundle + "/manifest.ttl");
+    files.push_back(bundle + "/parandel.ttl");
+    for (const std::string& file : files)
     {
-        const CommandResult r =
-            Tool({"/usr/bin/serdi", "-i", "turtle", "-o", "ntriples", bundle + file});
+        const CommandResult r = Tool({"/usr/bin/serdi", "-i", "turtle", "-o", "ntriples", file});
         EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
         EXPECT_TRUE(r.err.empty()) << r.err;
     }
     std::vector<std::string> args = {"/usr/bin/sord_validate"};
-    for (const char* vocabulary : {"schemas", "core", "atom", "ui", "units", "time", "options",
-                                   "buf-size", "state", "port-props", "urid", "instance-access"})
+    for (const char* vocabulary :
+         {"schemas", "core", "atom", "ui", "units", "time", "options", "buf-size", "state",
+          "port-props", "urid", "instance-access", "presets"})
         for (const std::string& f : Glob(std::string("/usr/lib/lv2/") + vocabulary + ".lv2/*.ttl"))
             args.push_back(f);
-    args.push_back(bundle + "/manifest.ttl");
-    args.push_back(bundle + "/parandel.ttl");
+    args.insert(args.end(), files.begin(), files.end());
     const CommandResult r = Tool(args);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Found 0 errors"), std::string::npos) << r.out << r.err;
@@ -245,4 +251,88 @@ TEST_F(LV2BundleTest, PresetConverterReplacesAnotherBundleOnlyWhenForced)
     // The same preset again replaces its own bundle without being told.
     r = Tool({PARANDEL_LV2_PRESET_TOOL, Path("w.aupreset"), Path("out")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
+TEST_F(LV2BundleTest, EcasoundRendersBothPluginsLikeTheCommandLine)
+{
+    // ecasound passes no features and leaves the atom port unconnected. It sets every control
+    // it is not given to 0 (not to the default), so all eight inputs are given, "enabled" last.
+    if (!HaveTool("ecasound"))
+        GTEST_SKIP() << "ecasound is not installed";
+    setenv("LV2_PATH", Path("path").c_str(), 1); // the system's bundles only slow it down
+    constexpr int kEcasoundBlock = 1024;
+    const int n = 20000;
+    const std::vector<double> l = testsig::Noise(n, 5, 0.3),
+                              r = testsig::Sine(n, 330.0, kTestRate, 0.4);
+    for (const auto& [uri, input] : {std::make_pair(kUri, std::vector<std::vector<double>>{l, r}),
+                                     std::make_pair(kMonoUri, std::vector<std::vector<double>>{l})})
+    {
+        Write(Path("in.wav"), input);
+        std::remove(Path("eca.wav").c_str()); // ecasound updates an existing output in place
+        const CommandResult ref =
+            Run({"process", Path("in.wav"), Path("ref.wav"), "--width", "37.5", "--pan", "-20",
+                 "--bass-focus", "150", "--out-gain", "-3", "--block-size",
+                 std::to_string(kEcasoundBlock), "--quiet"});
+        ASSERT_EQ(ref.exitCode, 0) << ref.err;
+        const CommandResult eca =
+            Tool({"/usr/bin/ecasound", "-q", "-b:" + std::to_string(kEcasoundBlock),
+                  "-f:f32_le,2,44100", "-i", Path("in.wav"), "-o", Path("eca.wav"),
+                  std::string("-elv2:") + uri + ",37.5,0,-20,150,-3,0,0,1"});
+        ASSERT_EQ(eca.exitCode, 0) << eca.err << eca.out;
+        const TestAudio a = Read(Path("ref.wav")), b = Read(Path("eca.wav"));
+        ASSERT_EQ(a.channels, 2) << uri;
+        ASSERT_EQ(b.channels, 2) << uri << ": " << eca.out << eca.err;
+        ASSERT_EQ(a.ch[0].size(), b.ch[0].size()) << uri;
+        double worst = 0.0;
+        for (int c = 0; c < 2; ++c)
+            for (size_t k = 0; k < a.ch[c].size(); ++k)
+                worst = std::max(worst, std::fabs(a.ch[c][k] - b.ch[c][k]));
+        EXPECT_LT(worst, 1e-6) << uri;
+    }
+}
+
+TEST_F(LV2BundleTest, FactoryPresetsAreListedAndLoadTheirValues)
+{
+    struct Preset
+    {
+        const char* slug;
+        const char* label;
+        const char* symbol;
+        float value;
+    } presets[] = {{"mono-bass-120-hz", "Mono bass 120 Hz", "bass_focus", 120.0f},
+                   {"wide-plus-50", "Wide +50 %", "width", 50.0f},
+                   {"narrow-minus-50", "Narrow \u221250 %", "width", -50.0f},
+                   {"mono-check", "Mono check", "mono_out", 1.0f},
+                   {"mono-to-stereo", "Mono to stereo", "mono_to_stereo", 1.0f}};
+    const std::string bundle = PARANDEL_LV2_BUNDLE;
+    if (HaveTool("lv2info"))
+        for (const char* uri : {kUri, kMonoUri})
+        {
+            const CommandResult r = Tool({"/usr/bin/lv2info", uri});
+            for (const Preset& p : presets)
+                EXPECT_NE(r.out.find(p.label), std::string::npos) << uri << ": " << r.out;
+        }
+    // Restored as a host restores a preset: the ports and the plug-in's own state both carry
+    // the preset's value, and the rest stay at their defaults.
+    for (const Preset& p : presets)
+    {
+        LilvHost host(bundle, kUri, kTestRate, 512);
+        ASSERT_TRUE(host.Ok());
+        host.Activate();
+        LilvState* state = host.LoadPreset(std::string(kUri) + "#preset-" + p.slug);
+        ASSERT_NE(state, nullptr) << p.slug;
+        EXPECT_STREQ(lilv_state_get_label(state), p.label);
+        host.RestoreState(state);
+        lilv_state_free(state);
+        EXPECT_EQ(host.Control(p.symbol), p.value) << p.slug;
+        const std::vector<uint8_t> chunk = host.SavedChunk();
+        LilvHost fresh(bundle, kUri, kTestRate, 512);
+        ASSERT_TRUE(fresh.Ok());
+        const std::vector<uint8_t> defaults = fresh.SavedChunk();
+        ASSERT_EQ(chunk.size(), defaults.size());
+        int differing = 0;
+        for (size_t k = 0; k + 8 <= chunk.size(); k += 8)
+            differing += std::memcmp(chunk.data() + k, defaults.data() + k, 8) != 0;
+        EXPECT_EQ(differing, 1) << p.slug;
+    }
 }

@@ -292,6 +292,73 @@ TEST_F(LV2PluginTest, RunAllocatesNothingForAnyLengthUpToTheMaximum)
     host.Run(inPtr, outPtr, 256);
     AllocationCounter::Stop();
     EXPECT_EQ(AllocationCounter::Count(), 0);
+
+    // Bypass and back: re-enabling resets on the audio thread, without allocating.
+    for (float enabled : {0.0f, 1.0f})
+    {
+        host.SetControl("enabled", enabled);
+        AllocationCounter::Start();
+        host.Run(inPtr, outPtr, 512);
+        AllocationCounter::Stop();
+        EXPECT_EQ(AllocationCounter::Count(), 0) << "enabled=" << enabled;
+    }
+}
+
+TEST_F(LV2PluginTest, ReEnablingRestartsLikeAFreshInstance)
+{
+    // After bypass the plug-in starts again from silence with the reset's fade-in: what it
+    // plays equals a fresh instance fed the same audio from that moment.
+    constexpr int kBlock = 512;
+    const auto in = ToFloat(Stereo());
+    LilvHost a(PARANDEL_LV2_BUNDLE, kUri, kRate, kBlock),
+        b(PARANDEL_LV2_BUNDLE, kUri, kRate, kBlock);
+    ASSERT_TRUE(a.Ok() && b.Ok());
+    Settle(a, false);
+    Settle(b, false);
+    a.Activate();
+    b.Activate();
+    std::vector<float> aL(kBlock), aR(kBlock), bL(kBlock), bR(kBlock);
+    auto run = [&](LilvHost& host, std::vector<float>& l, std::vector<float>& r, int block)
+    {
+        host.Run({const_cast<float*>(in[0].data()) + block * kBlock,
+                  const_cast<float*>(in[1].data()) + block * kBlock},
+                 {l.data(), r.data()}, kBlock);
+    };
+    for (int block = 0; block < 20; ++block)
+    {
+        a.SetControl("enabled", block >= 8 && block < 12 ? 0.0f : 1.0f);
+        run(a, aL, aR, block);
+        if (block < 12)
+            continue;
+        run(b, bL, bR, block);
+        if (block == 12)
+        {
+            EXPECT_EQ(aL[0], 0.0f) << "the fade-in starts from silence";
+        }
+        for (int k = 0; k < kBlock; ++k)
+        {
+            ASSERT_NEAR(aL[k], bL[k], kTolerance) << "block=" << block << " k=" << k;
+            ASSERT_NEAR(aR[k], bR[k], kTolerance) << "block=" << block << " k=" << k;
+        }
+    }
+}
+
+TEST_F(LV2PluginTest, InstantiatesWithoutFeaturesButNotAtAnUnusableRate)
+{
+    LilvHost host(PARANDEL_LV2_BUNDLE, kUri, kRate, 512);
+    ASSERT_TRUE(host.Ok());
+    // ecasound passes no features at all: no urid:map, so no transport and no options.
+    LilvInstance* bare = lilv_plugin_instantiate(host.Plugin(), kRate, nullptr);
+    EXPECT_NE(bare, nullptr);
+    if (bare)
+        lilv_instance_free(bare);
+    for (double rate : {-44100.0, 0.0, std::nan(""), 1e-310, HUGE_VAL, 1e300, 0.5})
+    {
+        LilvInstance* instance = lilv_plugin_instantiate(host.Plugin(), rate, nullptr);
+        EXPECT_EQ(instance, nullptr) << "rate=" << rate;
+        if (instance)
+            lilv_instance_free(instance);
+    }
 }
 
 TEST_F(LV2PluginTest, RestoredStateOutlivesPortsTheHostLeftAlone)

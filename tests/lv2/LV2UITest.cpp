@@ -58,6 +58,17 @@ std::vector<unsigned long> Grab(Display* d, Window w, int width, int height)
     return pixels;
 }
 
+// The pixels that differ where the width knob and its value text sit (the lower middle).
+int WidthKnobChange(const std::vector<unsigned long>& before,
+                    const std::vector<unsigned long>& after)
+{
+    int changed = 0;
+    for (int y = 300; y < 430; ++y)
+        for (int x = 170; x < 290; ++x)
+            changed += before[y * 456 + x] != after[y * 456 + x];
+    return changed;
+}
+
 void Settle(Display* d)
 {
     XSync(d, False);
@@ -190,12 +201,7 @@ TEST_F(LV2UITest, HostPortEventsRedrawTheControls)
     Settle(hand);
     const auto after = Grab(hand, Widget(), 456, 486);
     ASSERT_EQ(before.size(), after.size());
-    // The width knob and its value text sit in the lower middle of the editor.
-    int changed = 0;
-    for (int y = 300; y < 430; ++y)
-        for (int x = 170; x < 290; ++x)
-            changed += before[y * 456 + x] != after[y * 456 + x];
-    EXPECT_GT(changed, 100);
+    EXPECT_GT(WidthKnobChange(before, after), 100);
 }
 
 TEST_F(LV2UITest, AKnobDragReachesTheHostAsATouchedGestureAndPortWrites)
@@ -222,8 +228,7 @@ TEST_F(LV2UITest, AKnobDragReachesTheHostAsATouchedGestureAndPortWrites)
     ASSERT_FALSE(recorder.touches.empty());
     EXPECT_EQ(recorder.touches.front(), std::make_pair(port, true));
     EXPECT_EQ(recorder.touches.back(), std::make_pair(port, false));
-    // Other ports may be written too (the mode buttons settle at activation); the width port's
-    // last write carries the dragged value.
+    // The width port's last write carries the dragged value.
     float written = 0.0f;
     int widthWrites = 0;
     for (const auto& w : recorder.writes)
@@ -261,4 +266,50 @@ TEST_F(LV2UITest, EmbedsInAParentTheHostHasNotFlushedYet)
     descriptor->cleanup(ui);
     ui = nullptr;
     XCloseDisplay(lazyHost);
+}
+
+TEST_F(LV2UITest, OpeningRedrawingAndHostUpdatesNeverWriteAPortOrTouch)
+{
+    // Only the user changes parameters: the editor's first frames, the host's port events and
+    // changes the host makes through the ports (the vectorscope mode's radio members settle
+    // each other) are not reported back.
+    OpenUi();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(idle->idle(ui), 0);
+    const float width = -30.0f, mode = 2.0f;
+    descriptor->port_event(ui, host->PortIndex("width"), sizeof(float), 0, &width);
+    descriptor->port_event(ui, host->PortIndex("vectorscope_mode"), sizeof(float), 0, &mode);
+    host->SetControl("width", width);
+    host->SetControl("vectorscope_mode", mode);
+    std::vector<float> in(512, 0.1f), outL(512), outR(512);
+    host->Run({in.data(), in.data()}, {outL.data(), outR.data()}, 512);
+    Settle(hand);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(idle->idle(ui), 0);
+    EXPECT_TRUE(recorder.writes.empty())
+        << recorder.writes.size() << " writes, the first to port " << recorder.writes.front().first;
+    EXPECT_TRUE(recorder.touches.empty());
+}
+
+TEST_F(LV2UITest, AFactoryPresetTheHostLoadsShowsInTheEditor)
+{
+    // As jalv loads a preset: the state restore reaches the plug-in, the port values reach the
+    // UI as port events; the editor follows and writes nothing back.
+    OpenUi();
+    const auto before = Grab(hand, Widget(), 456, 486);
+    LilvState* state = host->LoadPreset(std::string(kUri) + "#preset-wide-plus-50");
+    ASSERT_NE(state, nullptr);
+    host->RestoreState(state);
+    lilv_state_free(state);
+    for (const char* symbol : {"width", "mono_to_stereo", "pan", "bass_focus", "out_gain"})
+    {
+        const float value = host->Control(symbol);
+        descriptor->port_event(ui, host->PortIndex(symbol), sizeof(float), 0, &value);
+    }
+    Settle(hand);
+    EXPECT_EQ(idle->idle(ui), 0);
+    const auto after = Grab(hand, Widget(), 456, 486);
+    ASSERT_EQ(before.size(), after.size());
+    EXPECT_GT(WidthKnobChange(before, after), 100) << "the width knob shows +50 %";
+    EXPECT_TRUE(recorder.writes.empty());
 }

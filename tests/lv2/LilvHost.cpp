@@ -1,5 +1,7 @@
 #include "lv2/LilvHost.h"
 
+#include "framework/lv2/LV2InlineDisplay.h"
+
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
@@ -53,7 +55,9 @@ struct LilvHost::Features
     LV2_Feature mapFeature;
     LV2_Feature unmapFeature;
     LV2_Feature optionsFeature;
-    const LV2_Feature* list[4];
+    LV2_Inline_Display queueDraw;
+    LV2_Feature queueDrawFeature;
+    const LV2_Feature* list[5];
 };
 
 LilvHost::LilvHost(const std::string& bundleDir, const std::string& pluginUri, double rate,
@@ -95,7 +99,10 @@ LilvHost::LilvHost(const std::string& bundleDir, const std::string& pluginUri, d
     f.list[0] = &f.mapFeature;
     f.list[1] = &f.unmapFeature;
     f.list[2] = &f.optionsFeature;
-    f.list[3] = nullptr;
+    f.queueDraw = {&mQueueDraws, [](void* count) { ++*static_cast<std::atomic<int>*>(count); }};
+    f.queueDrawFeature = {LV2_INLINEDISPLAY__queue_draw, &f.queueDraw};
+    f.list[3] = &f.queueDrawFeature;
+    f.list[4] = nullptr;
     mInstance = lilv_plugin_instantiate(mPlugin, rate, f.list);
     if (!mInstance)
         return;
@@ -292,6 +299,15 @@ LilvState* LilvHost::SaveState()
 void LilvHost::RestoreState(const LilvState* state)
 {
     lilv_state_restore(state, mInstance, SetPortValue, this, 0, mFeatures->list);
+}
+
+LilvState* LilvHost::LoadPreset(const std::string& uri)
+{
+    LilvNode* node = lilv_new_uri(mWorld, uri.c_str());
+    lilv_world_load_resource(mWorld, node);
+    LilvState* state = lilv_state_new_from_world(mWorld, &mFeatures->map, node);
+    lilv_node_free(node);
+    return state;
 }
 
 namespace

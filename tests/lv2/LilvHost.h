@@ -1,11 +1,13 @@
 #pragma once
 // A small LV2 host on lilv for the tests: loads the built bundle, instantiates one of its
-// plug-ins with urid:map and the block-length options, sets control ports by symbol, feeds
-// time:Position, renders whole signals in blocks and saves or restores state.
+// plug-ins with urid:map, the block-length options and the inline display's queue_draw, sets
+// control ports by symbol, feeds time:Position, renders whole signals in blocks and saves or
+// restores state.
 
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,6 +39,8 @@ public:
     // The plug-in's state (its port values and the parameter chunk); owned by the caller.
     LilvState* SaveState();
     void RestoreState(const LilvState* state);
+    // A preset the loaded bundles describe, by URI, or null; owned by the caller.
+    LilvState* LoadPreset(const std::string& uri);
     // The bytes the plug-in stores through its state interface, or empty.
     std::vector<uint8_t> SavedChunk();
     LilvInstance* Instance() const { return mInstance; }
@@ -45,6 +49,8 @@ public:
     int NAudioOut() const { return static_cast<int>(mAudioOut.size()); }
     LilvWorld* World() const { return mWorld; }
     uint32_t Map(const char* uri);
+    // How often the plug-in asked for its inline display to be redrawn.
+    int QueueDraws() const { return mQueueDraws.load(); }
     const char* Unmap(uint32_t urid) const;
 
 private:
@@ -69,6 +75,7 @@ private:
     };
     std::vector<OtherAtom> mOtherAtoms; // never grows after the constructor
     uint32_t mSequenceType = 0;         // mapped once: mapping allocates
+    std::atomic<int> mQueueDraws{0};
     double mPendingSpeed = -1.0;
     long long mPendingFrame = 0;
 };
