@@ -1,5 +1,7 @@
 #include "app/AudioFile.h"
 
+#include "app/AudioHeader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -102,10 +104,26 @@ bool AudioFileReader::Open(const std::string& path)
         mError = "cannot read '" + path + "': no audio channels or no sample rate";
         return false;
     }
+    mError = TruncationError(path, mInfo.format & SF_FORMAT_TYPEMASK);
+    if (!mError.empty())
+        return false;
+    // libsndfile gives the largest count (or none) for a stream whose header holds no length.
+    mFrames = mInfo.frames > 0 && mInfo.frames < SF_COUNT_MAX ? mInfo.frames : -1;
+    mDelivered = 0;
+    mEnded = false;
+    mPath = path;
     return true;
 }
 
 long long AudioFileReader::Read(float* interleaved, long long frames)
+{
+    const long long got = ReadChunked(interleaved, frames);
+    mDelivered += got;
+    mEnded = mEnded || got < frames;
+    return got;
+}
+
+long long AudioFileReader::ReadChunked(float* interleaved, long long frames)
 {
     if (!mFile)
         return 0;
@@ -134,6 +152,43 @@ long long AudioFileReader::Read(float* interleaved, long long frames)
         done += take;
     }
     return done;
+}
+
+std::string AudioFileReader::EarlyEndError() const
+{
+    return "'" + mPath + "' ends after " + std::to_string(mDelivered) + " of its " +
+           std::to_string(mFrames) + " frames; the file is truncated or damaged";
+}
+
+bool ReadToEnd(AudioFileReader& reader, const std::string& path, long long maxFrames,
+               std::vector<float>& interleaved, std::string& error)
+{
+    const size_t channels = static_cast<size_t>(reader.Channels());
+    size_t have = interleaved.size() / channels;
+    for (;;)
+    {
+        // Never more than a chunk past what the file has shown it holds.
+        const size_t chunk =
+            static_cast<size_t>(std::min<long long>(kIoChunkFrames * 16, maxFrames + 1 - have));
+        interleaved.resize((have + chunk) * channels);
+        const long long got =
+            reader.Read(interleaved.data() + have * channels, static_cast<long long>(chunk));
+        have += static_cast<size_t>(got);
+        interleaved.resize(have * channels);
+        if (static_cast<long long>(have) > maxFrames)
+        {
+            error = "'" + path + "' is too long to hold in memory";
+            return false;
+        }
+        if (got < static_cast<long long>(chunk))
+            break;
+    }
+    if (reader.EndedEarly())
+    {
+        error = reader.EarlyEndError();
+        return false;
+    }
+    return true;
 }
 
 AudioFileWriter::~AudioFileWriter()
@@ -197,8 +252,9 @@ bool AudioFileWriter::Flush()
         return true;
     const long long frames = mPendingFrames;
     mPendingFrames = 0;
-    const long long written = mIntegerBits > 0 ? sf_writef_int(mFile, mIntBuffer.data(), frames)
-                                               : sf_writef_float(mFile, mFloatBuffer.data(), frames);
+    const long long written = mIntegerBits > 0
+                                  ? sf_writef_int(mFile, mIntBuffer.data(), frames)
+                                  : sf_writef_float(mFile, mFloatBuffer.data(), frames);
     mIntBuffer.clear();
     mFloatBuffer.clear();
     return written == frames || Failed();
@@ -232,8 +288,9 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
         if (!inReach || q > fullScale - 1 || q < -fullScale)
         {
             ++mClipped; // a NaN, which has no level, is written as silence
-            q = std::isnan(x) ? 0 : (scaled > 0 ? static_cast<long>(fullScale) - 1
-                                                : -static_cast<long>(fullScale));
+            q = std::isnan(x) ? 0
+                              : (scaled > 0 ? static_cast<long>(fullScale) - 1
+                                            : -static_cast<long>(fullScale));
         }
         data[i] = static_cast<int>(q * static_cast<long>(step));
     }

@@ -24,17 +24,29 @@ public:
     bool Open(const std::string& path);
     int Channels() const { return mInfo.channels; }
     int SampleRate() const { return mInfo.samplerate; }
-    long long Frames() const { return mInfo.frames; }
+    // The frame count the header gives, or −1 when it gives none (a stream written to a pipe, an
+    // OGG read from one): such a file is read to its end.
+    long long Frames() const { return mFrames; }
     int Format() const { return mInfo.format; }
     // Reads up to frames interleaved frames; returns how many were read (0 at the end). Small
     // reads are served from a chunk read ahead, so that a host's short blocks do not each cost a
     // system call.
     long long Read(float* interleaved, long long frames);
+    // Whether the file ended before the frame count its header gives (a truncated file).
+    bool EndedEarly() const { return mEnded && mFrames >= 0 && mDelivered < mFrames; }
+    // The one-line error for a file that ended early.
+    std::string EarlyEndError() const;
     const std::string& error() const { return mError; }
 
 private:
+    long long ReadChunked(float* interleaved, long long frames);
+
     SNDFILE* mFile = nullptr;
     SF_INFO mInfo{};
+    std::string mPath;
+    long long mFrames = -1;
+    long long mDelivered = 0;
+    bool mEnded = false;
     std::string mError;
     std::vector<float> mChunk;
     long long mChunkFrames = 0; // frames in mChunk
@@ -83,6 +95,11 @@ private:
     long long mPendingFrames = 0;
     std::string mError;
 };
+
+// Reads the rest of the file into interleaved, in bounded chunks: false with a one-line reason when
+// it holds more than maxFrames frames or ends before its header's frame count.
+bool ReadToEnd(AudioFileReader& reader, const std::string& path, long long maxFrames,
+               std::vector<float>& interleaved, std::string& error);
 
 // The container format libsndfile uses for a file name's extension (0 when unknown).
 int ContainerForPath(const std::string& path);
