@@ -8,7 +8,9 @@
 #include "app/ReportCanvas.h"
 #include "app/ReportPage.h"
 #include "app/ScopeCapture.h"
+#include "app/StagedFolder.h"
 #include "app/TempFile.h"
+#include "app/Utf8Text.h"
 #include "editor/LICE_Bitmap.h"
 #include "engine/Parandel.h"
 
@@ -42,7 +44,7 @@ PlotData PlotDataOf(const FileReport& r)
 {
     const double rate = r.analysis.sampleRate;
     PlotData d;
-    d.title = r.file;
+    d.title = EscapeInvalidUtf8(r.file);
     d.durationSeconds = r.frames / rate;
     d.sampleRate = r.analysis.sampleRate;
     d.stepSeconds = r.stepSeconds;
@@ -133,12 +135,6 @@ std::string ScopesName(const std::vector<std::string>& files, size_t i)
     return PictureStem(files, i) + "-scopes.png";
 }
 
-bool IsDirectory(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // The report's pictures side by side, as --plot writes them.
 bool WritePlotPicture(const FileReport& r, const std::string& path, std::string& error)
 {
@@ -147,45 +143,18 @@ bool WritePlotPicture(const FileReport& r, const std::string& path, std::string&
     ReportCanvas canvas(w, h, art::palette::kDeckBottom);
     canvas.DrawBitmap(*r.plot, 0, 0);
     canvas.DrawBitmap(*r.scopes, r.plot->getWidth() + kPictureGap, 0);
-    const std::unique_ptr<LICE_MemBitmap> picture = canvas.Ok() ? canvas.ToBitmap() : nullptr;
+    if (!canvas.Ok())
+    {
+        error = "cannot draw '" + path + "': " + canvas.Problem();
+        return false;
+    }
+    const std::unique_ptr<LICE_MemBitmap> picture = canvas.ToBitmap();
     if (!picture)
     {
-        error = "cannot draw the picture: out of memory";
+        error = "cannot draw '" + path + "': out of memory";
         return false;
     }
     return WritePngFile(*picture, path, error);
-}
-
-// Writes the folder's files one by one (each beside its target, then renamed), the page last;
-// on a failure removes what it wrote and the folder if it made it.
-bool WriteFolder(const std::string& dir,
-                 const std::vector<std::pair<std::string, std::string>>& files, std::string& error)
-{
-    bool created = false;
-    if (!IsDirectory(dir))
-    {
-        if (mkdir(dir.c_str(), 0777) != 0)
-        {
-            error = "cannot create '" + dir + "': " + std::strerror(errno);
-            return false;
-        }
-        created = true;
-    }
-    std::vector<std::string> written;
-    for (const auto& [name, bytes] : files)
-    {
-        const std::string path = dir + "/" + name;
-        if (!WriteFileAtomically(path, bytes, error))
-        {
-            for (const std::string& done : written)
-                unlink(done.c_str());
-            if (created)
-                rmdir(dir.c_str());
-            return false;
-        }
-        written.push_back(path);
-    }
-    return true;
 }
 
 void PrintRow(const FileReport& r)
@@ -245,14 +214,12 @@ void ReportFile(const std::string& path, const RenderOptions& options, FileRepor
     };
     if (!CaptureScopes(path, options, report.loudest.end, images, report.error, captured))
         return;
-    report.scopes = ScopeGrid(images);
-    report.plot =
-        CorrelationPlot(static_cast<double>(result.frames) / rate).Draw(PlotDataOf(report));
+    report.scopes = ScopeGrid(images, report.error);
+    if (report.scopes)
+        report.plot = CorrelationPlot(static_cast<double>(result.frames) / rate)
+                          .Draw(PlotDataOf(report), report.error);
     if (!report.scopes || !report.plot)
-    {
-        report.error = "cannot draw the pictures: out of memory";
         return;
-    }
     report.scopesWidth = report.scopes->getWidth();
     report.scopesHeight = report.scopes->getHeight();
 }
@@ -328,7 +295,7 @@ int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions&
     FolderProgress progress(options.showProgress, static_cast<int>(files.size()));
     std::vector<FileReport> reports(files.size());
     // The folder's pictures, encoded as soon as they are drawn; written once all are.
-    std::vector<std::pair<std::string, std::string>> folder;
+    FolderFiles folder;
     int exitCode = 0;
     std::printf("%-40s %8s %8s %8s %9s\n", "file", "min", "mean", "final", "below 0");
     for (size_t i = 0; i < files.size(); ++i)
@@ -383,7 +350,7 @@ int RunAnalyzeReport(const std::vector<std::string>& files, const RenderOptions&
             rows.push_back(RowOf(reports[i], PlotName(files, i), ScopesName(files, i)));
         folder.emplace_back("report.json", json);
         folder.emplace_back("index.html", ReportPageHtml(rows, SettingsText(options.params)));
-        if (!WriteFolder(report.reportDir, folder, error))
+        if (!WriteFolderAtomically(report.reportDir, folder, error))
             throw CommandError(kExitRuntime, error);
     }
     return exitCode;

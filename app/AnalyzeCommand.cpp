@@ -5,6 +5,7 @@
 #include "app/CommandError.h"
 #include "app/OfflineRenderer.h"
 #include "app/TempFile.h"
+#include "app/Utf8Text.h"
 #include "engine/Parandel.h"
 #include "metering/TWCorrelationComputer.h"
 #include "metering/TWVectorscope.h"
@@ -130,7 +131,7 @@ std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses)
     for (const FileAnalysis& a : analyses)
     {
         nlohmann::ordered_json j;
-        j["file"] = a.file;
+        j["file"] = EscapeInvalidUtf8(a.file);
         j["sample_rate"] = a.sampleRate;
         j["correlation"] = {{"every_100ms", a.correlation.every100ms},
                             {"min", a.correlation.min},

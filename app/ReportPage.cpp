@@ -1,6 +1,7 @@
 #include "app/ReportPage.h"
 
 #include "app/ReportFormat.h"
+#include "app/Utf8Text.h"
 #include "app/Version.h"
 #include "editor/ArtPalette.h"
 
@@ -223,8 +224,9 @@ std::string ReportPageHtml(const std::vector<ReportRow>& rows, const std::string
     return html + "</main></body></html>\n";
 }
 
-std::string HtmlEscape(const std::string& text)
+std::string HtmlEscape(const std::string& bytes)
 {
+    const std::string text = EscapeInvalidUtf8(bytes);
     std::string out;
     out.reserve(text.size());
     for (char c : text)

@@ -1,0 +1,187 @@
+#include "app/StagedFolder.h"
+
+#include "app/TempFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace app
+{
+namespace
+{
+bool IsDirectory(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string Failure(const std::string& what, const std::string& path)
+{
+    return "cannot " + what + " '" + path + "': " + std::strerror(errno);
+}
+
+// Names in a folder other than . and ..; empty when it cannot be read.
+std::vector<std::string> Entries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str()))
+    {
+        while (const dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+// Removes a folder of plain entries (the staging folder, or the previous one after the swap).
+void RemoveFolder(const std::string& dir)
+{
+    for (const std::string& name : Entries(dir))
+        unlink((dir + "/" + name).c_str());
+    rmdir(dir.c_str());
+}
+
+class Staging
+{
+public:
+    // A folder named through a link is written where the link leads; the link stays.
+    explicit Staging(const std::string& dir) : mDir(Resolved(dir)) {}
+    ~Staging()
+    {
+        if (!mPath.empty())
+        {
+            RemoveFolder(mPath);
+            ClearStagingFolder();
+        }
+    }
+    Staging(const Staging&) = delete;
+    Staging& operator=(const Staging&) = delete;
+
+    bool Create(const FolderFiles& files, std::string& error)
+    {
+        std::string pattern = TemporaryStem(mDir) + ".partial-XXXXXX";
+        if (!mkdtemp(pattern.data()))
+        {
+            error = Failure("create a folder beside", mDir);
+            return false;
+        }
+        chmod(pattern.c_str(), 0777 & ~CurrentMask());
+        mPath = pattern;
+        for (const auto& file : files)
+            mPaths.push_back(mPath + "/" + file.first);
+        Register();
+        return true;
+    }
+    bool Write(const FolderFiles& files, std::string& error)
+    {
+        for (const auto& [name, bytes] : files)
+            if (!WriteFileAtomically(mPath + "/" + name, bytes, error))
+                return false;
+        return true;
+    }
+    // Links the previous folder's files and links that are not replaced; the entries that
+    // cannot be linked are kept for the swap.
+    bool CarryOver(const FolderFiles& files)
+    {
+        std::set<std::string> replaced;
+        for (const auto& file : files)
+            replaced.insert(file.first);
+        for (const std::string& name : Entries(mDir))
+        {
+            if (replaced.count(name))
+                continue;
+            const std::string from = mDir + "/" + name, to = mPath + "/" + name;
+            struct stat st;
+            if (lstat(from.c_str(), &st) != 0)
+                continue;
+            // What cannot be linked (a folder, another user's file) is moved in at the swap.
+            if (S_ISDIR(st.st_mode) ||
+                (S_ISLNK(st.st_mode) ? !CopyLink(from, to) : link(from.c_str(), to.c_str()) != 0))
+                mToMove.push_back(name);
+            else
+                mPaths.push_back(to);
+        }
+        Register();
+        return true;
+    }
+    // Exchanges the folders, moves the entries that could not be linked, removes the previous
+    // folder; all with the signals held back.
+    bool Swap(std::string& error)
+    {
+        SignalBlock block;
+        const bool existed = IsDirectory(mDir);
+        const int swapped =
+            existed ? renameat2(AT_FDCWD, mPath.c_str(), AT_FDCWD, mDir.c_str(), RENAME_EXCHANGE)
+                    : rename(mPath.c_str(), mDir.c_str());
+        if (swapped != 0)
+        {
+            error = Failure("replace", mDir);
+            return false;
+        }
+        for (const std::string& name : mToMove)
+            rename((mPath + "/" + name).c_str(), (mDir + "/" + name).c_str());
+        if (existed)
+            RemoveFolder(mPath);
+        ClearStagingFolder();
+        NoteCommittedOutput();
+        mPath.clear();
+        return true;
+    }
+
+private:
+    static mode_t CurrentMask()
+    {
+        const mode_t mask = umask(0);
+        umask(mask);
+        return mask;
+    }
+    static bool CopyLink(const std::string& from, const std::string& to)
+    {
+        char target[4096];
+        const ssize_t n = readlink(from.c_str(), target, sizeof(target) - 1);
+        if (n < 0)
+            return false;
+        target[n] = '\0';
+        return symlink(target, to.c_str()) == 0;
+    }
+    // The signal cleanup removes the files staged so far and the folder.
+    void Register()
+    {
+        std::vector<std::string> all = mPaths;
+        all.push_back(mPath);
+        SetStagingFolder(all);
+    }
+
+    static std::string Resolved(const std::string& dir)
+    {
+        struct stat st;
+        if (lstat(dir.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return dir;
+        char* real = realpath(dir.c_str(), nullptr);
+        const std::string resolved = real ? real : dir;
+        std::free(real);
+        return resolved;
+    }
+
+    const std::string mDir;
+    std::string mPath;
+    std::vector<std::string> mPaths;
+    std::vector<std::string> mToMove;
+};
+} // namespace
+
+bool WriteFolderAtomically(const std::string& dir, const FolderFiles& files, std::string& error)
+{
+    Staging staging(dir);
+    return staging.Create(files, error) && staging.Write(files, error) &&
+           staging.CarryOver(files) && staging.Swap(error);
+}
+} // namespace app
