@@ -3,6 +3,7 @@
 #include "app/AudioHeader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +82,27 @@ bool IsWritableEncoding(int encoding)
 {
     return encoding != SF_FORMAT_MPEG_LAYER_I && encoding != SF_FORMAT_MPEG_LAYER_II &&
            encoding != SF_FORMAT_MPEG_LAYER_III;
+}
+
+// libsndfile reports some encoders' failures in its own words ("Unspecified internal error."
+// for Ogg on a full disk): the system's reason, when a write or close just failed for one of
+// these, says what is wrong. errno is cleared before the call that failed.
+std::string SystemFailureOr(const char* libraryReason)
+{
+    const int err = errno;
+    if (err == ENOSPC || err == EDQUOT || err == EFBIG || err == EIO || err == EROFS)
+        return std::strerror(err);
+    return libraryReason;
+}
+
+// Why writing failed. The Vorbis encoder refuses rates beyond its tables at the first write,
+// which libsndfile reports as an unrecognised format.
+std::string WriteFailure(SNDFILE* file, int error, int format, int sampleRate)
+{
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && error == SF_ERR_UNRECOGNISED_FORMAT)
+        return "Ogg Vorbis cannot encode audio at " + std::to_string(sampleRate) +
+               " Hz; choose another format, such as FLAC or WAV";
+    return SystemFailureOr(file ? sf_strerror(file) : sf_error_number(error));
 }
 } // namespace
 
@@ -207,14 +229,17 @@ bool AudioFileWriter::Create(const std::string& path, int format, int channels, 
     info.channels = channels;
     info.samplerate = sampleRate;
     info.format = format;
+    errno = 0;
     mFile = sf_open_fd(mTemp.Descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (!mFile)
     {
-        mError = "cannot write '" + path + "': " + sf_strerror(nullptr);
+        mError = "cannot write '" + path + "': " + SystemFailureOr(sf_strerror(nullptr));
         mTemp.Abandon();
         return false;
     }
     mChannels = channels;
+    mFormat = format;
+    mSampleRate = sampleRate;
     mIntegerBits = IntegerBits(format);
     mFixedRange = mIntegerBits == 0 && !HoldsAnyValue(format);
     return true;
@@ -252,6 +277,7 @@ bool AudioFileWriter::Flush()
         return true;
     const long long frames = mPendingFrames;
     mPendingFrames = 0;
+    errno = 0;
     const long long written = mIntegerBits > 0
                                   ? sf_writef_int(mFile, mIntBuffer.data(), frames)
                                   : sf_writef_float(mFile, mFloatBuffer.data(), frames);
@@ -262,7 +288,8 @@ bool AudioFileWriter::Flush()
 
 bool AudioFileWriter::Failed()
 {
-    mError = "cannot write '" + mTemp.Target() + "': " + sf_strerror(mFile);
+    mError = "cannot write '" + mTemp.Target() +
+             "': " + WriteFailure(mFile, sf_error(mFile), mFormat, mSampleRate);
     return false;
 }
 
@@ -307,11 +334,13 @@ bool AudioFileWriter::Commit()
         Abandon();
         return false;
     }
+    errno = 0;
     const int closeErr = sf_close(mFile);
     mFile = nullptr;
     if (closeErr != 0)
     {
-        mError = "cannot write '" + mTemp.Target() + "': " + sf_error_number(closeErr);
+        mError = "cannot write '" + mTemp.Target() +
+                 "': " + WriteFailure(nullptr, closeErr, mFormat, mSampleRate);
         mTemp.Abandon();
         return false;
     }

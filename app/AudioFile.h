@@ -86,6 +86,8 @@ private:
     SNDFILE* mFile = nullptr;
     TempFile mTemp;
     int mChannels = 0;
+    int mFormat = 0;
+    int mSampleRate = 0;
     int mIntegerBits = 0;     // bits of an integer PCM encoding, 0 for others
     bool mFixedRange = false; // an encoding that cannot hold values beyond ±1
     long long mClipped = 0;

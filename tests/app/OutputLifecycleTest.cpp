@@ -83,8 +83,8 @@ TEST_F(OutputLifecycle, AReportFolderIsReplacedWholeOrNotAtAll)
 
     // The pictures fit under the limit, report.json does not: the run dies by SIGXFSZ partway.
     const CommandResult cut =
-        RunCommand({"/usr/bin/prlimit", "--fsize=200000", PARANDEL_CLI, "analyze", Path("a.wav"), "--width",
-                    "80", "--report", Path("rep"), "--quiet"},
+        RunCommand({"/usr/bin/prlimit", "--fsize=200000", PARANDEL_CLI, "analyze", Path("a.wav"),
+                    "--width", "80", "--report", Path("rep"), "--quiet"},
                    dir);
     EXPECT_EQ(cut.exitCode, 128 + SIGXFSZ) << cut.err;
     EXPECT_EQ(Contents(Path("rep")), before);
@@ -152,4 +152,44 @@ TEST_F(OutputLifecycle, TheNextRunRemovesOnlyItsTargetsStaleTemporaries)
     expected.insert(expected.end(), {"in.wav", "out.wav"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Files(), expected);
+}
+
+TEST_F(OutputLifecycle, WhatCannotBeWrittenSaysWhyBeforeWriting)
+{
+    // The demo checks all its files first.
+    mkdir(Path("demo").c_str(), 0777);
+    mkdir(Path("demo/demo-output.wav").c_str(), 0777);
+    CommandResult r = Run({"demo", Path("demo"), "--quiet"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find("demo-output.wav"), std::string::npos) << r.err;
+    EXPECT_EQ(Contents(Path("demo")).size(), 1u);
+
+    // Vorbis has no tables for 768 kHz: the message says so, not "Format not recognised".
+    Write(Path("hi.wav"), {testsig::Noise(20000, 7, 0.5), testsig::Noise(20000, 8, 0.5)},
+          SF_FORMAT_WAV | SF_FORMAT_PCM_16, 768000);
+    r = Run({"process", Path("hi.wav"), Path("hi.ogg"), "--quiet"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("768000 Hz"), std::string::npos) << r.err;
+    EXPECT_EQ(access(Path("hi.ogg").c_str(), F_OK), -1);
+}
+
+TEST_F(OutputLifecycle, AFullDiskIsNamedForEveryFormat)
+{
+    WriteNoise("in.wav", 9);
+    mkdir(Path("small").c_str(), 0777);
+    for (const char* ext : {"ogg", "flac", "wav"})
+    {
+        // A 4 KB file system of its own, in a mount namespace of the child.
+        const std::string script =
+            "mount -t tmpfs -o size=4k tmpfs \"$1\" || exit 99; exec \"$0\" "
+            "process \"$2\" \"$1/out." +
+            std::string(ext) + "\" --quiet";
+        const CommandResult r = RunCommand({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script,
+                                            PARANDEL_CLI, Path("small"), Path("in.wav")},
+                                           dir);
+        if (r.exitCode == 99)
+            GTEST_SKIP() << "no mount namespace here: " << r.err;
+        EXPECT_EQ(r.exitCode, 1) << ext << ": " << r.err;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << ext << ": " << r.err;
+    }
 }
