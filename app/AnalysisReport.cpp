@@ -1,6 +1,7 @@
 #include "app/AnalysisReport.h"
 
 #include "app/AudioFile.h"
+#include "app/AudioHeader.h"
 #include "app/CommandError.h"
 #include "app/CorrelationPlot.h"
 #include "app/FolderProgress.h"
@@ -173,6 +174,13 @@ void ReportFile(const std::string& path, const RenderOptions& options, FileRepor
     report.file = path;
     long long frames = 0;
     int rate = 0;
+    if (IsStream(path))
+    {
+        report.error = "'" + path +
+                       "' is a stream; --plot and --report read a file twice, so "
+                       "save it to a file first";
+        return;
+    }
     {
         AudioFileReader probe;
         if (!probe.Open(path))

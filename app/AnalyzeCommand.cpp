@@ -2,6 +2,7 @@
 
 #include "app/AnalysisReport.h"
 #include "app/AudioFile.h"
+#include "app/AudioHeader.h"
 #include "app/CommandError.h"
 #include "app/OfflineRenderer.h"
 #include "app/TempFile.h"
@@ -66,6 +67,7 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
     // POLAR SAMPLES points are those of the block that completes the file's own samples (blocks
     // after it only flush the latency); the other modes' are those after the last block.
     long long fileFrames = -1;
+    if (!IsStream(path)) // a stream (a pipe) can be read only once: by the render
     {
         AudioFileReader header; // a file that cannot be opened is reported by the render
         if (header.Open(path))

@@ -146,6 +146,13 @@ long long DeclaredAudioEnd(const std::string& path, int container)
     }
 }
 
+bool IsStream(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 &&
+           (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
 std::string TruncationError(const std::string& path, int container)
 {
     struct stat st;

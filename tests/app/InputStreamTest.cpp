@@ -90,30 +90,44 @@ TEST_F(InputStreams, AFlacOfUnknownLengthIsProcessedAndAnalysedCompletely)
     EXPECT_EQ(source.Frames(), kFrames);
 }
 
-TEST_F(InputStreams, AnOggReadFromAPipeIsProcessedToItsEnd)
+TEST_F(InputStreams, AnOggReadFromAPipeIsProcessedAndAnalysedToItsEnd)
 {
     WriteNoise("in.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS);
-    ASSERT_EQ(Run({"process", Path("in.ogg"), Path("file.wav"), "--quiet"}).exitCode, 0);
     ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
     const std::string bytes = ReadWholeFile(Path("in.ogg"));
-    std::thread writer(
-        [&]
-        {
-            const int fd = open(Path("pipe").c_str(), O_WRONLY);
-            for (size_t done = 0; fd >= 0 && done < bytes.size();)
+    // The program's run with the file, then with the same bytes through the pipe.
+    const auto fileAndPipe = [&](std::vector<std::string> args, const std::string& ext)
+    {
+        args.insert(args.end(), {Path("file." + ext), "--quiet"});
+        EXPECT_EQ(Run(args).exitCode, 0) << args[0];
+        std::thread writer(
+            [&]
             {
-                const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-                if (n <= 0)
-                    break;
-                done += static_cast<size_t>(n);
-            }
-            if (fd >= 0)
-                close(fd);
-        });
-    const auto r = Run({"process", Path("pipe"), Path("piped.wav"), "--quiet"}, 60);
-    writer.join();
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(Read(Path("piped.wav")).ch, Read(Path("file.wav")).ch);
+                const int fd = open(Path("pipe").c_str(), O_WRONLY);
+                for (size_t done = 0; fd >= 0 && done < bytes.size();)
+                {
+                    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+                    if (n <= 0)
+                        break;
+                    done += static_cast<size_t>(n);
+                }
+                if (fd >= 0)
+                    close(fd);
+            });
+        std::replace(args.begin(), args.end(), Path("in.ogg"), Path("pipe"));
+        args[args.size() - 2] = Path("pipe." + ext);
+        const auto r = Run(args, 60);
+        writer.join();
+        EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
+    };
+    fileAndPipe({"process", Path("in.ogg")}, "wav");
+    EXPECT_EQ(Read(Path("pipe.wav")).ch, Read(Path("file.wav")).ch);
+    fileAndPipe({"analyze", Path("in.ogg"), "--json"}, "json");
+    auto fromFile = nlohmann::json::parse(ReadWholeFile(Path("file.json")));
+    auto fromPipe = nlohmann::json::parse(ReadWholeFile(Path("pipe.json")));
+    fromFile.erase("file");
+    fromPipe.erase("file");
+    EXPECT_EQ(fromFile, fromPipe);
 }
 
 TEST_F(InputStreams, EveryContainerCutShortIsAReadError)
