@@ -67,13 +67,15 @@ long long FindChunk(HeaderReader& h, long long pos, const char* id, bool bigEndi
     return -1;
 }
 
-long long WavEnd(HeaderReader& h)
+// The end of the first chunk with that id after the 12-byte file header, by its 32-bit size; −1
+// when there is none or its size is a stream's placeholder (0 or all ones).
+long long ChunkEnd(HeaderReader& h, const char* id, bool bigEndian)
 {
-    const long long data = FindChunk(h, 12, "data", false);
-    if (data < 0)
+    const long long chunk = FindChunk(h, 12, id, bigEndian);
+    if (chunk < 0)
         return -1;
-    const uint64_t size = h.Number(data + 4, 4, false);
-    return size == 0 || size == kUnknownSize32 ? -1 : data + 8 + static_cast<long long>(size);
+    const uint64_t size = h.Number(chunk + 4, 4, bigEndian);
+    return size == 0 || size == kUnknownSize32 ? -1 : chunk + 8 + static_cast<long long>(size);
 }
 
 long long Rf64End(HeaderReader& h)
@@ -105,15 +107,6 @@ long long W64End(HeaderReader& h)
     return -1;
 }
 
-long long AiffEnd(HeaderReader& h)
-{
-    const long long ssnd = FindChunk(h, 12, "SSND", true);
-    if (ssnd < 0)
-        return -1;
-    const uint64_t size = h.Number(ssnd + 4, 4, true);
-    return size == 0 ? -1 : ssnd + 8 + static_cast<long long>(size);
-}
-
 long long AuEnd(HeaderReader& h)
 {
     const bool big = h.IdAt(0, ".snd");
@@ -132,13 +125,13 @@ long long DeclaredAudioEnd(const std::string& path, int container)
     {
     case SF_FORMAT_WAV:
     case SF_FORMAT_WAVEX:
-        return WavEnd(h);
+        return ChunkEnd(h, "data", false);
     case SF_FORMAT_RF64:
         return Rf64End(h);
     case SF_FORMAT_W64:
         return W64End(h);
     case SF_FORMAT_AIFF:
-        return AiffEnd(h);
+        return ChunkEnd(h, "SSND", true);
     case SF_FORMAT_AU:
         return AuEnd(h);
     default:

@@ -73,7 +73,7 @@ public:
             error = Failure("create a folder beside", mDir);
             return false;
         }
-        chmod(pattern.c_str(), 0777 & ~CurrentMask());
+        chmod(pattern.c_str(), 0777 & ~CurrentUmask());
         mPath = pattern;
         for (const auto& file : files)
             mPaths.push_back(mPath + "/" + file.first);
@@ -137,12 +137,6 @@ public:
     }
 
 private:
-    static mode_t CurrentMask()
-    {
-        const mode_t mask = umask(0);
-        umask(mask);
-        return mask;
-    }
     static bool CopyLink(const std::string& from, const std::string& to)
     {
         char target[4096];

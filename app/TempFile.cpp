@@ -87,6 +87,18 @@ void FreeStagingList(char* const* list)
     std::free(const_cast<char**>(list));
 }
 
+void ReplaceStagingList(char* const* list)
+{
+    char* const* old = nullptr;
+    {
+        SignalBlock block;
+        old = gStaging;
+        gStaging = list;
+    }
+    FreeStagingList(old);
+}
+} // namespace
+
 mode_t CurrentUmask()
 {
     const mode_t mask = umask(0);
@@ -94,6 +106,8 @@ mode_t CurrentUmask()
     return mask;
 }
 
+namespace
+{
 extern "C" void OnTerminatingSignal(int sig)
 {
     for (int i = 0; i < kMaxLiveTemps; ++i)
@@ -296,24 +310,12 @@ void SetStagingFolder(const std::vector<std::string>& paths)
     char** list = static_cast<char**>(std::calloc(paths.size() + 1, sizeof(char*)));
     for (size_t i = 0; list && i < paths.size(); ++i)
         list[i] = strdup(paths[i].c_str());
-    char* const* old = nullptr;
-    {
-        SignalBlock block;
-        old = gStaging;
-        gStaging = list;
-    }
-    FreeStagingList(old);
+    ReplaceStagingList(list);
 }
 
 void ClearStagingFolder()
 {
-    char* const* old = nullptr;
-    {
-        SignalBlock block;
-        old = gStaging;
-        gStaging = nullptr;
-    }
-    FreeStagingList(old);
+    ReplaceStagingList(nullptr);
 }
 
 void InstallSignalCleanup()

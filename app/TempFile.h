@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace app
@@ -65,6 +66,8 @@ std::string TemporaryStem(const std::string& target);
 // Removes this user's regular files named exactly as temporaries of target that were last written
 // before this run started: what a run ended by SIGKILL or a power cut left.
 void RemoveStaleTemporaries(const std::string& target);
+// The process's file mode creation mask, read without changing it.
+mode_t CurrentUmask();
 // Notes that an output is in place: an interruption from now on says so.
 void NoteCommittedOutput();
 // A staging folder for the signal cleanup: its files, then the folder last; replaced by the next
