@@ -294,6 +294,13 @@ bool CheckReportOptions(const std::vector<std::string>& files, const ReportOptio
             "--report '" + report.reportDir + "' exists and is not a folder; nothing was written";
         return false;
     }
+    if (!report.reportDir.empty() && HoldsWorkingFolder(report.reportDir))
+    {
+        error = "--report '" + report.reportDir +
+                "' is the working folder or holds it; the report replaces its folder as a "
+                "whole, so give it a folder of its own";
+        return false;
+    }
     return CheckOutputs(files, ReportOutputs(files, report), error);
 }
 

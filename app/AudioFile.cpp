@@ -186,6 +186,11 @@ bool ReadToEnd(AudioFileReader& reader, const std::string& path, long long maxFr
                std::vector<float>& interleaved, std::string& error)
 {
     const size_t channels = static_cast<size_t>(reader.Channels());
+    if (reader.Frames() > maxFrames)
+    {
+        error = "'" + path + "' is too long to hold in memory";
+        return false;
+    }
     size_t have = interleaved.size() / channels;
     for (;;)
     {

@@ -41,7 +41,8 @@ std::vector<std::string> Entries(const std::string& dir)
     return names;
 }
 
-// Removes a folder of plain entries (the staging folder, or the previous one after the swap).
+// Removes a folder's files and links, then the folder if that left it empty; never a folder in
+// it (the staging folder, or the previous one after the swap).
 void RemoveFolder(const std::string& dir)
 {
     for (const std::string& name : Entries(dir))
@@ -89,7 +90,7 @@ public:
     }
     // Links the previous folder's files and links that are not replaced; the entries that
     // cannot be linked are kept for the swap.
-    bool CarryOver(const FolderFiles& files)
+    bool CarryOver(const FolderFiles& files, std::string& error)
     {
         std::set<std::string> replaced;
         for (const auto& file : files)
@@ -102,12 +103,20 @@ public:
             struct stat st;
             if (lstat(from.c_str(), &st) != 0)
                 continue;
-            // What cannot be linked (a folder, another user's file) is moved in at the swap.
-            if (S_ISDIR(st.st_mode) ||
-                (S_ISLNK(st.st_mode) ? !CopyLink(from, to) : link(from.c_str(), to.c_str()) != 0))
+            // A folder is moved in at the swap; anything else is linked now or the write fails
+            // with the previous folder as it was.
+            if (S_ISDIR(st.st_mode))
+            {
                 mToMove.push_back(name);
-            else
-                mPaths.push_back(to);
+                continue;
+            }
+            if (S_ISLNK(st.st_mode) ? !CopyLink(from, to) : link(from.c_str(), to.c_str()) != 0)
+            {
+                error = Failure("keep", from) + "; the previous report is unchanged";
+                Register();
+                return false;
+            }
+            mPaths.push_back(to);
         }
         Register();
         return true;
@@ -126,10 +135,16 @@ public:
             error = Failure("replace", mDir);
             return false;
         }
+        bool moved = true;
         for (const std::string& name : mToMove)
-            rename((mPath + "/" + name).c_str(), (mDir + "/" + name).c_str());
+            moved = rename((mPath + "/" + name).c_str(), (mDir + "/" + name).c_str()) == 0 && moved;
+        // Only links and replaced files are removed; a folder that could not be moved keeps the
+        // previous folder where it is.
         if (existed)
             RemoveFolder(mPath);
+        if (!moved)
+            std::fprintf(stderr, "parandel: warning: the previous '%s' is kept as '%s'\n",
+                         mDir.c_str(), mPath.c_str());
         ClearStagingFolder();
         NoteCommittedOutput();
         mPath.clear();
@@ -154,15 +169,20 @@ private:
         SetStagingFolder(all);
     }
 
+    // The folder's own path: links resolved, no trailing slash ("rep/" would put the staging
+    // folder inside).
     static std::string Resolved(const std::string& dir)
     {
-        struct stat st;
-        if (lstat(dir.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return dir;
-        char* real = realpath(dir.c_str(), nullptr);
-        const std::string resolved = real ? real : dir;
-        std::free(real);
-        return resolved;
+        if (char* real = realpath(dir.c_str(), nullptr))
+        {
+            const std::string resolved = real;
+            std::free(real);
+            return resolved;
+        }
+        std::string path = dir;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        return path;
     }
 
     const std::string mDir;
@@ -172,10 +192,30 @@ private:
 };
 } // namespace
 
+bool HoldsWorkingFolder(const std::string& dir)
+{
+    struct stat target;
+    if (stat(dir.c_str(), &target) != 0)
+        return false;
+    std::string up = ".";
+    for (int depth = 0; depth < 256; ++depth, up += "/..")
+    {
+        struct stat st, parent;
+        if (stat(up.c_str(), &st) != 0)
+            return false;
+        if (st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+            return true;
+        if (stat((up + "/..").c_str(), &parent) != 0 ||
+            (parent.st_dev == st.st_dev && parent.st_ino == st.st_ino))
+            return false; // the root
+    }
+    return false;
+}
+
 bool WriteFolderAtomically(const std::string& dir, const FolderFiles& files, std::string& error)
 {
     Staging staging(dir);
     return staging.Create(files, error) && staging.Write(files, error) &&
-           staging.CarryOver(files) && staging.Swap(error);
+           staging.CarryOver(files, error) && staging.Swap(error);
 }
 } // namespace app

@@ -15,6 +15,10 @@ namespace app
 // (name in the folder, bytes) pairs.
 using FolderFiles = std::vector<std::pair<std::string, std::string>>;
 
+// Whether dir is the working folder or one that holds it (it cannot be exchanged under the
+// user's feet).
+bool HoldsWorkingFolder(const std::string& dir);
+
 // False with a one-line error, the previous folder untouched.
 bool WriteFolderAtomically(const std::string& dir, const FolderFiles& files, std::string& error);
 } // namespace app

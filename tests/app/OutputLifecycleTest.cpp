@@ -90,10 +90,12 @@ TEST_F(OutputLifecycle, AReportFolderIsReplacedWholeOrNotAtAll)
     EXPECT_EQ(Contents(Path("rep")), before);
     EXPECT_EQ(Files(), (std::vector<std::string>{"a.wav", "rep"})) << "no staging folder left";
 
-    // A complete run replaces the report and keeps what is not its own.
-    ASSERT_EQ(Run({"analyze", Path("a.wav"), "--width", "80", "--report", Path("rep"), "--quiet"})
+    // A complete run replaces the report and keeps what is not its own; the folder may be named
+    // with a trailing slash, but not be the working folder it would pull away.
+    ASSERT_EQ(Run({"analyze", Path("a.wav"), "--width", "80", "--report", Path("rep/"), "--quiet"})
                   .exitCode,
               0);
+    EXPECT_EQ(Run({"analyze", Path("a.wav"), "--report", ".", "--quiet"}).exitCode, 2);
     const auto after = Contents(Path("rep"));
     EXPECT_EQ(after.size(), before.size());
     EXPECT_NE(after.at("report.json"), before.at("report.json"));
@@ -182,10 +184,9 @@ TEST_F(OutputLifecycle, AFullDiskIsNamedForEveryFormat)
     for (const char* ext : {"ogg", "flac", "wav"})
     {
         // A 4 KB file system of its own, in a mount namespace of the child.
-        const std::string script =
-            "mount -t tmpfs -o size=4k tmpfs \"$1\" || exit 99; exec \"$0\" "
-            "process \"$2\" \"$1/out." +
-            std::string(ext) + "\" --quiet";
+        const std::string script = "mount -t tmpfs -o size=4k tmpfs \"$1\" || exit 99; exec \"$0\" "
+                                   "process \"$2\" \"$1/out." +
+                                   std::string(ext) + "\" --quiet";
         const CommandResult r = RunCommand({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script,
                                             PARANDEL_CLI, Path("small"), Path("in.wav")},
                                            dir);
