@@ -17,11 +17,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace app
 {
