@@ -84,6 +84,20 @@ bool IsWritableEncoding(int encoding)
            encoding != SF_FORMAT_MPEG_LAYER_III;
 }
 
+// Whether bytes begin as a file of a container the program reads (WAV, RF64, W64, AIFF, AU,
+// FLAC, OGG, CAF, MP3).
+bool StartsAsAudio(const char* bytes, size_t n)
+{
+    static const char* const kMagic[] = {"RIFF", "RF64", "BW64", "riff", "FORM", ".snd",
+                                         "dns.", "fLaC", "OggS", "caff", "ID3"};
+    for (const char* magic : kMagic)
+        if (n >= std::strlen(magic) && std::memcmp(bytes, magic, std::strlen(magic)) == 0)
+            return true;
+    // An MPEG audio frame's sync word.
+    return n >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           (static_cast<unsigned char>(bytes[1]) & 0xE0) == 0xE0;
+}
+
 // libsndfile reports some encoders' failures in its own words ("Unspecified internal error."
 // for Ogg on a full disk): the system's reason, when a write or close just failed for one of
 // these, says what is wrong. errno is cleared before the call that failed.
@@ -110,12 +124,43 @@ AudioFileReader::~AudioFileReader()
 {
     if (mFile)
         sf_close(mFile);
+    if (mSpool)
+        std::fclose(mSpool);
+}
+
+bool AudioFileReader::Spool(const std::string& path)
+{
+    FILE* in = std::fopen(path.c_str(), "rb");
+    mSpool = in ? std::tmpfile() : nullptr;
+    bool ok = mSpool != nullptr;
+    std::vector<char> buffer(1 << 16);
+    for (bool first = true; ok; first = false)
+    {
+        const size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+        ok = std::fwrite(buffer.data(), 1, n, mSpool) == n && !std::ferror(in);
+        // What does not start as audio is left for libsndfile to refuse, not held to its end
+        // (an endless stream of zeros).
+        if (n < buffer.size() || (first && !StartsAsAudio(buffer.data(), n)))
+            break;
+    }
+    ok = ok && std::fflush(mSpool) == 0 && std::fseek(mSpool, 0, SEEK_SET) == 0;
+    if (!ok)
+        mError = "cannot read '" + path +
+                 "': cannot hold the stream in a temporary file: " + std::strerror(errno);
+    if (in)
+        std::fclose(in);
+    return ok;
 }
 
 bool AudioFileReader::Open(const std::string& path)
 {
     mInfo = SF_INFO{};
-    mFile = sf_open(path.c_str(), SFM_READ, &mInfo);
+    // A stream is held in an unnamed temporary file first: libsndfile's readers of some formats
+    // (FLAC) seek back, which a pipe cannot.
+    if (IsStream(path) && !Spool(path))
+        return false;
+    mFile = mSpool ? sf_open_fd(fileno(mSpool), SFM_READ, &mInfo, SF_FALSE)
+                   : sf_open(path.c_str(), SFM_READ, &mInfo);
     if (!mFile)
     {
         mError = "cannot read '" + path + "': " + sf_strerror(nullptr);
@@ -126,7 +171,8 @@ bool AudioFileReader::Open(const std::string& path)
         mError = "cannot read '" + path + "': no audio channels or no sample rate";
         return false;
     }
-    mError = TruncationError(path, mInfo.format & SF_FORMAT_TYPEMASK);
+    mError = TruncationError(mSpool ? "/proc/self/fd/" + std::to_string(fileno(mSpool)) : path,
+                             mInfo.format & SF_FORMAT_TYPEMASK, path);
     if (!mError.empty())
         return false;
     // libsndfile gives the largest count (or none) for a stream whose header holds no length.

@@ -7,6 +7,7 @@
 
 #include <sndfile.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ public:
     AudioFileReader(const AudioFileReader&) = delete;
     AudioFileReader& operator=(const AudioFileReader&) = delete;
 
-    // False with a one-line reason in error() when the file cannot be read as audio.
+    // False with a one-line reason in error() when the file cannot be read as audio. A stream
+    // (a pipe, /dev/stdin) is read whole into an unnamed temporary file first.
     bool Open(const std::string& path);
     int Channels() const { return mInfo.channels; }
     int SampleRate() const { return mInfo.samplerate; }
@@ -40,8 +42,11 @@ public:
 
 private:
     long long ReadChunked(float* interleaved, long long frames);
+    // Copies the stream at path into mSpool.
+    bool Spool(const std::string& path);
 
     SNDFILE* mFile = nullptr;
+    FILE* mSpool = nullptr;
     SF_INFO mInfo{};
     std::string mPath;
     long long mFrames = -1;

@@ -142,11 +142,10 @@ long long DeclaredAudioEnd(const std::string& path, int container)
 bool IsStream(const std::string& path)
 {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 &&
-           (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode));
+    return stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
 }
 
-std::string TruncationError(const std::string& path, int container)
+std::string TruncationError(const std::string& path, int container, const std::string& shownAs)
 {
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -154,7 +153,8 @@ std::string TruncationError(const std::string& path, int container)
     const long long end = DeclaredAudioEnd(path, container);
     if (end <= st.st_size)
         return "";
-    return "'" + path + "' holds " + std::to_string(st.st_size) + " bytes but its header gives " +
-           std::to_string(end) + "; the file is truncated or damaged";
+    return "'" + shownAs + "' holds " + std::to_string(st.st_size) +
+           " bytes but its header gives " + std::to_string(end) +
+           "; the file is truncated or damaged";
 }
 } // namespace app

@@ -11,10 +11,10 @@ namespace app
 // length (a stream written to a pipe) or the container is not one of the above.
 long long DeclaredAudioEnd(const std::string& path, int container);
 
-// Whether path names a stream that can be read only once (a pipe, a terminal, a socket).
+// Whether path names a stream that can be read only once (a pipe, a socket).
 bool IsStream(const std::string& path);
 
 // Empty when the regular file at path holds all the audio its header declares; otherwise a
-// one-line reason. Anything other than a regular file (a pipe) is taken as it comes.
-std::string TruncationError(const std::string& path, int container);
+// one-line reason naming it as shownAs. Anything other than a regular file is taken as it comes.
+std::string TruncationError(const std::string& path, int container, const std::string& shownAs);
 } // namespace app

@@ -90,14 +90,15 @@ TEST_F(InputStreams, AFlacOfUnknownLengthIsProcessedAndAnalysedCompletely)
     EXPECT_EQ(source.Frames(), kFrames);
 }
 
-TEST_F(InputStreams, AnOggReadFromAPipeIsProcessedAndAnalysedToItsEnd)
+TEST_F(InputStreams, OggAndFlacReadFromAPipeAreProcessedAndAnalysedToTheirEnd)
 {
     WriteNoise("in.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+    WriteNoise("in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
     ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
-    const std::string bytes = ReadWholeFile(Path("in.ogg"));
     // The program's run with the file, then with the same bytes through the pipe.
     const auto fileAndPipe = [&](std::vector<std::string> args, const std::string& ext)
     {
+        const std::string bytes = ReadWholeFile(args[1]);
         args.insert(args.end(), {Path("file." + ext), "--quiet"});
         EXPECT_EQ(Run(args).exitCode, 0) << args[0];
         std::thread writer(
@@ -114,20 +115,23 @@ TEST_F(InputStreams, AnOggReadFromAPipeIsProcessedAndAnalysedToItsEnd)
                 if (fd >= 0)
                     close(fd);
             });
-        std::replace(args.begin(), args.end(), Path("in.ogg"), Path("pipe"));
+        args[1] = Path("pipe");
         args[args.size() - 2] = Path("pipe." + ext);
         const auto r = Run(args, 60);
         writer.join();
         EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
     };
-    fileAndPipe({"process", Path("in.ogg")}, "wav");
-    EXPECT_EQ(Read(Path("pipe.wav")).ch, Read(Path("file.wav")).ch);
-    fileAndPipe({"analyze", Path("in.ogg"), "--json"}, "json");
-    auto fromFile = nlohmann::json::parse(ReadWholeFile(Path("file.json")));
-    auto fromPipe = nlohmann::json::parse(ReadWholeFile(Path("pipe.json")));
-    fromFile.erase("file");
-    fromPipe.erase("file");
-    EXPECT_EQ(fromFile, fromPipe);
+    for (const char* in : {"in.ogg", "in.flac"})
+    {
+        fileAndPipe({"process", Path(in)}, "wav");
+        EXPECT_EQ(Read(Path("pipe.wav")).ch, Read(Path("file.wav")).ch) << in;
+        fileAndPipe({"analyze", Path(in), "--json"}, "json");
+        auto fromFile = nlohmann::json::parse(ReadWholeFile(Path("file.json")));
+        auto fromPipe = nlohmann::json::parse(ReadWholeFile(Path("pipe.json")));
+        fromFile.erase("file");
+        fromPipe.erase("file");
+        EXPECT_EQ(fromFile, fromPipe) << in;
+    }
 }
 
 TEST_F(InputStreams, EveryContainerCutShortIsAReadError)
