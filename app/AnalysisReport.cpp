@@ -2,24 +2,24 @@
 
 #include "app/AudioFile.h"
 #include "app/BatchRunner.h"
+#include "app/AudioHeader.h"
 #include "app/CommandError.h"
 #include "app/CorrelationPlot.h"
 #include "app/PngFile.h"
 #include "app/ReportCanvas.h"
 #include "app/ReportPage.h"
 #include "app/ScopeCapture.h"
+#include "app/StagedFolder.h"
 #include "app/TempFile.h"
+#include "app/Utf8Text.h"
 #include "editor/LICE_Bitmap.h"
 #include "editor/PngCodec.h"
 #include "engine/Parandel.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace app
 {
@@ -43,7 +43,7 @@ PlotData PlotDataOf(const FileReport& r)
 {
     const double rate = r.analysis.sampleRate;
     PlotData d;
-    d.title = r.file;
+    d.title = EscapeInvalidUtf8(r.file);
     d.durationSeconds = r.frames / rate;
     d.sampleRate = r.analysis.sampleRate;
     d.stepSeconds = r.stepSeconds;
@@ -134,12 +134,6 @@ std::string ScopesName(const std::vector<std::string>& files, size_t i)
     return PictureStem(files, i) + "-scopes.png";
 }
 
-bool IsDirectory(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // The report's pictures side by side, as --plot writes them.
 bool WritePlotPicture(const FileReport& r, const std::string& path, std::string& error)
 {
@@ -148,45 +142,18 @@ bool WritePlotPicture(const FileReport& r, const std::string& path, std::string&
     ReportCanvas canvas(w, h, art::palette::kDeckBottom);
     canvas.DrawBitmap(*r.plot, 0, 0);
     canvas.DrawBitmap(*r.scopes, r.plot->getWidth() + kPictureGap, 0);
-    const std::unique_ptr<LICE_MemBitmap> picture = canvas.Ok() ? canvas.ToBitmap() : nullptr;
+    if (!canvas.Ok())
+    {
+        error = "cannot draw '" + path + "': " + canvas.Problem();
+        return false;
+    }
+    const std::unique_ptr<LICE_MemBitmap> picture = canvas.ToBitmap();
     if (!picture)
     {
-        error = "cannot draw the picture: out of memory";
+        error = "cannot draw '" + path + "': out of memory";
         return false;
     }
     return WritePngFile(*picture, path, error);
-}
-
-// Writes the folder's files one by one (each beside its target, then renamed), the page last;
-// on a failure removes what it wrote and the folder if it made it.
-bool WriteFolder(const std::string& dir,
-                 const std::vector<std::pair<std::string, std::string>>& files, std::string& error)
-{
-    bool created = false;
-    if (!IsDirectory(dir))
-    {
-        if (mkdir(dir.c_str(), 0777) != 0)
-        {
-            error = "cannot create '" + dir + "': " + std::strerror(errno);
-            return false;
-        }
-        created = true;
-    }
-    std::vector<std::string> written;
-    for (const auto& [name, bytes] : files)
-    {
-        const std::string path = dir + "/" + name;
-        if (!WriteFileAtomically(path, bytes, error))
-        {
-            for (const std::string& done : written)
-                unlink(done.c_str());
-            if (created)
-                rmdir(dir.c_str());
-            return false;
-        }
-        written.push_back(path);
-    }
-    return true;
 }
 
 void PrintRow(const FileReport& r)
@@ -205,6 +172,13 @@ void ReportFile(const std::string& path, const RenderOptions& options, FileRepor
     report.file = path;
     long long frames = 0;
     int rate = 0;
+    if (IsStream(path))
+    {
+        report.error = "'" + path +
+                       "' is a stream; --plot and --report read a file twice, so "
+                       "save it to a file first";
+        return;
+    }
     {
         AudioFileReader probe;
         if (!probe.Open(path))
@@ -246,14 +220,12 @@ void ReportFile(const std::string& path, const RenderOptions& options, FileRepor
     };
     if (!CaptureScopes(path, options, report.loudest.end, images, report.error, captured))
         return;
-    report.scopes = ScopeGrid(images);
-    report.plot =
-        CorrelationPlot(static_cast<double>(result.frames) / rate).Draw(PlotDataOf(report));
+    report.scopes = ScopeGrid(images, report.error);
+    if (report.scopes)
+        report.plot = CorrelationPlot(static_cast<double>(result.frames) / rate)
+                          .Draw(PlotDataOf(report), report.error);
     if (!report.scopes || !report.plot)
-    {
-        report.error = "cannot draw the pictures: out of memory";
         return;
-    }
     report.scopesWidth = report.scopes->getWidth();
     report.scopesHeight = report.scopes->getHeight();
 }
@@ -320,6 +292,13 @@ bool CheckReportOptions(const std::vector<std::string>& files, const ReportOptio
             "--report '" + report.reportDir + "' exists and is not a folder; nothing was written";
         return false;
     }
+    if (!report.reportDir.empty() && HoldsWorkingFolder(report.reportDir))
+    {
+        error = "--report '" + report.reportDir +
+                "' is the working folder or holds it; the report replaces its folder as a "
+                "whole, so give it a folder of its own";
+        return false;
+    }
     return CheckOutputs(files, ReportOutputs(files, report), error);
 }
 
@@ -357,7 +336,7 @@ void WriteReportOutputs(const std::vector<std::string>& files, std::vector<FileR
     if (report.reportDir.empty())
         return;
     // The pictures in the order of the files, then the data and the page.
-    std::vector<std::pair<std::string, std::string>> folder;
+    FolderFiles folder;
     for (size_t i = 0; i < reports.size(); ++i)
         if (reports[i].error.empty())
         {
@@ -369,7 +348,7 @@ void WriteReportOutputs(const std::vector<std::string>& files, std::vector<FileR
         rows.push_back(RowOf(reports[i], PlotName(files, i), ScopesName(files, i)));
     folder.emplace_back("report.json", json);
     folder.emplace_back("index.html", ReportPageHtml(rows, SettingsText(params)));
-    if (!WriteFolder(report.reportDir, folder, error))
+    if (!WriteFolderAtomically(report.reportDir, folder, error))
         throw CommandError(kExitRuntime, error);
 }
 

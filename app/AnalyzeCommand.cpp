@@ -3,9 +3,11 @@
 #include "app/AnalysisReport.h"
 #include "app/AudioFile.h"
 #include "app/BatchRunner.h"
+#include "app/AudioHeader.h"
 #include "app/CommandError.h"
 #include "app/OfflineRenderer.h"
 #include "app/TempFile.h"
+#include "app/Utf8Text.h"
 #include "engine/Parandel.h"
 #include "metering/TWCorrelationComputer.h"
 #include "metering/TWVectorscope.h"
@@ -60,6 +62,7 @@ RenderResult AnalyzeFile(const std::string& path, const RenderOptions& options,
                          FileAnalysis& analysis)
 {
     long long fileFrames = -1;
+    if (!IsStream(path)) // a stream (a pipe) can be read only once: by the render
     {
         AudioFileReader header; // a file that cannot be opened is reported by the render
         if (header.Open(path))
@@ -140,7 +143,7 @@ std::string AnalysisToJson(const std::vector<FileAnalysis>& analyses)
     for (const FileAnalysis& a : analyses)
     {
         nlohmann::ordered_json j;
-        j["file"] = a.file;
+        j["file"] = EscapeInvalidUtf8(a.file);
         j["sample_rate"] = a.sampleRate;
         j["correlation"] = {{"every_100ms", a.correlation.every100ms},
                             {"min", a.correlation.min},

@@ -1,6 +1,9 @@
 #include "app/AudioFile.h"
 
+#include "app/AudioHeader.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -80,18 +83,84 @@ bool IsWritableEncoding(int encoding)
     return encoding != SF_FORMAT_MPEG_LAYER_I && encoding != SF_FORMAT_MPEG_LAYER_II &&
            encoding != SF_FORMAT_MPEG_LAYER_III;
 }
+
+// Whether bytes begin as a file of a container the program reads (WAV, RF64, W64, AIFF, AU,
+// FLAC, OGG, CAF, MP3).
+bool StartsAsAudio(const char* bytes, size_t n)
+{
+    static const char* const kMagic[] = {"RIFF", "RF64", "BW64", "riff", "FORM", ".snd",
+                                         "dns.", "fLaC", "OggS", "caff", "ID3"};
+    for (const char* magic : kMagic)
+        if (n >= std::strlen(magic) && std::memcmp(bytes, magic, std::strlen(magic)) == 0)
+            return true;
+    // An MPEG audio frame's sync word.
+    return n >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           (static_cast<unsigned char>(bytes[1]) & 0xE0) == 0xE0;
+}
+
+// libsndfile reports some encoders' failures in its own words ("Unspecified internal error."
+// for Ogg on a full disk): the system's reason, when a write or close just failed for one of
+// these, says what is wrong. errno is cleared before the call that failed.
+std::string SystemFailureOr(const char* libraryReason)
+{
+    const int err = errno;
+    if (err == ENOSPC || err == EDQUOT || err == EFBIG || err == EIO || err == EROFS)
+        return std::strerror(err);
+    return libraryReason;
+}
+
+// Why writing failed. The Vorbis encoder refuses rates beyond its tables at the first write,
+// which libsndfile reports as an unrecognised format.
+std::string WriteFailure(SNDFILE* file, int error, int format, int sampleRate)
+{
+    if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && error == SF_ERR_UNRECOGNISED_FORMAT)
+        return "Ogg Vorbis cannot encode audio at " + std::to_string(sampleRate) +
+               " Hz; choose another format, such as FLAC or WAV";
+    return SystemFailureOr(file ? sf_strerror(file) : sf_error_number(error));
+}
 } // namespace
 
 AudioFileReader::~AudioFileReader()
 {
     if (mFile)
         sf_close(mFile);
+    if (mSpool)
+        std::fclose(mSpool);
+}
+
+bool AudioFileReader::Spool(const std::string& path)
+{
+    FILE* in = std::fopen(path.c_str(), "rb");
+    mSpool = in ? std::tmpfile() : nullptr;
+    bool ok = mSpool != nullptr;
+    std::vector<char> buffer(1 << 16);
+    for (bool first = true; ok; first = false)
+    {
+        const size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+        ok = std::fwrite(buffer.data(), 1, n, mSpool) == n && !std::ferror(in);
+        // What does not start as audio is left for libsndfile to refuse, not held to its end
+        // (an endless stream of zeros).
+        if (n < buffer.size() || (first && !StartsAsAudio(buffer.data(), n)))
+            break;
+    }
+    ok = ok && std::fflush(mSpool) == 0 && std::fseek(mSpool, 0, SEEK_SET) == 0;
+    if (!ok)
+        mError = "cannot read '" + path +
+                 "': cannot hold the stream in a temporary file: " + std::strerror(errno);
+    if (in)
+        std::fclose(in);
+    return ok;
 }
 
 bool AudioFileReader::Open(const std::string& path)
 {
     mInfo = SF_INFO{};
-    mFile = sf_open(path.c_str(), SFM_READ, &mInfo);
+    // A stream is held in an unnamed temporary file first: libsndfile's readers of some formats
+    // (FLAC) seek back, which a pipe cannot.
+    if (IsStream(path) && !Spool(path))
+        return false;
+    mFile = mSpool ? sf_open_fd(fileno(mSpool), SFM_READ, &mInfo, SF_FALSE)
+                   : sf_open(path.c_str(), SFM_READ, &mInfo);
     if (!mFile)
     {
         mError = "cannot read '" + path + "': " + sf_strerror(nullptr);
@@ -102,10 +171,27 @@ bool AudioFileReader::Open(const std::string& path)
         mError = "cannot read '" + path + "': no audio channels or no sample rate";
         return false;
     }
+    mError = TruncationError(mSpool ? "/proc/self/fd/" + std::to_string(fileno(mSpool)) : path,
+                             mInfo.format & SF_FORMAT_TYPEMASK, path);
+    if (!mError.empty())
+        return false;
+    // libsndfile gives the largest count (or none) for a stream whose header holds no length.
+    mFrames = mInfo.frames > 0 && mInfo.frames < SF_COUNT_MAX ? mInfo.frames : -1;
+    mDelivered = 0;
+    mEnded = false;
+    mPath = path;
     return true;
 }
 
 long long AudioFileReader::Read(float* interleaved, long long frames)
+{
+    const long long got = ReadChunked(interleaved, frames);
+    mDelivered += got;
+    mEnded = mEnded || got < frames;
+    return got;
+}
+
+long long AudioFileReader::ReadChunked(float* interleaved, long long frames)
 {
     if (!mFile)
         return 0;
@@ -136,6 +222,48 @@ long long AudioFileReader::Read(float* interleaved, long long frames)
     return done;
 }
 
+std::string AudioFileReader::EarlyEndError() const
+{
+    return "'" + mPath + "' ends after " + std::to_string(mDelivered) + " of its " +
+           std::to_string(mFrames) + " frames; the file is truncated or damaged";
+}
+
+bool ReadToEnd(AudioFileReader& reader, const std::string& path, long long maxFrames,
+               std::vector<float>& interleaved, std::string& error)
+{
+    const size_t channels = static_cast<size_t>(reader.Channels());
+    if (reader.Frames() > maxFrames)
+    {
+        error = "'" + path + "' is too long to hold in memory";
+        return false;
+    }
+    size_t have = interleaved.size() / channels;
+    for (;;)
+    {
+        // Never more than a chunk past what the file has shown it holds.
+        const size_t chunk =
+            static_cast<size_t>(std::min<long long>(kIoChunkFrames * 16, maxFrames + 1 - have));
+        interleaved.resize((have + chunk) * channels);
+        const long long got =
+            reader.Read(interleaved.data() + have * channels, static_cast<long long>(chunk));
+        have += static_cast<size_t>(got);
+        interleaved.resize(have * channels);
+        if (static_cast<long long>(have) > maxFrames)
+        {
+            error = "'" + path + "' is too long to hold in memory";
+            return false;
+        }
+        if (got < static_cast<long long>(chunk))
+            break;
+    }
+    if (reader.EndedEarly())
+    {
+        error = reader.EarlyEndError();
+        return false;
+    }
+    return true;
+}
+
 AudioFileWriter::~AudioFileWriter()
 {
     Abandon();
@@ -152,14 +280,17 @@ bool AudioFileWriter::Create(const std::string& path, int format, int channels, 
     info.channels = channels;
     info.samplerate = sampleRate;
     info.format = format;
+    errno = 0;
     mFile = sf_open_fd(mTemp.Descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (!mFile)
     {
-        mError = "cannot write '" + path + "': " + sf_strerror(nullptr);
+        mError = "cannot write '" + path + "': " + SystemFailureOr(sf_strerror(nullptr));
         mTemp.Abandon();
         return false;
     }
     mChannels = channels;
+    mFormat = format;
+    mSampleRate = sampleRate;
     mIntegerBits = IntegerBits(format);
     mFixedRange = mIntegerBits == 0 && !HoldsAnyValue(format);
     return true;
@@ -197,8 +328,10 @@ bool AudioFileWriter::Flush()
         return true;
     const long long frames = mPendingFrames;
     mPendingFrames = 0;
-    const long long written = mIntegerBits > 0 ? sf_writef_int(mFile, mIntBuffer.data(), frames)
-                                               : sf_writef_float(mFile, mFloatBuffer.data(), frames);
+    errno = 0;
+    const long long written = mIntegerBits > 0
+                                  ? sf_writef_int(mFile, mIntBuffer.data(), frames)
+                                  : sf_writef_float(mFile, mFloatBuffer.data(), frames);
     mIntBuffer.clear();
     mFloatBuffer.clear();
     return written == frames || Failed();
@@ -206,7 +339,8 @@ bool AudioFileWriter::Flush()
 
 bool AudioFileWriter::Failed()
 {
-    mError = "cannot write '" + mTemp.Target() + "': " + sf_strerror(mFile);
+    mError = "cannot write '" + mTemp.Target() +
+             "': " + WriteFailure(mFile, sf_error(mFile), mFormat, mSampleRate);
     return false;
 }
 
@@ -232,8 +366,9 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
         if (!inReach || q > fullScale - 1 || q < -fullScale)
         {
             ++mClipped; // a NaN, which has no level, is written as silence
-            q = std::isnan(x) ? 0 : (scaled > 0 ? static_cast<long>(fullScale) - 1
-                                                : -static_cast<long>(fullScale));
+            q = std::isnan(x) ? 0
+                              : (scaled > 0 ? static_cast<long>(fullScale) - 1
+                                            : -static_cast<long>(fullScale));
         }
         data[i] = static_cast<int>(q * static_cast<long>(step));
     }
@@ -250,11 +385,13 @@ bool AudioFileWriter::Commit()
         Abandon();
         return false;
     }
+    errno = 0;
     const int closeErr = sf_close(mFile);
     mFile = nullptr;
     if (closeErr != 0)
     {
-        mError = "cannot write '" + mTemp.Target() + "': " + sf_error_number(closeErr);
+        mError = "cannot write '" + mTemp.Target() +
+                 "': " + WriteFailure(nullptr, closeErr, mFormat, mSampleRate);
         mTemp.Abandon();
         return false;
     }

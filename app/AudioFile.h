@@ -7,6 +7,7 @@
 
 #include <sndfile.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,21 +21,37 @@ public:
     AudioFileReader(const AudioFileReader&) = delete;
     AudioFileReader& operator=(const AudioFileReader&) = delete;
 
-    // False with a one-line reason in error() when the file cannot be read as audio.
+    // False with a one-line reason in error() when the file cannot be read as audio. A stream
+    // (a pipe, /dev/stdin) is read whole into an unnamed temporary file first.
     bool Open(const std::string& path);
     int Channels() const { return mInfo.channels; }
     int SampleRate() const { return mInfo.samplerate; }
-    long long Frames() const { return mInfo.frames; }
+    // The frame count the header gives, or −1 when it gives none (a stream written to a pipe, an
+    // OGG read from one): such a file is read to its end.
+    long long Frames() const { return mFrames; }
     int Format() const { return mInfo.format; }
     // Reads up to frames interleaved frames; returns how many were read (0 at the end). Small
     // reads are served from a chunk read ahead, so that a host's short blocks do not each cost a
     // system call.
     long long Read(float* interleaved, long long frames);
+    // Whether the file ended before the frame count its header gives (a truncated file).
+    bool EndedEarly() const { return mEnded && mFrames >= 0 && mDelivered < mFrames; }
+    // The one-line error for a file that ended early.
+    std::string EarlyEndError() const;
     const std::string& error() const { return mError; }
 
 private:
+    long long ReadChunked(float* interleaved, long long frames);
+    // Copies the stream at path into mSpool.
+    bool Spool(const std::string& path);
+
     SNDFILE* mFile = nullptr;
+    FILE* mSpool = nullptr;
     SF_INFO mInfo{};
+    std::string mPath;
+    long long mFrames = -1;
+    long long mDelivered = 0;
+    bool mEnded = false;
     std::string mError;
     std::vector<float> mChunk;
     long long mChunkFrames = 0; // frames in mChunk
@@ -74,6 +91,8 @@ private:
     SNDFILE* mFile = nullptr;
     TempFile mTemp;
     int mChannels = 0;
+    int mFormat = 0;
+    int mSampleRate = 0;
     int mIntegerBits = 0;     // bits of an integer PCM encoding, 0 for others
     bool mFixedRange = false; // an encoding that cannot hold values beyond ±1
     long long mClipped = 0;
@@ -83,6 +102,11 @@ private:
     long long mPendingFrames = 0;
     std::string mError;
 };
+
+// Reads the rest of the file into interleaved, in bounded chunks: false with a one-line reason when
+// it holds more than maxFrames frames or ends before its header's frame count.
+bool ReadToEnd(AudioFileReader& reader, const std::string& path, long long maxFrames,
+               std::vector<float>& interleaved, std::string& error);
 
 // The container format libsndfile uses for a file name's extension (0 when unknown).
 int ContainerForPath(const std::string& path);

@@ -14,11 +14,20 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <exception>
+#include <new>
 
 namespace app
 {
 namespace
 {
+// Errors are one line.
+std::string OneLine(std::string message)
+{
+    std::replace(message.begin(), message.end(), '\n', ' ');
+    return message;
+}
+
 // CLI11 reports an unknown command word only as a missing subcommand; name the word instead.
 // Empty when every leading word is a command of its level.
 std::string UnknownCommand(const CLI::App& cli, int argc, char** argv)
@@ -71,10 +80,7 @@ bool Parse(CLI::App& cli, int argc, char** argv, int& exitCode)
     }
     catch (const CLI::ParseError& e)
     {
-        // Errors are one line.
-        std::string message = e.what();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        throw CommandError(kExitUsage, message);
+        throw CommandError(kExitUsage, OneLine(e.what()));
     }
     return false;
 }
@@ -113,6 +119,23 @@ int RunCommandLine(int argc, char** argv)
     {
         PrintError(e.what());
         return e.ExitCode();
+    }
+    // Whatever else escapes a command (a library's exception, memory running out) is a runtime
+    // failure with one line, never an abort.
+    catch (const std::bad_alloc&)
+    {
+        PrintError("out of memory");
+        return kExitRuntime;
+    }
+    catch (const std::exception& e)
+    {
+        PrintError(OneLine(e.what()));
+        return kExitRuntime;
+    }
+    catch (...)
+    {
+        PrintError("unexpected failure");
+        return kExitRuntime;
     }
 }
 } // namespace app

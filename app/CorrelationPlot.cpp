@@ -316,11 +316,15 @@ double CorrelationPlot::TickStep(double durationSeconds, int maxTicks)
     return 3600.0 * std::ceil(durationSeconds / maxTicks / 3600.0);
 }
 
-std::unique_ptr<LICE_MemBitmap> CorrelationPlot::Draw(const PlotData& data) const
+std::unique_ptr<LICE_MemBitmap> CorrelationPlot::Draw(const PlotData& data,
+                                                      std::string& error) const
 {
     ReportCanvas canvas(kWidth, kHeight, art::palette::kDeckBottom);
     if (!canvas.Ok())
+    {
+        error = "cannot draw the plot: " + canvas.Problem();
         return nullptr;
+    }
     DrawHeader(canvas, data);
     DrawCorrelation(canvas, *this, data);
     DrawLevels(canvas, *this, data);
@@ -329,6 +333,11 @@ std::unique_ptr<LICE_MemBitmap> CorrelationPlot::Draw(const PlotData& data) cons
     canvas.Text("above: the correlation meter, +1 mono, 0 unrelated, \u22121 out of phase;  "
                 "below: level of mid and side, RMS per 100 ms",
                 kLeft, kHeight - 10.0);
-    return canvas.Ok() ? canvas.ToBitmap() : nullptr;
+    if (!canvas.Ok())
+    {
+        error = "cannot draw the plot: " + canvas.Problem();
+        return nullptr;
+    }
+    return canvas.ToBitmap();
 }
 } // namespace app

@@ -51,7 +51,7 @@ public:
     static double LevelY(double db);
 
     // The picture; null when it cannot be made.
-    std::unique_ptr<LICE_MemBitmap> Draw(const PlotData& data) const;
+    std::unique_ptr<LICE_MemBitmap> Draw(const PlotData& data, std::string& error) const;
 
     // Time between labelled ticks: the smallest of 0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30 s, 1, 2,
     // 5, 10, 15, 30 min, 1 h … that gives at most maxTicks steps over the duration.

@@ -64,10 +64,14 @@ void DemoCommand::Register(CLI::App& cli)
 
 int DemoCommand::Run()
 {
-    if (mkdir(mDir.c_str(), 0777) != 0 && errno != EEXIST)
-        throw CommandError(kExitRuntime, "cannot create '" + mDir + "': " + std::strerror(errno));
     const std::string inPath = mDir + "/demo-input.wav";
     const std::string outPath = mDir + "/demo-output.wav";
+    // Every file the demo writes is checked before the first is written.
+    RequireOutputs({}, {{inPath, FileKind::Audio, "DIR"},
+                        {outPath, FileKind::Audio, "DIR"},
+                        {mDir + "/editor.png", FileKind::Png, "DIR"}});
+    if (mkdir(mDir.c_str(), 0777) != 0 && errno != EEXIST)
+        throw CommandError(kExitRuntime, "cannot create '" + mDir + "': " + std::strerror(errno));
     WriteDemoMix(inPath);
 
     RenderOptions options;

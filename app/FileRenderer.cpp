@@ -20,12 +20,6 @@ std::string ChannelError(const std::string& path, int channels)
            " channels; supported configurations: 1 in / 2 out (mono) and 2 in / 2 out (stereo)";
 }
 
-std::string TruncatedError(const std::string& path, long long got, long long expected)
-{
-    return "'" + path + "' ends after " + std::to_string(got) + " of its " +
-           std::to_string(expected) + " frames; the file is truncated or damaged";
-}
-
 // Creates the output's temporary file in the format its extension and the input call for.
 bool OpenOutput(const std::string& outPath, const AudioFileReader& reader, AudioFileWriter& writer,
                 std::string& error)
@@ -114,6 +108,12 @@ private:
     // Reads up to n input frames into the block (none once the input is done); false for a file
     // that ends before its header says.
     bool ReadInput(int n, long long& got);
+    // The file's frame count: its header's, or once a file of unknown length has been read to
+    // its end, the frames it held; −1 until then.
+    long long KnownFrames() const { return mInputDone ? mConsumed : mResult.frames; }
+    // Frames of the next block: a whole block, or with trimLastBlock only as far as the output
+    // of the file's last sample once that is known.
+    int BlockLength() const;
     // Passes on and writes the file's own output samples of a rendered block of n.
     bool TakeOutput(int n);
 
@@ -169,17 +169,29 @@ bool Render::ReadInput(int n, long long& got)
     if (mInputDone)
         return true;
     got = mReader.Read(mBlock->interleavedIn.data(), n);
-    mInputDone = got < n || mConsumed + got >= mResult.frames;
-    if (got < n && mConsumed + got < mResult.frames)
-        return Fail(TruncatedError(mInPath, mConsumed + got, mResult.frames));
+    if (mReader.EndedEarly())
+        return Fail(mReader.EarlyEndError());
+    mConsumed += got;
+    mInputDone = got < n || (mResult.frames >= 0 && mConsumed >= mResult.frames);
     return true;
+}
+
+int Render::BlockLength() const
+{
+    const long long frames = KnownFrames();
+    if (!mOptions.trimLastBlock || frames < 0)
+        return mOptions.blockSize;
+    return static_cast<int>(
+        std::min<long long>(mOptions.blockSize, frames + mResult.latency - mRendered));
 }
 
 bool Render::TakeOutput(int n)
 {
     const int skip = static_cast<int>(std::min<long long>(mToSkip, n));
     mToSkip -= skip;
-    const int take = static_cast<int>(std::min<long long>(n - skip, mResult.frames - mWritten));
+    const long long frames = KnownFrames();
+    const int take =
+        frames < 0 ? n - skip : static_cast<int>(std::min<long long>(n - skip, frames - mWritten));
     if (take > 0 && mOptions.onOwnOutput)
         mOptions.onOwnOutput(mBlock->out[0].data() + skip, mBlock->out[1].data() + skip, take);
     if (take > 0 && !mOutPath.empty())
@@ -194,26 +206,23 @@ bool Render::TakeOutput(int n)
 
 bool Render::RunBlocks()
 {
-    const int bs = mOptions.blockSize;
     ProgressBar progress(mOptions.showProgress, mResult.frames);
     // The output of the file's own samples ends `latency` samples after its last input sample.
-    const long long toRender = mResult.frames + mResult.latency;
-    while (mWritten < mResult.frames)
+    while (KnownFrames() < 0 || mWritten < KnownFrames())
     {
-        const int n = mOptions.trimLastBlock
-                          ? static_cast<int>(std::min<long long>(bs, toRender - mRendered))
-                          : bs;
         long long got = 0;
-        bool ok = ReadInput(n, got);
-        if (ok)
+        bool ok = ReadInput(BlockLength(), got);
+        // The input's end, once found, may shorten the block; never below what was read.
+        const int n = BlockLength();
+        if (ok && n > 0)
         {
             mBlock->Deinterleave(n, got);
             mRenderer->Process(mBlock->inPtr, mBlock->outPtr, n);
-            mConsumed += got;
             mRendered += n;
             if (mOptions.afterBlock)
                 mOptions.afterBlock(*mRenderer,
-                                    std::clamp(mRendered - mResult.latency, 0LL, mResult.frames));
+                                    std::clamp(mRendered - mResult.latency, 0LL,
+                                               KnownFrames() < 0 ? mRendered : KnownFrames()));
             ok = TakeOutput(n);
         }
         if (!ok)
@@ -224,6 +233,7 @@ bool Render::RunBlocks()
         progress.Update(mWritten);
     }
     progress.Finish();
+    mResult.frames = KnownFrames();
     return true;
 }
 

@@ -60,7 +60,9 @@ void WarnOfClipping(const std::string& outPath, long long clippedSamples);
 
 // Renders inPath into outPath (stereo, same rate). With an empty outPath the output is
 // discarded (analysis runs). An input that ends before the frame count its header gives is a
-// read error: nothing is written. Clipped output samples are reported on stderr.
+// read error: nothing is written. An input whose header gives no length (a stream written to a
+// pipe) is read to its end; frames of the result is then the count it held. Clipped output samples
+// are reported on stderr.
 RenderResult RenderFile(const std::string& inPath, const std::string& outPath,
                         const RenderOptions& options);
 } // namespace app

@@ -121,6 +121,12 @@ void GuiCommand::Register(CLI::App& cli)
 int GuiCommand::Run()
 {
     mOptions.params = ResolveParams(mParams);
+    // The preset saved at exit is checked as any output, before the window opens; it may be the
+    // preset restored at the start, which it then updates.
+    if (!mOptions.savePresetPath.empty())
+        RequireOutputs(mOptions.inPath.empty() ? std::vector<std::string>{}
+                                               : std::vector<std::string>{mOptions.inPath},
+                       {{mOptions.savePresetPath, FileKind::PropertyList, "--save-preset"}});
     RunGui(mOptions);
     return 0;
 }

@@ -39,21 +39,13 @@ bool LoopSource::Load(const std::string& path, std::string& error)
                 "(stereo)";
         return false;
     }
-    const long long frames = reader.Frames();
-    if (frames <= 0)
+    std::vector<float> interleaved;
+    if (!ReadToEnd(reader, path, kMaxFrames, interleaved, error))
+        return false;
+    const long long frames = static_cast<long long>(interleaved.size()) / channels;
+    if (frames == 0)
     {
         error = "'" + path + "' holds no audio to play";
-        return false;
-    }
-    if (frames > kMaxFrames)
-    {
-        error = "'" + path + "' is too long to hold in memory for playback";
-        return false;
-    }
-    std::vector<float> interleaved(static_cast<size_t>(frames) * channels);
-    if (reader.Read(interleaved.data(), frames) < frames)
-    {
-        error = "cannot read '" + path + "': the file ends early";
         return false;
     }
     mSampleRate = reader.SampleRate();

@@ -46,19 +46,80 @@ bool CheckParamValue(int idx, double value, const std::string& what, std::string
     return true;
 }
 
+namespace
+{
+// The meters: values the plug-in reports, not settings.
+bool IsMeter(int idx)
+{
+    return idx == Parandel::kWidthMeter || idx == Parandel::kCorrelationMeter;
+}
+
+// A parameter given twice (--width and --set Width, or two --set of it) is a conflict.
+bool RefuseRepeats(const ParamSettings& settings, std::string& error)
+{
+    for (size_t i = 0; i < settings.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (settings[i].first == settings[j].first)
+            {
+                error = ParamName(settings[i].first) +
+                        " is given more than once; give each parameter once";
+                return false;
+            }
+    return true;
+}
+} // namespace
+
+bool ParseNumber(const std::string& text, double& value)
+{
+    // [sign] digits [. digits] [e [sign] digits], with digits on at least one side of the point.
+    size_t i = 0;
+    const auto digits = [&text, &i]
+    {
+        const size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i - start;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.')
+    {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E'))
+    {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    if (i != text.size())
+        return false;
+    value = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(value);
+}
+
 void RequireNumberText(CLI::Option& option, bool wholeNumber)
 {
-    option.check(CLI::Validator(
+    // A transform runs before every check and may give the range check the whole number.
+    option.transform(CLI::Validator(
         [wholeNumber](std::string& text) -> std::string
         {
-            char* end = nullptr;
-            if (wholeNumber)
-                std::strtoll(text.c_str(), &end, 10);
-            else
-                std::strtod(text.c_str(), &end);
-            if (text.empty() || end == text.c_str() || *end != '\0')
-                return "'" + text + "' is not " + (wholeNumber ? "a whole number" : "a number");
-            return "";
+            double value = 0;
+            const bool number = ParseNumber(text, value);
+            if (number && !wholeNumber)
+                return "";
+            if (number && value == std::floor(value) && std::fabs(value) < 1e15)
+            {
+                text = std::to_string(static_cast<long long>(value)); // as the option reads it
+                return "";
+            }
+            return "'" + text + "' is not " + (wholeNumber ? "a whole number" : "a number");
         },
         ""));
 }
@@ -136,7 +197,6 @@ bool ParamOptions::Resolve(ParamSettings& settings, std::string& error) const
     if (mMonoOut)
         settings.emplace_back(Parandel::kMonoOut, 1.0);
 
-    // --set comes last so it overrides the named options.
     for (const std::string& s : mSets)
     {
         const size_t eq = s.find('=');
@@ -153,9 +213,14 @@ bool ParamOptions::Resolve(ParamSettings& settings, std::string& error) const
             error = "unknown parameter '" + name + "'; parameters: " + ParamNameList();
             return false;
         }
-        char* end = nullptr;
-        const double value = std::strtod(text.c_str(), &end);
-        if (end == text.c_str() || *end != '\0')
+        if (IsMeter(idx))
+        {
+            error =
+                "--set " + name + ": " + name + " is a meter the plug-in sets; it cannot be set";
+            return false;
+        }
+        double value = 0;
+        if (!ParseNumber(text, value))
         {
             error = "--set " + name + ": '" + text + "' is not a number";
             return false;
@@ -164,6 +229,7 @@ bool ParamOptions::Resolve(ParamSettings& settings, std::string& error) const
             return false;
         settings.emplace_back(idx, value);
     }
-    return true;
+    return RefuseRepeats(settings, error);
 }
+
 } // namespace app

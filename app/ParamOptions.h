@@ -33,6 +33,11 @@ private:
     CLI::Option* mOutGainOpt = nullptr;
 };
 
+// A finite decimal number with an optional sign, point and exponent ("-1.5e3"), the one grammar
+// of every number on the command line: no spaces, hexadecimal, infinities or NaN. False for any
+// other text.
+bool ParseNumber(const std::string& text, double& value);
+
 // Makes an option refuse a text that is not a number (or not a whole number) with a message
 // saying so, before any range check sees it.
 void RequireNumberText(CLI::Option& option, bool wholeNumber);

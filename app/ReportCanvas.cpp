@@ -76,6 +76,14 @@ bool ReportCanvas::Ok() const
            cairo_status(mCr) == CAIRO_STATUS_SUCCESS;
 }
 
+std::string ReportCanvas::Problem() const
+{
+    cairo_status_t status = cairo_surface_status(mSurface);
+    if (status == CAIRO_STATUS_SUCCESS)
+        status = cairo_status(mCr);
+    return status == CAIRO_STATUS_SUCCESS ? "" : cairo_status_to_string(status);
+}
+
 void ReportCanvas::Colour(const art::Colour& c)
 {
     cairo_set_source_rgba(mCr, c.r, c.g, c.b, c.a);

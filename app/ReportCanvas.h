@@ -25,6 +25,9 @@ public:
     ReportCanvas& operator=(const ReportCanvas&) = delete;
 
     bool Ok() const;
+    // Why the drawing failed, as Cairo says it ("invalid value (typically too big) for the size
+    // of the input (surface, pattern, etc.)"); empty while Ok().
+    std::string Problem() const;
     _cairo* Cr() const { return mCr; }
     int Width() const { return mWidth; }
     int Height() const { return mHeight; }

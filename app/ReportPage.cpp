@@ -1,10 +1,11 @@
 #include "app/ReportPage.h"
 
 #include "app/ReportFormat.h"
+#include "app/Utf8Text.h"
 #include "app/Version.h"
 #include "editor/ArtPalette.h"
-#include "metering/TWCorrelationComputer.h"
 #include "framework/HtmlEscape.h"
+#include "metering/TWCorrelationComputer.h"
 
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,12 @@ namespace app
 {
 namespace
 {
+// Text for the page: bytes that are not UTF-8 shown as \xNN, then escaped for HTML.
+std::string PageText(const std::string& bytes)
+{
+    return HtmlEscape(EscapeInvalidUtf8(bytes));
+}
+
 namespace pal = art::palette;
 
 std::string Hex(const art::Colour& c)
@@ -117,8 +124,8 @@ std::string OverviewTable(const std::vector<ReportRow>& rows)
     {
         const ReportRow& r = rows[i];
         const std::string n = std::to_string(i + 1);
-        html += "<tr data-file=\"" + HtmlEscape(r.file) + "\"><td>" + n +
-                "</td><td class=\"file\"><a href=\"#file-" + n + "\">" + HtmlEscape(r.file) +
+        html += "<tr data-file=\"" + PageText(r.file) + "\"><td>" + n +
+                "</td><td class=\"file\"><a href=\"#file-" + n + "\">" + PageText(r.file) +
                 "</a></td>";
         if (!r.error.empty())
             html += "<td class=\"num bad\" colspan=\"4\">not read</td></tr>";
@@ -139,10 +146,10 @@ std::string Section(const ReportRow& r, size_t rank)
     std::snprintf(exact, sizeof(exact), " data-share=\"%.17g\" data-min=\"%.17g\"",
                   r.shareBelowZero, r.min);
     std::string html = "<section class=\"row " + std::string(VerdictClass(v)) + "\" id=\"file-" +
-                       n + "\" data-file=\"" + HtmlEscape(r.file) + "\"" +
-                       (r.error.empty() ? exact : "") + "><h2>" + n + ". " + HtmlEscape(r.file) +
+                       n + "\" data-file=\"" + PageText(r.file) + "\"" +
+                       (r.error.empty() ? exact : "") + "><h2>" + n + ". " + PageText(r.file) +
                        "</h2>";
-    html += "<p>" + HtmlEscape(VerdictText(r)) + "</p>";
+    html += "<p>" + PageText(VerdictText(r)) + "</p>";
     if (!r.error.empty())
         return html + "</section>";
     html +=
@@ -156,10 +163,10 @@ std::string Section(const ReportRow& r, size_t rank)
         Figure("scopes at",
                ClockTime(r.loudestStart, true) + "\u2013" + ClockTime(r.loudestEnd, true), false) +
         "</ul>";
-    const std::string alt = HtmlEscape(r.file);
+    const std::string alt = PageText(r.file);
     // Each picture links to itself, so that a phone can open it at full size.
-    const std::string plot = HtmlEscape(r.plotImage);
-    const std::string scopes = HtmlEscape(r.scopesImage);
+    const std::string plot = PageText(r.plotImage);
+    const std::string scopes = PageText(r.scopesImage);
     // On a wide screen the two pictures share the width in proportion to their own widths.
     html += "<div class=\"pictures\" style=\"--plot:" + std::to_string(r.plotWidth) +
             "fr;--scopes:" + std::to_string(r.scopesWidth) + "fr\"><a href=\"" + plot +
@@ -218,7 +225,7 @@ std::string ReportPageHtml(const std::vector<ReportRow>& rows, const std::string
             "share of time below 0, then by the lowest reading.</p>";
     html += "<p class=\"note\">" + std::to_string(rows.size()) +
             (rows.size() == 1 ? " file" : " files") + ", rendered through the plug-in with " +
-            HtmlEscape(settings) +
+            PageText(settings) +
             ". Under each plot the level of mid and side; beside it the vectorscope as it "
             "looks right after the file's loudest second (marked on the level lane).</p>";
     html += OverviewTable(rows) + "</header>\n<main>\n";

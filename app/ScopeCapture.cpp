@@ -5,8 +5,8 @@
 #include "app/ReportCanvas.h"
 #include "editor/LICE_Bitmap.h"
 #include "engine/Parandel.h"
-#include "metering/TWVectorscope.h"
 #include "graph/GraphControl10.h"
+#include "metering/TWVectorscope.h"
 
 #include <algorithm>
 #include <vector>
@@ -76,7 +76,8 @@ bool CaptureScopes(const std::string& path, const RenderOptions& options, long l
 
     // The output of input sample k comes out `latency` samples later.
     const int bs = options.blockSize;
-    const long long toRender = std::min(endFrame, reader.Frames()) + renderers[0]->Latency();
+    const long long last = reader.Frames() < 0 ? endFrame : std::min(endFrame, reader.Frames());
+    const long long toRender = last + renderers[0]->Latency();
     std::vector<float> interleaved(static_cast<size_t>(bs) * nIn);
     std::vector<float> in[2] = {std::vector<float>(bs), std::vector<float>(bs)};
     std::vector<float> out[2] = {std::vector<float>(bs), std::vector<float>(bs)};
@@ -87,7 +88,7 @@ bool CaptureScopes(const std::string& path, const RenderOptions& options, long l
     {
         const int n = static_cast<int>(std::min<long long>(bs, toRender - rendered));
         const long long got = inputDone ? 0 : reader.Read(interleaved.data(), n);
-        if (got < n && rendered + got < std::min(endFrame, reader.Frames()))
+        if (got < n && rendered + got < last)
         {
             error = "'" + path + "' ends early; the file is truncated or damaged";
             return false;
@@ -122,16 +123,22 @@ bool CaptureScopes(const std::string& path, const RenderOptions& options, long l
     return true;
 }
 
-std::unique_ptr<LICE_MemBitmap> ScopeGrid(const ScopeImages& images)
+std::unique_ptr<LICE_MemBitmap> ScopeGrid(const ScopeImages& images, std::string& error)
 {
     for (const auto& image : images.modes)
         if (!image)
+        {
+            error = "cannot draw the scopes: a mode has no picture";
             return nullptr;
+        }
     const int w = images.modes[0]->getWidth();
     const int h = images.modes[0]->getHeight();
     ReportCanvas canvas(2 * w + kGridGap, 2 * h + kGridGap, art::palette::kDeckBottom);
     if (!canvas.Ok())
+    {
+        error = "cannot draw the scopes: " + canvas.Problem();
         return nullptr;
+    }
     for (int i = 0; i < 4; ++i)
         canvas.DrawBitmap(*images.modes[i], (i % 2) * (w + kGridGap), (i / 2) * (h + kGridGap));
     return canvas.ToBitmap();

@@ -35,5 +35,5 @@ bool CaptureScopes(const std::string& path, const RenderOptions& options, long l
 
 // The four images in a 2 × 2 grid (polar, Lissajous / flame, source) with a gap between; null
 // when an image is missing or memory ran out.
-std::unique_ptr<LICE_MemBitmap> ScopeGrid(const ScopeImages& images);
+std::unique_ptr<LICE_MemBitmap> ScopeGrid(const ScopeImages& images, std::string& error);
 } // namespace app

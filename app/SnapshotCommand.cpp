@@ -17,72 +17,111 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace app
 {
 namespace
 {
-// The input as de-interleaved channels, at most maxFrames long (all of it when negative).
-bool LoadInput(const std::string& path, long long maxFrames, StereoSignal& signal, int& channels,
-               std::string& error)
+// Far beyond any file's length (115 days), and small enough that a time in samples at any rate
+// is an exact whole number.
+constexpr double kMaxAtSeconds = 1e7;
+
+// The audio run before the picture: the demo mix, or a file streamed block by block (never held
+// whole, whatever length its header claims).
+class SnapshotInput
 {
-    if (path.empty())
+public:
+    // False with a one-line reason when the file cannot be read or shown.
+    bool Open(const std::string& path, std::string& error)
     {
-        signal = MakeDemoMix();
-        channels = 2;
+        if (path.empty())
+        {
+            mDemo = MakeDemoMix();
+            mRate = mDemo.sampleRate;
+            return true;
+        }
+        mFile = std::make_unique<AudioFileReader>();
+        if (!mFile->Open(path))
+        {
+            error = mFile->error();
+            return false;
+        }
+        mChannels = mFile->Channels();
+        if (mChannels > 2)
+        {
+            error = "'" + path + "' has " + std::to_string(mChannels) +
+                    " channels; only mono and stereo files can be shown";
+            return false;
+        }
+        mRate = mFile->SampleRate();
         return true;
     }
-    AudioFileReader reader;
-    if (!reader.Open(path))
+    int SampleRate() const { return mRate; }
+    int Channels() const { return mChannels; }
+    // Up to n frames into left and right; how many (fewer at the end).
+    int Read(float* left, float* right, int n)
     {
-        error = reader.error();
-        return false;
+        if (!mFile)
+        {
+            const size_t pos = mDemoPos;
+            const int got = static_cast<int>(std::min<size_t>(n, mDemo.left.size() - pos));
+            std::copy_n(mDemo.left.begin() + pos, got, left);
+            std::copy_n(mDemo.right.begin() + pos, got, right);
+            mDemoPos += got;
+            return got;
+        }
+        mInterleaved.resize(static_cast<size_t>(n) * mChannels);
+        const int got = static_cast<int>(mFile->Read(mInterleaved.data(), n));
+        for (int k = 0; k < got; ++k)
+        {
+            left[k] = mInterleaved[static_cast<size_t>(k) * mChannels];
+            right[k] = mInterleaved[static_cast<size_t>(k) * mChannels + mChannels - 1];
+        }
+        return got;
     }
-    channels = reader.Channels();
-    if (channels < 1 || channels > 2)
+    bool EndedEarly(std::string& error) const
     {
-        error = "'" + path + "' has " + std::to_string(channels) +
-                " channels; only mono and stereo files can be shown";
-        return false;
+        if (!mFile || !mFile->EndedEarly())
+            return false;
+        error = mFile->EarlyEndError();
+        return true;
     }
-    signal.sampleRate = reader.SampleRate();
-    long long frames = reader.Frames();
-    if (maxFrames >= 0)
-        frames = std::min(frames, maxFrames);
-    std::vector<float> interleaved(static_cast<size_t>(frames) * channels);
-    const long long got = reader.Read(interleaved.data(), frames);
-    if (got < frames)
-    {
-        error = "cannot read '" + path + "': the file ends early";
-        return false;
-    }
-    signal.left.resize(static_cast<size_t>(frames));
-    signal.right.resize(static_cast<size_t>(frames));
-    for (long long k = 0; k < frames; ++k)
-    {
-        signal.left[k] = interleaved[k * channels];
-        signal.right[k] = interleaved[k * channels + channels - 1];
-    }
-    return true;
-}
 
-// Runs the signal through the renderer block by block, stopping after `frames` samples.
-void RunAudio(OfflineRenderer& renderer, const StereoSignal& signal, long long frames)
+private:
+    std::unique_ptr<AudioFileReader> mFile;
+    StereoSignal mDemo;
+    size_t mDemoPos = 0;
+    int mRate = 0;
+    int mChannels = 2;
+    std::vector<float> mInterleaved;
+};
+
+// Runs the input through the renderer block by block, up to `frames` samples (the whole input
+// when negative). False when the file turns out truncated.
+bool RunAudio(OfflineRenderer& renderer, SnapshotInput& input, long long frames, std::string& error)
 {
     const int block = renderer.BlockSize();
     std::vector<float> inL(block), inR(block), outL(block), outR(block);
     float* inputs[2] = {inL.data(), inR.data()};
     float* outputs[2] = {outL.data(), outR.data()};
-    for (long long pos = 0; pos < frames; pos += block)
+    for (long long pos = 0; frames < 0 || pos < frames; pos += block)
     {
-        const int n = static_cast<int>(std::min<long long>(block, frames - pos));
+        const int want =
+            static_cast<int>(frames < 0 ? block : std::min<long long>(block, frames - pos));
         std::fill(inL.begin(), inL.end(), 0.0f);
         std::fill(inR.begin(), inR.end(), 0.0f);
-        std::copy_n(signal.left.begin() + pos, n, inL.begin());
-        std::copy_n(signal.right.begin() + pos, n, inR.begin());
+        const int got = input.Read(inL.data(), inR.data(), want);
+        if (input.EndedEarly(error))
+            return false;
+        if (got == 0)
+            break;
         renderer.Process(inputs, outputs, block);
+        if (got < want)
+            break;
     }
+    return true;
 }
 } // namespace
 
@@ -100,7 +139,16 @@ void SnapshotCommand::Register(CLI::App& cli)
     CLI::Option* atOpt = mCommand->add_option("--at", mOptions.atSeconds,
                                               "Run the audio up to this time in seconds");
     RequireNumberText(*atOpt, false);
-    atOpt->check(CLI::NonNegativeNumber);
+    atOpt->check(CLI::Validator(
+        [](std::string& text) -> std::string
+        {
+            double seconds = 0;
+            if (ParseNumber(text, seconds) && seconds >= 0 && seconds <= kMaxAtSeconds)
+                return "";
+            return "'" + text + "' is not a time from 0 to " +
+                   std::to_string(static_cast<long long>(kMaxAtSeconds)) + " seconds";
+        },
+        ""));
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
     mCommand
         ->add_option("--scale", mOptions.scale,
@@ -122,17 +170,14 @@ int SnapshotCommand::Run()
 
 void RunSnapshot(const SnapshotOptions& options)
 {
-    StereoSignal signal;
-    int channels = 2;
+    SnapshotInput input;
     std::string error;
-    if (!LoadInput(options.inPath, -1, signal, channels, error))
+    if (!input.Open(options.inPath, error))
         throw CommandError(kExitRuntime, error);
-    long long frames = static_cast<long long>(signal.left.size());
-    if (options.atSeconds >= 0.0)
-        frames = std::min(
-            frames, static_cast<long long>(std::llround(options.atSeconds * signal.sampleRate)));
+    const long long frames =
+        options.atSeconds >= 0.0 ? std::llround(options.atSeconds * input.SampleRate()) : -1;
 
-    OfflineRenderer renderer(signal.sampleRate, channels, options.blockSize);
+    OfflineRenderer renderer(input.SampleRate(), input.Channels(), options.blockSize);
     if (renderer.Status() != noErr)
         throw CommandError(kExitRuntime, "the plug-in refused the set-up (status " +
                                              std::to_string(renderer.Status()) + ")");
@@ -143,7 +188,8 @@ void RunSnapshot(const SnapshotOptions& options)
     // The editor opens after the audio: the scope computes from the first block as for a viewer.
     renderer.Plugin().GetVectorscope()->SetComputeWithoutGraphs(true);
     renderer.Start();
-    RunAudio(renderer, signal, frames);
+    if (!RunAudio(renderer, input, frames, error))
+        throw CommandError(kExitRuntime, error);
 
     Parandel& plug = renderer.Plugin();
     IGraphics* graphics = plug.GetGUI();

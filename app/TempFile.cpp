@@ -1,10 +1,15 @@
 #include "app/TempFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,7 +40,15 @@ template <typename F> void ForEachCleanupSignal(F f)
 // Heap copies of the live temporary paths. The signal handler only reads them and calls
 // unlink, both safe in a handler; every change happens with the signals blocked.
 const char* volatile gLiveTemps[kMaxLiveTemps] = {};
+// A staging folder's files, then the folder itself, null-terminated; removed in that order.
+char* const* volatile gStaging = nullptr;
 volatile sig_atomic_t gClearProgressLine = 0;
+// Set once any output has been renamed into place, so that an interruption says so.
+volatile sig_atomic_t gCommitted = 0;
+// When this run started: temporaries of its targets older than this are stale.
+timespec gRunStart = {0, 0};
+constexpr const char kPartialInfix[] = ".partial-";
+constexpr size_t kRandomLength = 6; // mkstemp's XXXXXX
 
 sigset_t CleanupSignalSet()
 {
@@ -44,24 +57,6 @@ sigset_t CleanupSignalSet()
     ForEachCleanupSignal([&set](int sig) { sigaddset(&set, sig); });
     return set;
 }
-
-// Holds the cleanup signals back for its lifetime, so that a file and its entry in the list
-// appear and disappear together.
-class SignalBlock
-{
-public:
-    SignalBlock()
-    {
-        const sigset_t set = CleanupSignalSet();
-        sigprocmask(SIG_BLOCK, &set, &mOld);
-    }
-    ~SignalBlock() { sigprocmask(SIG_SETMASK, &mOld, nullptr); }
-    SignalBlock(const SignalBlock&) = delete;
-    SignalBlock& operator=(const SignalBlock&) = delete;
-
-private:
-    sigset_t mOld;
-};
 
 // Workers of a batch create and finish their outputs at once: the list changes under a lock
 // (which the handler, only reading, never takes).
@@ -90,6 +85,27 @@ void Unregister(int slot)
     std::free(const_cast<char*>(path));
 }
 
+void FreeStagingList(char* const* list)
+{
+    if (!list)
+        return;
+    for (char* const* p = list; *p; ++p)
+        std::free(*p);
+    std::free(const_cast<char**>(list));
+}
+
+void ReplaceStagingList(char* const* list)
+{
+    char* const* old = nullptr;
+    {
+        SignalBlock block;
+        old = gStaging;
+        gStaging = list;
+    }
+    FreeStagingList(old);
+}
+} // namespace
+
 // The process's umask, read once: reading it means setting it, which must not happen while
 // another thread creates a file.
 mode_t CurrentUmask()
@@ -103,19 +119,33 @@ mode_t CurrentUmask()
     return mask;
 }
 
+namespace
+{
 extern "C" void OnTerminatingSignal(int sig)
 {
     for (int i = 0; i < kMaxLiveTemps; ++i)
         if (const char* path = gLiveTemps[i])
             unlink(path);
+    if (char* const* staging = gStaging)
+    {
+        for (; staging[0] && staging[1]; ++staging)
+            unlink(staging[0]);
+        if (staging[0])
+            rmdir(staging[0]);
+    }
     if (sig == SIGINT || sig == SIGTERM)
     {
         // A progress bar may hold the terminal's line: clear it first.
         static const char kClear[] = "\r                                                \r";
-        static const char kMessage[] = "parandel: error: interrupted; no output written\n";
+        static const char kNothing[] = "parandel: error: interrupted; no output written\n";
+        static const char kSome[] = "parandel: error: interrupted; the outputs completed before "
+                                    "it were kept, nothing partial was left\n";
         if (gClearProgressLine)
             (void)!write(STDERR_FILENO, kClear, sizeof(kClear) - 1);
-        (void)!write(STDERR_FILENO, kMessage, sizeof(kMessage) - 1);
+        if (gCommitted)
+            (void)!write(STDERR_FILENO, kSome, sizeof(kSome) - 1);
+        else
+            (void)!write(STDERR_FILENO, kNothing, sizeof(kNothing) - 1);
         _exit(kExitInterrupted);
     }
     // The handler was installed for one delivery: raised again, the signal takes its default
@@ -123,6 +153,17 @@ extern "C" void OnTerminatingSignal(int sig)
     raise(sig);
 }
 } // namespace
+
+SignalBlock::SignalBlock()
+{
+    const sigset_t set = CleanupSignalSet();
+    sigprocmask(SIG_BLOCK, &set, &mOld);
+}
+
+SignalBlock::~SignalBlock()
+{
+    sigprocmask(SIG_SETMASK, &mOld, nullptr);
+}
 
 TempFile::~TempFile()
 {
@@ -133,7 +174,8 @@ bool TempFile::Create(const std::string& target, std::string& error)
 {
     Abandon();
     mTarget = target;
-    std::string pattern = target + ".partial-XXXXXX";
+    RemoveStaleTemporaries(target);
+    std::string pattern = TemporaryStem(target) + kPartialInfix + "XXXXXX";
     SignalBlock block;
     const int fd = mkstemp(pattern.data());
     if (fd < 0)
@@ -200,6 +242,7 @@ bool TempFile::Commit(std::string& error)
     Unregister(mSlot);
     mSlot = -1;
     mTemp.clear();
+    NoteCommittedOutput();
     return true;
 }
 
@@ -232,8 +275,65 @@ bool WriteFileAtomically(const std::string& target, const std::string& bytes, st
            file.Commit(error);
 }
 
+std::string TemporaryStem(const std::string& target)
+{
+    // The name with the suffix must fit a file name (NAME_MAX bytes): a long name is shortened.
+    const size_t slash = target.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t room = NAME_MAX - (sizeof(kPartialInfix) - 1) - kRandomLength;
+    return target.substr(0, nameStart + std::min(target.size() - nameStart, room));
+}
+
+void RemoveStaleTemporaries(const std::string& target)
+{
+    if (gRunStart.tv_sec == 0)
+        return;
+    const std::string stem = TemporaryStem(target) + kPartialInfix;
+    const size_t slash = stem.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : stem.substr(0, slash + 1);
+    const std::string prefix = slash == std::string::npos ? stem : stem.substr(slash + 1);
+    DIR* d = opendir(folder.c_str());
+    if (!d)
+        return;
+    while (const dirent* e = readdir(d))
+    {
+        const std::string name = e->d_name;
+        if (name.size() != prefix.size() + kRandomLength ||
+            name.compare(0, prefix.size(), prefix) != 0 ||
+            !std::all_of(name.begin() + prefix.size(), name.end(),
+                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        const std::string path = (slash == std::string::npos ? "" : folder) + name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+            (st.st_mtim.tv_sec < gRunStart.tv_sec ||
+             (st.st_mtim.tv_sec == gRunStart.tv_sec && st.st_mtim.tv_nsec < gRunStart.tv_nsec)))
+            unlink(path.c_str());
+    }
+    closedir(d);
+}
+
+void NoteCommittedOutput()
+{
+    gCommitted = 1;
+}
+
+void SetStagingFolder(const std::vector<std::string>& paths)
+{
+    char** list = static_cast<char**>(std::calloc(paths.size() + 1, sizeof(char*)));
+    for (size_t i = 0; list && i < paths.size(); ++i)
+        list[i] = strdup(paths[i].c_str());
+    ReplaceStagingList(list);
+}
+
+void ClearStagingFolder()
+{
+    ReplaceStagingList(nullptr);
+}
+
 void InstallSignalCleanup()
 {
+    clock_gettime(CLOCK_REALTIME, &gRunStart);
     gClearProgressLine = isatty(STDERR_FILENO) ? 1 : 0;
     CurrentUmask(); // read while the program has one thread
     struct sigaction action;

@@ -4,10 +4,14 @@
 // normally gets (0666 less the umask), and renamed into place once complete. Until then the
 // temporary file is removed on failure, on destruction and on every terminating signal the
 // program can catch, so a failed or interrupted run never leaves a partial file and never
-// touches the target.
+// touches the target. What a run that could not clean up (SIGKILL) left is removed by the next run
+// that writes the same target.
 
+#include <csignal>
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 namespace app
 {
@@ -42,11 +46,41 @@ private:
     int mSlot = -1; // in the signal cleanup list
 };
 
+// Holds every cleanup signal back for its lifetime: what happens inside is not cut short, and a
+// signal that came meanwhile is handled at the end.
+class SignalBlock
+{
+public:
+    SignalBlock();
+    ~SignalBlock();
+    SignalBlock(const SignalBlock&) = delete;
+    SignalBlock& operator=(const SignalBlock&) = delete;
+
+private:
+    sigset_t mOld;
+};
+
+// The temporary name of target without its random end: the target's, shortened when the
+// suffix ".partial-XXXXXX" would make it longer than a file name may be.
+std::string TemporaryStem(const std::string& target);
+// Removes this user's regular files named exactly as temporaries of target that were last written
+// before this run started: what a run ended by SIGKILL or a power cut left.
+void RemoveStaleTemporaries(const std::string& target);
+// The process's file mode creation mask, read without changing it.
+mode_t CurrentUmask();
+// Notes that an output is in place: an interruption from now on says so.
+void NoteCommittedOutput();
+// A staging folder for the signal cleanup: its files, then the folder last; replaced by the next
+// call, dropped by ClearStagingFolder.
+void SetStagingFolder(const std::vector<std::string>& paths);
+void ClearStagingFolder();
+
 // Writes bytes to target through a TempFile.
 bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error);
 
 // Installs the handler of every terminating signal that can be caught: it removes the live
 // temporary files, then ends the program: SIGINT and SIGTERM with exit code 130 and the one
-// line "interrupted; no output written", any other signal by that signal, as it would have.
+// line "interrupted; no output written" (or, once an output is in place, a line saying the
+// completed outputs were kept), any other signal by that signal, as it would have.
 void InstallSignalCleanup();
 } // namespace app

@@ -423,3 +423,8 @@ void Parandel::AddWidth(double delta)
     const double n = std::min(std::max(Param(kWidth)->ToNormalized() + delta, 0.0), 1.0);
     SetParameterFromGUI(kWidth, n);
 }
+
+double Parandel::WidthMeterValue() const
+{
+    return (Param(kWidth)->Value() / 100.0 + 1.0) * 0.5;
+}

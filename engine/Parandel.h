@@ -88,6 +88,8 @@ public:
     TWVectorscope* GetVectorscope() const { return mVectorscope.get(); }
     GraphControl10* GetVectorscopeGraph(int mode) const;
     TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation.get(); }
+    // The width setting on the width meter's scale (−100 % at 0, 0 at 0.5, +100 % at 1).
+    double WidthMeterValue() const;
     // Whether anything besides an open editor reads the correlation (a host's meter port, an
     // analysis); on by default. While nothing does and no editor is open, the correlation is not
     // computed; it starts afresh, as after Reset, once something reads it again. Audio thread or

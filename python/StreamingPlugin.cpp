@@ -1,7 +1,6 @@
 #include "python/StreamingPlugin.h"
 
 #include "app/ParamOptions.h"
-#include "editor/controls/VuMeterControl.h"
 #include "engine/Parandel.h"
 #include "metering/TWCorrelationComputer.h"
 #include "python/ArrayRenderer.h"
@@ -100,7 +99,6 @@ double StreamingPlugin::Correlation()
 double StreamingPlugin::WidthMeter()
 {
     std::lock_guard<std::mutex> lock(mMutex);
-    const VuMeterControl* meter = mRenderer->Plugin().GetWidthMeter();
-    return meter ? meter->GetValue() : 0.5;
+    return mRenderer->Plugin().WidthMeterValue();
 }
 } // namespace pyparandel

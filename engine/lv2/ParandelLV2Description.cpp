@@ -21,7 +21,7 @@ double MeterValue(IPlugBase* plug, int paramIdx)
     if (paramIdx == Parandel::kCorrelationMeter)
         return parandel->GetCorrelationComputer()->GetCorrelation();
     if (paramIdx == Parandel::kWidthMeter)
-        return (parandel->Param(Parandel::kWidth)->Value() / 100.0 + 1.0) * 0.5;
+        return parandel->WidthMeterValue();
     return plug->Param(paramIdx)->Value();
 }
 

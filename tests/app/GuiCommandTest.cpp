@@ -50,4 +50,23 @@ TEST_F(GuiCommandTest, ABadPresetOrAnUnwritableSavePathIsRefusedFirst)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("no-such-folder/s.aupreset"), std::string::npos) << r.err;
 }
+
+TEST_F(GuiCommandTest, TheSavedPresetGetsTheChecksOfEveryOutput)
+{
+    // Refused before a window could open: the input, an audio file, something not a file.
+    ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    Write(Path("in.wav"), {{0.1, 0.2}, {0.1, 0.2}});
+    Write(Path("other.wav"), {{0.3, 0.4}, {0.3, 0.4}});
+    const std::string in = ReadWholeFile(Path("in.wav"));
+    const std::string other = ReadWholeFile(Path("other.wav"));
+    for (const std::string& target : {Path("in.wav"), Path("other.wav"), dir})
+    {
+        const CommandResult r =
+            Run({"gui", Path("in.wav"), "--no-audio", "--save-preset", target}, 20);
+        EXPECT_EQ(r.exitCode, 2) << target << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(ReadWholeFile(Path("in.wav")), in);
+    EXPECT_EQ(ReadWholeFile(Path("other.wav")), other);
+}
 } // namespace
