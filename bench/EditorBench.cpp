@@ -32,7 +32,7 @@ struct EditorFixture
         plug->OnParamReset();
         plug->Reset();
         plug->SetHostTransport(true, 0.0);
-        gui = plug->GetGUI();
+        gui = GetGUI(*plug);
         gui->OpenWindow(&view);
         left.resize(kBlock);
         right.resize(kBlock);

@@ -4,7 +4,7 @@ pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET lv2)
 pkg_check_modules(LILV REQUIRED IMPORTED_TARGET lilv-0)
 
 set(LV2_BUNDLE_DIR ${CMAKE_BINARY_DIR}/parandel.lv2)
-file(GLOB LV2_ADAPTER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/framework/lv2/*.cpp)
+file(GLOB LV2_ADAPTER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/hosts/lv2/*.cpp)
 
 # Only the plug-in class depends on the adapter; the rest of the engine and the layers below it
 # come from parandel_engine, of which the linker takes only what the plug-in uses.
@@ -51,9 +51,9 @@ add_dependencies(parandel_lv2 parandel_lv2_turtle)
 # Audio Unit host, so it shares only the adapter-free parts of the LV2 code.
 add_executable(parandel-lv2-preset ${CMAKE_SOURCE_DIR}/app/lv2/ParandelPresetMain.cpp
                ${CMAKE_SOURCE_DIR}/engine/lv2/ParandelLV2Description.cpp
-               ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PortMap.cpp
-               ${CMAKE_SOURCE_DIR}/framework/lv2/LV2PresetTurtle.cpp
-               ${CMAKE_SOURCE_DIR}/framework/lv2/TurtleText.cpp)
+               ${CMAKE_SOURCE_DIR}/hosts/lv2/LV2PortMap.cpp
+               ${CMAKE_SOURCE_DIR}/hosts/lv2/LV2PresetTurtle.cpp
+               ${CMAKE_SOURCE_DIR}/hosts/lv2/TurtleText.cpp)
 target_link_libraries(parandel-lv2-preset PRIVATE parandel_app)
 
 # Tests in LV2 hosts: a lilv host, lv2info/lv2ls/serdi, lv2file, jalv under Xvfb.
@@ -61,8 +61,8 @@ file(GLOB LV2_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lv2/*.cpp
 if(LV2_TEST_SOURCES)
   # The atom reader is tested on its own (it needs nothing of the adapter but the URIDs).
   add_executable(parandel_tests_lv2 ${LV2_TEST_SOURCES}
-                 ${CMAKE_SOURCE_DIR}/framework/lv2/LV2AtomReader.cpp
-                 ${CMAKE_SOURCE_DIR}/framework/lv2/LV2Urids.cpp)
+                 ${CMAKE_SOURCE_DIR}/hosts/lv2/LV2AtomReader.cpp
+                 ${CMAKE_SOURCE_DIR}/hosts/lv2/LV2Urids.cpp)
   parandel_count_allocations(parandel_tests_lv2)
   target_include_directories(parandel_tests_lv2 PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(parandel_tests_lv2 PRIVATE parandel_app PkgConfig::LILV GTest::gtest

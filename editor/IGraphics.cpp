@@ -216,3 +216,9 @@ void IGraphics::Resize(int width, int height)
     if (mPlug)
         mPlug->ResizeGraphics(width, height);
 }
+
+// The base holds its editor as the IPlugEditor that IGraphics alone implements.
+IGraphics* GetGUI(const IPlugBase& plug)
+{
+    return static_cast<IGraphics*>(plug.GetEditor());
+}

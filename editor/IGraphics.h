@@ -244,7 +244,6 @@ public:
     IPlugBase* GetPlug() const { return mPlug; }
     const IRECT& GetDrawRect() const { return mDrawRECT; }
     WDL_Mutex* GetMutex() override { return &mMutex; }
-    IGraphics* AsGraphics() override { return this; }
 
 private:
     // Draws the controls that meet the rectangle (all of a dirty one's neighbours when drawing
@@ -284,3 +283,6 @@ private:
     IPromptOverlay* mPrompt = nullptr;
     WDL_String mBundleID{kDefaultBundleID};
 };
+
+// The plug-in's editor, or null without one.
+IGraphics* GetGUI(const IPlugBase& plug);

@@ -4,9 +4,9 @@
 // one class whichever host interface it is compiled for.
 
 #ifdef IPLUG_LV2
-#include "framework/lv2/IPlugLV2.h"
+#include "hosts/lv2/IPlugLV2.h"
 using IPlugAdapter = IPlugLV2;
 #else
-#include "framework/au/IPlugAU.h"
+#include "hosts/au/IPlugAU.h"
 using IPlugAdapter = IPlugAU;
 #endif

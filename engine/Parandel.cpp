@@ -3,7 +3,7 @@
 #include "editor/IGraphics.h"
 #include "editor/controls/IControl.h"
 #include "editor/controls/IToggleButtonControl.h"
-#include "editor/layout/GUIHelper9.h"
+#include "kit/GUIHelper9.h"
 #include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
 #include "graph/GraphControl10.h"
@@ -119,7 +119,7 @@ Parandel::~Parandel()
 {
     // The editor (the base's, deleted after this) must stop drawing before the drawers its
     // graphs use go with the vectorscope; the processors go with the members.
-    if (IGraphics* gui = GetGUI())
+    if (IGraphics* gui = GetGUI(*this))
         gui->CloseWindow();
 }
 
@@ -246,7 +246,7 @@ void Parandel::Reset()
 
 void Parandel::RefreshControls(int paramIdx)
 {
-    if (IGraphics* gui = GetGUI())
+    if (IGraphics* gui = GetGUI(*this))
         gui->SetParameterFromPlug(paramIdx, Param(paramIdx)->Value(), false);
 }
 

@@ -3,7 +3,7 @@
 #include "editor/IGraphics.h"
 #include "editor/linux/IGraphicsLinux.h"
 #include "engine/Parandel.h"
-#include "framework/au/IPlugAU.h"
+#include "hosts/au/IPlugAU.h"
 
 namespace
 {
@@ -44,10 +44,10 @@ Component ParandelRegisterComponent()
 void* Parandel_View::UiViewForAudioUnit(AudioUnit unit, Float32Point /*size*/)
 {
     mPlug = IPlugAU::FromStorage(GetComponentInstanceStorage(unit));
-    if (!mPlug || !mPlug->GetGUI())
+    if (!mPlug || !GetGUI(*mPlug))
         return nullptr;
     // On this platform the editor itself is the view the host embeds.
-    IGraphics* view = mPlug->GetGUI();
+    IGraphics* view = GetGUI(*mPlug);
     mPlug->OnEditorOpen();
     return view;
 }
@@ -66,11 +66,11 @@ unsigned long Parandel_View::UiViewForAudioUnitInParent(AudioUnit unit, unsigned
 {
     CloseView();
     mPlug = IPlugAU::FromStorage(GetComponentInstanceStorage(unit));
-    if (!mPlug || !mPlug->GetGUI())
+    if (!mPlug || !GetGUI(*mPlug))
         return 0;
     mView = std::make_unique<IGraphicsLinux>();
     void* parent = reinterpret_cast<void*>(static_cast<uintptr_t>(parentWindow));
-    void* window = mPlug->GetGUI()->OpenWindow(mView.get(), parent);
+    void* window = GetGUI(*mPlug)->OpenWindow(mView.get(), parent);
     if (!window)
         return 0;
     mPlug->OnEditorOpen();
@@ -81,7 +81,7 @@ void Parandel_View::CloseView()
 {
     if (!mView)
         return;
-    IGraphics* gui = mPlug ? mPlug->GetGUI() : nullptr;
+    IGraphics* gui = mPlug ? GetGUI(*mPlug) : nullptr;
     if (gui && gui->GetView() == mView.get())
         gui->CloseWindow();
     mView->Close();

@@ -3,7 +3,7 @@
 // component (Parandel_ViewEntry) and the view factory (Parandel_View), plus the component
 // description under which hosts on this platform register and find the unit.
 
-#include "framework/au/AUPlatform.h"
+#include "hosts/au/AUPlatform.h"
 
 #include <memory>
 

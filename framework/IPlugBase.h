@@ -18,8 +18,6 @@
 #include "framework/WDL_String.h"
 #include "framework/WDL_TypedBuf.h"
 
-class IGraphics;
-
 class IPlugBase
 {
 public:
@@ -209,8 +207,8 @@ public:
     // ---- Editor ----
     // Tells the plug-in and resizes the editor when the size differs; nothing without an editor.
     void ResizeGUI(int width, int height);
-    // The editor (null without one); GetEditor is what the base itself talks to.
-    IGraphics* GetGUI() const { return mGraphics ? mGraphics->AsGraphics() : nullptr; }
+    // The editor (null without one); the layers above reach it as IGraphics through GetGUI
+    // (editor/IGraphics.h).
     IPlugEditor* GetEditor() const { return mGraphics; }
 
     WDL_Mutex* GetMutex() { return &mMutex; }

@@ -1,12 +1,11 @@
 #pragma once
 // What the plug-in base needs of its editor. The base sits below the editor, so it talks to
-// this interface only; IGraphics implements it. Callers above the base that want the editor
-// itself use IPlugBase::GetGUI.
+// this interface only; the editor implements it. Callers above the base that want the editor
+// itself use GetGUI (editor/IGraphics.h).
 //
 // Threads: the base calls these from host threads with the plug-in mutex held (and, when
 // attaching, the editor mutex first); none of them may take the plug-in mutex the other way.
 
-class IGraphics;
 class WDL_Mutex;
 
 class IPlugEditor
@@ -25,6 +24,4 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
     virtual void Resize(int width, int height) = 0;
-    // The editor object behind this interface, for the layers above the base.
-    virtual IGraphics* AsGraphics() = 0;
 };

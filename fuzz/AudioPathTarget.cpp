@@ -2,7 +2,7 @@
 #include "fuzz/FuzzInput.h"
 #include "fuzz/FuzzTargets.h"
 
-#include "app/OfflineRenderer.h"
+#include "app/render/OfflineRenderer.h"
 #include "engine/Parandel.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzTargets.h"
 
-#include "framework/au/BinaryPlistCheck.h"
-#include "framework/au/CFTypes.h"
+#include "hosts/au/BinaryPlistCheck.h"
+#include "hosts/au/CFTypes.h"
 
 #include <plist/plist.h>
 

@@ -2,7 +2,7 @@
 
 #include "engine/Parandel.h"
 #include "engine/ParandelEntry.h"
-#include "framework/au/IPlugAU.h"
+#include "hosts/au/IPlugAU.h"
 
 #include <cmath>
 #include <cstdio>

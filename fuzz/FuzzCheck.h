@@ -2,7 +2,7 @@
 // The invariants the fuzz targets hold the plug-in to, and a unit opened through the component
 // entry the way a host opens it.
 
-#include "framework/au/AUPlatform.h"
+#include "hosts/au/AUPlatform.h"
 #include "fuzz/FuzzRequire.h"
 
 #include <vector>

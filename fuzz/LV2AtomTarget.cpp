@@ -8,7 +8,7 @@
 #include "fuzz/FuzzTargets.h"
 
 #include "engine/lv2/ParandelLV2.h"
-#include "framework/lv2/IPlugLV2Entry.h"
+#include "hosts/lv2/IPlugLV2Entry.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>

@@ -1,7 +1,7 @@
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzTargets.h"
 
-#include "app/PresetFile.h"
+#include "app/files/PresetFile.h"
 #include "engine/Parandel.h"
 
 #include <string>

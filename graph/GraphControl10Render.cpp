@@ -66,7 +66,7 @@ void GraphControl10::ReleaseGL()
 
 double GraphControl10::DisplayScale() const
 {
-    const IGraphics* graphics = mPlug ? mPlug->GetGUI() : nullptr;
+    const IGraphics* graphics = mPlug ? GetGUI(*mPlug) : nullptr;
     return graphics ? graphics->Scale() : 1.0;
 }
 

@@ -1,6 +1,6 @@
 #include "python/ArrayRenderer.h"
 
-#include "app/OfflineRenderer.h"
+#include "app/render/OfflineRenderer.h"
 
 #include <algorithm>
 #include <vector>

@@ -5,7 +5,7 @@
 // Samples are read and written through strides, in single or double precision; the plug-in
 // works in single precision, as on a file's float samples.
 
-#include "app/FileRenderer.h"
+#include "app/render/FileRenderer.h"
 
 #include <cstddef>
 

@@ -3,11 +3,11 @@
 // arguments are checked here, before any work, into ValueError and TypeError; the work itself
 // runs with the GIL released.
 
-#include "app/AnalysisReport.h"
-#include "app/AudioFile.h"
-#include "app/CommonOptions.h"
-#include "app/ParamOptions.h"
-#include "app/Version.h"
+#include "app/report/AnalysisReport.h"
+#include "app/files/AudioFile.h"
+#include "app/commands/CommonOptions.h"
+#include "app/commands/ParamOptions.h"
+#include "app/commands/Version.h"
 #include "engine/Parandel.h"
 #include "python/ArrayRenderer.h"
 #include "python/ReportTransfer.h"

@@ -3,7 +3,7 @@
 // bitmaps (the pictures travel encoded), as plain values that pickle, and the report rebuilt
 // from them, so that the folder written is the one `parandel analyze --report` writes.
 
-#include "app/AnalysisReport.h"
+#include "app/report/AnalysisReport.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "python/StreamingPlugin.h"
 
-#include "app/ParamOptions.h"
+#include "app/commands/ParamOptions.h"
 #include "engine/Parandel.h"
 #include "metering/TWCorrelationComputer.h"
 #include "python/ArrayRenderer.h"

@@ -3,7 +3,7 @@
 // compensation, parameters glide to new values as the plug-in's smoothing makes them. Calls on
 // one instance from several threads take turns; separate instances run side by side.
 
-#include "app/OfflineRenderer.h"
+#include "app/render/OfflineRenderer.h"
 
 #include <memory>
 #include <mutex>

@@ -1,13 +1,13 @@
 // parandel-lv2-preset: turns an .aupreset written by `parandel preset save` into an LV2 preset
 // bundle (port values and the same parameter chunk as state), which hosts and lv2file -P load.
 
-#include "app/PresetFile.h"
-#include "app/TempFile.h"
+#include "app/files/PresetFile.h"
+#include "app/files/TempFile.h"
 #include "engine/Parandel.h"
 #include "engine/lv2/ParandelLV2.h"
-#include "framework/au/AUPresetState.h"
-#include "framework/lv2/LV2PresetTurtle.h"
-#include "framework/lv2/TurtleText.h"
+#include "hosts/au/AUPresetState.h"
+#include "hosts/lv2/LV2PresetTurtle.h"
+#include "hosts/lv2/TurtleText.h"
 
 #include <clocale>
 #include <cstdio>

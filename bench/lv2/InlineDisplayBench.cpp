@@ -5,7 +5,7 @@
 //
 //   parandel_lv2_inline_bench BUNDLE_DIR [ROUNDS] [PNG]
 
-#include "framework/lv2/LV2InlineDisplay.h"
+#include "hosts/lv2/LV2InlineDisplay.h"
 #include "lv2/LilvHost.h"
 
 #include <cairo.h>

@@ -148,7 +148,7 @@ void IControl::PromptUserInput()
     if (mParamIdx < 0 || mDisablePrompt)
         return;
     IParam* param = mPlug ? mPlug->Param(mParamIdx) : nullptr;
-    IGraphics* graphics = mPlug ? mPlug->GetGUI() : nullptr;
+    IGraphics* graphics = mPlug ? GetGUI(*mPlug) : nullptr;
     if (param && graphics)
     {
         if (param->DisplayTextCount() > 0)

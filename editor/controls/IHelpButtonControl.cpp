@@ -14,7 +14,7 @@ IHelpButtonControl::IHelpButtonControl(IPlugBase* plug, int x, int y, const Bitm
 
 void IHelpButtonControl::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
-    IGraphics* graphics = mPlug ? mPlug->GetGUI() : nullptr;
+    IGraphics* graphics = mPlug ? GetGUI(*mPlug) : nullptr;
     if (graphics && mPath[0])
         graphics->OpenURL(mPath);
     IControl::OnMouseDown(x, y, mod);

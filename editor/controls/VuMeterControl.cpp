@@ -44,7 +44,7 @@ void VuMeterControl::NotifyHost()
 {
     const double normalized = mPlug->Param(mParamIdx)->ToNormalized();
     mPlug->BeginInformHostOfParamChange(mParamIdx);
-    if (IGraphics* graphics = mPlug->GetGUI())
+    if (IGraphics* graphics = GetGUI(*mPlug))
         graphics->SetParameterFromPlug(mParamIdx, normalized, true);
     mPlug->InformHostOfParamChange(mParamIdx, normalized);
     mPlug->EndInformHostOfParamChange(mParamIdx);

@@ -1,8 +1,8 @@
 #include "engine/lv2/ParandelLV2.h"
 
 #include "engine/Parandel.h"
-#include "framework/lv2/IPlugLV2Entry.h"
-#include "framework/lv2/IPlugLV2UI.h"
+#include "hosts/lv2/IPlugLV2Entry.h"
+#include "hosts/lv2/IPlugLV2UI.h"
 
 namespace
 {

@@ -3,7 +3,7 @@
 // served as output ports and the vectorscope modes as one enumerated port. The description needs
 // no LV2 adapter, so tools built with the Audio Unit adapter (the preset converter) share it.
 
-#include "framework/lv2/LV2PortMap.h"
+#include "hosts/lv2/LV2PortMap.h"
 
 const IPlugLV2Description& ParandelLV2Description();
 // The UI's URI and the bundle's file names.

@@ -5,8 +5,8 @@
 #include "engine/Parandel.h"
 #include "engine/lv2/ParandelLV2.h"
 #include "engine/lv2/ParandelLV2Presets.h"
-#include "framework/lv2/LV2PresetTurtle.h"
-#include "framework/lv2/LV2Turtle.h"
+#include "hosts/lv2/LV2PresetTurtle.h"
+#include "hosts/lv2/LV2Turtle.h"
 
 #include <clocale>
 #include <cstdio>

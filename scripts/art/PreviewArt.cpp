@@ -1,7 +1,7 @@
 #include "PreviewArt.h"
 
 #include "Canvas.h"
-#include "app/Version.h"
+#include "app/commands/Version.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // End-to-end tests of 'parandel analyze --plot / --report': the pictures checked against files
 // whose correlation is known, the page opened in a real browser (headless Chromium).
 
-#include "app/CorrelationPlot.h"
+#include "app/report/CorrelationPlot.h"
 #include "editor/PngCodec.h"
 #include "editor/LICE_Bitmap.h"
 #include "support/CliTestFixture.h"

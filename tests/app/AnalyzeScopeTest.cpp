@@ -1,7 +1,7 @@
 // End-to-end tests of 'parandel analyze' and 'process --scope'.
 
-#include "app/OfflineRenderer.h"
-#include "app/ScopeImage.h"
+#include "app/render/OfflineRenderer.h"
+#include "app/report/ScopeImage.h"
 #include "editor/PngCodec.h"
 #include "editor/LICE_Bitmap.h"
 #include "support/CliTestFixture.h"

@@ -1,9 +1,9 @@
 // The standalone player's audio side: a file held in memory and read in a loop, played through
 // the plug-in in blocks of the host's size, clocked in real time when no device plays it.
 
-#include "app/AudioPlayer.h"
-#include "app/LoopSource.h"
-#include "app/OfflineRenderer.h"
+#include "app/playback/AudioPlayer.h"
+#include "app/playback/LoopSource.h"
+#include "app/render/OfflineRenderer.h"
 #include "engine/Parandel.h"
 #include "metering/TWCorrelationComputer.h"
 #include "support/AllocationCounter.h"

@@ -1,7 +1,7 @@
 // BatchRunner: results handed back in input order whatever order the workers finish in, and a
 // job's failure ending the run once every worker has stopped.
 
-#include "app/BatchRunner.h"
+#include "app/commands/BatchRunner.h"
 
 #include <gtest/gtest.h>
 

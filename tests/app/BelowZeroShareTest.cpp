@@ -2,7 +2,7 @@
 // silent side, a mono file and a silent file spend none of their time there (their readings are
 // 0 or 1 give or take rounding), a file in opposite phase all of it.
 
-#include "app/AnalyzeCommand.h"
+#include "app/commands/AnalyzeCommand.h"
 #include "engine/Parandel.h"
 #include "support/TestSignals.h"
 

@@ -2,7 +2,7 @@
 // from one) are read to their end; files whose header gives a length they do not hold are refused
 // in every container; a header's claim never sizes a buffer.
 
-#include "app/LoopSource.h"
+#include "app/playback/LoopSource.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 

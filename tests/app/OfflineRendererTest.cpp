@@ -3,7 +3,7 @@
 // plumbing (the way the command line rendered before it became a host), and its render calls
 // must not allocate.
 
-#include "app/OfflineRenderer.h"
+#include "app/render/OfflineRenderer.h"
 #include "engine/Parandel.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSignals.h"

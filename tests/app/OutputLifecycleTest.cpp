@@ -2,7 +2,7 @@
 // whole or not at all, what an interruption says, temporaries that fit any file name, and the
 // temporaries of a killed run removed by the next run that writes the same target.
 
-#include "app/TempFile.h"
+#include "app/files/TempFile.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 

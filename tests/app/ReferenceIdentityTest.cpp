@@ -6,9 +6,9 @@
 //
 // PARANDEL_WRITE_REFERENCE=DIR writes the references into DIR instead of comparing.
 
-#include "app/AnalyzeCommand.h"
-#include "app/AudioFile.h"
-#include "app/ScopeImage.h"
+#include "app/commands/AnalyzeCommand.h"
+#include "app/files/AudioFile.h"
+#include "app/report/ScopeImage.h"
 #include "framework/MathConstants.h"
 #include "support/ImageCompare.h"
 #include "metering/TWVectorscope.h"

@@ -1,12 +1,12 @@
 // The analysis report's parts that need no plug-in: the level track, the order of the rows,
 // the figures' wording, the page's verdicts and escaping, the time axis and the progress line.
 
-#include "app/AnalysisReport.h"
-#include "app/CorrelationPlot.h"
-#include "app/FolderProgress.h"
-#include "app/LevelTrack.h"
-#include "app/ReportFormat.h"
-#include "app/ReportPage.h"
+#include "app/report/AnalysisReport.h"
+#include "app/report/CorrelationPlot.h"
+#include "app/commands/FolderProgress.h"
+#include "app/render/LevelTrack.h"
+#include "app/report/ReportFormat.h"
+#include "app/report/ReportPage.h"
 #include "framework/HtmlEscape.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The plug-in's editor driven as a host's view drives it: real event sequences through the
 // editor's Handle* calls on the offscreen view, with the host listening for gestures.
 
-#include "app/OfflineRenderer.h"
+#include "app/render/OfflineRenderer.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/controls/IToggleButtonControl.h"
@@ -48,7 +48,7 @@ protected:
         ASSERT_EQ(renderer.Status(), noErr);
         renderer.Start();
         plug = &renderer.Plugin();
-        gui = plug->GetGUI();
+        gui = GetGUI(*plug);
         ASSERT_NE(gui, nullptr);
         ASSERT_NE(gui->OpenWindow(&view), nullptr);
         view.DrawAll();

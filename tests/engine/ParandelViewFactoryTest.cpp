@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/OfflineRenderer.h"
+#include "app/render/OfflineRenderer.h"
 #include "editor/IGraphics.h"
 #include "engine/Parandel.h"
 #include "engine/ParandelEntry.h"
@@ -38,7 +38,7 @@ TEST(ParandelViewFactoryTest, OpensTheEditorInsideTheHostsWindowAgainAndAgain)
     {
         const unsigned long window = factory.UiViewForAudioUnitInParent(renderer.Unit(), parent);
         ASSERT_NE(window, 0ul) << i << ": " << factory.LastError();
-        EXPECT_TRUE(renderer.Plugin().GetGUI()->WindowIsOpen());
+        EXPECT_TRUE(GetGUI(renderer.Plugin())->WindowIsOpen());
         Window root = 0, itsParent = 0, *children = nullptr;
         unsigned n = 0;
         XQueryTree(host, window, &root, &itsParent, &children, &n);
@@ -49,7 +49,7 @@ TEST(ParandelViewFactoryTest, OpensTheEditorInsideTheHostsWindowAgainAndAgain)
         EXPECT_EQ(attributes.width, 456);
         EXPECT_EQ(attributes.height, 486);
         factory.CloseView();
-        EXPECT_FALSE(renderer.Plugin().GetGUI()->WindowIsOpen());
+        EXPECT_FALSE(GetGUI(renderer.Plugin())->WindowIsOpen());
     }
     EXPECT_EQ(factory.UiViewForAudioUnitInParent(nullptr, parent), 0ul) << "no unit";
     XDestroyWindow(host, parent);

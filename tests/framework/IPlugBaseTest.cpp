@@ -1,7 +1,7 @@
 #include "framework/IPlugBase.h"
 
 #include "editor/IGraphics.h"
-#include "framework/au/IPlugAU.h"
+#include "hosts/au/IPlugAU.h"
 #include "support/AllocationCounter.h"
 #include "support/MutexProbe.h"
 #include "support/RecordingGraphics.h"
@@ -240,7 +240,7 @@ TEST(IPlugBaseConstruction, CountsNamesAndDefaults)
     EXPECT_EQ(plug.GetEffectVersion(false), 0x50301);
     EXPECT_EQ(plug.GetEffectVersion(true), 50301);
     EXPECT_FALSE(plug.IsBypassed());
-    EXPECT_EQ(plug.GetGUI(), nullptr);
+    EXPECT_EQ(GetGUI(plug), nullptr);
     EXPECT_STREQ(plug.GetBundleID(), "com.Tarnwel.audiounit.TW-Parandel");
     EXPECT_STREQ(plug.GetCocoaViewFactoryClassName(), "Parandel_View");
 
@@ -488,7 +488,7 @@ TEST(IPlugBaseEditor, AttachGraphicsPassesNormalisedValuesInOrder)
     bool deleted = false;
     auto* gui = new RecordingGraphics(&plug, 456, 486, &deleted);
     plug.AttachGraphics(gui);
-    EXPECT_EQ(plug.GetGUI(), gui);
+    EXPECT_EQ(GetGUI(plug), gui);
     ASSERT_EQ(gui->updates.size(), static_cast<size_t>(kNumParams));
     for (int i = 0; i < kNumParams; ++i)
     {
@@ -501,7 +501,7 @@ TEST(IPlugBaseEditor, AttachGraphicsPassesNormalisedValuesInOrder)
     EXPECT_EQ(gui->allocateCalls, 1);
 
     plug.AttachGraphics(nullptr);
-    EXPECT_EQ(plug.GetGUI(), gui) << "a null editor is ignored";
+    EXPECT_EQ(GetGUI(plug), gui) << "a null editor is ignored";
 
     gui->updates.clear();
     plug.RedrawParamControls();

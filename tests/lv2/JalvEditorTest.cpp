@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ScopeImage.h"
+#include "app/report/ScopeImage.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/LICE_Bitmap.h"
@@ -158,11 +158,11 @@ TEST(JalvEditorTest, JalvGtk3EmbedsTheEditorInItsWindow)
     // logo's animation frame and live meters may differ a little).
     Parandel plug(Parandel::DefaultInstanceInfo());
     IGraphicsOffscreen offscreen;
-    plug.GetGUI()->OpenWindow(&offscreen);
+    GetGUI(plug)->OpenWindow(&offscreen);
     offscreen.DrawAll();
     const std::string diff = tmp + "/jalv-vs-offscreen.png";
     const ImageDifference diffs = CompareImages(offscreen.Screen(), *shown, 40, diff);
-    plug.GetGUI()->CloseWindow();
+    GetGUI(plug)->CloseWindow();
     ASSERT_TRUE(diffs.sameSize);
     EXPECT_LE(diffs.differing, kWidth * kHeight / 20) << "screenshot " << shot << ", " << diff;
 }

@@ -2,8 +2,8 @@
 // finds what is whole and skips the rest without reading past any buffer (under AddressSanitizer
 // an over-read fails the test).
 
-#include "framework/lv2/LV2AtomReader.h"
-#include "framework/lv2/LV2Urids.h"
+#include "hosts/lv2/LV2AtomReader.h"
+#include "hosts/lv2/LV2Urids.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/time/time.h>

@@ -3,7 +3,7 @@
 // lies flat over a bar at −1; the run call allocates nothing and asks for at most 25 redraws a
 // second.
 
-#include "framework/lv2/LV2InlineDisplay.h"
+#include "hosts/lv2/LV2InlineDisplay.h"
 #include "lv2/LilvHost.h"
 #include "support/AllocationCounter.h"
 

@@ -1,6 +1,6 @@
 #include "lv2/LilvHost.h"
 
-#include "framework/lv2/LV2InlineDisplay.h"
+#include "hosts/lv2/LV2InlineDisplay.h"
 
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>

@@ -4,7 +4,7 @@
 // difference image (red where pixels differ, the expected picture faded elsewhere) is written
 // next to the test's output so a person can look at it.
 
-#include "app/PngFile.h"
+#include "app/files/PngFile.h"
 #include "editor/LICE_Bitmap.h"
 #include "editor/PngCodec.h"
 

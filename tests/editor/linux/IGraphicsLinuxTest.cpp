@@ -5,7 +5,7 @@
 // GoogleTest first: X11's macros (None, Bool) would break its templates.
 #include <gtest/gtest.h>
 
-#include "app/OfflineRenderer.h"
+#include "app/render/OfflineRenderer.h"
 #include "editor/IGraphics.h"
 #include "editor/IGraphicsOffscreen.h"
 #include "editor/linux/DisplayScale.h"
@@ -70,7 +70,7 @@ protected:
         renderer = std::make_unique<app::OfflineRenderer>(44100.0, 2, 512);
         renderer->Start();
         plug = &renderer->Plugin();
-        gui = plug->GetGUI();
+        gui = GetGUI(*plug);
         for (int attempt = 0; attempt < 10 && !hand; ++attempt)
             hand = XOpenDisplay(nullptr);
         ASSERT_NE(hand, nullptr);
