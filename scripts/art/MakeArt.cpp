@@ -83,6 +83,7 @@ void MakeAll(const std::string& dir, const art::ArtFont& font)
     Make(dir + "/plugname.png", layout::kPluginName, [&](Canvas& c) { MakePluginName(c, font); });
     Make(dir + "/help-button.png", layout::kHelpButton,
          [&](Canvas& c) { MakeHelpButton(c, font); });
+    Make(dir + "/icon.png", layout::kIcon, MakeIcon);
 }
 
 } // namespace
