@@ -133,6 +133,43 @@ TEST_F(GuiEndToEndTest, CtrlCOrSigtermEndsItCleanlyWithTheStateSaved)
     }
 }
 
+// `xdotool windowclose` destroys the window without asking: the player ends as its close box
+// ends it, with the state saved, instead of dying of an X error.
+TEST_F(GuiEndToEndTest, AWindowDestroyedFromOutsideEndsThePlayerCleanly)
+{
+    ChildProcess gui;
+    StartGui(gui, {"--width", "-40", "--save-preset", Path("destroyed.aupreset")});
+    const std::string w = FindWindow(gui);
+    ASSERT_FALSE(w.empty()) << "no window; the player said: " << GuiErrors();
+    EXPECT_EQ(Xdotool({"windowclose", w}).exitCode, 0);
+    ASSERT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
+    EXPECT_EQ(PresetValue(Path("destroyed.aupreset"), "Width"), -40.0);
+    EXPECT_EQ(GuiErrors().find("X Error"), std::string::npos) << GuiErrors();
+}
+
+// What window managers, task bars and `xdotool search --pid` find the window by.
+TEST_F(GuiEndToEndTest, TheWindowNamesItsClassProcessTitleAndIcon)
+{
+    ChildProcess gui;
+    StartGui(gui, {});
+    const std::string w = FindWindow(gui);
+    ASSERT_FALSE(w.empty()) << "no window; the player said: " << GuiErrors();
+    const std::string pid = std::to_string(gui.Pid());
+    EXPECT_EQ(Xdotool({"search", "--pid", pid}).out, w + "\n");
+    const CommandResult props = RunCommand(
+        {"/usr/bin/xprop", "-id", w, "WM_CLASS", "_NET_WM_PID", "_NET_WM_NAME", "_NET_WM_ICON"},
+        dir);
+    ASSERT_EQ(props.exitCode, 0) << props.err;
+    for (const std::string& line :
+         std::vector<std::string>{"WM_CLASS(STRING) = \"parandel\", \"Parandel\"\n",
+                                  "_NET_WM_PID(CARDINAL) = " + pid + "\n",
+                                  "_NET_WM_NAME(UTF8_STRING) = \"TW Parandel\"\n",
+                                  "_NET_WM_ICON(CARDINAL) = \tIcon (48 x 48):\n"})
+        EXPECT_NE(props.out.find(line), std::string::npos) << line << " in:\n" << props.out;
+    gui.Signal(SIGTERM);
+    EXPECT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
+}
+
 // Mesa honours these overrides, so the driver seems to offer only OpenGL 1.5, or no
 // framebuffer objects: there is no editor then, and the player says why.
 TEST_F(GuiEndToEndTest, WithoutOpenGL2ThereIsNoEditorAndAClearMessage)

@@ -153,7 +153,8 @@ TEST_F(EmbeddedEditorTest, AHostThatDestroysItsWindowFirstDoesNotEndTheProcess)
     gui->CloseWindow();
     EXPECT_FALSE(gui->WindowIsOpen());
     // The editor opens again, in a new host window.
-    const Window again = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 456, 486, 0, 0, 0);
+    const Window again =
+        XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 456, 486, 0, 0, 0);
     XMapWindow(host, again);
     XSync(host, False);
     ASSERT_NE(gui->OpenWindow(&view, reinterpret_cast<void*>(static_cast<uintptr_t>(again))),
