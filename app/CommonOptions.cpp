@@ -1,6 +1,7 @@
 #include "app/CommonOptions.h"
 
 #include "app/CommandError.h"
+#include "app/ScopeImage.h"
 
 #include <CLI/CLI.hpp>
 
@@ -11,6 +12,13 @@ void AddBlockSizeOption(CLI::App& command, int& blockSize, const char* descripti
     CLI::Option* option = command.add_option("--block-size", blockSize, description);
     RequireNumberText(*option, true);
     option->check(CLI::Range(1, kMaxBlockSize));
+}
+
+CLI::Option* AddScopeModeOption(CLI::App& command, std::string& mode, const char* description)
+{
+    return command.add_option("--scope-mode", mode, description)
+        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kScopeModeNames),
+                                                       std::end(kScopeModeNames))));
 }
 
 void AddQuietFlag(CLI::App& command, bool& quiet)

@@ -1,13 +1,16 @@
 #pragma once
 // The options several commands share, declared once: the parameter options (ParamOptions:
-// --width, --pan, --mono-to-stereo, --bass-focus, --out-gain, --mono-out, --set), --block-size
-// and --quiet. Each command adds the ones it takes, in the order its help lists them.
+// --width, --pan, --mono-to-stereo, --bass-focus, --out-gain, --mono-out, --set), --block-size,
+// --scope-mode and --quiet. Each command adds the ones it takes, in the order its help lists them.
 
 #include "app/ParamOptions.h"
+
+#include <string>
 
 namespace CLI
 {
 class App;
+class Option;
 }
 
 namespace app
@@ -18,6 +21,8 @@ constexpr int kMaxBlockSize = 8192;
 // --block-size: a whole number from 1 to kMaxBlockSize, into blockSize.
 void AddBlockSizeOption(CLI::App& command, int& blockSize,
                         const char* description = "Host block size (default 512)");
+// --scope-mode: one of the vectorscope modes' names (kScopeModeNames), into mode.
+CLI::Option* AddScopeModeOption(CLI::App& command, std::string& mode, const char* description);
 // --quiet: no progress bar.
 void AddQuietFlag(CLI::App& command, bool& quiet);
 // The parameter options resolved to settings; a CommandError (usage) when one is refused.

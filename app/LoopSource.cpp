@@ -3,7 +3,10 @@
 #include "app/AudioFile.h"
 #include "app/DemoMix.h"
 
+#include <soxr.h>
+
 #include <algorithm>
+#include <cmath>
 
 namespace app
 {
@@ -61,6 +64,41 @@ bool LoopSource::Load(const std::string& path, std::string& error)
     for (long long k = 0; k < frames; ++k)
         for (int c = 0; c < channels; ++c)
             mChannels[c][k] = interleaved[k * channels + c];
+    mPosition = 0;
+    return true;
+}
+
+bool LoopSource::ResampleTo(int rate, std::string& error)
+{
+    if (rate == mSampleRate || mChannels.empty())
+        return true;
+    const size_t inFrames = mChannels[0].size();
+    const size_t outFrames = static_cast<size_t>(
+        std::llround(static_cast<double>(inFrames) * rate / mSampleRate));
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    std::vector<const float*> in;
+    std::vector<std::vector<float>> resampled(mChannels.size(), std::vector<float>(outFrames));
+    std::vector<float*> out;
+    for (size_t c = 0; c < mChannels.size(); ++c)
+    {
+        in.push_back(mChannels[c].data());
+        out.push_back(resampled[c].data());
+    }
+    size_t done = 0;
+    const soxr_error_t failure =
+        soxr_oneshot(mSampleRate, rate, static_cast<unsigned>(mChannels.size()), in.data(),
+                     inFrames, nullptr, out.data(), outFrames, &done, &io, &quality, nullptr);
+    if (failure)
+    {
+        error = "cannot resample from " + std::to_string(mSampleRate) + " Hz to " +
+                std::to_string(rate) + " Hz: " + failure;
+        return false;
+    }
+    for (auto& channel : resampled)
+        channel.resize(std::max<size_t>(done, 1));
+    mChannels = std::move(resampled);
+    mSampleRate = rate;
     mPosition = 0;
     return true;
 }
