@@ -32,8 +32,8 @@ bool AudioPlayer::Start(AudioStream* stream, std::string& why)
     if (stream)
     {
         mStream = stream;
-        if (stream->Start([this](const float* const* input, float* left, float* right,
-                                 int nFrames) { Render(input, left, right, nFrames); },
+        if (stream->Start([this](const float* const* input, float* left, float* right, int nFrames)
+                          { Render(input, left, right, nFrames); },
                           why))
             return true;
         mStream = nullptr;

@@ -17,8 +17,8 @@ void AddBlockSizeOption(CLI::App& command, int& blockSize, const char* descripti
 CLI::Option* AddScopeModeOption(CLI::App& command, std::string& mode, const char* description)
 {
     return command.add_option("--scope-mode", mode, description)
-        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kScopeModeNames),
-                                                       std::end(kScopeModeNames))));
+        ->check(CLI::IsMember(
+            std::vector<std::string>(std::begin(kScopeModeNames), std::end(kScopeModeNames))));
 }
 
 void AddQuietFlag(CLI::App& command, bool& quiet)

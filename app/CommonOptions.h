@@ -11,7 +11,7 @@ namespace CLI
 {
 class App;
 class Option;
-}
+} // namespace CLI
 
 namespace app
 {

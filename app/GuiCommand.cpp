@@ -169,7 +169,8 @@ void GuiCommand::Register(CLI::App& cli)
                      "of a file; on JACK, connect the input to these ports (client:port, "
                      "comma-separated)")
         ->expected(0, 2)
-        ->delimiter(',');
+        ->delimiter(',')
+        ->type_name("[PORTS]");
     AddScopeModeOption(*mCommand, mScopeMode,
                        "Vectorscope mode shown (default: the one the parameters select)");
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
@@ -182,7 +183,8 @@ int GuiCommand::Run()
     if (mOptions.liveInput && !mOptions.inPath.empty())
         throw CommandError(kExitUsage, "--input plays the live input: it takes no FILE");
     if (mOptions.liveInput && mOptions.noAudio)
-        throw CommandError(kExitUsage, "--input needs an audio device: it cannot go with --no-audio");
+        throw CommandError(kExitUsage,
+                           "--input needs an audio device: it cannot go with --no-audio");
     mOptions.scopeMode = mScopeMode.empty() ? -1 : ScopeModeFromName(mScopeMode);
     RunGui(mOptions);
     return 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace app
 {
@@ -14,6 +15,8 @@ namespace
 {
 // About 50 minutes at 44.1 kHz, 1 GiB of stereo floats: a player holds its whole file.
 constexpr long long kMaxFrames = 1LL << 27;
+// Input frames from each end of a loop that the resampler sees around the other end.
+constexpr size_t kWrapMargin = 8192;
 } // namespace
 
 LoopSource LoopSource::DemoMix()
@@ -70,25 +73,40 @@ bool LoopSource::Load(const std::string& path, std::string& error)
 
 bool LoopSource::ResampleTo(int rate, std::string& error)
 {
-    if (rate == mSampleRate || mChannels.empty())
+    if (rate == mSampleRate || mChannels.empty() || rate <= 0)
         return true;
-    const size_t inFrames = mChannels[0].size();
-    const size_t outFrames = static_cast<size_t>(
-        std::llround(static_cast<double>(inFrames) * rate / mSampleRate));
+    const size_t frames = mChannels[0].size();
+    const size_t outFrames = std::max<size_t>(
+        1, static_cast<size_t>(std::llround(static_cast<double>(frames) * rate / mSampleRate)));
+    // The loop plays round and round, so the filter sees its end before its start and its start
+    // after its end: a margin of whole rate periods (so the cut falls on an output sample) taken
+    // from the other end, as long as the loop holds it.
+    const size_t common = static_cast<size_t>(std::gcd(mSampleRate, rate));
+    const size_t inUnit = static_cast<size_t>(mSampleRate) / common;
+    const size_t outUnit = static_cast<size_t>(rate) / common;
+    const size_t units = inUnit <= kWrapMargin ? std::min(kWrapMargin, frames) / inUnit : 0;
+    const size_t margin = units * inUnit, outMargin = units * outUnit;
+
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    std::vector<std::vector<float>> padded(mChannels.size());
+    std::vector<std::vector<float>> resampled(mChannels.size(),
+                                              std::vector<float>(outFrames + 2 * outMargin));
     std::vector<const float*> in;
-    std::vector<std::vector<float>> resampled(mChannels.size(), std::vector<float>(outFrames));
     std::vector<float*> out;
     for (size_t c = 0; c < mChannels.size(); ++c)
     {
-        in.push_back(mChannels[c].data());
+        const std::vector<float>& x = mChannels[c];
+        padded[c].assign(x.end() - static_cast<long>(margin), x.end());
+        padded[c].insert(padded[c].end(), x.begin(), x.end());
+        padded[c].insert(padded[c].end(), x.begin(), x.begin() + static_cast<long>(margin));
+        in.push_back(padded[c].data());
         out.push_back(resampled[c].data());
     }
     size_t done = 0;
-    const soxr_error_t failure =
-        soxr_oneshot(mSampleRate, rate, static_cast<unsigned>(mChannels.size()), in.data(),
-                     inFrames, nullptr, out.data(), outFrames, &done, &io, &quality, nullptr);
+    const soxr_error_t failure = soxr_oneshot(
+        mSampleRate, rate, static_cast<unsigned>(mChannels.size()), in.data(), padded[0].size(),
+        nullptr, out.data(), resampled[0].size(), &done, &io, &quality, nullptr);
     if (failure)
     {
         error = "cannot resample from " + std::to_string(mSampleRate) + " Hz to " +
@@ -96,7 +114,11 @@ bool LoopSource::ResampleTo(int rate, std::string& error)
         return false;
     }
     for (auto& channel : resampled)
-        channel.resize(std::max<size_t>(done, 1));
+    {
+        channel.resize(std::max(done, outMargin + outFrames));
+        channel.erase(channel.begin(), channel.begin() + static_cast<long>(outMargin));
+        channel.resize(outFrames);
+    }
     mChannels = std::move(resampled);
     mSampleRate = rate;
     mPosition = 0;
