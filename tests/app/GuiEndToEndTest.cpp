@@ -2,9 +2,7 @@
 // window by its title and moves the mouse, a close request comes the way a window manager sends
 // it, and the saved preset shows what the gestures did. Skipped only when no X server starts.
 
-#include "support/ChildProcess.h"
-#include "support/CliTestFixture.h"
-#include "support/XvfbServer.h"
+#include "support/GuiTestFixture.h"
 
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>
@@ -17,19 +15,10 @@ namespace
 constexpr double kStartSeconds = 30;
 constexpr double kEndSeconds = 15;
 
-class GuiEndToEndTest : public CliTestFixture
+class GuiEndToEndTest : public GuiTestFixture
 {
 protected:
-    GuiEndToEndTest() : CliTestFixture("gui-x") {}
-
-    void SetUp() override
-    {
-        CliTestFixture::SetUp();
-        mX = std::make_unique<XvfbServer>();
-        if (!mX->Ok())
-            GTEST_SKIP() << "no X server can start: " << mX->Reason();
-        mDisplay = std::make_unique<ScopedEnv>("DISPLAY", mX->Name());
-    }
+    GuiEndToEndTest() : GuiTestFixture("gui-x") {}
 
     // The player, silent, with the given options; its messages go to gui-err.txt.
     void StartGui(ChildProcess& gui, std::vector<std::string> options) const
@@ -88,9 +77,6 @@ protected:
             std::istringstream(r.out.substr(at + name.size() + 2)) >> value;
         return value;
     }
-
-    std::unique_ptr<XvfbServer> mX;
-    std::unique_ptr<ScopedEnv> mDisplay;
 };
 
 TEST_F(GuiEndToEndTest, AKnobDragAndAModeClickEndUpInTheSavedPreset)

@@ -3,10 +3,9 @@
 // rate than the server's is resampled, not played silently. Without a server, named ports give
 // a one-line error.
 
-#include "support/CliTestFixture.h"
+#include "support/GuiTestFixture.h"
 #include "support/JackTestServer.h"
 #include "support/TestSignals.h"
-#include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
 
@@ -21,18 +20,16 @@ constexpr int kPeriod = 256;
 constexpr double kWaitSeconds = 20;
 const std::string kOwnOut[2] = {"TW Parandel:outport 0", "TW Parandel:outport 1"};
 
-class LiveInputTest : public CliTestFixture
+class LiveInputTest : public GuiTestFixture
 {
 protected:
-    LiveInputTest() : CliTestFixture("live") {}
+    LiveInputTest() : GuiTestFixture("live") {}
 
     void SetUp() override
     {
-        CliTestFixture::SetUp();
-        mX = std::make_unique<XvfbServer>();
-        if (!mX->Ok())
-            GTEST_SKIP() << "no X server can start: " << mX->Reason();
-        mDisplay = std::make_unique<ScopedEnv>("DISPLAY", mX->Name());
+        GuiTestFixture::SetUp();
+        if (IsSkipped())
+            return;
         mJack = std::make_unique<JackTestServer>(Path("jackd.log"), kRate, kPeriod);
         if (!mJack->Ok())
             GTEST_SKIP() << mJack->Reason();
@@ -73,8 +70,6 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    std::unique_ptr<XvfbServer> mX;
-    std::unique_ptr<ScopedEnv> mDisplay;
     std::unique_ptr<JackTestServer> mJack;
     ChildProcess mGui;
 };
