@@ -120,16 +120,20 @@ TEST_F(GuiEndToEndTest, CtrlCOrSigtermEndsItCleanlyWithTheStateSaved)
 }
 
 // `xdotool windowclose` destroys the window without asking: the player ends as its close box
-// ends it, with the state saved, instead of dying of an X error.
+// ends it, with the state saved (the scope mode chosen on the command line too), instead of
+// dying of an X error.
 TEST_F(GuiEndToEndTest, AWindowDestroyedFromOutsideEndsThePlayerCleanly)
 {
     ChildProcess gui;
-    StartGui(gui, {"--width", "-40", "--save-preset", Path("destroyed.aupreset")});
+    StartGui(gui, {"--width", "-40", "--scope-mode", "lissajous", "--save-preset",
+                   Path("destroyed.aupreset")});
     const std::string w = FindWindow(gui);
     ASSERT_FALSE(w.empty()) << "no window; the player said: " << GuiErrors();
     EXPECT_EQ(Xdotool({"windowclose", w}).exitCode, 0);
     ASSERT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
     EXPECT_EQ(PresetValue(Path("destroyed.aupreset"), "Width"), -40.0);
+    EXPECT_EQ(PresetValue(Path("destroyed.aupreset"), "VectorscopeMode1"), 1.0);
+    EXPECT_EQ(PresetValue(Path("destroyed.aupreset"), "VectorscopeMode0"), 0.0);
     EXPECT_EQ(GuiErrors().find("X Error"), std::string::npos) << GuiErrors();
 }
 
