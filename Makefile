@@ -1,5 +1,6 @@
 # The two set-up commands: `make demo` and `make test`.
-# Both install missing Debian packages, configure and build first.
+# Both install missing Debian packages and configure first; the demo builds only the program it
+# runs, the tests build everything.
 BUILD_DIR ?= build
 JOBS ?= 2
 DEMO_DIR ?= out
@@ -18,7 +19,8 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-demo: build
+demo: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target parandel
 	@./$(BUILD_DIR)/parandel demo $(DEMO_DIR)
 
 test: build

@@ -160,6 +160,9 @@ public:
     void SetFromStringAfterPrompt(IControl* control, IParam* param, const char* text);
     // A menu item was chosen (-1: dismissed).
     void SetFromMenuAfterPrompt(IControl* control, IParam* param, int chosenIdx);
+    // A short message inside the editor (INoticeOverlay) until a click or a key; false while
+    // another prompt is open.
+    bool ShowNotice(const char* text);
     // Closes an open entry or menu without a value.
     virtual void ForceEndUserEdit();
     bool IsPromptOpen() const { return mPrompt != nullptr; }

@@ -115,6 +115,17 @@ void IGraphics::ClosePrompt()
         mView->Invalidate(IRECT(0, 0, mWidth, mHeight));
 }
 
+bool IGraphics::ShowNotice(const char* text)
+{
+    if (mPrompt)
+        return false;
+    mPrompt = new INoticeOverlay(text, mWidth, mHeight);
+    // The box takes its height from its text when drawn: everything is drawn again.
+    if (mView)
+        mView->Invalidate(IRECT(0, 0, mWidth, mHeight));
+    return true;
+}
+
 void IGraphics::ForceEndUserEdit()
 {
     if (!mPrompt)

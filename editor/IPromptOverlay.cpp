@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -335,4 +337,63 @@ void IPopupMenu::ItemLabel(int idx, WDL_String* out) const
     else
         out->Set("");
     out->Append(item->text.Get());
+}
+
+// ---- Notice ----
+
+INoticeOverlay::INoticeOverlay(const char* text, int editorWidth, int editorHeight)
+    : IPromptOverlay(nullptr, nullptr), mText(text ? text : ""), mEditorHeight(editorHeight)
+{
+    // Laid out on the first Draw, when text can be measured; until then a box of two lines.
+    mArea = IRECT(kMargin, editorHeight / 2 - kLineHeight - kMargin, editorWidth - kMargin,
+                  editorHeight / 2 + kLineHeight + kMargin);
+}
+
+void INoticeOverlay::Draw(IGraphics* graphics)
+{
+    IText style(kMenuTextSize, kMenuText, "Tahoma", IText::kStyleNormal, IText::kAlignNear);
+    const int width = mArea.W() - 2 * kPadding;
+    // Lines as given, each broken after the last '/' that lets it fit.
+    std::vector<std::string> lines;
+    std::string rest = mText.Get();
+    while (!rest.empty() || lines.empty())
+    {
+        const size_t newline = rest.find('\n');
+        std::string line = rest.substr(0, newline);
+        rest = newline == std::string::npos ? "" : rest.substr(newline + 1);
+        for (;;)
+        {
+            IRECT measured(0, 0, width, kLineHeight);
+            graphics->MeasureIText(&style, line.c_str(), &measured);
+            const size_t slash = line.rfind('/', line.size() - 2);
+            if (measured.W() <= width || slash == std::string::npos || slash == 0)
+                break;
+            rest = line.substr(slash + 1) + (rest.empty() ? "" : "\n" + rest);
+            line.resize(slash + 1);
+        }
+        lines.push_back(line);
+    }
+    const int height = static_cast<int>(lines.size()) * kLineHeight + 2 * kPadding;
+    mArea.T = (mEditorHeight - height) / 2;
+    mArea.B = mArea.T + height;
+    graphics->FillIRect(&kMenuBackground, &mArea);
+    DrawFrame(graphics, mArea, kMenuBorder);
+    for (size_t i = 0; i < lines.size(); ++i)
+    {
+        const int top = mArea.T + kPadding + static_cast<int>(i) * kLineHeight;
+        IRECT row(mArea.L + kPadding, top + 2, mArea.R - kPadding, top + kLineHeight - 1);
+        graphics->DrawIText(&style, lines[i].c_str(), &row);
+    }
+}
+
+bool INoticeOverlay::OnMouseDown(int, int, const IMouseMod&)
+{
+    mState = State::Cancelled;
+    return true;
+}
+
+bool INoticeOverlay::OnKey(const IKeyDescription&)
+{
+    mState = State::Cancelled;
+    return true;
 }

@@ -77,6 +77,29 @@ private:
     bool mSelected = true;
 };
 
+// A short message in a box across the editor, a line for each '\n' (a line too wide for the box
+// breaks after a '/', as a path does), until a click or a key dismisses it. It edits nothing.
+class INoticeOverlay : public IPromptOverlay
+{
+public:
+    static constexpr int kLineHeight = 16;
+    static constexpr int kMargin = 12;
+
+    INoticeOverlay(const char* text, int editorWidth, int editorHeight);
+
+    IRECT Area() const override { return mArea; }
+    void Draw(IGraphics* graphics) override;
+    bool OnMouseDown(int x, int y, const IMouseMod& mod) override;
+    bool OnKey(const IKeyDescription& key) override;
+
+    const char* GetText() const { return mText.Get(); }
+
+private:
+    WDL_String mText;
+    int mEditorHeight;
+    IRECT mArea;
+};
+
 // A menu below the prompt rectangle listing the items, the checked one marked; chosen by a
 // click or by the arrow keys and Enter; Escape or a click outside dismisses it.
 class IPopupMenuOverlay : public IPromptOverlay

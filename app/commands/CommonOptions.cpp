@@ -1,6 +1,7 @@
 #include "app/commands/CommonOptions.h"
 
 #include "app/commands/CommandError.h"
+#include "app/report/ScopeImage.h"
 
 #include <CLI/CLI.hpp>
 
@@ -19,6 +20,13 @@ void AddJobsOption(CLI::App& command, int& jobs)
         "--jobs", jobs, "Files processed side by side, each by its own plug-in (default: one per core)");
     RequireNumberText(*option, true);
     option->check(CLI::Range(1, kMaxJobs));
+}
+
+CLI::Option* AddScopeModeOption(CLI::App& command, std::string& mode, const char* description)
+{
+    return command.add_option("--scope-mode", mode, description)
+        ->check(CLI::IsMember(
+            std::vector<std::string>(std::begin(kScopeModeNames), std::end(kScopeModeNames))));
 }
 
 void AddQuietFlag(CLI::App& command, bool& quiet)

@@ -1,14 +1,17 @@
 #pragma once
 // The options several commands share, declared once: the parameter options (ParamOptions:
-// --width, --pan, --mono-to-stereo, --bass-focus, --out-gain, --mono-out, --set), --block-size
-// and --quiet. Each command adds the ones it takes, in the order its help lists them.
+// --width, --pan, --mono-to-stereo, --bass-focus, --out-gain, --mono-out, --set), --block-size,
+// --scope-mode and --quiet. Each command adds the ones it takes, in the order its help lists them.
 
 #include "app/commands/ParamOptions.h"
+
+#include <string>
 
 namespace CLI
 {
 class App;
-}
+class Option;
+} // namespace CLI
 
 namespace app
 {
@@ -22,6 +25,9 @@ void AddBlockSizeOption(CLI::App& command, int& blockSize,
 // --jobs: a whole number of worker threads from 1 up, into jobs (left as it is, 0 meaning one
 // per core, when not given).
 void AddJobsOption(CLI::App& command, int& jobs);
+
+// --scope-mode: one of the vectorscope modes' names (kScopeModeNames), into mode.
+CLI::Option* AddScopeModeOption(CLI::App& command, std::string& mode, const char* description);
 // --quiet: no progress bar.
 void AddQuietFlag(CLI::App& command, bool& quiet);
 // The parameter options resolved to settings; a CommandError (usage) when one is refused.

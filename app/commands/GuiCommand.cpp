@@ -1,10 +1,12 @@
 #include "app/commands/GuiCommand.h"
 
 #include "app/playback/AudioPlayer.h"
+#include "app/playback/AudioStream.h"
 #include "app/commands/CommandError.h"
 #include "app/playback/LoopSource.h"
 #include "app/render/OfflineRenderer.h"
 #include "app/files/PresetFile.h"
+#include "app/report/ScopeImage.h"
 #include "editor/IGraphics.h"
 #include "editor/linux/DisplayScale.h"
 #include "editor/linux/IGraphicsLinux.h"
@@ -60,11 +62,10 @@ bool CheckSavePath(const std::string& path, std::string& error)
     return false;
 }
 
-// The renderer with the preset and the parameter settings applied, started.
-std::unique_ptr<OfflineRenderer> StartPlugin(const GuiOptions& options, const LoopSource& source)
+// The renderer at rate with the preset and the parameter settings applied, started.
+std::unique_ptr<OfflineRenderer> StartPlugin(const GuiOptions& options, int rate, int channels)
 {
-    auto renderer = std::make_unique<OfflineRenderer>(source.SampleRate(), source.Channels(),
-                                                      options.blockSize);
+    auto renderer = std::make_unique<OfflineRenderer>(rate, channels, options.blockSize);
     if (renderer->Status() != noErr)
         throw CommandError(kExitRuntime, "the plug-in refused the set-up (status " +
                                              std::to_string(renderer->Status()) + ")");
@@ -79,17 +80,70 @@ std::unique_ptr<OfflineRenderer> StartPlugin(const GuiOptions& options, const Lo
     }
     for (const auto& [index, value] : options.params)
         renderer->SetParameter(index, value);
+    if (options.scopeMode >= 0)
+        renderer->SetParameter(Parandel::kVectorscopeMode0 + options.scopeMode, 1.0);
     renderer->Start();
     return renderer;
 }
 
-void SayWhatPlays(const GuiOptions& options, const AudioPlayer& player)
+std::string Joined(const std::vector<std::string>& names)
 {
-    const std::string what = options.inPath.empty() ? "the demo mix" : "'" + options.inPath + "'";
-    const std::string where = player.PlaysSilently() ? "silently" : "on " + player.DeviceName();
-    if (player.PlaysSilently())
-        std::fprintf(stderr, "parandel: playing silently: %s\n", player.SilentReason().c_str());
-    std::printf("Playing %s in a loop %s; close the window or press Ctrl-C to stop.\n",
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+std::string WhatPlays(const GuiOptions& options)
+{
+    return options.inPath.empty() ? "the demo mix" : "'" + options.inPath + "'";
+}
+
+// The audio side, opened before the window: live input needs its stream (one line saying why
+// not, else); a file plays on the device at the device's rate, or silently.
+struct AudioSide
+{
+    AudioStream stream;
+    bool open = false;
+    std::string silentReason;
+};
+
+void OpenAudio(const GuiOptions& options, int fileRate, AudioSide& audio)
+{
+    StreamRequest request;
+    request.deviceName = options.deviceName;
+    request.framesPerBuffer = options.blockSize;
+    std::string why;
+    if (options.liveInput)
+    {
+        request.input = true;
+        request.inputPorts = options.inputPorts;
+        if (!audio.stream.Open(request, why))
+            throw CommandError(kExitRuntime, "no live input: " + why);
+        audio.open = true;
+        return;
+    }
+    if (options.noAudio)
+    {
+        audio.silentReason = "audio output is off (--no-audio)";
+        return;
+    }
+    request.sampleRate = fileRate;
+    audio.open = audio.stream.Open(request, why);
+    if (!audio.open)
+        audio.silentReason = why;
+}
+
+void SayWhatPlays(const GuiOptions& options, const AudioSide& audio)
+{
+    std::string what = WhatPlays(options) + " in a loop";
+    if (options.liveInput)
+        what = "the live input" +
+               (options.inputPorts.empty() ? std::string() : " from " + Joined(options.inputPorts));
+    const std::string where = audio.open ? "on " + audio.stream.DeviceName() : "silently";
+    if (!audio.open)
+        std::fprintf(stderr, "parandel: playing silently: %s\n", audio.silentReason.c_str());
+    std::printf("Playing %s through the plug-in %s; close the window or press Ctrl-C to stop.\n",
                 what.c_str(), where.c_str());
     std::fflush(stdout);
 }
@@ -110,6 +164,16 @@ void GuiCommand::Register(CLI::App& cli)
                          "Play on the first output device whose name contains this text");
     mCommand->add_flag("--no-audio", mOptions.noAudio,
                        "Open no audio device: play silently, clocked in real time");
+    mCommand
+        ->add_option("--input", mOptions.inputPorts,
+                     "Live insert: run the audio input through the plug-in to the output instead "
+                     "of a file; on JACK, connect the input to these ports (client:port, "
+                     "comma-separated)")
+        ->expected(0, 2)
+        ->delimiter(',')
+        ->type_name("[PORTS]");
+    AddScopeModeOption(*mCommand, mScopeMode,
+                       "Vectorscope mode shown (default: the one the parameters select)");
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
     mCommand
         ->add_option("--scale", mOptions.scale,
@@ -121,6 +185,13 @@ void GuiCommand::Register(CLI::App& cli)
 int GuiCommand::Run()
 {
     mOptions.params = ResolveParams(mParams);
+    mOptions.liveInput = mCommand->count("--input") > 0;
+    if (mOptions.liveInput && !mOptions.inPath.empty())
+        throw CommandError(kExitUsage, "--input plays the live input: it takes no FILE");
+    if (mOptions.liveInput && mOptions.noAudio)
+        throw CommandError(kExitUsage,
+                           "--input needs an audio device: it cannot go with --no-audio");
+    mOptions.scopeMode = mScopeMode.empty() ? -1 : ScopeModeFromName(mScopeMode);
     // The preset saved at exit is checked as any output, before the window opens; it may be the
     // preset restored at the start, which it then updates.
     if (!mOptions.savePresetPath.empty())
@@ -142,9 +213,21 @@ void RunGui(const GuiOptions& options)
     if (!options.savePresetPath.empty() && !CheckSavePath(options.savePresetPath, error))
         throw CommandError(kExitRuntime, error);
     LoopSource source = options.inPath.empty() ? LoopSource::DemoMix() : LoopSource();
-    if (!options.inPath.empty() && !source.Load(options.inPath, error))
+    if (!options.liveInput && !options.inPath.empty() && !source.Load(options.inPath, error))
         throw CommandError(kExitRuntime, error);
-    const std::unique_ptr<OfflineRenderer> renderer = StartPlugin(options, source);
+    AudioSide audio;
+    OpenAudio(options, source.SampleRate(), audio);
+    const int rate = audio.open ? audio.stream.SampleRate() : source.SampleRate();
+    if (!options.liveInput && rate != source.SampleRate())
+    {
+        std::printf("Resampling %s from %d Hz to %d Hz, the device's rate; the plug-in runs at "
+                    "%d Hz.\n",
+                    WhatPlays(options).c_str(), source.SampleRate(), rate, rate);
+        if (!source.ResampleTo(rate, error))
+            throw CommandError(kExitRuntime, error);
+    }
+    const std::unique_ptr<OfflineRenderer> renderer =
+        StartPlugin(options, rate, options.liveInput ? 2 : source.Channels());
 
     Parandel& plug = renderer->Plugin();
     IGraphics* graphics = GetGUI(plug);
@@ -159,9 +242,16 @@ void RunGui(const GuiOptions& options)
         throw CommandError(kExitRuntime, "cannot open the editor: " + view.LastError());
     plug.OnEditorOpen();
 
-    AudioPlayer player(*renderer, source);
-    player.Start({options.deviceName, options.noAudio});
-    SayWhatPlays(options, player);
+    AudioPlayer player(*renderer, options.liveInput ? nullptr : &source);
+    if (!player.Start(audio.open ? &audio.stream : nullptr, error))
+    {
+        if (options.liveInput)
+            throw CommandError(kExitRuntime, "no live input: " + error);
+        audio.open = false;
+        audio.silentReason = error;
+        player.Start(nullptr, error);
+    }
+    SayWhatPlays(options, audio);
     WaitForQuit(closeRequested);
 
     player.Stop();

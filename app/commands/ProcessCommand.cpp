@@ -31,10 +31,8 @@ void ProcessCommand::Register(CLI::App& cli)
                          "Restore a .aupreset file first; parameter options override it");
     CLI::Option* scopeOpt = mCommand->add_option(
         "--scope", mScopePath, "Write the vectorscope, rendered after the last block, as a PNG");
-    mCommand
-        ->add_option("--scope-mode", mScopeMode,
-                     "Vectorscope mode for --scope (default: the one the parameters select)")
-        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}))
+    AddScopeModeOption(*mCommand, mScopeMode,
+                       "Vectorscope mode for --scope (default: the one the parameters select)")
         ->needs(scopeOpt);
 }
 

@@ -132,10 +132,8 @@ void SnapshotCommand::Register(CLI::App& cli)
     mCommand->add_option("OUT", mOptions.outPath, "PNG file to write")->required();
     mCommand->add_option("IN", mOptions.inPath, "Audio file to run first (default: the demo mix)");
     mParams.Register(*mCommand);
-    mCommand
-        ->add_option("--scope-mode", mScopeMode,
-                     "Vectorscope mode shown (default: the one the parameters select)")
-        ->check(CLI::IsMember({"polar", "lissajous", "flame", "grid", "source"}));
+    AddScopeModeOption(*mCommand, mScopeMode,
+                       "Vectorscope mode shown (default: the one the parameters select)");
     CLI::Option* atOpt = mCommand->add_option("--at", mOptions.atSeconds,
                                               "Run the audio up to this time in seconds");
     RequireNumberText(*atOpt, false);

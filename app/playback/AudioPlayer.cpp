@@ -1,5 +1,6 @@
 #include "app/playback/AudioPlayer.h"
 
+#include "app/playback/AudioStream.h"
 #include "app/playback/LoopSource.h"
 #include "app/render/OfflineRenderer.h"
 
@@ -8,7 +9,7 @@
 
 namespace app
 {
-AudioPlayer::AudioPlayer(OfflineRenderer& renderer, LoopSource& source)
+AudioPlayer::AudioPlayer(OfflineRenderer& renderer, LoopSource* source)
     : mRenderer(renderer), mSource(source)
 {
     const size_t block = static_cast<size_t>(renderer.BlockSize());
@@ -24,27 +25,30 @@ AudioPlayer::~AudioPlayer()
     Stop();
 }
 
-void AudioPlayer::Start(const PlaybackOptions& options)
+bool AudioPlayer::Start(AudioStream* stream, std::string& why)
 {
     Stop();
     mFramesRendered = 0;
-    mSilentReason.clear();
-    mSilent = false;
-    if (options.noAudio)
-        mSilentReason = "audio output is off (--no-audio)";
-    else if (mOutput.Start(
-                 options.deviceName, mSource.SampleRate(), mRenderer.BlockSize(),
-                 [this](float* left, float* right, int nFrames) { Render(left, right, nFrames); },
-                 mSilentReason))
-        return;
-    mSilent = true;
+    if (stream)
+    {
+        mStream = stream;
+        if (stream->Start([this](const float* const* input, float* left, float* right, int nFrames)
+                          { Render(input, left, right, nFrames); },
+                          why))
+            return true;
+        mStream = nullptr;
+        return false;
+    }
     mClockStop = false;
     mClock = std::thread(&AudioPlayer::RunClock, this);
+    return true;
 }
 
 void AudioPlayer::Stop()
 {
-    mOutput.Stop();
+    if (mStream)
+        mStream->Stop();
+    mStream = nullptr;
     if (mClock.joinable())
     {
         {
@@ -56,14 +60,21 @@ void AudioPlayer::Stop()
     }
 }
 
-void AudioPlayer::Render(float* left, float* right, int nFrames)
+void AudioPlayer::Render(const float* const* input, float* left, float* right, int nFrames)
 {
     const int block = mRenderer.BlockSize();
-    float* inputs[2] = {mInput[0].data(), mInput[1].data()};
     for (int done = 0; done < nFrames;)
     {
         const int n = std::min(block, nFrames - done);
-        mSource.Read(inputs, n);
+        float* inputs[2] = {mInput[0].data(), mInput[1].data()};
+        if (mSource)
+            mSource->Read(inputs, n);
+        else if (input) // live input
+            for (int c = 0; c < 2; ++c)
+                std::copy_n(input[c] + done, n, inputs[c]);
+        else
+            for (int c = 0; c < 2; ++c)
+                std::fill_n(inputs[c], n, 0.0f);
         float* outputs[2] = {left + done, right + done};
         mRenderer.Process(inputs, outputs, n);
         done += n;
@@ -76,13 +87,13 @@ void AudioPlayer::RunClock()
     using Clock = std::chrono::steady_clock;
     const int block = mRenderer.BlockSize();
     const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(static_cast<double>(block) / mSource.SampleRate()));
+        std::chrono::duration<double>(static_cast<double>(block) / mRenderer.SampleRate()));
     auto next = Clock::now();
     std::unique_lock<std::mutex> lock(mClockMutex);
     while (!mClockStop)
     {
         lock.unlock();
-        Render(mDiscarded[0].data(), mDiscarded[1].data(), block);
+        Render(nullptr, mDiscarded[0].data(), mDiscarded[1].data(), block);
         lock.lock();
         next += period;
         // After a stall (a suspended process, an overloaded machine) carry on from now rather

@@ -23,6 +23,10 @@ public:
     int SampleRate() const { return mSampleRate; }
     long long Frames() const;
 
+    // Converts the whole loop to rate (libsoxr, high quality, as sox's rate effect does). False
+    // with a one-line reason when the library refuses.
+    bool ResampleTo(int rate, std::string& error);
+
     // The next nFrames of every channel into dest[0 … Channels() − 1], going back to the start
     // at the end. Allocates nothing.
     void Read(float* const* dest, int nFrames);

@@ -42,6 +42,7 @@ public:
     // The latency the unit reports, in samples (valid after Start).
     int Latency() const;
     int BlockSize() const { return mBlockSize; }
+    double SampleRate() const { return mSampleRate; }
     int InputChannels() const { return mInputChannels; }
     static constexpr int kOutputChannels = 2;
 

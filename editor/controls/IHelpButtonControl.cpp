@@ -15,7 +15,12 @@ IHelpButtonControl::IHelpButtonControl(IPlugBase* plug, int x, int y, const Bitm
 void IHelpButtonControl::OnMouseDown(int x, int y, const IMouseMod& mod)
 {
     IGraphics* graphics = mPlug ? GetGUI(*mPlug) : nullptr;
-    if (graphics && mPath[0])
-        graphics->OpenURL(mPath);
+    // Without a viewer for the document the press would seem to do nothing: say where it is.
+    if (graphics && mPath[0] && !graphics->OpenURL(mPath))
+    {
+        WDL_String notice("No viewer opened the manual. It is here:\n");
+        notice.Append(mPath);
+        graphics->ShowNotice(notice.Get());
+    }
     IControl::OnMouseDown(x, y, mod);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A bitmap that opens a document (the manual) with the desktop's default application when
-// pressed. The document goes to the editor's opener as a path, never through a shell.
+// pressed. The document goes to the editor's opener as a path, never through a shell; when no
+// application opens it, a notice inside the editor gives the path.
 
 #include "editor/controls/IBitmapControl.h"
 

@@ -2,7 +2,9 @@
 
 #include "editor/IGraphics.h"
 #include "editor/linux/GLPresenter.h"
+#include "editor/linux/X11Errors.h"
 #include "editor/linux/X11Input.h"
+#include "editor/linux/X11WindowProperties.h"
 
 #include <GL/glew.h>
 #include <GL/glx.h>
@@ -34,25 +36,14 @@ uint64_t NowMs()
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Errors of requests that may fail harmlessly (focus on a window being unmapped) are counted
-// instead of ending the process, as Xlib's default handler would.
-int gIgnoredErrors = 0;
-int IgnoreError(Display*, XErrorEvent*)
-{
-    ++gIgnoredErrors;
-    return 0;
-}
-
-// Whether w exists on the server now, asked without letting a BadWindow end the process.
+// Whether w exists on the server now (display's errors are counted, never fatal).
 bool WindowExists(Display* display, Window w)
 {
-    XErrorHandler previous = XSetErrorHandler(IgnoreError);
-    const int errorsBefore = gIgnoredErrors;
+    const int errorsBefore = X11Errors::Count(display);
     XWindowAttributes attributes;
     const Status status = XGetWindowAttributes(display, w, &attributes);
     XSync(display, False);
-    XSetErrorHandler(previous);
-    return status != 0 && gIgnoredErrors == errorsBefore;
+    return status != 0 && X11Errors::Count(display) == errorsBefore;
 }
 
 // A busy server may refuse a connection for a moment (EAGAIN on its socket): try a few times
@@ -102,6 +93,10 @@ struct IGraphicsLinux::Impl
     bool topLevel = false;
     // The host's window while the server does not know it yet (see CreateWindow).
     Window pendingParent = 0;
+    // The host's window, which gets the keys the editor does not use; 0 for a top-level window.
+    Window hostWindow = 0;
+    // Set when the window was destroyed from outside: nothing is drawn into it any more.
+    bool windowGone = false;
     int width = 0; // device pixels
     int height = 0;
     double scale = 1.0;
@@ -122,7 +117,10 @@ struct IGraphicsLinux::Impl
     IRECT pending;
     bool layersPending = false;
     ClickCounter clicks;
-    bool focusPending = false;
+    // The keyboard focus is the editor's only while an entry or menu is open; this is where it
+    // was before, to give it back.
+    bool focusTaken = false;
+    Window focusBefore = 0;
     Cursor blankCursor = 0;
     std::atomic<bool> cursorHidden{false};
     bool cursorShownHidden = false;
@@ -140,6 +138,9 @@ struct IGraphicsLinux::Impl
     void Dispatch(XEvent& event);
     void OnButton(const XButtonEvent& e, bool press);
     void OnKey(XKeyEvent& e);
+    void PassKeyToHost(XKeyEvent e);
+    void UpdateKeyboardFocus();
+    void OnWindowDestroyed();
     void DrawPending();
     void AnswerSync();
     void ApplyCursor();
@@ -179,6 +180,7 @@ bool IGraphicsLinux::Open(IGraphics* graphics, void* parent)
                   (name && *name ? std::string(" '") + name + "'" : std::string(" (DISPLAY is not set)"));
         return false;
     }
+    X11Errors::Watch(m.display);
     if (!m.CreateWindow(parent))
     {
         m.DestroyWindow();
@@ -213,6 +215,9 @@ bool IGraphicsLinux::Impl::CreateWindow(void* parent)
     const Window parentWindow =
         parent ? static_cast<Window>(reinterpret_cast<uintptr_t>(parent)) : RootWindow(display, screen);
     topLevel = parent == nullptr;
+    hostWindow = topLevel ? 0 : parentWindow;
+    windowGone = false;
+    focusTaken = false;
     // A host may hand over a window it has created but not yet flushed to the server (it flushes
     // once the UI returns): creating a child of it now would fail with BadWindow. The editor's
     // window then starts under the root, unmanaged and unmapped, and moves into the host's window
@@ -240,7 +245,7 @@ bool IGraphicsLinux::Impl::CreateWindow(void* parent)
         wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
         wmDelete = XInternAtom(display, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(display, window, &wmDelete, 1);
-        XStoreName(display, window, title.c_str());
+        SetTopLevelProperties(display, window, title);
         XSizeHints* hints = XAllocSizeHints();
         hints->flags = PMinSize | PMaxSize;
         hints->min_width = hints->max_width = width;
@@ -292,11 +297,12 @@ void IGraphicsLinux::Impl::DestroyWindow()
         glXDestroyContext(display, context);
     if (blankCursor)
         XFreeCursor(display, blankCursor);
-    if (window)
+    if (window && !windowGone)
         XDestroyWindow(display, window);
     if (colormap)
         XFreeColormap(display, colormap);
     XCloseDisplay(display);
+    X11Errors::Unwatch(display);
     display = nullptr;
     context = nullptr;
     window = 0;
@@ -364,7 +370,9 @@ void IGraphicsLinux::Impl::Run()
         {
             AdoptPendingParent();
             graphics->OnTimerTick();
-            DrawPending();
+            // A frame is the longest step; Close does not wait for one that nobody will see.
+            if (running)
+                DrawPending();
             nextTick += period;
             if (nextTick < now)
                 nextTick = now + period;
@@ -397,17 +405,10 @@ void IGraphicsLinux::Impl::Run()
 
 void IGraphicsLinux::Impl::DrawPending()
 {
+    if (windowGone)
+        return;
     ApplyCursor();
-    if (focusPending || graphics->IsPromptOpen())
-    {
-        // An open entry or menu takes the keyboard, as a text field that becomes first
-        // responder does.
-        XErrorHandler previous = XSetErrorHandler(IgnoreError);
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        XSync(display, False);
-        XSetErrorHandler(previous);
-        focusPending = false;
-    }
+    UpdateKeyboardFocus();
     const IRECT rect = pending;
     const bool layers = layersPending;
     pending = IRECT();
@@ -457,6 +458,10 @@ void IGraphicsLinux::Impl::Dispatch(XEvent& event)
     case KeyPress:
         OnKey(event.xkey);
         break;
+    case DestroyNotify:
+        if (event.xdestroywindow.window == window)
+            OnWindowDestroyed();
+        break;
     case ClientMessage:
         if (topLevel && event.xclient.message_type == wmProtocols &&
             static_cast<Atom>(event.xclient.data.l[0]) == wmDelete && closeHandler)
@@ -487,7 +492,6 @@ void IGraphicsLinux::Impl::OnButton(const XButtonEvent& e, bool press)
         graphics->HandleMouseUp(x, y, mod);
         return;
     }
-    focusPending = true;
     if (clicks.Press(static_cast<int>(e.button), x, y, NowMs()) >= 2 && mod.L)
         graphics->HandleMouseDoubleClick(x, y, mod);
     else
@@ -500,7 +504,56 @@ void IGraphicsLinux::Impl::OnKey(XKeyEvent& e)
     KeySym keysym = 0;
     const int n = XLookupString(&e, text, sizeof(text) - 1, &keysym, nullptr);
     graphics->SetLastMousePosition(ToEditor(e.x), ToEditor(e.y));
-    graphics->HandleKey(X11KeyDescription(keysym, text, n), X11MouseMod(e.state, kX11ButtonLeft));
+    if (!graphics->HandleKey(X11KeyDescription(keysym, text, n),
+                             X11MouseMod(e.state, kX11ButtonLeft)))
+        PassKeyToHost(e);
+}
+
+// A key the editor does not use belongs to the host (its shortcuts: space to play, Ctrl-S):
+// the host's window gets it as if the editor's window were not there. Releases are not
+// selected, so they reach the host by themselves.
+void IGraphicsLinux::Impl::PassKeyToHost(XKeyEvent e)
+{
+    if (!hostWindow || pendingParent)
+        return;
+    Window child = 0;
+    XTranslateCoordinates(display, window, hostWindow, e.x, e.y, &e.x, &e.y, &child);
+    e.window = hostWindow;
+    e.subwindow = window;
+    XSendEvent(display, hostWindow, True, KeyPressMask, reinterpret_cast<XEvent*>(&e));
+    XFlush(display);
+}
+
+// An open entry or menu takes the keyboard, as a text field that becomes first responder does;
+// when it closes, the focus goes back where it was. A click alone never moves it, so the host's
+// shortcuts keep working after a knob is turned.
+void IGraphicsLinux::Impl::UpdateKeyboardFocus()
+{
+    const bool want = graphics->IsPromptOpen();
+    if (want == focusTaken)
+        return;
+    if (want)
+    {
+        int revert = 0;
+        XGetInputFocus(display, &focusBefore, &revert);
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    }
+    else if (focusBefore != None && focusBefore != PointerRoot && focusBefore != window)
+    {
+        // Refused (the window went away meanwhile) only counts an error.
+        XSetInputFocus(display, focusBefore, RevertToParent, CurrentTime);
+    }
+    XFlush(display);
+    focusTaken = want;
+}
+
+// Destroyed from outside (a host that closes its own window first, `xdotool windowclose`): the
+// editor stops drawing, and a top-level window ends as its close box would end it.
+void IGraphicsLinux::Impl::OnWindowDestroyed()
+{
+    windowGone = true;
+    if (topLevel && closeHandler)
+        closeHandler();
 }
 
 void IGraphicsLinux::Impl::ApplyCursor()

@@ -35,6 +35,7 @@ constexpr StripSize kTextField{64, 16, 1};
 constexpr StripSize kLogo{28, 28, 31};
 constexpr StripSize kPluginName{150, 20, 1};
 constexpr StripSize kHelpButton{20, 20, 1};
+constexpr StripSize kIcon{48, 48, 1}; // the window icon, not part of the editor
 constexpr int kModeCount = 5;
 
 constexpr Point kWidthKnob{192, 322};

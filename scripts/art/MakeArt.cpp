@@ -101,6 +101,7 @@ void MakeAll(const std::string& out, const art::ArtFont& font, double scale)
          [&](Canvas& c) { MakePluginName(c, font); });
     Make(out, "help-button.png", scale, layout::kHelpButton,
          [&](Canvas& c) { MakeHelpButton(c, font); });
+    Make(dir + "/icon.png", layout::kIcon, MakeIcon);
 }
 
 } // namespace

@@ -2,9 +2,7 @@
 // window by its title and moves the mouse, a close request comes the way a window manager sends
 // it, and the saved preset shows what the gestures did. Skipped only when no X server starts.
 
-#include "support/ChildProcess.h"
-#include "support/CliTestFixture.h"
-#include "support/XvfbServer.h"
+#include "support/GuiTestFixture.h"
 
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>
@@ -17,19 +15,10 @@ namespace
 constexpr double kStartSeconds = 30;
 constexpr double kEndSeconds = 15;
 
-class GuiEndToEndTest : public CliTestFixture
+class GuiEndToEndTest : public GuiTestFixture
 {
 protected:
-    GuiEndToEndTest() : CliTestFixture("gui-x") {}
-
-    void SetUp() override
-    {
-        CliTestFixture::SetUp();
-        mX = std::make_unique<XvfbServer>();
-        if (!mX->Ok())
-            GTEST_SKIP() << "no X server can start: " << mX->Reason();
-        mDisplay = std::make_unique<ScopedEnv>("DISPLAY", mX->Name());
-    }
+    GuiEndToEndTest() : GuiTestFixture("gui-x") {}
 
     // The player, silent, with the given options; its messages go to gui-err.txt.
     void StartGui(ChildProcess& gui, std::vector<std::string> options) const
@@ -88,9 +77,6 @@ protected:
             std::istringstream(r.out.substr(at + name.size() + 2)) >> value;
         return value;
     }
-
-    std::unique_ptr<XvfbServer> mX;
-    std::unique_ptr<ScopedEnv> mDisplay;
 };
 
 TEST_F(GuiEndToEndTest, AKnobDragAndAModeClickEndUpInTheSavedPreset)
@@ -131,6 +117,47 @@ TEST_F(GuiEndToEndTest, CtrlCOrSigtermEndsItCleanlyWithTheStateSaved)
         ASSERT_EQ(gui.Wait(kEndSeconds), 0) << "signal " << sig << ": " << GuiErrors();
         EXPECT_EQ(PresetValue(preset, "Width"), 30.0) << "signal " << sig;
     }
+}
+
+// `xdotool windowclose` destroys the window without asking: the player ends as its close box
+// ends it, with the state saved (the scope mode chosen on the command line too), instead of
+// dying of an X error.
+TEST_F(GuiEndToEndTest, AWindowDestroyedFromOutsideEndsThePlayerCleanly)
+{
+    ChildProcess gui;
+    StartGui(gui, {"--width", "-40", "--scope-mode", "lissajous", "--save-preset",
+                   Path("destroyed.aupreset")});
+    const std::string w = FindWindow(gui);
+    ASSERT_FALSE(w.empty()) << "no window; the player said: " << GuiErrors();
+    EXPECT_EQ(Xdotool({"windowclose", w}).exitCode, 0);
+    ASSERT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
+    EXPECT_EQ(PresetValue(Path("destroyed.aupreset"), "Width"), -40.0);
+    EXPECT_EQ(PresetValue(Path("destroyed.aupreset"), "VectorscopeMode1"), 1.0);
+    EXPECT_EQ(PresetValue(Path("destroyed.aupreset"), "VectorscopeMode0"), 0.0);
+    EXPECT_EQ(GuiErrors().find("X Error"), std::string::npos) << GuiErrors();
+}
+
+// What window managers, task bars and `xdotool search --pid` find the window by.
+TEST_F(GuiEndToEndTest, TheWindowNamesItsClassProcessTitleAndIcon)
+{
+    ChildProcess gui;
+    StartGui(gui, {});
+    const std::string w = FindWindow(gui);
+    ASSERT_FALSE(w.empty()) << "no window; the player said: " << GuiErrors();
+    const std::string pid = std::to_string(gui.Pid());
+    EXPECT_EQ(Xdotool({"search", "--pid", pid}).out, w + "\n");
+    const CommandResult props = RunCommand(
+        {"/usr/bin/xprop", "-id", w, "WM_CLASS", "_NET_WM_PID", "_NET_WM_NAME", "_NET_WM_ICON"},
+        dir);
+    ASSERT_EQ(props.exitCode, 0) << props.err;
+    for (const std::string& line :
+         std::vector<std::string>{"WM_CLASS(STRING) = \"parandel\", \"Parandel\"\n",
+                                  "_NET_WM_PID(CARDINAL) = " + pid + "\n",
+                                  "_NET_WM_NAME(UTF8_STRING) = \"TW Parandel\"\n",
+                                  "_NET_WM_ICON(CARDINAL) = \tIcon (48 x 48):\n"})
+        EXPECT_NE(props.out.find(line), std::string::npos) << line << " in:\n" << props.out;
+    gui.Signal(SIGTERM);
+    EXPECT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
 }
 
 // Mesa honours these overrides, so the driver seems to offer only OpenGL 1.5, or no

@@ -44,6 +44,8 @@ public:
         return false;
     }
 
+    pid_t Pid() const { return mPid; }
+
     void Signal(int sig)
     {
         if (Running())

@@ -73,7 +73,7 @@ public:
     bool OpenURL(const char* url) override
     {
         urls.push_back(url);
-        return true;
+        return urlOpens;
     }
     void SetParameterFromPlug(int idx, double value, bool normalized) override
     {
@@ -85,6 +85,7 @@ public:
     std::vector<IRECT> entries;
     std::vector<std::string> entryTexts;
     std::vector<std::string> urls;
+    bool urlOpens = true; // whether a viewer "opens" the URLs
 
 private:
     ControlTestPlug* mPlug;
