@@ -99,7 +99,7 @@ add_dependencies(parandel_lv2_inline_bench parandel_lv2)
 # The editor's open and close times in a lilv host (a UI host's view of instantiate and cleanup).
 add_executable(parandel_lv2_editor_times ${CMAKE_SOURCE_DIR}/bench/lv2/LV2EditorTimes.cpp
                ${CMAKE_SOURCE_DIR}/tests/lv2/LilvHost.cpp)
-target_include_directories(parandel_lv2_editor_times PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_include_directories(parandel_lv2_editor_times PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
 target_link_libraries(parandel_lv2_editor_times PRIVATE PkgConfig::LILV PkgConfig::LV2 PkgConfig::X11GL)
 target_compile_definitions(parandel_lv2_editor_times PRIVATE
   PARANDEL_LV2_BUNDLE="${LV2_BUNDLE_DIR}")

@@ -11,6 +11,7 @@
 #include "hosts/lv2/IPlugLV2Entry.h"
 
 #include <lv2/atom/atom.h>
+#include <lv2/core/lv2.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
 #include <lv2/time/time.h>
@@ -180,7 +181,7 @@ public:
         mapFeature = {LV2_URID__map, &map};
         optionsFeature = {LV2_OPTIONS__options, options};
         const LV2_Feature* features[] = {&mapFeature, &optionsFeature, nullptr};
-        d = IPlugLV2GetDescriptor(ParandelLV2Factory(), index);
+        d = lv2_descriptor(index); // as a host finds it
         handle = d->instantiate(d, 44100.0, "", features);
         FuzzRequire(handle != nullptr, "the plug-in instantiates");
         auto* plug = static_cast<IPlugLV2*>(handle);

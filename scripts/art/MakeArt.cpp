@@ -101,7 +101,9 @@ void MakeAll(const std::string& out, const art::ArtFont& font, double scale)
          [&](Canvas& c) { MakePluginName(c, font); });
     Make(out, "help-button.png", scale, layout::kHelpButton,
          [&](Canvas& c) { MakeHelpButton(c, font); });
-    Make(dir + "/icon.png", layout::kIcon, MakeIcon);
+    // The window manager's icon has one size of its own.
+    if (scale == 1.0)
+        Make(out, "icon.png", scale, layout::kIcon, MakeIcon);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ TEST(FuzzRegression, PropertyList)
 
 TEST(FuzzRegression, BinaryPlist)
 {
-    EXPECT_GT(Replay("binary_plist", fuzz::FuzzBinaryPlist), 0u);
+    EXPECT_GT(fuzztest::Replay("binary_plist", fuzz::FuzzBinaryPlist), 0u);
 }
 
 TEST(FuzzRegression, AdapterCalls)

@@ -151,9 +151,11 @@ TEST_F(ArdourSessionTest, SessionRecordsBouncesAndReopensWithTheSetting)
         script << kScript;
     }
     // Ardour's JACK client now and then garbles its connection to the server (the server log
-    // shows requests it cannot read, under load more often); such a run is tried once more.
+    // shows requests it cannot read, under load more often); such a run is tried again, and a
+    // server that keeps failing so says nothing about the plug-in.
     CommandResult r;
-    for (int attempt = 0; attempt < 2; ++attempt)
+    bool jackFailed = false;
+    for (int attempt = 0; attempt < 3; ++attempt)
     {
         for (const char* folder : {"session", "config"})
             std::filesystem::remove_all(Path(folder));
@@ -168,9 +170,12 @@ TEST_F(ArdourSessionTest, SessionRecordsBouncesAndReopensWithTheSetting)
                            {}, Path("metro.log"));
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         r = RunCommand({"/usr/bin/ardour7-lua", Path("session.lua"), Path("session")}, dir, 60.0);
-        if (r.exitCode == 0 || r.out.find("[ERROR]: JACK:") == std::string::npos)
+        jackFailed = r.exitCode != 0 && r.out.find("[ERROR]: JACK:") != std::string::npos;
+        if (!jackFailed)
             break;
     }
+    if (jackFailed)
+        GTEST_SKIP() << "Ardour's JACK connection failed three times: " << r.out;
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     auto lines = Lines(r.out);
     ASSERT_EQ(lines["DONE"].size(), 1u) << r.out << r.err;

@@ -31,7 +31,7 @@ protected:
         renderer = std::make_unique<app::OfflineRenderer>(44100.0, 2, 512);
         renderer->Start();
         plug = &renderer->Plugin();
-        gui = plug->GetGUI();
+        gui = GetGUI(*plug);
         host = XOpenDisplay(server.Name().c_str());
         ASSERT_NE(host, nullptr);
         // Larger than the editor, which sits in its top-left corner.
