@@ -1,6 +1,7 @@
 #include "app/commands/BatchRunner.h"
 
 #include "app/files/AudioFile.h"
+#include "app/files/AudioHeader.h"
 #include "app/commands/FolderProgress.h"
 
 #include <algorithm>
@@ -133,6 +134,7 @@ RenderOptions ReportingShare(const RenderOptions& options, const std::string& pa
     RenderOptions o = options;
     o.showProgress = false;
     long long frames = 0;
+    if (!IsStream(path)) // a stream (a pipe) can be read only once: by the render
     {
         AudioFileReader probe; // a file that cannot be opened is reported by the render
         if (probe.Open(path))

@@ -218,6 +218,8 @@ bool IGraphicsLinux::Impl::CreateWindow(void* parent)
     hostWindow = topLevel ? 0 : parentWindow;
     windowGone = false;
     focusTaken = false;
+    // A new window starts a new click: two presses either side of a reopening are no double-click.
+    clicks = ClickCounter();
     // A host may hand over a window it has created but not yet flushed to the server (it flushes
     // once the UI returns): creating a child of it now would fail with BadWindow. The editor's
     // window then starts under the root, unmanaged and unmapped, and moves into the host's window

@@ -67,13 +67,6 @@ bool IPlugLV2::Instantiate(const IPlugLV2Description& description, bool monoInpu
     return true;
 }
 
-const char* IPlugLV2::GetURI() const
-{
-    if (!mPorts)
-        return "";
-    return mPorts->MonoInput() ? mPorts->Description().monoUri : mPorts->Description().uri;
-}
-
 void IPlugLV2::ConnectPort(unsigned port, void* data)
 {
     if (port >= mPortData.size())
@@ -151,14 +144,6 @@ void IPlugLV2::SyncSeenValues()
 {
     for (int p = 0; p < mPorts->Count(); ++p)
         mSeen[p] = PortValue(p);
-}
-
-int IPlugLV2::ParamForPort(int port) const
-{
-    if (!mPorts || port < 0 || port >= mPorts->Count())
-        return -1;
-    const LV2Port& info = mPorts->Port(port);
-    return info.kind == LV2Port::Kind::ControlIn ? info.paramIdx : -1;
 }
 
 int IPlugLV2::PortForParam(int paramIdx) const

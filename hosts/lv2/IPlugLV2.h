@@ -85,8 +85,6 @@ public:
 
     // ---- For the UI and tests ----
     const LV2PortMap& Ports() const { return *mPorts; }
-    // The parameter a control input port carries, or −1.
-    int ParamForPort(int port) const;
     // The control port showing a parameter (the radio port for a radio member), or −1.
     int PortForParam(int paramIdx) const;
     // The value the port shows for the parameter's current state.
@@ -98,7 +96,6 @@ public:
     // Takes the gesture bits the editor set on the parameter since the last call.
     int TakeGesture(int paramIdx);
     const char* GetBundleID() const { return mBundleID.Get(); }
-    const char* GetURI() const;
     // Whether the plug-in is between activate and deactivate.
     bool IsActive() const { return mActive; }
     void Deactivate();
