@@ -1,6 +1,7 @@
 #include "app/files/TempFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -44,7 +45,9 @@ const char* volatile gLiveTemps[kMaxLiveTemps] = {};
 char* const* volatile gStaging = nullptr;
 volatile sig_atomic_t gClearProgressLine = 0;
 // Set once any output has been renamed into place, so that an interruption says so.
-volatile sig_atomic_t gCommitted = 0;
+// Written by any worker of a batch, read by the handler: a lock-free atomic is both.
+std::atomic<int> gCommitted{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads gCommitted");
 // When this run started: temporaries of its targets older than this are stale.
 timespec gRunStart = {0, 0};
 constexpr const char kPartialInfix[] = ".partial-";
@@ -123,6 +126,8 @@ namespace
 {
 extern "C" void OnTerminatingSignal(int sig)
 {
+    // The code the signal interrupted may be about to read errno: unlink must not change it.
+    const int savedErrno = errno;
     for (int i = 0; i < kMaxLiveTemps; ++i)
         if (const char* path = gLiveTemps[i])
             unlink(path);
@@ -142,7 +147,7 @@ extern "C" void OnTerminatingSignal(int sig)
                                     "it were kept, nothing partial was left\n";
         if (gClearProgressLine)
             (void)!write(STDERR_FILENO, kClear, sizeof(kClear) - 1);
-        if (gCommitted)
+        if (gCommitted.load(std::memory_order_relaxed))
             (void)!write(STDERR_FILENO, kSome, sizeof(kSome) - 1);
         else
             (void)!write(STDERR_FILENO, kNothing, sizeof(kNothing) - 1);
@@ -151,6 +156,7 @@ extern "C" void OnTerminatingSignal(int sig)
     // The handler was installed for one delivery: raised again, the signal takes its default
     // action once this handler returns.
     raise(sig);
+    errno = savedErrno;
 }
 } // namespace
 
@@ -315,7 +321,7 @@ void RemoveStaleTemporaries(const std::string& target)
 
 void NoteCommittedOutput()
 {
-    gCommitted = 1;
+    gCommitted.store(1, std::memory_order_relaxed);
 }
 
 void SetStagingFolder(const std::vector<std::string>& paths)
