@@ -446,9 +446,7 @@ void IGraphicsLinux::Impl::Dispatch(XEvent& event)
     case MotionNotify:
     {
         // Only the latest position of a burst of motion matters.
-        while (XCheckTypedWindowEvent(display, window, MotionNotify, &event))
-        {
-        }
+        TakeMotionBurst(display, window, event);
         const XMotionEvent& e = event.xmotion;
         const IMouseMod mod = X11MouseMod(e.state, 0);
         if (e.state & (Button1Mask | Button3Mask))

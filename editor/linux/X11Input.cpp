@@ -1,6 +1,7 @@
 #include "editor/linux/X11Input.h"
 
 #include <X11/X.h>
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <cstdlib>
@@ -76,4 +77,16 @@ int ClickCounter::Press(int button, int x, int y, uint64_t timeMs)
     mY = y;
     mTimeMs = timeMs;
     return mCount;
+}
+
+void TakeMotionBurst(Display* display, unsigned long window, XEvent& event)
+{
+    XEvent next;
+    while (XEventsQueued(display, QueuedAlready) > 0)
+    {
+        XPeekEvent(display, &next);
+        if (next.type != MotionNotify || next.xmotion.window != window)
+            return;
+        XNextEvent(display, &event);
+    }
 }

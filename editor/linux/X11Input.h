@@ -1,12 +1,16 @@
 #pragma once
 // Turning X11 input into the editor's terms: modifier records, key descriptions and the click
-// count that tells a double click from two single ones. Pure functions and a small counter, so
-// the rules are testable without a display.
+// count that tells a double click from two single ones, and the motion burst. Small functions, so
+// the rules are testable without a window.
 
 #include "editor/IControlTypes.h"
 #include "editor/IGraphics.h"
 
 #include <cstdint>
+
+// Xlib's own names for Display and XEvent; Xlib.h itself would bring its macros (None, Bool).
+struct _XDisplay;
+union _XEvent;
 
 // X11 buttons, as numbered in button events.
 enum X11Button
@@ -42,3 +46,8 @@ private:
     uint64_t mTimeMs = 0;
     int mCount = 0;
 };
+
+// Replaces event, a motion on window, with the last of the motions on window that directly follow
+// it in display's queue. The burst ends at an event of another kind: a press or release is never
+// moved past the motion around it, or a slow editor would see a drag as a click.
+void TakeMotionBurst(_XDisplay* display, unsigned long window, _XEvent& event);

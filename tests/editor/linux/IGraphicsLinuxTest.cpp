@@ -362,4 +362,36 @@ TEST(X11InputTest, ModifiersKeysAndClickCounts)
     EXPECT_EQ(clicks.Press(1, 30, 11, 1800), 1); // too far
     EXPECT_EQ(clicks.Press(3, 30, 11, 1900), 1); // another button
 }
+// A slow editor finds a whole gesture queued: hover, press, two drag motions, release, hover
+// elsewhere. Only runs of motion merge; the press and release keep their places.
+TEST_F(IGraphicsLinuxTest, AQueuedDragStaysADragWhenMotionMerges)
+{
+    auto motion = [this](int y, unsigned state) {
+        XEvent e{};
+        e.xmotion = {MotionNotify, 0, True, hand, window, 0, 0, 0, 228, y, 228, y, state};
+        return e;
+    };
+    XEvent press{};
+    press.xbutton = {ButtonPress, 0, True, hand, window, 0, 0, 0, 228, 358, 228, 358, 0, 1};
+    XEvent release = press;
+    release.type = ButtonRelease;
+    const XEvent queue[] = {motion(358, 0), press, motion(350, Button1Mask),
+                            motion(320, Button1Mask), release, motion(280, 0)};
+    for (int i = 5; i >= 0; --i)
+        XPutBackEvent(hand, const_cast<XEvent*>(&queue[i]));
+
+    std::vector<std::pair<int, int>> seen; // (type, y) as dispatched
+    XEvent e;
+    while (XEventsQueued(hand, QueuedAlready) > 0)
+    {
+        XNextEvent(hand, &e);
+        if (e.type == MotionNotify)
+            TakeMotionBurst(hand, window, e);
+        seen.emplace_back(e.type, e.type == MotionNotify ? e.xmotion.y : e.xbutton.y);
+    }
+    const std::vector<std::pair<int, int>> expected = {{MotionNotify, 358}, {ButtonPress, 358},
+                                                       {MotionNotify, 320}, {ButtonRelease, 358},
+                                                       {MotionNotify, 280}};
+    EXPECT_EQ(seen, expected);
+}
 } // namespace
