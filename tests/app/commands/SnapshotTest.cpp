@@ -26,7 +26,7 @@ TEST_F(SnapshotTest, TheEditorAtDefaultsMatchesTheGoldenPicture)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto actual = LoadPicture(Path("editor.png"));
     auto golden =
-        LoadPicture(std::string(PARANDEL_SOURCE_DIR) + "/tests/app/golden/editor-defaults.png");
+        LoadPicture(std::string(PARANDEL_SOURCE_DIR) + "/tests/app/commands/golden/editor-defaults.png");
     ASSERT_TRUE(actual && golden);
     EXPECT_EQ(actual->getWidth(), 456);
     EXPECT_EQ(actual->getHeight(), 486);
@@ -54,7 +54,7 @@ TEST_F(SnapshotTest, AtTwiceTheScaleTheEditorIsTheGoldenPictureDrawnSharper)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto big = LoadPicture(Path("editor@2x.png"));
     auto golden =
-        LoadPicture(std::string(PARANDEL_SOURCE_DIR) + "/tests/app/golden/editor-defaults.png");
+        LoadPicture(std::string(PARANDEL_SOURCE_DIR) + "/tests/app/commands/golden/editor-defaults.png");
     ASSERT_TRUE(big && golden);
     ASSERT_EQ(big->getWidth(), 912);
     ASSERT_EQ(big->getHeight(), 972);

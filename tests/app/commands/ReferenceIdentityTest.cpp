@@ -34,7 +34,7 @@ namespace fs = std::filesystem;
 
 constexpr double kRate = 44100.0;
 constexpr int kFrames = 44100; // one second
-const std::string kRefDir = std::string(PARANDEL_SOURCE_DIR) + "/tests/app/reference";
+const std::string kRefDir = std::string(PARANDEL_SOURCE_DIR) + "/tests/app/commands/reference";
 
 const char* WriteDir()
 {
