@@ -74,7 +74,6 @@ struct LICE_CachedFont::Impl
     std::mutex mutex; // a FreeType face serves one thread at a time
     FT_Library library = nullptr;
     FT_Face face = nullptr;
-    std::string path;
     int ascent = 0;
     int lineHeight = 0;
     FT_Int32 loadFlags = FT_LOAD_TARGET_LIGHT;
@@ -99,7 +98,6 @@ bool LICE_CachedFont::Impl::Open(const LICE_FontFile& file, int height)
         return false;
     }
     face = f;
-    path = file.path;
     const FT_Size_Metrics& m = face->size->metrics;
     ascent = static_cast<int>(std::lround(m.ascender / 64.0));
     lineHeight = static_cast<int>(std::lround((m.ascender - m.descender) / 64.0));
@@ -185,19 +183,9 @@ LICE_CachedFont::~LICE_CachedFont()
     delete mImpl;
 }
 
-bool LICE_CachedFont::IsValid() const
-{
-    return mImpl->face != nullptr;
-}
-
 int LICE_CachedFont::GetLineHeight() const
 {
     return mImpl->lineHeight;
-}
-
-const char* LICE_CachedFont::GetFilePath() const
-{
-    return mImpl->path.c_str();
 }
 
 void LICE_CachedFont::Measure(const char* text, int* width, int* height) const

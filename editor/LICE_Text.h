@@ -31,7 +31,6 @@ public:
     LICE_CachedFont(const LICE_CachedFont&) = delete;
     LICE_CachedFont& operator=(const LICE_CachedFont&) = delete;
 
-    bool IsValid() const;
     // The font's line height (ascent + descent) in pixels; 0 when no face could be loaded.
     int GetLineHeight() const;
     // Extent of the text in pixels: the widest line and the line height times the lines.
@@ -41,8 +40,6 @@ public:
     // only to the bitmap and clip (null: the whole bitmap).
     void Draw(LICE_IBitmap* dest, const char* text, const IRECT& rect, LICE_pixel color,
               float weight, int align, const IRECT* clip) const;
-    // The file the face came from; empty when no face could be loaded.
-    const char* GetFilePath() const;
 
 private:
     struct Impl;
