@@ -12,7 +12,7 @@ class IPlugBase;
 struct LV2BundleNames
 {
     std::string binary;    // the shared object holding plug-ins and UI
-    std::string pluginTtl; // the file written by PluginTurtle
+    std::string pluginTtl; // the file written by LV2PluginTurtle
     std::string uiUri;
 };
 
