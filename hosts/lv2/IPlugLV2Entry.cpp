@@ -117,22 +117,13 @@ const void* ExtensionData(const char* uri)
 const LV2_Descriptor* IPlugLV2GetDescriptor(const IPlugLV2Factory& factory, uint32_t index)
 {
     gFactory = &factory;
-    static const LV2_Descriptor stereo = {factory.description->uri,
-                                          Instantiate,
-                                          ConnectPort,
-                                          Activate,
-                                          Run,
-                                          Deactivate,
-                                          Cleanup,
-                                          ExtensionData};
-    static const LV2_Descriptor mono = {factory.description->monoUri,
-                                        Instantiate,
-                                        ConnectPort,
-                                        Activate,
-                                        Run,
-                                        Deactivate,
-                                        Cleanup,
-                                        ExtensionData};
+    // One plug-in's two configurations, told apart by their URIs.
+    auto describe = [](const char* uri) {
+        return LV2_Descriptor{uri, Instantiate, ConnectPort, Activate, Run, Deactivate, Cleanup,
+                              ExtensionData};
+    };
+    static const LV2_Descriptor stereo = describe(factory.description->uri);
+    static const LV2_Descriptor mono = describe(factory.description->monoUri);
     if (index == 0)
         return &stereo;
     if (index == 1)
