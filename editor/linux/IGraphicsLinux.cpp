@@ -109,7 +109,6 @@ struct IGraphicsLinux::Impl
     int wake[2] = {-1, -1};
     GLPresenter presenter;
     std::atomic<int> liveTextures{0};
-    std::atomic<long> frames{0};
     std::atomic<long> uploads{0};
     // Shows part of the back buffer (GLX_MESA_copy_sub_buffer); null without the extension,
     // when every frame is drawn whole and swapped.
@@ -193,7 +192,6 @@ bool IGraphicsLinux::Open(IGraphics* graphics, void* parent)
         return false;
     }
     m.pending = IRECT(0, 0, graphics->Width(), graphics->Height());
-    m.frames = 0;
     m.running = true;
     m.thread = std::thread([&m] { m.Run(); });
     return true;
@@ -619,7 +617,6 @@ void IGraphicsLinux::EndPresent(bool changed)
         m.copySubBuffer(m.display, m.window, drawn.L, m.height - drawn.B, drawn.W(), drawn.H());
     m.liveTextures = m.presenter.LiveTextures();
     m.uploads = m.presenter.Uploads();
-    ++m.frames;
 }
 
 void IGraphicsLinux::SetCursorHidden(bool hidden)
@@ -665,11 +662,6 @@ const std::string& IGraphicsLinux::LastError() const
 int IGraphicsLinux::LiveTextures() const
 {
     return mImpl->liveTextures;
-}
-
-long IGraphicsLinux::FramesDrawn() const
-{
-    return mImpl->frames;
 }
 
 long IGraphicsLinux::TextureUploads() const

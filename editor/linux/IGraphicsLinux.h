@@ -46,8 +46,6 @@ public:
     const std::string& LastError() const;
     // GL objects currently alive (textures), for leak checks.
     int LiveTextures() const;
-    // Frames drawn (buffers swapped) since Open.
-    long FramesDrawn() const;
     // Texture uploads (of the draw bitmap or a control's image) since Open.
     long TextureUploads() const;
     // Waits until the view's thread has handled every event sent so far and drawn a frame.

@@ -10,6 +10,7 @@
 #include "editor/IGraphics.h"
 #include "editor/linux/IGraphicsLinux.h"
 #include "engine/Parandel.h"
+#include "support/WindowDamage.h"
 #include "support/XvfbServer.h"
 
 #include <X11/Xlib.h>
@@ -157,9 +158,11 @@ TEST_F(EmbeddedEditorTest, AHostThatDestroysItsWindowFirstDoesNotEndTheProcess)
         XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 456, 486, 0, 0, 0);
     XMapWindow(host, again);
     XSync(host, False);
-    ASSERT_NE(gui->OpenWindow(&view, reinterpret_cast<void*>(static_cast<uintptr_t>(again))),
-              nullptr);
-    view.Sync();
-    EXPECT_GT(view.FramesDrawn(), 0);
+    const void* editor =
+        gui->OpenWindow(&view, reinterpret_cast<void*>(static_cast<uintptr_t>(again)));
+    ASSERT_NE(editor, nullptr);
+    WindowDamage damage(server.Name(), reinterpret_cast<uintptr_t>(editor));
+    damage.Uncover();
+    EXPECT_TRUE(damage.DrawnAfter(0));
 }
 } // namespace

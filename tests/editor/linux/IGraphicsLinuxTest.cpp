@@ -17,6 +17,7 @@
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
 #include "support/ImageCompare.h"
+#include "support/WindowDamage.h"
 #include "support/XvfbServer.h"
 
 #include <X11/Xatom.h>
@@ -276,9 +277,11 @@ TEST_F(IGraphicsLinuxTest, OpeningAndClosingTwentyTimesLeaksNothing)
     const int descriptors = OpenDescriptors();
     for (int i = 0; i < 20; ++i)
     {
-        ASSERT_NE(gui->OpenWindow(&view), nullptr) << i << ": " << view.LastError();
-        view.Sync();
-        EXPECT_GT(view.FramesDrawn(), 0) << i;
+        const void* opened = gui->OpenWindow(&view);
+        ASSERT_NE(opened, nullptr) << i << ": " << view.LastError();
+        WindowDamage damage(gServer->Name(), reinterpret_cast<uintptr_t>(opened));
+        damage.Uncover();
+        EXPECT_TRUE(damage.DrawnAfter(0)) << i;
         gui->CloseWindow();
         EXPECT_EQ(view.LiveTextures(), 0) << i;
     }
@@ -287,13 +290,17 @@ TEST_F(IGraphicsLinuxTest, OpeningAndClosingTwentyTimesLeaksNothing)
     EXPECT_EQ(after, before);
     EXPECT_LE(OpenDescriptors(), descriptors);
     // The editor and its controls survive: the next open works and draws.
-    ASSERT_NE(gui->OpenWindow(&view), nullptr);
-    view.Sync();
-    EXPECT_GT(view.FramesDrawn(), 0);
+    const void* opened = gui->OpenWindow(&view);
+    ASSERT_NE(opened, nullptr);
+    WindowDamage damage(gServer->Name(), reinterpret_cast<uintptr_t>(opened));
+    damage.Uncover();
+    EXPECT_TRUE(damage.DrawnAfter(0));
 }
 
 TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettles)
 {
+    WindowDamage damage(gServer->Name(), window);
+    ASSERT_TRUE(damage.Ok());
     std::vector<float> left(512), right(512), outL(512), outR(512);
     float* in[2] = {left.data(), right.data()};
     float* out[2] = {outL.data(), outR.data()};
@@ -305,11 +312,11 @@ TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettle
     {
         renderer->Process(in, out, 512);
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
-        quiet = view.FramesDrawn() == last ? quiet + 1 : 0;
-        last = view.FramesDrawn();
+        quiet = damage.Reports() == last ? quiet + 1 : 0;
+        last = damage.Reports();
     }
     view.Sync();
-    const long frames = view.FramesDrawn();
+    const long frames = damage.Reports();
     const long uploads = view.TextureUploads();
     for (int i = 0; i < 6; ++i)
     {
@@ -317,14 +324,14 @@ TEST_F(IGraphicsLinuxTest, AnUnchangedEditorPresentsNoFrameAndASilentInputSettle
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
     }
     view.Sync();
-    EXPECT_EQ(view.FramesDrawn(), frames) << "silence on silence shows nothing new";
+    EXPECT_FALSE(damage.DrawnAfter(frames, 200)) << "silence on silence shows nothing new";
     EXPECT_EQ(view.TextureUploads(), uploads);
     // Sound moves the scope: new frames, each with the scope's image and nothing else.
     for (int k = 0; k < 512; ++k)
         left[k] = 0.5f * std::sin(0.05f * k), right[k] = 0.3f * std::cos(0.07f * k);
     renderer->Process(in, out, 512);
     view.Sync();
-    EXPECT_GT(view.FramesDrawn(), frames);
+    EXPECT_TRUE(damage.DrawnAfter(frames));
     EXPECT_GT(view.TextureUploads(), uploads);
 }
 
