@@ -55,7 +55,6 @@ struct IKeyDescription
     int characterCount = 0;
 
     static IKeyDescription Named(ENamedKey key, int character = 0);
-    static IKeyDescription Char(int character);
 };
 
 class IGraphics : public IPlugEditor

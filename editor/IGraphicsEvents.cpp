@@ -14,14 +14,6 @@ IKeyDescription IKeyDescription::Named(ENamedKey key, int character)
     return k;
 }
 
-IKeyDescription IKeyDescription::Char(int character)
-{
-    IKeyDescription k;
-    k.character = character;
-    k.characterCount = 1;
-    return k;
-}
-
 // ---- Events ----
 
 void IGraphics::HandleMouseDown(int x, int y, const IMouseMod& mod)

@@ -26,21 +26,6 @@ FolderProgress::FolderProgress(bool wanted, int files)
 {
 }
 
-void FolderProgress::StartFile(int index, const std::string& name)
-{
-    mIndex = index;
-    mName = name;
-    mShare = 0.0;
-    mLastPermille = -1;
-    Draw();
-}
-
-void FolderProgress::Update(double fileShare)
-{
-    mShare = std::clamp(fileShare, 0.0, 1.0);
-    Draw();
-}
-
 void FolderProgress::Show(int done, double runningShare, const std::string& name)
 {
     mIndex = done;

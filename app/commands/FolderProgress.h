@@ -11,10 +11,6 @@ class FolderProgress
 {
 public:
     FolderProgress(bool wanted, int files);
-    // The file of index `index` (0-based) begins.
-    void StartFile(int index, const std::string& name);
-    // Share 0 … 1 of the current file done.
-    void Update(double fileShare);
     // For files run side by side: `done` files finished, runningShare the sum of the shares
     // done of the others, name the file to show.
     void Show(int done, double runningShare, const std::string& name);

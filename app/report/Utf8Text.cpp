@@ -40,18 +40,6 @@ size_t SequenceLength(const std::string& s, size_t i)
 }
 } // namespace
 
-bool IsValidUtf8(const std::string& text)
-{
-    for (size_t i = 0; i < text.size();)
-    {
-        const size_t n = SequenceLength(text, i);
-        if (n == 0)
-            return false;
-        i += n;
-    }
-    return true;
-}
-
 std::string EscapeInvalidUtf8(const std::string& text)
 {
     std::string out;

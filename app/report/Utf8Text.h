@@ -7,8 +7,6 @@
 
 namespace app
 {
-// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsValidUtf8(const std::string& text);
 // text with every byte outside a well-formed sequence replaced by "\xNN" (upper-case hex).
 std::string EscapeInvalidUtf8(const std::string& text);
 } // namespace app

@@ -15,6 +15,12 @@
 
 namespace
 {
+// A key that types a character and has no name, as X11 describes most keys.
+IKeyDescription Typed(int character)
+{
+    return IKeyDescription::Named(IKeyDescription::kNone, character);
+}
+
 // A plug-in that records the host-facing calls the editor causes, in order.
 class EventPlug : public IPlugBase
 {
@@ -246,14 +252,14 @@ TEST(IGraphicsKeyTest, KeyNumbers)
     EXPECT_EQ(IGraphics::KeyNumber(K::Named(K::kSpace, ' ')), 0);
     EXPECT_EQ(IGraphics::KeyNumber(K::Named(K::kUp)), 1);
     EXPECT_EQ(IGraphics::KeyNumber(K::Named(K::kRight)), 4);
-    EXPECT_EQ(IGraphics::KeyNumber(K::Char('0')), 5);
-    EXPECT_EQ(IGraphics::KeyNumber(K::Char('9')), 14);
-    EXPECT_EQ(IGraphics::KeyNumber(K::Char('a')), 15);
-    EXPECT_EQ(IGraphics::KeyNumber(K::Char('A')), 15);
-    EXPECT_EQ(IGraphics::KeyNumber(K::Char('z')), 40);
-    EXPECT_EQ(IGraphics::KeyNumber(K::Char('#')), 41);
-    EXPECT_EQ(IGraphics::KeyNumber(K::Char('\t')), IGraphics::kKeyPassOn);
-    K twoChars = K::Char('a');
+    EXPECT_EQ(IGraphics::KeyNumber(Typed('0')), 5);
+    EXPECT_EQ(IGraphics::KeyNumber(Typed('9')), 14);
+    EXPECT_EQ(IGraphics::KeyNumber(Typed('a')), 15);
+    EXPECT_EQ(IGraphics::KeyNumber(Typed('A')), 15);
+    EXPECT_EQ(IGraphics::KeyNumber(Typed('z')), 40);
+    EXPECT_EQ(IGraphics::KeyNumber(Typed('#')), 41);
+    EXPECT_EQ(IGraphics::KeyNumber(Typed('\t')), IGraphics::kKeyPassOn);
+    K twoChars = Typed('a');
     twoChars.characterCount = 2;
     EXPECT_EQ(IGraphics::KeyNumber(twoChars), IGraphics::kKeyDropped);
 }
@@ -262,14 +268,14 @@ TEST(IGraphicsKeyTest, KeysGoToTheControlUnderTheMouseNeverTheBackground)
 {
     Editor e;
     e.graphics->SetLastMousePosition(15, 15);
-    EXPECT_TRUE(e.graphics->HandleKey(IKeyDescription::Char('b'), IMouseMod()));
+    EXPECT_TRUE(e.graphics->HandleKey(Typed('b'), IMouseMod()));
     EXPECT_EQ(e.knob->keys, std::vector<int>{16});
     e.graphics->SetLastMousePosition(70, 70); // over the background only
-    EXPECT_FALSE(e.graphics->HandleKey(IKeyDescription::Char('b'), IMouseMod()));
+    EXPECT_FALSE(e.graphics->HandleKey(Typed('b'), IMouseMod()));
     EXPECT_TRUE(e.background->keys.empty());
     // Tab is passed on without reaching a control.
     e.graphics->SetLastMousePosition(15, 15);
-    EXPECT_FALSE(e.graphics->HandleKey(IKeyDescription::Char('\t'), IMouseMod()));
+    EXPECT_FALSE(e.graphics->HandleKey(Typed('\t'), IMouseMod()));
     EXPECT_EQ(e.knob->keys.size(), 1u);
 }
 
@@ -290,7 +296,7 @@ TEST(IGraphicsPromptTest, TypedTextSetsTheValueThroughTheControl)
     for (int i = 0; i < 4; ++i)
         e.graphics->HandleKey(IKeyDescription::Named(IKeyDescription::kBackspace), IMouseMod());
     for (char c : std::string("12.5x"))
-        e.graphics->HandleKey(IKeyDescription::Char(c), IMouseMod()); // x is refused
+        e.graphics->HandleKey(Typed(c), IMouseMod()); // x is refused
     EXPECT_STREQ(entry->GetString(), "12.5");
     e.graphics->HandleKey(IKeyDescription::Named(IKeyDescription::kReturn, '\r'), IMouseMod());
     EXPECT_FALSE(e.graphics->IsPromptOpen());
@@ -303,7 +309,7 @@ TEST(IGraphicsPromptTest, LoneMinusGivesZeroAndTheWheelEndsTheEntry)
     Editor e;
     e.knob->SetValueFromPlugin(0.9);
     e.graphics->CreateTextEntry(e.knob, IText(), IRECT(0, 0, 90, 16), "", e.plug.Param(0));
-    e.graphics->HandleKey(IKeyDescription::Char('-'), IMouseMod());
+    e.graphics->HandleKey(Typed('-'), IMouseMod());
     e.graphics->HandleMouseWheel(15, 15, IMouseMod(), 1.0);
     EXPECT_FALSE(e.graphics->IsPromptOpen());
     EXPECT_DOUBLE_EQ(e.knob->GetValue(), 0.5); // 0 % of −100 … 100

@@ -95,7 +95,7 @@ protected:
     void Type(const char* text)
     {
         for (const char* c = text; *c; ++c)
-            gui->HandleKey(IKeyDescription::Char(*c), IMouseMod());
+            gui->HandleKey(IKeyDescription::Named(IKeyDescription::kNone, *c), IMouseMod());
     }
 
     // Before the unit, so it outlives it: closing the unit closes the editor's window.

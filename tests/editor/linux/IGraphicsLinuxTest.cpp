@@ -375,11 +375,11 @@ TEST_F(IGraphicsLinuxTest, AQueuedDragStaysADragWhenMotionMerges)
 {
     auto motion = [this](int y, unsigned state) {
         XEvent e{};
-        e.xmotion = {MotionNotify, 0, True, hand, window, 0, 0, 0, 228, y, 228, y, state};
+        e.xmotion = {MotionNotify, 0, True, hand, window, 0, 0, 0, 228, y, 228, y, state, 0, True};
         return e;
     };
     XEvent press{};
-    press.xbutton = {ButtonPress, 0, True, hand, window, 0, 0, 0, 228, 358, 228, 358, 0, 1};
+    press.xbutton = {ButtonPress, 0, True, hand, window, 0, 0, 0, 228, 358, 228, 358, 0, 1, True};
     XEvent release = press;
     release.type = ButtonRelease;
     const XEvent queue[] = {motion(358, 0), press, motion(350, Button1Mask),
