@@ -153,6 +153,7 @@ void Render::SetUp()
     const int bs = mOptions.blockSize;
     mRenderer = std::make_unique<OfflineRenderer>(mReader.SampleRate(), mResult.inputChannels, bs);
     mRenderer->Plugin().SetCorrelationRead(mOptions.readCorrelation);
+    mRenderer->Plugin().SetScopeRead(mOptions.readScope);
     if (mOptions.beforeStart)
         mOptions.beforeStart(*mRenderer);
     for (const auto& p : mOptions.params)

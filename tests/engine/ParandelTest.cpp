@@ -516,6 +516,19 @@ TEST(Parandel, MonoToStereoOfMonoMaterialNeverReadsAsAntiphase)
                     }
 }
 
+TEST(Parandel, VectorscopeIsNotFedWhileNothingLooksAtIt)
+{
+    PlugHarness h;
+    h.plug->SetScopeRead(false);
+    h.Start();
+    auto l = testsig::Noise(kBlock, 104), r = l;
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), 0);
+    h.plug->SetScopeRead(true);
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), kBlock);
+}
+
 TEST(Parandel, CorrelationIsNotMeasuredWhileNothingReadsIt)
 {
     PlugHarness h;
