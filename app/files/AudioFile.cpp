@@ -293,7 +293,8 @@ bool AudioFileWriter::Write(const float* interleaved, long long frames)
         return WriteIntegers(interleaved, frames);
     const size_t first = static_cast<size_t>(mPendingFrames) * mChannels;
     const size_t n = static_cast<size_t>(frames) * mChannels;
-    mFloatBuffer.resize(first + n);
+    if (mFloatBuffer.size() < first + n) // grown once, never cleared: no zeroing per block
+        mFloatBuffer.resize(first + n);
     float* data = mFloatBuffer.data() + first;
     for (size_t i = 0; i < n; ++i)
     {
@@ -321,8 +322,6 @@ bool AudioFileWriter::Flush()
     const long long written = mIntegerBits > 0
                                   ? sf_writef_int(mFile, mIntBuffer.data(), frames)
                                   : sf_writef_float(mFile, mFloatBuffer.data(), frames);
-    mIntBuffer.clear();
-    mFloatBuffer.clear();
     return written == frames || Failed();
 }
 
@@ -342,7 +341,8 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
     const double step = std::ldexp(1.0, 32 - mIntegerBits);
     const size_t first = static_cast<size_t>(mPendingFrames) * mChannels;
     const size_t n = static_cast<size_t>(frames) * mChannels;
-    mIntBuffer.resize(first + n);
+    if (mIntBuffer.size() < first + n) // grown once, never cleared: no zeroing per block
+        mIntBuffer.resize(first + n);
     int* data = mIntBuffer.data() + first;
     // Branch-free, four samples per step where SSE2 is there. Adding and taking away 1.5 × 2^52
     // rounds to the nearest integer, ties to even, below 2^51 in magnitude; beyond, the result
