@@ -524,9 +524,13 @@ TEST(Parandel, VectorscopeIsNotFedWhileNothingLooksAtIt)
     auto l = testsig::Noise(kBlock, 104), r = l;
     h.Process(l, r);
     EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), 0);
-    h.plug->SetScopeRead(true);
+    h.plug->OnGUIOpen(); // an open editor looks at it
     h.Process(l, r);
     EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), kBlock);
+    h.plug->OnGUIClose();
+    h.plug->SetScopeRead(true);
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), 2 * kBlock);
 }
 
 TEST(Parandel, CorrelationIsNotMeasuredWhileNothingReadsIt)
