@@ -1,5 +1,7 @@
 #include "engine/CrossoverSplitterNBands3.h"
 
+#include "framework/Lanes.h"
+
 namespace
 {
 constexpr int kSectionsPerFilter = 2; // 24 dB per octave on both sides of each cutoff
@@ -39,6 +41,69 @@ struct SectionPair
         r.ClearMemoriesIfNonFinite();
     }
 };
+
+#if defined(PARANDEL_LANES_AVX2)
+// One biquad section of four filters in lanes (left low-pass, right low-pass, left high-pass,
+// right high-pass): RBJSection::Process on each lane, same operations in the same order.
+struct SectionQuad
+{
+    Quad b0, b1, b2, a1, a2, y1, y2, x1, x2;
+
+    PARANDEL_LANES_INLINE Quad Process(Quad x)
+    {
+        const Quad y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+PARANDEL_LANES_INLINE SectionQuad LoadQuad(RBJSection* const* s)
+{
+    SectionQuad q;
+    q.b0 = Quad{s[0]->b0, s[1]->b0, s[2]->b0, s[3]->b0};
+    q.b1 = Quad{s[0]->b1, s[1]->b1, s[2]->b1, s[3]->b1};
+    q.b2 = Quad{s[0]->b2, s[1]->b2, s[2]->b2, s[3]->b2};
+    q.a1 = Quad{s[0]->a1, s[1]->a1, s[2]->a1, s[3]->a1};
+    q.a2 = Quad{s[0]->a2, s[1]->a2, s[2]->a2, s[3]->a2};
+    q.y1 = Quad{s[0]->y1, s[1]->y1, s[2]->y1, s[3]->y1};
+    q.y2 = Quad{s[0]->y2, s[1]->y2, s[2]->y2, s[3]->y2};
+    q.x1 = Quad{s[0]->x1, s[1]->x1, s[2]->x1, s[3]->x1};
+    q.x2 = Quad{s[0]->x2, s[1]->x2, s[2]->x2, s[3]->x2};
+    return q;
+}
+
+// Memories back into the sections, each checked as NRBJFilter::ProcessBuffer does at the end of
+// a block.
+PARANDEL_LANES_INLINE void StoreQuad(const SectionQuad& q, RBJSection* const* s)
+{
+    for (int i = 0; i < 4; ++i)
+    {
+        s[i]->y1 = q.y1[i], s[i]->y2 = q.y2[i], s[i]->x1 = q.x1[i], s[i]->x2 = q.x2[i];
+        s[i]->ClearMemoriesIfNonFinite();
+    }
+}
+
+// SplitPair's loop with the low- and high-pass of both channels in one four-lane vector.
+PARANDEL_TARGET_AVX2 void SplitPairAvx2(RBJSection* const first[4], RBJSection* const second[4],
+                                        const double* xl, const double* xr, double* lowL,
+                                        double* lowR, double* highL, double* highR, int n)
+{
+    SectionQuad s1 = LoadQuad(first), s2 = LoadQuad(second);
+    for (int k = 0; k < n; ++k)
+    {
+        const Quad y = s2.Process(s1.Process(Quad{xl[k], xr[k], xl[k], xr[k]}));
+        lowL[k] = y[0];
+        lowR[k] = y[1];
+        highL[k] = y[2];
+        highR[k] = y[3];
+    }
+    StoreQuad(s1, first);
+    StoreQuad(s2, second);
+}
+#endif
 
 bool HasTwoSections(const NRBJFilter* f)
 {
@@ -183,6 +248,17 @@ void CrossoverSplitterNBands3::SplitPair(CrossoverSplitterNBands3& left,
     NRBJFilter& lpR = *right.mLowPass;
     NRBJFilter& hpL = *left.mHighPass;
     NRBJFilter& hpR = *right.mHighPass;
+#if defined(PARANDEL_LANES_AVX2)
+    if (CpuHasAvx2())
+    {
+        RBJSection* const first[4] = {&lpL.Section(0), &lpR.Section(0), &hpL.Section(0),
+                                      &hpR.Section(0)};
+        RBJSection* const second[4] = {&lpL.Section(1), &lpR.Section(1), &hpL.Section(1),
+                                       &hpR.Section(1)};
+        SplitPairAvx2(first, second, xl, xr, lowL, lowR, highL, highR, n);
+        return;
+    }
+#endif
     SectionPair lp1(lpL.Section(0), lpR.Section(0)), lp2(lpL.Section(1), lpR.Section(1));
     SectionPair hp1(hpL.Section(0), hpR.Section(0)), hp2(hpL.Section(1), hpR.Section(1));
     // The four recursions are independent of one another, so their latencies overlap.
