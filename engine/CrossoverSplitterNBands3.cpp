@@ -1,28 +1,33 @@
 #include "engine/CrossoverSplitterNBands3.h"
 
+#include "framework/Lanes.h"
+
 namespace
 {
 constexpr int kSectionsPerFilter = 2; // 24 dB per octave on both sides of each cutoff
 constexpr double kCrossoverQ = 0.707;
 
-// A left and a right sample side by side: one instruction does the same arithmetic on both.
-typedef double Lanes __attribute__((vector_size(2 * sizeof(double))));
-
-// One biquad section of the left channel's filter and the same section of the right one's,
-// with coefficients and memories in lanes: RBJSection::Process on each lane, same operations in
-// the same order.
-struct SectionPair
+// One biquad section of several filters (the left and right channels', or their low- and
+// high-passes as well) with coefficients and memories in lanes: RBJSection::Process on each lane,
+// same operations in the same order. V is Pair or Quad.
+template <class V>
+struct SectionLanes
 {
-    Lanes b0, b1, b2, a1, a2, y1, y2, x1, x2;
+    static constexpr int kLanes = sizeof(V) / sizeof(double);
+    V b0, b1, b2, a1, a2, y1, y2, x1, x2;
 
-    SectionPair(const RBJSection& l, const RBJSection& r)
-        : b0{l.b0, r.b0}, b1{l.b1, r.b1}, b2{l.b2, r.b2}, a1{l.a1, r.a1}, a2{l.a2, r.a2},
-          y1{l.y1, r.y1}, y2{l.y2, r.y2}, x1{l.x1, r.x1}, x2{l.x2, r.x2}
+    PARANDEL_LANES_INLINE explicit SectionLanes(RBJSection* const* s)
     {
+        for (int i = 0; i < kLanes; ++i)
+        {
+            b0[i] = s[i]->b0, b1[i] = s[i]->b1, b2[i] = s[i]->b2, a1[i] = s[i]->a1;
+            a2[i] = s[i]->a2, y1[i] = s[i]->y1, y2[i] = s[i]->y2, x1[i] = s[i]->x1;
+            x2[i] = s[i]->x2;
+        }
     }
-    Lanes Process(Lanes x)
+    PARANDEL_LANES_INLINE V Process(V x)
     {
-        const Lanes y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        const V y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
         x2 = x1;
         x1 = x;
         y2 = y1;
@@ -31,14 +36,37 @@ struct SectionPair
     }
     // Memories back into the sections, each checked as NRBJFilter::ProcessBuffer does at the end
     // of a block.
-    void Store(RBJSection& l, RBJSection& r) const
+    PARANDEL_LANES_INLINE void Store(RBJSection* const* s) const
     {
-        l.y1 = y1[0], l.y2 = y2[0], l.x1 = x1[0], l.x2 = x2[0];
-        r.y1 = y1[1], r.y2 = y2[1], r.x1 = x1[1], r.x2 = x2[1];
-        l.ClearMemoriesIfNonFinite();
-        r.ClearMemoriesIfNonFinite();
+        for (int i = 0; i < kLanes; ++i)
+        {
+            s[i]->y1 = y1[i], s[i]->y2 = y2[i], s[i]->x1 = x1[i], s[i]->x2 = x2[i];
+            s[i]->ClearMemoriesIfNonFinite();
+        }
     }
 };
+
+#if defined(PARANDEL_LANES_AVX2)
+// SplitPair's loop with the low- and high-pass of both channels in one four-lane vector: first
+// and second hold the sections of the left and right low-pass, then of the left and right
+// high-pass.
+PARANDEL_TARGET_AVX2 void SplitPairAvx2(RBJSection* const first[4], RBJSection* const second[4],
+                                        const double* xl, const double* xr, double* lowL,
+                                        double* lowR, double* highL, double* highR, int n)
+{
+    SectionLanes<Quad> s1(first), s2(second);
+    for (int k = 0; k < n; ++k)
+    {
+        const Quad y = s2.Process(s1.Process(Quad{xl[k], xr[k], xl[k], xr[k]}));
+        lowL[k] = y[0];
+        lowR[k] = y[1];
+        highL[k] = y[2];
+        highR[k] = y[3];
+    }
+    s1.Store(first);
+    s2.Store(second);
+}
+#endif
 
 bool HasTwoSections(const NRBJFilter* f)
 {
@@ -183,21 +211,31 @@ void CrossoverSplitterNBands3::SplitPair(CrossoverSplitterNBands3& left,
     NRBJFilter& lpR = *right.mLowPass;
     NRBJFilter& hpL = *left.mHighPass;
     NRBJFilter& hpR = *right.mHighPass;
-    SectionPair lp1(lpL.Section(0), lpR.Section(0)), lp2(lpL.Section(1), lpR.Section(1));
-    SectionPair hp1(hpL.Section(0), hpR.Section(0)), hp2(hpL.Section(1), hpR.Section(1));
+    RBJSection* const first[4] = {&lpL.Section(0), &lpR.Section(0), &hpL.Section(0),
+                                  &hpR.Section(0)};
+    RBJSection* const second[4] = {&lpL.Section(1), &lpR.Section(1), &hpL.Section(1),
+                                   &hpR.Section(1)};
+#if defined(PARANDEL_LANES_AVX2)
+    if (CpuHasAvx2())
+    {
+        SplitPairAvx2(first, second, xl, xr, lowL, lowR, highL, highR, n);
+        return;
+    }
+#endif
+    SectionLanes<Pair> lp1(first), lp2(second), hp1(first + 2), hp2(second + 2);
     // The four recursions are independent of one another, so their latencies overlap.
     for (int k = 0; k < n; ++k)
     {
-        const Lanes x = {xl[k], xr[k]};
-        const Lanes low = lp2.Process(lp1.Process(x));
-        const Lanes high = hp2.Process(hp1.Process(x));
+        const Pair x = {xl[k], xr[k]};
+        const Pair low = lp2.Process(lp1.Process(x));
+        const Pair high = hp2.Process(hp1.Process(x));
         lowL[k] = low[0];
         lowR[k] = low[1];
         highL[k] = high[0];
         highR[k] = high[1];
     }
-    lp1.Store(lpL.Section(0), lpR.Section(0));
-    lp2.Store(lpL.Section(1), lpR.Section(1));
-    hp1.Store(hpL.Section(0), hpR.Section(0));
-    hp2.Store(hpL.Section(1), hpR.Section(1));
+    lp1.Store(first);
+    lp2.Store(second);
+    hp1.Store(first + 2);
+    hp2.Store(second + 2);
 }

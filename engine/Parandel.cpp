@@ -378,8 +378,10 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     // meters and host zeros instead.
     ChannelList* out = &mChain.Process(mIn, settings);
 
-    // The vectorscope sees every processed block, whatever the transport does.
-    mVectorscope->AddSamples(*out);
+    // The vectorscope sees every processed block, whatever the transport does, while anything
+    // may look at it.
+    if (mScopeRead || mEditorOpen)
+        mVectorscope->AddSamples(*out);
 
     // The correlation meter follows the output only while the host transport runs, and only
     // while something reads it.

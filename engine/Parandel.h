@@ -96,6 +96,10 @@ public:
     // under the plug-in mutex.
     void SetCorrelationRead(bool read) { mCorrelationRead = read; }
     bool IsCorrelationRead() const { return mCorrelationRead; }
+    // Whether anything besides an open editor reads the vectorscope (a picture, an analysis, a
+    // host's inline display); on by default. While nothing does and no editor is open, the
+    // vectorscope is not fed, not even its sample window. Audio thread or under the plug-in mutex.
+    void SetScopeRead(bool read) { mScopeRead = read; }
 
 private:
     // Declares the parameters, each followed by its editor controls, in the editor's
@@ -121,6 +125,7 @@ private:
     VuMeterControl* mCorrelationMeter = nullptr;    // not owned
     std::unique_ptr<TWCorrelationComputer> mCorrelation;
     bool mCorrelationRead = true;
+    bool mScopeRead = true;
     bool mEditorOpen = false;
     bool mCorrelationIdle = false; // blocks went by unmeasured since the last measured one
     std::unique_ptr<TWVectorscope> mVectorscope;

@@ -169,7 +169,7 @@ void StereoChain::Mix(const double* lowL, const double* lowR, const double* high
     ParamSmoother& width = *mParts.width;
     ParamSmoother& pan = *mParts.pan;
     ParamSmoother& gain = *mParts.outGain;
-    PanGains panGains;
+    PanGains& panGains = mPanGains;
     for (int start = 0; start < n;)
     {
         const auto at = [start](auto* p) { return p ? p + start : p; };

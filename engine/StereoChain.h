@@ -12,6 +12,7 @@
 //
 // Audio thread, under the plug-in mutex; allocates nothing once Reserve has sized it.
 
+#include "engine/StereoOps.h"
 #include "framework/ChannelList.h"
 
 class CrossoverSplitterNBands3;
@@ -51,6 +52,8 @@ private:
              double* outL, double* outR, int n, bool monoOut);
 
     Parts mParts;
+    // Pan gains of the last pan position, kept from block to block: they change only with it.
+    stereo::PanGains mPanGains;
     ChannelList mLow;
     ChannelList mHigh;
     ChannelList mSum;

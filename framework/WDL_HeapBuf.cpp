@@ -57,7 +57,7 @@ bool WDL_HeapBuf::Reallocate(int bytes)
     return true;
 }
 
-void* WDL_HeapBuf::Resize(int newSize, bool allowShrink)
+void* WDL_HeapBuf::ResizeAllocation(int newSize, bool allowShrink)
 {
     newSize = std::max(newSize, 0);
     const int g = std::max(mGranularity, 1);

@@ -25,7 +25,17 @@ public:
 
     // Sets the used size to newSize bytes (contents up to the smaller size are kept). Returns the
     // data pointer, or null when the allocation failed (the buffer is then left as it was).
-    void* Resize(int newSize, bool allowShrink = true);
+    void* Resize(int newSize, bool allowShrink = true)
+    {
+        // Inline for the usual case, a size within the allocation that is not due to shrink: the
+        // audio path resizes its buffers every block.
+        if (newSize >= 0 && newSize <= mAllocated && (!allowShrink || newSize >= mAllocated / 2))
+        {
+            mSize = newSize;
+            return mData;
+        }
+        return ResizeAllocation(newSize, allowShrink);
+    }
     // Grows the allocation to hold at least bytes without changing the used size.
     void Reserve(int bytes);
     // Frees the allocation.
@@ -33,6 +43,7 @@ public:
 
 private:
     bool Reallocate(int bytes);
+    void* ResizeAllocation(int newSize, bool allowShrink);
 
     char* mData = nullptr;
     int mSize = 0;

@@ -14,16 +14,17 @@ namespace
 // atan(num / den) in 0 … π/2 for num, den ≥ 0, not both 0, two pairs at a time with one
 // division: in 0 … π/4 from the polynomial on lo / hi (or, above tan(π/8), π/4 + atan((lo − hi) /
 // (lo + hi))), reflected to π/2 − that when num > den.
-inline Pair PolynomialAtanOfRatio(Pair num, Pair den)
+template <class V>
+PARANDEL_LANES_INLINE V PolynomialAtanOfRatio(V num, V den)
 {
-    const Pair zero = {};
-    const PairMask inverted = num > den;
-    const Pair lo = Select(inverted, den, num);
-    const Pair hi = Select(inverted, num, den);
-    const PairMask near = lo <= Splat(kTanEighthPi) * hi;
-    const Pair q = (lo - Select(near, zero, hi)) / (hi + Select(near, zero, lo));
-    const Pair v = Select(near, zero, Splat(kPi / 4.0)) + AtanNearZero(q);
-    return Select(inverted, Splat(kPi / 2.0) - v, v);
+    const V zero = {};
+    const LaneMask<V> inverted = num > den;
+    const V lo = Select(inverted, den, num);
+    const V hi = Select(inverted, num, den);
+    const LaneMask<V> near = lo <= (zero + kTanEighthPi) * hi;
+    const V q = (lo - Select(near, zero, hi)) / (hi + Select(near, zero, lo));
+    const V v = Select(near, zero, zero + kPi / 4.0) + AtanNearZero(q);
+    return Select(inverted, (zero + kPi / 2.0) - v, v);
 }
 
 // How close to a bin edge a position may come before the definition decides: the polynomial
@@ -34,21 +35,23 @@ constexpr double kEdgeMargin = 1e-9;
 // (L, R) lies atan((L − R) / (L + R)) from the in-phase line, which the display puts at π/2.
 // Branch-free; a sum of 0 or a non-finite value gives NaN or −1, which BinOfPosition hands to
 // the definition.
-inline Pair BinPositions(Pair left, Pair right, int numBins)
+template <class V>
+PARANDEL_LANES_INLINE V BinPositions(V left, V right, int numBins)
 {
-    const Pair sum = left + right, difference = left - right;
-    const Pair magnitude = PolynomialAtanOfRatio(Abs(difference), Abs(sum));
-    const PairMask negative = (difference < Pair{}) ^ (sum < Pair{});
-    const Pair angle = Select(negative, -magnitude, magnitude);
-    const Pair k = (Splat(0.5) + angle / Splat(kPi)) * Splat(numBins);
-    const PairMask usable =
-        (sum != Pair{}) & (Abs(sum) <= Splat(std::numeric_limits<double>::max()));
-    return Select(usable, k, Splat(-1.0));
+    const V zero = {};
+    const V sum = left + right, difference = left - right;
+    const V magnitude = PolynomialAtanOfRatio(Abs(difference), Abs(sum));
+    const LaneMask<V> negative = (difference < zero) ^ (sum < zero);
+    const V angle = Select(negative, -magnitude, magnitude);
+    const V k = ((zero + 0.5) + angle / (zero + kPi)) * (zero + numBins);
+    const LaneMask<V> usable =
+        (sum != zero) & (Abs(sum) <= zero + std::numeric_limits<double>::max());
+    return Select(usable, k, zero - 1.0);
 }
 
 // The bin from BinPosition's k: where k is within rounding of an edge (0 and numBins included,
 // where the definition's fold may land on the other end) or unusable, the definition decides.
-inline int BinOfPosition(double k, double left, double right, int numBins)
+PARANDEL_LANES_INLINE int BinOfPosition(double k, double left, double right, int numBins)
 {
     const double edge = k - std::floor(k);
     if (!(k > 0.0) || !(edge > kEdgeMargin) || !(edge < 1.0 - kEdgeMargin))
@@ -79,28 +82,54 @@ int DirectionBin(double left, double right, int numBins)
     return BinOfPosition(BinPositions(Splat(left), Splat(right), numBins)[0], left, right, numBins);
 }
 
+namespace
+{
+constexpr int kRun = 64;
+
+// The bins of m ≤ kRun pairs, a vector of pairs at a time; floor is an instruction where the
+// processor has it, a call otherwise.
+template <class V>
+PARANDEL_LANES_INLINE void BinRun(const double* l, const double* r, int m, int numBins, int* bins)
+{
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    double k[kRun];
+    int i = 0;
+    for (; i + kLanes <= m; i += kLanes)
+    {
+        V pl, pr;
+        std::memcpy(&pl, l + i, sizeof pl);
+        std::memcpy(&pr, r + i, sizeof pr);
+        const V p = BinPositions(pl, pr, numBins);
+        std::memcpy(k + i, &p, sizeof p);
+    }
+    for (; i < m; ++i)
+        k[i] = BinPositions(Splat(l[i]), Splat(r[i]), numBins)[0];
+    for (i = 0; i < m; ++i)
+        bins[i] = BinOfPosition(k[i], l[i], r[i], numBins);
+}
+
+#if defined(PARANDEL_LANES_AVX2)
+PARANDEL_TARGET_AVX2 void BinRunAvx2(const double* l, const double* r, int m, int numBins,
+                                     int* bins)
+{
+    BinRun<Quad>(l, r, m, numBins, bins);
+}
+#endif
+} // namespace
+
 void DirectionBins(const double* left, const double* right, int n, int numBins, int* bins)
 {
-    constexpr int kRun = 64;
-    double k[kRun];
     for (int start = 0; start < n; start += kRun)
     {
         const int m = std::min(kRun, n - start);
-        const double* l = left + start;
-        const double* r = right + start;
-        int i = 0;
-        for (; i + 2 <= m; i += 2)
+#if defined(PARANDEL_LANES_AVX2)
+        if (CpuHasAvx2())
         {
-            Pair pl, pr;
-            std::memcpy(&pl, l + i, sizeof pl);
-            std::memcpy(&pr, r + i, sizeof pr);
-            const Pair p = BinPositions(pl, pr, numBins);
-            std::memcpy(k + i, &p, sizeof p);
+            BinRunAvx2(left + start, right + start, m, numBins, bins + start);
+            continue;
         }
-        if (i < m)
-            k[i] = BinPositions(Splat(l[i]), Splat(r[i]), numBins)[0];
-        for (i = 0; i < m; ++i)
-            bins[start + i] = BinOfPosition(k[i], l[i], r[i], numBins);
+#endif
+        BinRun<Pair>(left + start, right + start, m, numBins, bins + start);
     }
 }
 

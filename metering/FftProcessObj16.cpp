@@ -165,13 +165,7 @@ bool FftProcessObj16::Process(const ChannelList& in, const ChannelList& scIn, Ch
         mChannels.Get(i)->CallInputHook((*input)[i], scSamples);
     }
     AddSamples(*input, scIn);
-
-    if (mChannels.GetSize() > 0)
-    {
-        ProcessObjChannel* first = mChannels.Get(0);
-        while (first->QueuedSamples() >= first->GetBufferSize())
-            RunFrame();
-    }
+    RunQueuedFrames();
 
     if (!out)
         return true;
@@ -188,6 +182,22 @@ bool FftProcessObj16::Process(const ChannelList& in, const ChannelList& scIn, Ch
         for (int i = 0; i < out->GetSize(); ++i)
             (*out)[i].Zero();
     return ok;
+}
+
+void FftProcessObj16::ProcessFrames(const double* const* channels, int n)
+{
+    for (int i = 0; i < GetNumChannels(); ++i)
+        mChannels.Get(i)->AddSamples(channels[i], n);
+    RunQueuedFrames();
+}
+
+void FftProcessObj16::RunQueuedFrames()
+{
+    if (mChannels.GetSize() == 0)
+        return;
+    ProcessObjChannel* first = mChannels.Get(0);
+    while (first->QueuedSamples() >= first->GetBufferSize())
+        RunFrame();
 }
 
 void FftProcessObj16::RunFrame()

@@ -68,10 +68,32 @@ void ParandelProcessDisp::GetPoints(SampleBuffer& x, SampleBuffer& y)
     if (mPending)
     {
         mPending = false;
-        Analyse(mPendingL, mPendingR, BinCount(mBufferSize));
+        if (mLeft)
+        {
+            mLeft->TransformFrame(mPendingL.Get());
+            mRight->TransformFrame(mPendingR.Get());
+            Analyse(mLeft->GetSpectrum(), mRight->GetSpectrum(), BinCount(mBufferSize));
+        }
+        else
+        {
+            Analyse(mPendingL, mPendingR, BinCount(mBufferSize));
+        }
     }
     x.Set(mX.Get(), mX.GetSize(), false);
     y.Set(mY.Get(), mY.GetSize(), false);
+}
+
+void ParandelProcessDisp::ProcessFramed(BufferPtrList& /*queues*/, BufferPtrList* /*scQueues*/)
+{
+    const int n = mBufferSize;
+    if (!mLeft || !IsAnalysed(mFrameCounter + 1) || BinCount(n) < 1 ||
+        mDistance.GetSize() < BinCount(n) || mLeft->QueuedSamples() < n ||
+        mRight->QueuedSamples() < n || mLeft->GetBufferSize() != n ||
+        mRight->GetBufferSize() != n)
+        return;
+    mPendingL.Set(mLeft->QueuedStart(), n, false);
+    mPendingR.Set(mRight->QueuedStart(), n, false);
+    mPending = true;
 }
 
 void ParandelProcessDisp::ProcessInputFft(BufferPtrList& spectra, BufferPtrList* /*scSpectra*/)
@@ -81,7 +103,7 @@ void ParandelProcessDisp::ProcessInputFft(BufferPtrList& spectra, BufferPtrList*
     // Magnitudes and phases matter only on the frames that are analysed, so the count comes
     // first and the other frames cost nothing.
     ++mFrameCounter;
-    if (!IsAnalysed(mFrameCounter))
+    if (mLeft || !IsAnalysed(mFrameCounter))
         return;
     const SampleBuffer& left = *spectra.Get(0);
     const SampleBuffer& right = *spectra.Get(1);

@@ -16,6 +16,7 @@
 
 #include "framework/SampleBuffer.h"
 #include "metering/MultichannelProcess.h"
+#include "metering/ProcessObjChannel.h"
 
 class ParandelProcessDisp : public MultichannelProcess
 {
@@ -34,8 +35,19 @@ public:
     // Spectrum hook: needs at least two channel spectra (left, right); the side chain is unused.
     void ProcessInputFft(BufferPtrList& spectra, BufferPtrList* scSpectra) override;
     // Every period-th frame is analysed (only the named one, when a frame is named).
-    bool WantsNextSpectra() const override { return IsAnalysed(mFrameCounter + 1); }
+    bool WantsNextSpectra() const override { return !mLeft && IsAnalysed(mFrameCounter + 1); }
     bool LooksAtQueues() const override { return false; }
+    // Keeps the analysed frame's samples instead of its spectra and has the two channels (of the
+    // frame processor this hook belongs to) transform them when the points are asked for: blocks
+    // whose points nobody looks at cost no transform. The spectra, and so the points, are the
+    // same.
+    void DeferTransforms(ProcessObjChannel* left, ProcessObjChannel* right)
+    {
+        mLeft = left;
+        mRight = right;
+    }
+    // Framing hook: keeps the samples of an analysed frame when the transforms are deferred.
+    void ProcessFramed(BufferPtrList& queues, BufferPtrList* scQueues) override;
     // Of the frames up to and including frame (counted from the reset), only that one's spectra
     // are needed; −1 wants every period-th frame.
     void AnalyseOnlyFrame(long frame) { mOnlyFrame = frame; }
@@ -74,9 +86,12 @@ private:
     long mFrameCounter = 0;
     long mPeriod = 1;
     long mOnlyFrame = -1;
-    // Spectra of the last analysed frame, not yet turned into points.
+    // Spectra (or, with deferred transforms, samples) of the last analysed frame, not yet turned
+    // into points.
     SampleBuffer mPendingL, mPendingR;
     bool mPending = false;
+    ProcessObjChannel* mLeft = nullptr;
+    ProcessObjChannel* mRight = nullptr;
 
     // Per-bin scratch, sized by Reset.
     SampleBuffer mMagnL, mPhaseL, mMagnR, mPhaseR;

@@ -1,7 +1,9 @@
 #pragma once
 // The arctangent near zero as a polynomial, for scalars and for GCC vectors of doubles alike
 // (scalar constants broadcast): the meters call it for every sample, where libm's atan2 would
-// cost more than everything else they do. With it, the two-lane vector they run it on.
+// cost more than everything else they do.
+
+#include "framework/Lanes.h"
 
 // atan x = x + x z P(z), z = x², for |x| ≤ tan(π/8): P is the degree-9 Chebyshev fit (50-digit
 // arithmetic) of (atan √z − √z) / z^(3/2) on 0 … tan²(π/8); the fit's error on atan is below
@@ -13,33 +15,11 @@ constexpr double kAtanP[] = {-0.3333333333333325,  0.19999999999898407,  -0.1428
                              0.02275052699336167};
 
 template <class T>
-inline T AtanNearZero(T x)
+PARANDEL_LANES_INLINE T AtanNearZero(T x)
 {
     const T z = x * x;
     T p = T{} + kAtanP[9];
     for (int i = 8; i >= 0; --i)
         p = p * z + kAtanP[i];
     return x + x * z * p;
-}
-
-// Two samples side by side, so that one instruction does the same arithmetic on both; the
-// comparisons give lane masks, and selects between lanes are bitwise, with no branch.
-typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
-using PairMask = decltype(Pair{} < Pair{});
-
-constexpr Pair Splat(double x)
-{
-    return Pair{x, x};
-}
-
-// In the xor form, which the compiler keeps as three bitwise instructions.
-inline Pair Select(PairMask m, Pair a, Pair b)
-{
-    return (Pair)((PairMask)b ^ (((PairMask)a ^ (PairMask)b) & m));
-}
-
-inline Pair Abs(Pair x)
-{
-    const PairMask magnitude = {0x7fffffffffffffff, 0x7fffffffffffffff};
-    return (Pair)((PairMask)x & magnitude);
 }

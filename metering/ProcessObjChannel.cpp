@@ -258,14 +258,26 @@ void ProcessObjChannel::ApplyAnalysisWindow(bool transform)
 {
     if (mNotEnoughSamples || (mSpectraOnly && !transform && !mHook && !mKeepEnergy))
         return;
+    WindowFrame();
+    if (mHook)
+        mHook->ProcessWindowedSamples(mFrame, PartnerFrame());
+}
+
+void ProcessObjChannel::WindowFrame()
+{
     RebuildWindowsIfDirty();
     double* f = mFrame.Get();
     const double* w = mAnalysisWindow.Get();
     const int n = std::min(mFrame.GetSize(), mAnalysisWindow.GetSize());
     for (int i = 0; i < n; ++i)
         f[i] *= w[i];
-    if (mHook)
-        mHook->ProcessWindowedSamples(mFrame, PartnerFrame());
+}
+
+void ProcessObjChannel::TransformFrame(const double* samples)
+{
+    mFrame.Set(samples, mBufferSize, false);
+    WindowFrame();
+    TransformToSpectrum();
 }
 
 void ProcessObjChannel::ForwardFft(bool transform)
@@ -278,7 +290,13 @@ void ProcessObjChannel::ForwardFft(bool transform)
         mFrameLevel = MeanAbs(f, n);
     if (mSkipFft || !transform)
         return;
+    TransformToSpectrum();
+}
 
+void ProcessObjChannel::TransformToSpectrum()
+{
+    const int n = std::min(mFrame.GetSize(), mBufferSize);
+    const double* f = mFrame.Get();
     const int m = mBufferSize * mOversampling;
     mSpectrum.Resize(2 * m, false);
     mSpectrum.Zero();

@@ -107,6 +107,12 @@ public:
         return mInputQueue;
     }
     int QueuedSamples() const { return mInputQueue.GetSize() - mConsumed; }
+    // The queued samples, the next frame's first; QueuedSamples() of them.
+    const double* QueuedStart() const { return mInputQueue.Get() + mConsumed; }
+    // Windows and transforms N samples as this channel's frame stages would (frame and spectrum
+    // then hold them), without touching the queue: for a hook that keeps a frame's samples and
+    // wants its spectrum only later.
+    void TransformFrame(const double* samples);
     // Drops the samples of the frames taken so far from the queue's start. Frames advance by an
     // offset, so a run of frames moves the queue once, not once per frame.
     void SettleQueue();
@@ -121,6 +127,9 @@ public:
 
 private:
     void RebuildWindowsIfDirty();
+    void WindowFrame();
+    // The frame's spectrum (zero for a silent frame).
+    void TransformToSpectrum();
     // Spectrum of the real frame through a transform of half the length.
     bool RealForwardFft(int m, double scale);
     void RebuildWindows();

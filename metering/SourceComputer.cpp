@@ -26,11 +26,9 @@ SourceComputer::SourceComputer(double sampleRate)
     mFrameProcessor->SetKeepEnergy(kAllChannels, false);
     mDisplayProcessor = new ParandelProcessDisp(kBufferSize, kOverlap, kOversampling, sampleRate);
     mFrameProcessor->AddMultichannelProcess(mDisplayProcessor);
-    // The per-block copies get their room now, as the frame processor's queues do, rather than
-    // growing on the audio thread while the window fills.
-    for (int c = 0; c < kNumChannels; ++c)
-        mInput.Add(nullptr, ProcessObjChannel::kReservedBlockSamples);
-    mInput.Clear();
+    // Only the last analysed frame is ever shown: it is transformed when the points are asked for.
+    mDisplayProcessor->DeferTransforms(mFrameProcessor->GetChannel(0),
+                                       mFrameProcessor->GetChannel(1));
 }
 
 SourceComputer::~SourceComputer()
@@ -70,7 +68,7 @@ void SourceComputer::AddSamples(const double* left, const double* right, int n)
     // The frames this run makes, counted as the display counts them: only the last analysed one
     // can still be shown.
     ProcessObjChannel* first = mFrameProcessor->GetChannel(0);
-    const long queued = first->GetInputQueue().GetSize() + std::max(n, 0);
+    const long queued = first->QueuedSamples() + std::max(n, 0);
     const long frames =
         queued >= kBufferSize ? (queued - kBufferSize) / first->GetHop() + 1 : 0;
     const long counted = mDisplayProcessor->GetFrameCounter();
@@ -78,12 +76,9 @@ void SourceComputer::AddSamples(const double* left, const double* right, int n)
     const long lastAnalysed = (counted + frames) / period * period;
     mDisplayProcessor->AnalyseOnlyFrame(lastAnalysed > counted ? lastAnalysed : -1);
 
-    mInput.Clear();
-    mInput.Add(left, n);
-    mInput.Add(right, n);
-    mSideChain.Clear();
     // Only the spectra are looked at: no output is taken.
-    mFrameProcessor->Process(mInput, mSideChain, nullptr);
+    const double* channels[kNumChannels] = {left, right};
+    mFrameProcessor->ProcessFrames(channels, n);
 }
 
 void SourceComputer::GetPoints(SampleBuffer& x, SampleBuffer& y)

@@ -51,6 +51,4 @@ public:
 private:
     FftProcessObj16* mFrameProcessor;
     ParandelProcessDisp* mDisplayProcessor;
-    ChannelList mInput;
-    ChannelList mSideChain;
 };

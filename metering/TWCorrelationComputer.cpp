@@ -20,23 +20,24 @@ constexpr int kChunk = 64;
 
 // 1 − 4φ/π for finite, non-silent (L, R), φ the angle between the line through (L, R) and the
 // line L = R, from the mid (L + R) and side (R − L) magnitudes: tan φ = side / mid. Quartered
-// first, so that no sum below can overflow.
-inline Pair AngleMeasure(Pair left, Pair right)
+// first, so that no sum below can overflow. V is Pair or Quad.
+template <class V>
+PARANDEL_LANES_INLINE V AngleMeasure(V left, V right)
 {
-    const Pair zero = {}, one = Splat(1.0), quarter = Splat(0.25);
-    const Pair mid = Abs(quarter * left + quarter * right);
-    const Pair side = Abs(quarter * right - quarter * left);
+    const V zero = {}, one = zero + 1.0, quarter = zero + 0.25;
+    const V mid = Abs(quarter * left + quarter * right);
+    const V side = Abs(quarter * right - quarter * left);
     // Past 45° from L = R the measure turns negative: 1 − 4φ/π = −(1 − 4(π/2 − φ)/π).
-    const PairMask inPhase = side <= mid;
-    const Pair lo = Select(inPhase, side, mid);
-    const Pair hi = Select(inPhase, mid, side);
+    const LaneMask<V> inPhase = side <= mid;
+    const V lo = Select(inPhase, side, mid);
+    const V hi = Select(inPhase, mid, side);
     // atan(lo / hi) in 0 … π/4; above tan(π/8) as π/4 + atan((lo − hi) / (lo + hi)). The
     // smallest normal number added keeps a silent pair, whose value is dropped later, from
     // dividing 0 by 0; beside any denominator of sound (above 2.5e-17) it vanishes.
-    const PairMask near = lo <= Splat(kTanEighthPi) * hi;
-    const Pair num = lo - Select(near, zero, hi);
-    const Pair den = hi + Select(near, zero, lo) + Splat(std::numeric_limits<double>::min());
-    const Pair e = Select(near, one, zero) - Splat(kFourOverPi) * AtanNearZero(num / den);
+    const LaneMask<V> near = lo <= (zero + kTanEighthPi) * hi;
+    const V num = lo - Select(near, zero, hi);
+    const V den = hi + Select(near, zero, lo) + std::numeric_limits<double>::min();
+    const V e = Select(near, one, zero) - (zero + kFourOverPi) * AtanNearZero(num / den);
     return Select(inPhase, e, -e);
 }
 
@@ -71,48 +72,97 @@ double AngleMeasureAtan2(double left, double right, bool weightByMagnitude)
     return weightByMagnitude ? std::sqrt(left * left + right * right) * d : d;
 }
 
-// The values the smoother takes for n pairs: a non-finite value counts as no correlation (it
-// would stick the smoother for good); the negative-only mode drops positive values.
-void SmootherInputs(const double* l, const double* r, int n, bool weightByMagnitude, int mode,
-                    double* d)
+// What the smoother takes for a measure v of (L, R): a pair whose louder sample is within the
+// silence threshold counts as silence, a non-finite value as no correlation (it would stick the
+// smoother for good), and the negative-only mode drops positive values. One comparison per
+// select, so that it runs lane by lane. (With a NaN on the right only, the loudest sample is the
+// left one and the pair may count as silence: 0 either way.)
+template <class V>
+PARANDEL_LANES_INLINE V SmootherInput(V v, V left, V right, bool negativeOnly)
 {
+    const V zero = {};
+    const V a = Abs(left), b = Abs(right);
+    const V loudest = Select(a < b, b, a);
+    v = Select(loudest <= zero + kSilenceThreshold, zero, v);
+    v = Select(Abs(v) <= zero + std::numeric_limits<double>::max(), v, zero);
+    return negativeOnly ? Select(v > zero, zero, v) : v;
+}
+
+// Smoother inputs of the first pairs of n, unweighted, a vector of pairs at a time; returns how
+// many it did. finite turns false when one of them holds a non-finite sample, whose input must
+// then be worked out again.
+template <class V>
+PARANDEL_LANES_INLINE int UnweightedInputs(const double* l, const double* r, int n,
+                                           bool negativeOnly, double* d, bool& finite)
+{
+    constexpr int kLanes = sizeof(V) / sizeof(double);
     // x × 0 is ±0 for finite x and NaN otherwise: the probe stays 0 while every sample is finite.
-    const Pair zero = {};
-    Pair probe = zero;
+    const V zero = {};
+    V probe = zero;
     int k = 0;
-    for (; k + 2 <= n; k += 2)
+    for (; k + kLanes <= n; k += kLanes)
     {
-        Pair left, right;
+        V left, right;
         std::memcpy(&left, l + k, sizeof left);
         std::memcpy(&right, r + k, sizeof right);
-        const Pair v = AngleMeasure(left, right);
+        const V v = SmootherInput(AngleMeasure(left, right), left, right, negativeOnly);
         std::memcpy(d + k, &v, sizeof v);
         probe = probe + left * zero + right * zero;
     }
-    bool allFinite = probe[0] == 0.0 && probe[1] == 0.0;
-    if (k < n)
+    for (int i = 0; i < kLanes; ++i)
+        finite = finite && probe[i] == 0.0;
+    return k;
+}
+
+#if defined(PARANDEL_LANES_AVX2)
+PARANDEL_TARGET_AVX2 int UnweightedInputsAvx2(const double* l, const double* r, int n,
+                                              bool negativeOnly, double* d, bool& finite)
+{
+    return UnweightedInputs<Quad>(l, r, n, negativeOnly, d, finite);
+}
+#endif
+
+// The input for one pair, whatever it holds.
+double OneInput(double l, double r, bool weightByMagnitude, bool negativeOnly)
+{
+    double d;
+    if (IsFinite(l) && IsFinite(r))
     {
-        d[k] = AngleMeasure(Splat(l[k]), Splat(r[k]))[0];
-        allFinite = allFinite && IsFinite(l[k]) && IsFinite(r[k]);
+        d = AngleMeasure(Splat(l), Splat(r))[0];
+        if (weightByMagnitude)
+            d = std::sqrt(l * l + r * r) * d;
     }
-    if (weightByMagnitude)
-        for (k = 0; k < n; ++k)
-            d[k] = std::sqrt(l[k] * l[k] + r[k] * r[k]) * d[k];
-    if (!allFinite)
-        for (k = 0; k < n; ++k)
-            if (!IsFinite(l[k]) || !IsFinite(r[k]))
-                d[k] = AngleMeasureAtan2(l[k], r[k], weightByMagnitude);
-    // One comparison per select, so that the loop vectorises. (With a NaN on the right only, the
-    // loudest sample is the left one and the pair may count as silence: 0 either way.)
+    else
+    {
+        d = AngleMeasureAtan2(l, r, weightByMagnitude);
+    }
+    return SmootherInput(Splat(d), Splat(l), Splat(r), negativeOnly)[0];
+}
+
+// The values the smoother takes for n pairs.
+void SmootherInputs(const double* l, const double* r, int n, bool weightByMagnitude, int mode,
+                    double* d)
+{
     const bool negativeOnly = mode == kNegativeOnlyMode;
-    for (k = 0; k < n; ++k)
+    int k = 0;
+    bool finite = true;
+    if (!weightByMagnitude)
     {
-        const double a = std::fabs(l[k]), b = std::fabs(r[k]);
-        const double loudest = a < b ? b : a;
-        double v = loudest <= kSilenceThreshold ? 0.0 : d[k];
-        v = IsFinite(v) ? v : 0.0;
-        d[k] = negativeOnly && v > 0.0 ? 0.0 : v;
+#if defined(PARANDEL_LANES_AVX2)
+        if (CpuHasAvx2())
+            k = UnweightedInputsAvx2(l, r, n, negativeOnly, d, finite);
+#endif
+        k += UnweightedInputs<Pair>(l + k, r + k, n - k, negativeOnly, d + k, finite);
+        if (finite)
+        {
+            for (; k < n; ++k)
+                d[k] = OneInput(l[k], r[k], false, negativeOnly);
+            return;
+        }
+        k = 0;
     }
+    for (; k < n; ++k)
+        d[k] = OneInput(l[k], r[k], weightByMagnitude, negativeOnly);
 }
 } // namespace
 

@@ -43,6 +43,7 @@ int ProcessCommand::Run()
     options.showProgress = !mQuiet;
     options.params = ResolveParams(mParams);
     options.readCorrelation = false; // neither the output nor the --scope picture shows it
+    options.readScope = !mScopePath.empty();
     if (!mOutDir.empty())
     {
         if (!mScopePath.empty())

@@ -38,17 +38,6 @@ constexpr long long kIoChunkFrames = 8192;
 constexpr int kFallbackEncodings[] = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16,
                                       SF_FORMAT_VORBIS};
 
-// x rounded to the nearest integer, ties to even, as nearbyint does in the default rounding
-// mode; one instruction instead of a library call per sample.
-inline long RoundToNearestEven(double x)
-{
-#if defined(__SSE2__)
-    return _mm_cvtsd_si64(_mm_set_sd(x));
-#else
-    return std::lrint(x);
-#endif
-}
-
 // Bits of an integer PCM encoding; 0 for any other.
 int IntegerBits(int format)
 {
@@ -304,7 +293,8 @@ bool AudioFileWriter::Write(const float* interleaved, long long frames)
         return WriteIntegers(interleaved, frames);
     const size_t first = static_cast<size_t>(mPendingFrames) * mChannels;
     const size_t n = static_cast<size_t>(frames) * mChannels;
-    mFloatBuffer.resize(first + n);
+    if (mFloatBuffer.size() < first + n) // grown once, never cleared: no zeroing per block
+        mFloatBuffer.resize(first + n);
     float* data = mFloatBuffer.data() + first;
     for (size_t i = 0; i < n; ++i)
     {
@@ -332,8 +322,6 @@ bool AudioFileWriter::Flush()
     const long long written = mIntegerBits > 0
                                   ? sf_writef_int(mFile, mIntBuffer.data(), frames)
                                   : sf_writef_float(mFile, mFloatBuffer.data(), frames);
-    mIntBuffer.clear();
-    mFloatBuffer.clear();
     return written == frames || Failed();
 }
 
@@ -353,25 +341,52 @@ bool AudioFileWriter::WriteIntegers(const float* interleaved, long long frames)
     const double step = std::ldexp(1.0, 32 - mIntegerBits);
     const size_t first = static_cast<size_t>(mPendingFrames) * mChannels;
     const size_t n = static_cast<size_t>(frames) * mChannels;
-    mIntBuffer.resize(first + n);
+    if (mIntBuffer.size() < first + n) // grown once, never cleared: no zeroing per block
+        mIntBuffer.resize(first + n);
     int* data = mIntBuffer.data() + first;
-    for (size_t i = 0; i < n; ++i)
+    // Branch-free, four samples per step where SSE2 is there. Adding and taking away 1.5 × 2^52
+    // rounds to the nearest integer, ties to even, below 2^51 in magnitude; beyond, the result
+    // keeps its sign and is clipped like any value past full scale. A NaN, which has no level, is
+    // written as silence.
+    constexpr double kRounder = 6755399441055744.0;
+    const double top = fullScale - 1.0, bottom = -fullScale;
+    long long clipped = 0;
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128d vScale = _mm_set1_pd(fullScale), vRounder = _mm_set1_pd(kRounder);
+    const __m128d vTop = _mm_set1_pd(top), vBottom = _mm_set1_pd(bottom);
+    const __m128d vStep = _mm_set1_pd(step), vZero = _mm_setzero_pd();
+    // Two samples: their integers in the low half, the count of those limited added to clipped.
+    auto two = [&](__m128d x)
     {
-        const double x = interleaved[i];
-        const double scaled = x * fullScale;
-        long q = 0;
-        const bool inReach = scaled > -2.0 * fullScale && scaled < 2.0 * fullScale;
-        if (inReach)
-            q = RoundToNearestEven(scaled);
-        if (!inReach || q > fullScale - 1 || q < -fullScale)
-        {
-            ++mClipped; // a NaN, which has no level, is written as silence
-            q = std::isnan(x) ? 0
-                              : (scaled > 0 ? static_cast<long>(fullScale) - 1
-                                            : -static_cast<long>(fullScale));
-        }
-        data[i] = static_cast<int>(q * static_cast<long>(step));
+        const __m128d scaled = _mm_mul_pd(x, vScale);
+        const __m128d q = _mm_sub_pd(_mm_add_pd(scaled, vRounder), vRounder);
+        const __m128d inRange = _mm_and_pd(_mm_cmpge_pd(q, vBottom), _mm_cmple_pd(q, vTop));
+        const int kept = _mm_movemask_pd(inRange);
+        clipped += 2 - (kept & 1) - (kept >> 1);
+        const __m128d bound = _mm_or_pd(_mm_and_pd(_mm_cmpgt_pd(scaled, vZero), vTop),
+                                        _mm_and_pd(_mm_cmplt_pd(scaled, vZero), vBottom));
+        const __m128d v = _mm_or_pd(_mm_and_pd(inRange, q), _mm_andnot_pd(inRange, bound));
+        return _mm_cvttpd_epi32(_mm_mul_pd(v, vStep));
+    };
+    for (; i + 4 <= n; i += 4)
+    {
+        const __m128 x = _mm_loadu_ps(interleaved + i);
+        const __m128i lo = two(_mm_cvtps_pd(x));
+        const __m128i hi = two(_mm_cvtps_pd(_mm_movehl_ps(x, x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(data + i), _mm_unpacklo_epi64(lo, hi));
     }
+#endif
+    for (; i < n; ++i)
+    {
+        const double scaled = interleaved[i] * fullScale;
+        const double q = (scaled + kRounder) - kRounder;
+        const bool inRange = q >= bottom && q <= top;
+        clipped += !inRange;
+        const double bound = scaled > 0.0 ? top : (scaled < 0.0 ? bottom : 0.0);
+        data[i] = static_cast<int>((inRange ? q : bound) * step);
+    }
+    mClipped += clipped;
     mPendingFrames += frames;
     return mPendingFrames < kIoChunkFrames || Flush();
 }

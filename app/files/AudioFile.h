@@ -96,7 +96,8 @@ private:
     int mIntegerBits = 0;     // bits of an integer PCM encoding, 0 for others
     bool mFixedRange = false; // an encoding that cannot hold values beyond ±1
     long long mClipped = 0;
-    // Converted frames waiting to be written (integers for integer encodings).
+    // Converted frames waiting to be written (integers for integer encodings): the first
+    // mPendingFrames of them; the storage stays between chunks.
     std::vector<int> mIntBuffer;
     std::vector<float> mFloatBuffer;
     long long mPendingFrames = 0;

@@ -59,9 +59,15 @@ struct HostBlock
     // The n input samples of each channel: the got read into interleavedIn, then silence.
     void Deinterleave(int n, long long got)
     {
+        const int read = static_cast<int>(std::clamp<long long>(got, 0, n));
+        const float* from = interleavedIn.data();
         for (int c = 0; c < nIn; ++c)
-            for (int k = 0; k < n; ++k)
-                in[c][k] = k < got ? interleavedIn[static_cast<size_t>(k) * nIn + c] : 0.0f;
+        {
+            float* to = in[c].data();
+            for (int k = 0; k < read; ++k)
+                to[k] = from[static_cast<size_t>(k) * nIn + c];
+            std::fill(to + read, to + n, 0.0f);
+        }
     }
     // take output samples from skip on, into interleavedOut.
     void Interleave(int skip, int take)
@@ -153,6 +159,7 @@ void Render::SetUp()
     const int bs = mOptions.blockSize;
     mRenderer = std::make_unique<OfflineRenderer>(mReader.SampleRate(), mResult.inputChannels, bs);
     mRenderer->Plugin().SetCorrelationRead(mOptions.readCorrelation);
+    mRenderer->Plugin().SetScopeRead(mOptions.readScope);
     if (mOptions.beforeStart)
         mOptions.beforeStart(*mRenderer);
     for (const auto& p : mOptions.params)

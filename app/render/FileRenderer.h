@@ -38,6 +38,8 @@ struct RenderOptions
     std::function<bool(OfflineRenderer&, std::string& error)> afterRender;
     // False when nothing reads the correlation meter: the plug-in then does not compute it.
     bool readCorrelation = true;
+    // False when nothing looks at the vectorscope: the plug-in then does not feed it.
+    bool readScope = true;
     // Print the clipping warning when the render ends; a batch prints it in its own order.
     bool warnOfClipping = true;
 };

@@ -8,7 +8,11 @@ namespace
 {
 IPlugLV2* MakeParandel()
 {
-    return new Parandel(Parandel::DefaultInstanceInfo());
+    auto* plug = new Parandel(Parandel::DefaultInstanceInfo());
+    // Only the editor looks at the vectorscope here (the inline display keeps its own samples):
+    // it is fed while the editor is open.
+    plug->SetScopeRead(false);
+    return plug;
 }
 
 const IPlugLV2Factory kFactory = {&ParandelLV2Description(), MakeParandel};

@@ -100,15 +100,15 @@ void LV2InlineDisplay::Reset(double sampleRate)
 void LV2InlineDisplay::Push(const float* left, const float* right, int n)
 {
     uint32_t written = mWritten.load(std::memory_order_relaxed);
-    for (int k = 0; k < n; ++k)
+    // Every mDecimation-th sample is kept (mPhase counts those since the last one kept): straight
+    // from one to the next rather than a test per sample.
+    for (int k = mDecimation - 1 - mPhase; k < n; k += mDecimation)
     {
-        if (++mPhase < mDecimation)
-            continue;
-        mPhase = 0;
         mLeft[written % kPoints].store(left[k], std::memory_order_relaxed);
         mRight[written % kPoints].store(right[k], std::memory_order_relaxed);
         ++written;
     }
+    mPhase = (mPhase + std::max(n, 0)) % mDecimation;
     mWritten.store(written, std::memory_order_release);
     mSinceDraw += n;
     if (mHost && mSinceDraw >= mDrawInterval)

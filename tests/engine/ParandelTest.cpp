@@ -516,6 +516,23 @@ TEST(Parandel, MonoToStereoOfMonoMaterialNeverReadsAsAntiphase)
                     }
 }
 
+TEST(Parandel, VectorscopeIsNotFedWhileNothingLooksAtIt)
+{
+    PlugHarness h;
+    h.plug->SetScopeRead(false);
+    h.Start();
+    auto l = testsig::Noise(kBlock, 104), r = l;
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), 0);
+    h.plug->OnGUIOpen(); // an open editor looks at it
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), kBlock);
+    h.plug->OnGUIClose();
+    h.plug->SetScopeRead(true);
+    h.Process(l, r);
+    EXPECT_EQ(h.plug->GetVectorscope()->GetHistory(0).GetSize(), 2 * kBlock);
+}
+
 TEST(Parandel, CorrelationIsNotMeasuredWhileNothingReadsIt)
 {
     PlugHarness h;

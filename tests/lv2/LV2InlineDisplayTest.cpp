@@ -152,3 +152,40 @@ TEST(LV2InlineDisplayTest, ThePictureFollowsTheMaterialAtEverySize)
         }
     }
 }
+
+// Every few samples one is kept for the picture, counted across runs: however the output is cut
+// into runs, the same samples are kept and the picture is the same.
+TEST(LV2InlineDisplayTest, TheSamplesKeptDoNotDependOnTheRunLengths)
+{
+    const int frames = kRate / 2;
+    std::vector<float> l(frames), r(frames);
+    for (int k = 0; k < frames; ++k)
+    {
+        l[k] = static_cast<float>(0.7 * std::sin(0.0123 * k * k / frames + 0.002 * k));
+        r[k] = static_cast<float>(0.5 * std::cos(0.031 * k));
+    }
+    std::vector<std::vector<unsigned char>> pictures;
+    for (int run : {kBlock, 7, 1})
+    {
+        LilvHost host(PARANDEL_LV2_BUNDLE, kUri, kRate, kBlock);
+        ASSERT_TRUE(host.Ok());
+        host.SetControl("bass_focus", 0.0f);
+        host.Activate();
+        std::vector<float> outL(kBlock), outR(kBlock);
+        for (int start = 0; start < frames; start += run)
+        {
+            const int n = std::min(run, frames - start);
+            host.Run({l.data() + start, r.data() + start}, {outL.data(), outR.data()}, n);
+        }
+        const auto* display = static_cast<const LV2_Inline_Display_Interface*>(
+            lilv_instance_get_extension_data(host.Instance(), LV2_INLINEDISPLAY__interface));
+        ASSERT_NE(display, nullptr);
+        const LV2_Inline_Display_Image_Surface* s =
+            display->render(lilv_instance_get_handle(host.Instance()), 100, 60);
+        ASSERT_NE(s, nullptr);
+        ASSERT_GT(Read(*s).dots, 100);
+        pictures.emplace_back(s->data, s->data + s->height * s->stride);
+    }
+    for (size_t i = 1; i < pictures.size(); ++i)
+        EXPECT_TRUE(pictures[i] == pictures[0]) << "runs " << i;
+}

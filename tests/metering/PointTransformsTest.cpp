@@ -291,6 +291,15 @@ TEST(DirectionHistogramTest, BinIsTheAtan2DefinitionsOverThePlane)
                 ADD_FAILURE() << "n=" << n << " L=" << l << " R=" << r << ": "
                               << DirectionBin(l, r, n) << " instead of " << DirectionBinByAtan2(l, r, n);
         EXPECT_EQ(wrong, 0) << "n=" << n;
+        // Runs of pairs go several lanes at a time: the same bins.
+        std::vector<double> ls, rs;
+        for (const auto& [l, r] : pairs)
+            ls.push_back(l), rs.push_back(r);
+        std::vector<int> bins(pairs.size());
+        DirectionBins(ls.data(), rs.data(), static_cast<int>(pairs.size()), n, bins.data());
+        for (size_t i = 0; i < pairs.size(); ++i)
+            wrong += bins[i] != DirectionBinByAtan2(ls[i], rs[i], n);
+        EXPECT_EQ(wrong, 0) << "runs, n=" << n;
     }
 }
 

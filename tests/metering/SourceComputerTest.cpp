@@ -362,6 +362,43 @@ TEST(SourceComputerTest, SwappingTheChannelsMirrorsThePoints)
     EXPECT_GT(off, 0) << "a stereo signal should put some bins off the vertical axis";
 }
 
+// The computer transforms only the frame it shows, when it is shown; a frame processor that
+// transforms every analysed frame as it comes gives the same points, bit for bit.
+TEST(SourceComputerTest, TransformingOnlyWhenLookedAtGivesThePointsOfEveryFrameTransformed)
+{
+    SourceComputer lazy(kRate);
+    FftProcessObj16 eager(WDL_PtrList<ProcessObj>(), 2, 0, kN, 4, kRate, 1);
+    eager.SetSkipIFft(-1, true);
+    eager.SetSpectraOnly(-1, true);
+    eager.SetAnalysisWindow(-1, WindowType::Hann);
+    eager.SetSynthesisWindow(-1, WindowType::Hann);
+    eager.SetKeepEnergy(-1, false);
+    ParandelProcessDisp display(kN, 4, 1, kRate);
+    eager.AddMultichannelProcess(&display);
+    const std::vector<double> l = testsig::Noise(30000, kSeed + 6);
+    const std::vector<double> r = testsig::Noise(30000, kSeed + 7);
+    int looks = 0;
+    for (int start = 0, n = 700; start + n <= 30000; start += n, n = n * 7 % 3001 + 1)
+    {
+        ChannelList in;
+        in.Add(l.data() + start, n);
+        in.Add(r.data() + start, n);
+        eager.Process(in, ChannelList(), nullptr);
+        lazy.AddSamples(l.data() + start, r.data() + start, n);
+        if (start % 3 == 0)
+            continue; // points nobody looks at
+        SampleBuffer ex, ey, lx, ly;
+        display.GetPoints(ex, ey);
+        lazy.GetPoints(lx, ly);
+        ASSERT_EQ(std::vector<double>(ex.Get(), ex.Get() + ex.GetSize()),
+                  std::vector<double>(lx.Get(), lx.Get() + lx.GetSize()));
+        ASSERT_EQ(std::vector<double>(ey.Get(), ey.Get() + ey.GetSize()),
+                  std::vector<double>(ly.Get(), ly.Get() + ly.GetSize()));
+        looks += ex.GetSize() > 0;
+    }
+    EXPECT_GT(looks, 3);
+}
+
 TEST(SourceComputerTest, ComputePointsAllocatesNothingFromTheFirstBlock)
 {
     const std::vector<double> l = testsig::Noise(kWindowSamples, kSeed + 6);

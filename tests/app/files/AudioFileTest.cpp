@@ -2,6 +2,7 @@
 // settings, samples beyond full scale are clipped and reported (never wrapped), a truncated
 // input is an error, and MP3 input works.
 
+#include "app/files/AudioFile.h"
 #include "support/CliTestFixture.h"
 #include "support/TestSignals.h"
 
@@ -12,6 +13,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +90,42 @@ TEST_F(AudioFiles, NeutralSettingsAreBitTransparentForIntegerFiles)
             differ += got[i] != in[i];
         EXPECT_EQ(differ, 0u) << f.name << ": samples changed after the first block";
     }
+}
+
+// Every value a float can hold, as the writer makes 24-bit samples of it: round(x × 2^23), ties
+// to even, limited to the range and counted when limited; NaN is silence (and counted).
+TEST_F(AudioFiles, IntegerWriterRoundsTiesToEvenAndCountsWhatItLimits)
+{
+    const double fs = 8388608.0;
+    std::vector<float> x = {0.5f / 8388608, 1.5f / 8388608, -2.5f / 8388608, 1.0f, -1.0f,
+                            1.0f - 0.5f / 8388608, 1e30f, -1e30f, INFINITY, -INFINITY, NAN, 0.0f,
+                            -0.0f, 1e-40f, 2.0f, -1.0f - 1e-7f, 0.25f, 1.0f - 2.0f / 8388608};
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<uint32_t> bits;
+    for (int i = 0; i < 20003; ++i) // and a tail of two
+    {
+        const uint32_t b = bits(rng) >> (i % 2 ? 0 : 2); // anything, or mostly within ±1
+        float f;
+        std::memcpy(&f, &b, sizeof f);
+        x.push_back(f);
+    }
+    if (x.size() % 2)
+        x.push_back(0.3f);
+    long long clipped = 0;
+    std::vector<int32_t> expected;
+    for (float v : x)
+    {
+        const double r = std::nearbyint(v * fs);
+        const bool limited = !(r >= -fs && r <= fs - 1);
+        clipped += limited;
+        expected.push_back(std::isnan(v) ? 0 : static_cast<int32_t>(std::clamp(r, -fs, fs - 1)));
+    }
+    app::AudioFileWriter w;
+    ASSERT_TRUE(w.Create(Path("ints.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, kTestRate));
+    ASSERT_TRUE(w.Write(x.data(), static_cast<long long>(x.size() / 2)));
+    EXPECT_EQ(w.ClippedSamples(), clipped);
+    ASSERT_TRUE(w.Commit()) << w.error();
+    EXPECT_EQ(IntegerSamples(Path("ints.wav"), 24), expected);
 }
 
 TEST_F(AudioFiles, SamplesBeyondFullScaleAreClippedNotWrapped)

@@ -1,0 +1,54 @@
+#pragma once
+// Doubles side by side in GCC vectors, for loops that do the same arithmetic on every lane.
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define PARANDEL_LANES_AVX2 1
+#define PARANDEL_TARGET_AVX2 __attribute__((target("avx2")))
+// Functions taking or returning a Quad are always inlined (into functions compiled for AVX2), so
+// the calling convention GCC warns about is never used.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+// Two samples side by side, so that one instruction does the same arithmetic on both; the
+// comparisons give lane masks, and selects between lanes are bitwise, with no branch. Four side
+// by side (Quad) for functions compiled for AVX2, which pick it at run time (CpuHasAvx2): the same
+// operations lane by lane, so the same results bit for bit.
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
+template <class V>
+using LaneMask = decltype(V{} < V{});
+using PairMask = LaneMask<Pair>;
+
+// Inlined wherever used, so that in a function compiled for AVX2 they are too.
+#define PARANDEL_LANES_INLINE inline __attribute__((always_inline))
+
+constexpr Pair Splat(double x)
+{
+    return Pair{x, x};
+}
+
+// In the xor form, which the compiler keeps as three bitwise instructions.
+template <class V>
+PARANDEL_LANES_INLINE V Select(LaneMask<V> m, V a, V b)
+{
+    using M = LaneMask<V>;
+    return (V)((M)b ^ (((M)a ^ (M)b) & m));
+}
+
+template <class V>
+PARANDEL_LANES_INLINE V Abs(V x)
+{
+    using M = LaneMask<V>;
+    return (V)((M)x & (M{} + 0x7fffffffffffffff));
+}
+
+// True when the processor and the operating system support AVX2.
+inline bool CpuHasAvx2()
+{
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    // A flag the runtime set up at start: no guarded static on the audio thread.
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
