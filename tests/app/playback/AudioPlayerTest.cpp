@@ -120,7 +120,7 @@ TEST_F(AudioPlayerTest, WithoutADeviceTheClockPlaysInRealTimeAndTheMeterMoves)
     AudioPlayer player(renderer, &source);
     app::AudioStream stream;
     std::string why;
-    EXPECT_FALSE(stream.Open({"no-such-device-7q", source.SampleRate(), kBlock}, why));
+    EXPECT_FALSE(stream.Open({"no-such-device-7q", source.SampleRate(), kBlock, false, {}}, why));
     EXPECT_TRUE(stream.DeviceName().empty());
     EXPECT_NE(why.find("'no-such-device-7q'"), std::string::npos) << why;
 
