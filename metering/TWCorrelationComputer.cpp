@@ -182,22 +182,8 @@ void TWCorrelationComputer::Reset(double sampleRate)
     mSampleRate = sampleRate;
     mSmoother->Setup(mSmoothingTimeMs, sampleRate);
     mCorrelation = 0.0;
-    mLastInstantValue = 0.0;
     mFirstSamplePending = true;
     mWaitingCount = 0;
-}
-
-double TWCorrelationComputer::InstantCorrelation(double left, double right, bool weightByMagnitude)
-{
-    if (IsSilent(left, right))
-        return 0.0;
-    // An infinite sample has a direction that only atan2 gets right.
-    if (IsFinite(left) && IsFinite(right))
-    {
-        const double d = AngleMeasure(Splat(left), Splat(right))[0];
-        return weightByMagnitude ? std::sqrt(left * left + right * right) * d : d;
-    }
-    return AngleMeasureAtan2(left, right, weightByMagnitude);
 }
 
 void TWCorrelationComputer::Process(const SampleBuffer& left, const SampleBuffer& right,
@@ -220,7 +206,6 @@ void TWCorrelationComputer::Process(const SampleBuffer& left, const SampleBuffer
             mSmoother->SetState(d[0]);
         }
         Smooth(d, m);
-        mLastInstantValue = d[m - 1];
     }
 }
 

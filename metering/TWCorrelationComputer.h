@@ -26,8 +26,6 @@ public:
     void Process(const SampleBuffer& left, const SampleBuffer& right, bool weightByMagnitude);
     double GetCorrelation() const { return mCorrelation; }
 
-    // The unsmoothed value of the last processed sample.
-    double GetLastInstantValue() const { return mLastInstantValue; }
     int GetMode() const { return mMode; }
 
     // Readings within this distance of 0 are rounding, not opposite phase: the per-sample value
@@ -38,16 +36,11 @@ public:
     // A reading that is meaningfully negative, below −kRoundingMargin.
     static bool IsBelowZero(double reading) { return reading < -kRoundingMargin; }
 
-    // Per-sample value for one (L, R) pair before smoothing, in −1 … 1 (scaled by the vector's
-    // length when weighted).
-    static double InstantCorrelation(double left, double right, bool weightByMagnitude);
-
 private:
     int mMode;
     double mSampleRate;
     CParamSmooth* mSmoother;
     double mCorrelation = 0.0;
-    double mLastInstantValue = 0.0;
     bool mFirstSamplePending = true;
     double mSmoothingTimeMs;
     // The smoother takes values four at a time from the first sample after Reset on, whatever
