@@ -139,18 +139,6 @@ void ProcessObjChannel::SetSynthesisWindow(WindowType type)
     mWindowsDirty = true;
 }
 
-const SampleBuffer& ProcessObjChannel::GetAnalysisWindow()
-{
-    RebuildWindowsIfDirty();
-    return mAnalysisWindow;
-}
-
-const SampleBuffer& ProcessObjChannel::GetSynthesisWindow()
-{
-    RebuildWindowsIfDirty();
-    return mSynthesisWindow;
-}
-
 double ProcessObjChannel::OverlapAddSum(const double* w1, const double* w2, int n, int overlap)
 {
     if (!w1 || n <= 0)

@@ -96,10 +96,6 @@ public:
     bool GetSkipFft() const { return mSkipFft; }
     bool GetSkipIFft() const { return mSkipIFft; }
 
-    // The windows as they are applied (rebuilt first if a type changed).
-    const SampleBuffer& GetAnalysisWindow();
-    const SampleBuffer& GetSynthesisWindow();
-
     // The samples still queued; frames taken since the last call are dropped from its start now.
     SampleBuffer& GetInputQueue()
     {
