@@ -244,7 +244,6 @@ public:
     int Width() const override { return mWidth; }
     int Height() const override { return mHeight; }
     IPlugBase* GetPlug() const { return mPlug; }
-    const IRECT& GetDrawRect() const { return mDrawRECT; }
     WDL_Mutex* GetMutex() override { return &mMutex; }
 
 private:

@@ -41,7 +41,6 @@ public:
     int FramesSkipped() const { return mFramesSkipped; }
     // Layer images taken since Open that had changed.
     int LayerUploads() const { return mLayerUploads; }
-    bool IsOpen() const { return mOpen; }
     int OpenCount() const { return mOpenCount; }
 
     void SetClipboardText(const char* text) { mClipboard.Set(text); }

@@ -45,7 +45,6 @@ public:
     Item* GetItem(int idx) const { return mItems.Get(idx); }
     // 0 none, 1 "%1d: ", 2 "%02d: ", 3 "%03d: ".
     void SetPrefix(int style) { mPrefix = style; }
-    int GetPrefix() const { return mPrefix; }
     // The text as shown, with the numbering prefix when the menu asks for one.
     void ItemLabel(int idx, WDL_String* out) const;
 

@@ -63,7 +63,6 @@ public:
     bool OnKey(const IKeyDescription& key) override;
 
     const char* GetString() const { return mString.Get(); }
-    bool IsSelected() const { return mSelected; }
     // Appends the character when the field accepts it; false otherwise.
     bool Type(int character);
     bool Accepts(int character) const;
@@ -120,7 +119,6 @@ public:
     bool OnKey(const IKeyDescription& key) override;
 
     IPopupMenu* GetMenu() const { return mMenu; }
-    int GetHighlighted() const { return mHighlighted; }
     // The rectangle of item idx.
     IRECT ItemRect(int idx) const;
 

@@ -33,7 +33,6 @@ public:
                           const SampleBuffer& inLeft, const SampleBuffer& inRight,
                           SampleBuffer* const* bandsLeft, SampleBuffer* const* bandsRight);
 
-    int GetBandCount() const { return mBandCount; }
     double GetCutoffFreq(int index) const { return mCutoffs.Get()[index]; }
     double GetSampleRate() const { return mSampleRate; }
 

@@ -49,7 +49,6 @@ public:
     int GetBlockSize() const { return mBlockSize; }
     int GetHostBlockSize() const { return mHostBlockSize; }
     bool IsPassThrough() const { return mMode == ConvolverMode::PassThrough; }
-    const ConvolutionManager& GetManager() const { return *mManager; }
 
     // output receives input.GetSize() samples; input and output may be the same buffer.
     void Process(const SampleBuffer& input, SampleBuffer& output);

@@ -95,7 +95,6 @@ public:
     // computed; it starts afresh, as after Reset, once something reads it again. Audio thread or
     // under the plug-in mutex.
     void SetCorrelationRead(bool read) { mCorrelationRead = read; }
-    bool IsCorrelationRead() const { return mCorrelationRead; }
     // Whether anything besides an open editor reads the vectorscope (a picture, an analysis, a
     // host's inline display); on by default. While nothing does and no editor is open, the
     // vectorscope is not fed, not even its sample window. Audio thread or under the plug-in mutex.

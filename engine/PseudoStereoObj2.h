@@ -40,7 +40,6 @@ public:
 
     int GetResponseLength() const { return mResponseLength; }
     double GetSampleRate() const { return mSampleRate; }
-    double GetSpread() const { return mSpread; }
     const SampleBuffer& GetResponse() const { return mResponse; }
 
 private:

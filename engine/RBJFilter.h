@@ -80,7 +80,6 @@ public:
     void ClearMemories() override;
 
     int GetSectionCount() const { return mSectionCount; }
-    const RBJSection& GetSection(int i) const { return *mSections.Get(i); }
     // For block loops that keep a section's state in registers and store it back.
     RBJSection& Section(int i) { return *mSections.Get(i); }
     double GetCutoffFreq() const { return mCutoffHz; }

@@ -21,7 +21,6 @@ public:
     void* Get() const { return mSize > 0 ? mData : nullptr; }
     int GetSize() const { return mSize; }
     int GetAllocated() const { return mAllocated; }
-    int GetGranularity() const { return mGranularity; }
 
     // Sets the used size to newSize bytes (contents up to the smaller size are kept). Returns the
     // data pointer, or null when the allocation failed (the buffer is then left as it was).

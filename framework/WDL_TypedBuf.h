@@ -16,8 +16,6 @@ public:
 
     T* Get() const { return static_cast<T*>(mHeap.Get()); }
     int GetSize() const { return mHeap.GetSize() / static_cast<int>(sizeof(T)); }
-    int GetAllocatedBytes() const { return mHeap.GetAllocated(); }
-    int GetUsedBytes() const { return mHeap.GetSize(); }
 
     T& operator[](int i) { return Get()[i]; }
     const T& operator[](int i) const { return Get()[i]; }

@@ -84,7 +84,6 @@ public:
     int Height() const { return mRECT.H(); }
     const float* GetClearColor() const { return mClearColor; }
     bool GetPointsCentered() const { return mPointsCentered; }
-    bool GetRecreatePointImage() const { return mRecreatePointImage; }
     double GetYAutoScale() const { return mAutoScaleSmoother.Current(); }
     double GetYScale() const { return mYScale; }
     const char* GetFontPath() const { return mFontPath.Get(); }

@@ -80,7 +80,6 @@ public:
     // them yet; out then holds zeros.
     bool GetOutput(SampleBuffer& out, int n);
 
-    ProcessObj* GetHook() const { return mHook; }
     ProcessObjChannel* GetPartner() const { return mPartner; }
     int GetBufferSize() const { return mBufferSize; }
     int GetOverlap() const { return mOverlap; }
@@ -112,7 +111,6 @@ public:
     // Drops the samples of the frames taken so far from the queue's start. Frames advance by an
     // offset, so a run of frames moves the queue once, not once per frame.
     void SettleQueue();
-    SampleBuffer& GetFrame() { return mFrame; }
     SampleBuffer& GetSpectrum() { return mSpectrum; }
     SampleBuffer& GetOutputFrame() { return mOutputFrame; }
     const SampleBuffer& GetOutputQueue() const { return mOutputQueue; }

@@ -45,7 +45,6 @@ public:
     void AddSamples(const double* left, const double* right, int n);
     void GetPoints(SampleBuffer& x, SampleBuffer& y);
 
-    const FftProcessObj16& GetFrameProcessor() const { return *mFrameProcessor; }
     const ParandelProcessDisp& GetDisplayProcessor() const { return *mDisplayProcessor; }
 
 private:

@@ -85,7 +85,6 @@ public:
     void SetTooltip(const char* tooltip) { mTooltip.Set(tooltip); }
     IPlugBase* GetPlug() const { return mPlug; }
     const IRECT& GetRECT() const { return mRECT; }
-    const IRECT& GetTargetRECT() const { return mTargetRECT; }
     void SetTargetArea(const IRECT& rect) { mTargetRECT = rect; }
     int ParamIdx() const { return mParamIdx; }
     double GetValue() const { return mValue; }

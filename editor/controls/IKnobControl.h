@@ -25,7 +25,6 @@ public:
     void OnMouseDrag(int x, int y, int dX, int dY, const IMouseMod& mod) override;
     void OnMouseWheel(int x, int y, const IMouseMod& mod, double delta) override;
 
-    int GetDirection() const { return mDirection; }
     double GetGearing() const { return mGearing; }
 
 protected:

@@ -148,7 +148,6 @@ public:
     int NInBuses() const { return mInBuses.GetSize(); }
     int NOutBuses() const { return mOutBuses.GetSize(); }
     const BusInfo* GetInBus(int idx) const { return mInBuses.Get(idx); }
-    const BusInfo* GetOutBus(int idx) const { return mOutBuses.Get(idx); }
     const InputConnection* GetInputConnection(int idx) const { return mInBusConnections.Get(idx); }
     // The plug-in behind a unit's instance storage, or null.
     static IPlugAU* FromStorage(void* storage) { return static_cast<IPlugAU*>(storage); }
