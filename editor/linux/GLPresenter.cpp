@@ -7,6 +7,40 @@
 #include <algorithm>
 #include <set>
 
+namespace
+{
+bool Opaque(const LICE_IBitmap* image)
+{
+    for (int y = 0; y < image->getHeight(); ++y)
+    {
+        const LICE_pixel* row = image->PixelAt(0, y);
+        for (int x = 0; x < image->getWidth(); ++x)
+            if (LICE_GETA(row[x]) != 255)
+                return false;
+    }
+    return true;
+}
+
+// The parts of r outside hole: up to four bands (above, below, left, right).
+int Subtract(const IRECT& r, const IRECT& hole, IRECT out[4])
+{
+    const IRECT cut(std::max(r.L, hole.L), std::max(r.T, hole.T), std::min(r.R, hole.R),
+                    std::min(r.B, hole.B));
+    if (cut.W() <= 0 || cut.H() <= 0)
+    {
+        out[0] = r;
+        return 1;
+    }
+    int n = 0;
+    const IRECT bands[4] = {IRECT(r.L, r.T, r.R, cut.T), IRECT(r.L, cut.B, r.R, r.B),
+                            IRECT(r.L, cut.T, cut.L, cut.B), IRECT(cut.R, cut.T, r.R, cut.B)};
+    for (const IRECT& band : bands)
+        if (band.W() > 0 && band.H() > 0)
+            out[n++] = band;
+    return n;
+}
+} // namespace
+
 #ifndef GL_BGRA
 #define GL_BGRA 0x80E1
 #endif
@@ -33,7 +67,7 @@ bool GLPresenter::Ensure(Texture& texture, int width, int height)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                  nullptr);
     texture.width = width;
     texture.height = height;
@@ -78,7 +112,7 @@ void GLPresenter::PresentBitmap(const LICE_IBitmap* drawBitmap, const IRECT* rec
     const bool fresh = Ensure(mDraw, w, h);
     const IRECT area = fresh || !rect ? all : *rect;
     Upload(mDraw, drawBitmap, area);
-    mChanged = UnionRect(mChanged, area);
+    mChanged.Add(area);
     // Shown over the controls' images when it comes after them in the frame (a prompt).
     if (mLayerQueued && rect)
         mQuads.push_back(Quad{mDraw.id, *rect, *rect, w, h, false});
@@ -94,9 +128,11 @@ void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect, boo
     if (Ensure(texture, w, h) || changed)
     {
         Upload(texture, image, IRECT(0, 0, w, h));
-        mChanged = UnionRect(mChanged, rect);
+        texture.opaque = Opaque(image);
+        mChanged.Add(rect);
     }
-    mQuads.push_back(Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h, true});
+    mQuads.push_back(
+        Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h, !texture.opaque});
     mLayerQueued = true;
 }
 
@@ -128,23 +164,36 @@ void GLPresenter::DrawQuad(const Quad& q)
     glEnd();
 }
 
-void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* drawn)
+void GLPresenter::DrawUncovered(const IRECT& area)
 {
-    const IRECT all(0, 0, width, height);
-    IRECT area = all;
-    if (onlyChanged)
+    // Parts of the area still to draw; each opaque image cuts its rectangle out of them.
+    mParts.assign(1, area);
+    for (const Quad& q : mQuads)
     {
-        area = IRECT(std::max(mChanged.L, 0), std::max(mChanged.T, 0),
-                     std::min(mChanged.R, width), std::min(mChanged.B, height));
-        if (area.Empty())
-            area = IRECT();
+        if (q.blend || q.texture == mDraw.id)
+            continue;
+        mRest.clear();
+        for (const IRECT& part : mParts)
+        {
+            IRECT pieces[4];
+            const int n = Subtract(part, q.dest, pieces);
+            mRest.insert(mRest.end(), pieces, pieces + n);
+        }
+        mParts.swap(mRest);
     }
-    *drawn = area;
-    mChanged = IRECT();
+    for (const IRECT& part : mParts)
+        DrawQuad(Quad{mDraw.id, part, part, mDraw.width, mDraw.height, false});
+}
+
+void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, DirtyRegion* drawn)
+{
+    drawn->Clear();
+    if (onlyChanged)
+        drawn->Add(mChanged.Scaled(1.0, width, height));
+    else
+        drawn->Add(IRECT(0, 0, width, height));
+    mChanged.Clear();
     glViewport(0, 0, width, height);
-    // Pixels outside the area keep the last frame.
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(area.L, height - area.B, area.W(), area.H());
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // y downward, one unit per pixel, as the editor counts.
@@ -154,21 +203,28 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* draw
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    // The draw texture covers the whole view: only without it is there anything to clear.
-    if (!mDraw.id)
+    // Pixels outside the areas keep the last frame.
+    glEnable(GL_SCISSOR_TEST);
+    for (const IRECT& area : *drawn)
     {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
+        glScissor(area.L, height - area.B, area.W(), area.H());
+        // The draw texture covers the whole view: only without it is there anything to clear.
+        if (!mDraw.id)
+        {
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        else
+        {
+            DrawUncovered(area);
+        }
+        for (const Quad& q : mQuads)
+            if (RectsIntersect(q.dest, area))
+                DrawQuad(q);
     }
-    if (mDraw.id)
-        DrawQuad(Quad{mDraw.id, IRECT(0, 0, mDraw.width, mDraw.height),
-                      IRECT(0, 0, mDraw.width, mDraw.height), mDraw.width, mDraw.height, false});
     std::set<unsigned> used;
     for (const Quad& q : mQuads)
-    {
-        DrawQuad(q);
         used.insert(q.texture);
-    }
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_SCISSOR_TEST);
@@ -192,7 +248,7 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* draw
 
 void GLPresenter::DiscardFrame()
 {
-    mChanged = IRECT();
+    mChanged.Clear();
     mQuads.clear();
     mLayerQueued = false;
 }
@@ -213,7 +269,7 @@ void GLPresenter::Release()
         --mLiveTextures;
     }
     mDraw = Texture();
-    mChanged = IRECT();
+    mChanged.Clear();
     mQuads.clear();
     mLayerQueued = false;
 }

@@ -3,10 +3,12 @@
 // are uploaded after the first frame), each control's own image in a texture of its own, and a
 // frame is the draw texture as a quad under an orthographic projection with the controls'
 // images over it. Parts of the draw bitmap presented after the images (a prompt over the scope)
-// are drawn again on top.
+// are drawn again on top. An image without transparency is drawn as it is, with nothing under
+// it: software GL pays for every pixel it blends or covers twice.
 //
 // Threads: only the thread whose GL context is current.
 
+#include "editor/DirtyRegion.h"
 #include "editor/IControlTypes.h"
 
 #include <map>
@@ -28,10 +30,10 @@ public:
     // Queues a control's image over the rectangle, uploading it when it changed or its texture
     // is new.
     void PresentLayer(const LICE_IBitmap* image, const IRECT& rect, bool changed);
-    // Draws the frame into the current draw buffer of a width × height view; only the area
+    // Draws the frame into the current draw buffer of a width × height view; only the areas
     // changed since the last frame when `onlyChanged` is set (the rest of the buffer must still
-    // hold the last frame). The area drawn is in `drawn` (view pixels, y downward).
-    void DrawFrame(int width, int height, bool onlyChanged, IRECT* drawn);
+    // hold the last frame). The areas drawn are in `drawn` (view pixels, y downward).
+    void DrawFrame(int width, int height, bool onlyChanged, DirtyRegion* drawn);
     // Forgets what was queued for a frame that will not be drawn.
     void DiscardFrame();
     // Deletes every texture (the context is about to go).
@@ -46,6 +48,7 @@ private:
         unsigned id = 0;
         int width = 0;
         int height = 0;
+        bool opaque = false; // every texel's alpha is full
     };
     struct Quad
     {
@@ -60,11 +63,15 @@ private:
     bool Ensure(Texture& texture, int width, int height);
     void Upload(Texture& texture, const LICE_IBitmap* bitmap, const IRECT& area);
     void DrawQuad(const Quad& quad);
+    // The draw texture over the area, but for the parts that opaque images cover.
+    void DrawUncovered(const IRECT& area);
 
     Texture mDraw;
     std::map<const LICE_IBitmap*, Texture> mLayers;
     std::vector<Quad> mQuads;
-    IRECT mChanged; // what the queued presentations changed
+    std::vector<IRECT> mParts; // DrawUncovered's work lists, kept to spare allocations
+    std::vector<IRECT> mRest;
+    DirtyRegion mChanged; // what the queued presentations changed
     bool mLayerQueued = false;
     int mLiveTextures = 0;
     long mUploads = 0;
