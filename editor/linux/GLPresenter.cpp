@@ -2,7 +2,7 @@
 
 #include "editor/LICE_Bitmap.h"
 
-#include <GL/gl.h>
+#include <GL/glew.h>
 
 #include <algorithm>
 #include <set>
@@ -110,12 +110,14 @@ void GLPresenter::PresentBitmap(const LICE_IBitmap* drawBitmap, const IRECT* rec
     const int h = drawBitmap->getHeight();
     const IRECT all(0, 0, w, h);
     const bool fresh = Ensure(mDraw, w, h);
+    if (fresh && !mDraw.fbo)
+        mDraw.fbo = MakeFramebuffer(mDraw.id);
     const IRECT area = fresh || !rect ? all : *rect;
     Upload(mDraw, drawBitmap, area);
     mChanged.Add(area);
     // Shown over the controls' images when it comes after them in the frame (a prompt).
     if (mLayerQueued && rect)
-        mQuads.push_back(Quad{mDraw.id, *rect, *rect, w, h, false});
+        mQuads.push_back(Quad{mDraw.id, *rect, *rect, w, h, false, mDraw.fbo});
 }
 
 void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect, bool changed)
@@ -131,8 +133,12 @@ void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect, boo
         texture.opaque = Opaque(image);
         mChanged.Add(rect);
     }
-    mQuads.push_back(
-        Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h, !texture.opaque});
+    // An opaque image at one texel per pixel is copied, not drawn.
+    const bool copy = texture.opaque && rect.W() == w && rect.H() == h;
+    if (copy && !texture.fbo)
+        texture.fbo = MakeFramebuffer(texture.id);
+    mQuads.push_back(Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h,
+                          !texture.opaque, copy ? texture.fbo : 0u});
     mLayerQueued = true;
 }
 
@@ -164,7 +170,52 @@ void GLPresenter::DrawQuad(const Quad& q)
     glEnd();
 }
 
-void GLPresenter::DrawUncovered(const IRECT& area)
+unsigned GLPresenter::MakeFramebuffer(unsigned texture)
+{
+    // Copies need framebuffer blits (OpenGL 3 or ARB_framebuffer_object); without them images
+    // are drawn as quads.
+    if (!glGenFramebuffers || !glBlitFramebuffer || !glFramebufferTexture2D)
+        return 0;
+    GLuint fbo = 0;
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    const bool complete =
+        glCheckFramebufferStatus(GL_READ_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    if (!complete)
+    {
+        glDeleteFramebuffers(1, &fbo);
+        return 0;
+    }
+    return fbo;
+}
+
+void GLPresenter::Show(const Quad& q, const IRECT& area, int viewHeight)
+{
+    if (!q.fbo)
+    {
+        DrawQuad(q);
+        return;
+    }
+    const IRECT d(std::max(q.dest.L, area.L), std::max(q.dest.T, area.T),
+                  std::min(q.dest.R, area.R), std::min(q.dest.B, area.B));
+    if (d.W() <= 0 || d.H() <= 0)
+        return;
+    // Texture rows run from the image's top and the window's rows from its bottom: the copy is
+    // turned upside down in OpenGL's terms, which is the window buffer's own order, so software
+    // GL copies the rows as memory (there must be no scissor, scaling or blending).
+    const int x0 = q.source.L + d.L - q.dest.L;
+    const int y0 = q.source.T + d.T - q.dest.T;
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, q.fbo);
+    glBlitFramebuffer(x0, y0, x0 + d.W(), y0 + d.H(), d.L, viewHeight - d.T, d.R, viewHeight - d.B,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glEnable(GL_SCISSOR_TEST);
+}
+
+void GLPresenter::DrawUncovered(const IRECT& area, int viewHeight)
 {
     // Parts of the area still to draw; each opaque image cuts its rectangle out of them.
     mParts.assign(1, area);
@@ -182,7 +233,8 @@ void GLPresenter::DrawUncovered(const IRECT& area)
         mParts.swap(mRest);
     }
     for (const IRECT& part : mParts)
-        DrawQuad(Quad{mDraw.id, part, part, mDraw.width, mDraw.height, false});
+        Show(Quad{mDraw.id, part, part, mDraw.width, mDraw.height, false, mDraw.fbo}, part,
+             viewHeight);
 }
 
 void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, DirtyRegion* drawn)
@@ -216,11 +268,11 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, DirtyRegion
         }
         else
         {
-            DrawUncovered(area);
+            DrawUncovered(area, height);
         }
         for (const Quad& q : mQuads)
             if (RectsIntersect(q.dest, area))
-                DrawQuad(q);
+                Show(q, area, height);
     }
     std::set<unsigned> used;
     for (const Quad& q : mQuads)
@@ -237,9 +289,7 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, DirtyRegion
             ++it;
             continue;
         }
-        GLuint id = it->second.id;
-        glDeleteTextures(1, &id);
-        --mLiveTextures;
+        Delete(it->second);
         it = mLayers.erase(it);
     }
     mQuads.clear();
@@ -253,22 +303,26 @@ void GLPresenter::DiscardFrame()
     mLayerQueued = false;
 }
 
+void GLPresenter::Delete(Texture& texture)
+{
+    if (texture.fbo)
+    {
+        GLuint fbo = texture.fbo;
+        glDeleteFramebuffers(1, &fbo);
+    }
+    GLuint id = texture.id;
+    glDeleteTextures(1, &id);
+    --mLiveTextures;
+    texture = Texture();
+}
+
 void GLPresenter::Release()
 {
     for (auto& entry : mLayers)
-    {
-        GLuint id = entry.second.id;
-        glDeleteTextures(1, &id);
-        --mLiveTextures;
-    }
+        Delete(entry.second);
     mLayers.clear();
     if (mDraw.id)
-    {
-        GLuint id = mDraw.id;
-        glDeleteTextures(1, &id);
-        --mLiveTextures;
-    }
-    mDraw = Texture();
+        Delete(mDraw);
     mChanged.Clear();
     mQuads.clear();
     mLayerQueued = false;

@@ -4,7 +4,8 @@
 // frame is the draw texture as a quad under an orthographic projection with the controls'
 // images over it. Parts of the draw bitmap presented after the images (a prompt over the scope)
 // are drawn again on top. An image without transparency is drawn as it is, with nothing under
-// it: software GL pays for every pixel it blends or covers twice.
+// it, and whatever needs no blending or scaling is copied by a framebuffer blit rather than
+// drawn: software GL copies rows as memory but runs a shader for every pixel of a quad.
 //
 // Threads: only the thread whose GL context is current.
 
@@ -49,6 +50,7 @@ private:
         int width = 0;
         int height = 0;
         bool opaque = false; // every texel's alpha is full
+        unsigned fbo = 0;    // a framebuffer reading the texture, for copies; 0 for none
     };
     struct Quad
     {
@@ -58,13 +60,19 @@ private:
         int texWidth;
         int texHeight;
         bool blend;
+        unsigned fbo; // copied from this framebuffer when set, else drawn
     };
     // Makes the texture hold an image of this size; true when it was (re)created.
     bool Ensure(Texture& texture, int width, int height);
     void Upload(Texture& texture, const LICE_IBitmap* bitmap, const IRECT& area);
     void DrawQuad(const Quad& quad);
+    // The part of the quad inside the area (the scissor's), copied when it can be.
+    void Show(const Quad& quad, const IRECT& area, int viewHeight);
     // The draw texture over the area, but for the parts that opaque images cover.
-    void DrawUncovered(const IRECT& area);
+    void DrawUncovered(const IRECT& area, int viewHeight);
+    // A framebuffer reading the texture; 0 when copies are not available.
+    unsigned MakeFramebuffer(unsigned texture);
+    void Delete(Texture& texture);
 
     Texture mDraw;
     std::map<const LICE_IBitmap*, Texture> mLayers;
