@@ -14,6 +14,7 @@
 // takes no lock. Lock order: editor mutex first, then the plug-in mutex; never the other way.
 
 #include "editor/BitmapResources.h"
+#include "editor/DirtyRegion.h"
 #include "editor/IControlTypes.h"
 #include "editor/IPopupMenu.h"
 #include "framework/IPlugEditor.h"
@@ -103,12 +104,13 @@ public:
     // Union of the dirty controls' rectangles; empty when nothing is dirty.
     IRECT CollectDirtyRect();
     // One timer tick: collects the dirty area, runs idle work on every second tick and asks the
-    // view to redraw that area (nothing when it is empty) and to show the controls' own images
-    // again when one of them has something new. Returns the dirty area.
+    // view to redraw each dirty control's rectangle (nothing when none is dirty) and to show the
+    // controls' own images again when one of them has something new. Returns the dirty area.
     IRECT OnTimerTick();
-    // Draws the controls that meet the rectangle into the draw bitmap, then presents it and the
-    // controls' own images through the view (an empty rectangle: the images alone). Takes the
-    // editor mutex.
+    // Draws the controls that meet the region into the draw bitmap, then presents the region's
+    // parts (and any control drawn outside them) and the controls' own images through the view
+    // (an empty region: the images alone). Takes the editor mutex.
+    bool DrawRegion(const DirtyRegion& region);
     bool DrawRegion(const IRECT& rect);
     // Shows the draw bitmap (all when rect is null) through the view.
     void PresentFrame(const IRECT* rect);
@@ -248,8 +250,8 @@ public:
 
 private:
     // Draws the controls that meet the rectangle (all of a dirty one's neighbours when drawing
-    // is not strict) into the draw bitmap.
-    void DrawControls(const IRECT& rect);
+    // is not strict) into the draw bitmap; what was drawn is added to `drawn`.
+    void DrawControls(const IRECT& rect, DirtyRegion* drawn);
     void DrawPrompt();
     void ClosePrompt();
     // The draw rectangle in device pixels.

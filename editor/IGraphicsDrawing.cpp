@@ -64,8 +64,10 @@ IRECT IGraphics::OnTimerTick()
         layers = mControls.Get(i)->NeedsRenderGL();
     if (mView)
     {
-        if (!dirty.Empty())
-            mView->Invalidate(dirty);
+        // Each part on its own: a view may show distant changes as separate areas.
+        for (int i = 0; i < mControls.GetSize() && !dirty.Empty(); ++i)
+            if (mControls.Get(i)->IsDirty())
+                mView->Invalidate(mControls.Get(i)->GetRECT());
         if (layers)
             mView->InvalidateLayers();
     }
@@ -74,37 +76,46 @@ IRECT IGraphics::OnTimerTick()
 
 bool IGraphics::DrawRegion(const IRECT& rect)
 {
+    DirtyRegion region;
+    region.Add(rect);
+    return DrawRegion(region);
+}
+
+bool IGraphics::DrawRegion(const DirtyRegion& region)
+{
     WDL_MutexLock lock(&mMutex);
     if (!mDrawBitmap)
         AllocateDrawBitmaps();
-    // An empty rectangle redraws no control: only the controls' own images are brought up to
+    // An empty region redraws no control: only the controls' own images are brought up to
     // date.
-    const bool region = !rect.Empty();
-    if (region)
+    const bool redraw = !region.Empty();
+    if (redraw)
     {
         // Control values also change from the plug-in's side (the audio thread's meter values,
         // the host's parameter changes) under the plug-in mutex: they are drawn under it too,
         // after the editor's own. Presentation (texture uploads, a buffer swap that may wait for
         // the screen) happens outside it, so the audio thread never waits for the display.
         WDL_MutexLock plugLock(mPlug ? mPlug->GetMutex() : nullptr);
-        DrawControls(rect);
+        DirtyRegion shown = region;
+        DrawControls(region.Bounds(), &shown);
         DrawPrompt();
-        const IRECT pixels = ScaleRect(rect, mScale);
-        PresentFrame(&pixels);
+        for (const IRECT& part : shown.Scaled(mScale, PixelWidth(), PixelHeight()))
+            PresentFrame(&part);
     }
     const bool newImage = PresentGLControls(true);
     if (mView)
-        mView->EndPresent(region || newImage);
+        mView->EndPresent(redraw || newImage);
     return true;
 }
 
-void IGraphics::DrawControls(const IRECT& rect)
+void IGraphics::DrawControls(const IRECT& rect, DirtyRegion* drawn)
 {
     if (mControls.GetSize() > 0)
     {
         if (mStrictDrawing)
         {
             mDrawRECT = rect;
+            drawn->Add(rect);
             for (int i = 0; i < mControls.GetSize(); ++i)
             {
                 IControl* c = mControls.Get(i);
@@ -121,6 +132,7 @@ void IGraphics::DrawControls(const IRECT& rect)
             if (background->IsDirty())
             {
                 mDrawRECT = background->GetRECT();
+                drawn->Add(mDrawRECT);
                 for (int i = 0; i < mControls.GetSize(); ++i)
                 {
                     IControl* c = mControls.Get(i);
@@ -137,6 +149,7 @@ void IGraphics::DrawControls(const IRECT& rect)
                     if (!dirty->IsDirty())
                         continue;
                     mDrawRECT = dirty->GetRECT();
+                    drawn->Add(mDrawRECT);
                     for (int j = 0; j < mControls.GetSize(); ++j)
                     {
                         IControl* c = mControls.Get(j);

@@ -2,10 +2,44 @@
 
 #include "editor/LICE_Bitmap.h"
 
-#include <GL/gl.h>
+#include <GL/glew.h>
 
 #include <algorithm>
 #include <set>
+
+namespace
+{
+bool Opaque(const LICE_IBitmap* image)
+{
+    for (int y = 0; y < image->getHeight(); ++y)
+    {
+        const LICE_pixel* row = image->PixelAt(0, y);
+        for (int x = 0; x < image->getWidth(); ++x)
+            if (LICE_GETA(row[x]) != 255)
+                return false;
+    }
+    return true;
+}
+
+// The parts of r outside hole: up to four bands (above, below, left, right).
+int Subtract(const IRECT& r, const IRECT& hole, IRECT out[4])
+{
+    const IRECT cut(std::max(r.L, hole.L), std::max(r.T, hole.T), std::min(r.R, hole.R),
+                    std::min(r.B, hole.B));
+    if (cut.W() <= 0 || cut.H() <= 0)
+    {
+        out[0] = r;
+        return 1;
+    }
+    int n = 0;
+    const IRECT bands[4] = {IRECT(r.L, r.T, r.R, cut.T), IRECT(r.L, cut.B, r.R, r.B),
+                            IRECT(r.L, cut.T, cut.L, cut.B), IRECT(cut.R, cut.T, r.R, cut.B)};
+    for (const IRECT& band : bands)
+        if (band.W() > 0 && band.H() > 0)
+            out[n++] = band;
+    return n;
+}
+} // namespace
 
 #ifndef GL_BGRA
 #define GL_BGRA 0x80E1
@@ -33,7 +67,7 @@ bool GLPresenter::Ensure(Texture& texture, int width, int height)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                  nullptr);
     texture.width = width;
     texture.height = height;
@@ -76,12 +110,14 @@ void GLPresenter::PresentBitmap(const LICE_IBitmap* drawBitmap, const IRECT* rec
     const int h = drawBitmap->getHeight();
     const IRECT all(0, 0, w, h);
     const bool fresh = Ensure(mDraw, w, h);
+    if (fresh && !mDraw.fbo)
+        mDraw.fbo = MakeFramebuffer(mDraw.id);
     const IRECT area = fresh || !rect ? all : *rect;
     Upload(mDraw, drawBitmap, area);
-    mChanged = UnionRect(mChanged, area);
+    mChanged.Add(area);
     // Shown over the controls' images when it comes after them in the frame (a prompt).
     if (mLayerQueued && rect)
-        mQuads.push_back(Quad{mDraw.id, *rect, *rect, w, h, false});
+        mQuads.push_back(Quad{mDraw.id, *rect, *rect, w, h, false, mDraw.fbo});
 }
 
 void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect, bool changed)
@@ -94,9 +130,15 @@ void GLPresenter::PresentLayer(const LICE_IBitmap* image, const IRECT& rect, boo
     if (Ensure(texture, w, h) || changed)
     {
         Upload(texture, image, IRECT(0, 0, w, h));
-        mChanged = UnionRect(mChanged, rect);
+        texture.opaque = Opaque(image);
+        mChanged.Add(rect);
     }
-    mQuads.push_back(Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h, true});
+    // An opaque image at one texel per pixel is copied, not drawn.
+    const bool copy = texture.opaque && rect.W() == w && rect.H() == h;
+    if (copy && !texture.fbo)
+        texture.fbo = MakeFramebuffer(texture.id);
+    mQuads.push_back(Quad{texture.id, rect, IRECT(0, 0, rect.W(), rect.H()), w, h,
+                          !texture.opaque, copy ? texture.fbo : 0u});
     mLayerQueued = true;
 }
 
@@ -128,23 +170,82 @@ void GLPresenter::DrawQuad(const Quad& q)
     glEnd();
 }
 
-void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* drawn)
+unsigned GLPresenter::MakeFramebuffer(unsigned texture)
 {
-    const IRECT all(0, 0, width, height);
-    IRECT area = all;
-    if (onlyChanged)
+    // Copies need framebuffer blits (OpenGL 3 or ARB_framebuffer_object); without them images
+    // are drawn as quads.
+    if (!glGenFramebuffers || !glBlitFramebuffer || !glFramebufferTexture2D)
+        return 0;
+    GLuint fbo = 0;
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    const bool complete =
+        glCheckFramebufferStatus(GL_READ_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    if (!complete)
     {
-        area = IRECT(std::max(mChanged.L, 0), std::max(mChanged.T, 0),
-                     std::min(mChanged.R, width), std::min(mChanged.B, height));
-        if (area.Empty())
-            area = IRECT();
+        glDeleteFramebuffers(1, &fbo);
+        return 0;
     }
-    *drawn = area;
-    mChanged = IRECT();
-    glViewport(0, 0, width, height);
-    // Pixels outside the area keep the last frame.
+    return fbo;
+}
+
+void GLPresenter::Show(const Quad& q, const IRECT& area, int viewHeight)
+{
+    if (!q.fbo)
+    {
+        DrawQuad(q);
+        return;
+    }
+    const IRECT d(std::max(q.dest.L, area.L), std::max(q.dest.T, area.T),
+                  std::min(q.dest.R, area.R), std::min(q.dest.B, area.B));
+    if (d.W() <= 0 || d.H() <= 0)
+        return;
+    // Texture rows run from the image's top and the window's rows from its bottom: the copy is
+    // turned upside down in OpenGL's terms, which is the window buffer's own order, so software
+    // GL copies the rows as memory (there must be no scissor, scaling or blending).
+    const int x0 = q.source.L + d.L - q.dest.L;
+    const int y0 = q.source.T + d.T - q.dest.T;
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, q.fbo);
+    glBlitFramebuffer(x0, y0, x0 + d.W(), y0 + d.H(), d.L, viewHeight - d.T, d.R, viewHeight - d.B,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glEnable(GL_SCISSOR_TEST);
-    glScissor(area.L, height - area.B, area.W(), area.H());
+}
+
+void GLPresenter::DrawUncovered(const IRECT& area, int viewHeight)
+{
+    // Parts of the area still to draw; each opaque image cuts its rectangle out of them.
+    mParts.assign(1, area);
+    for (const Quad& q : mQuads)
+    {
+        if (q.blend || q.texture == mDraw.id)
+            continue;
+        mRest.clear();
+        for (const IRECT& part : mParts)
+        {
+            IRECT pieces[4];
+            const int n = Subtract(part, q.dest, pieces);
+            mRest.insert(mRest.end(), pieces, pieces + n);
+        }
+        mParts.swap(mRest);
+    }
+    for (const IRECT& part : mParts)
+        Show(Quad{mDraw.id, part, part, mDraw.width, mDraw.height, false, mDraw.fbo}, part,
+             viewHeight);
+}
+
+void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, DirtyRegion* drawn)
+{
+    drawn->Clear();
+    if (onlyChanged)
+        drawn->Add(mChanged.Scaled(1.0, width, height));
+    else
+        drawn->Add(IRECT(0, 0, width, height));
+    mChanged.Clear();
+    glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // y downward, one unit per pixel, as the editor counts.
@@ -154,21 +255,28 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* draw
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    // The draw texture covers the whole view: only without it is there anything to clear.
-    if (!mDraw.id)
+    // Pixels outside the areas keep the last frame.
+    glEnable(GL_SCISSOR_TEST);
+    for (const IRECT& area : *drawn)
     {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
+        glScissor(area.L, height - area.B, area.W(), area.H());
+        // The draw texture covers the whole view: only without it is there anything to clear.
+        if (!mDraw.id)
+        {
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        else
+        {
+            DrawUncovered(area, height);
+        }
+        for (const Quad& q : mQuads)
+            if (RectsIntersect(q.dest, area))
+                Show(q, area, height);
     }
-    if (mDraw.id)
-        DrawQuad(Quad{mDraw.id, IRECT(0, 0, mDraw.width, mDraw.height),
-                      IRECT(0, 0, mDraw.width, mDraw.height), mDraw.width, mDraw.height, false});
     std::set<unsigned> used;
     for (const Quad& q : mQuads)
-    {
-        DrawQuad(q);
         used.insert(q.texture);
-    }
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_SCISSOR_TEST);
@@ -181,9 +289,7 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* draw
             ++it;
             continue;
         }
-        GLuint id = it->second.id;
-        glDeleteTextures(1, &id);
-        --mLiveTextures;
+        Delete(it->second);
         it = mLayers.erase(it);
     }
     mQuads.clear();
@@ -192,28 +298,32 @@ void GLPresenter::DrawFrame(int width, int height, bool onlyChanged, IRECT* draw
 
 void GLPresenter::DiscardFrame()
 {
-    mChanged = IRECT();
+    mChanged.Clear();
     mQuads.clear();
     mLayerQueued = false;
+}
+
+void GLPresenter::Delete(Texture& texture)
+{
+    if (texture.fbo)
+    {
+        GLuint fbo = texture.fbo;
+        glDeleteFramebuffers(1, &fbo);
+    }
+    GLuint id = texture.id;
+    glDeleteTextures(1, &id);
+    --mLiveTextures;
+    texture = Texture();
 }
 
 void GLPresenter::Release()
 {
     for (auto& entry : mLayers)
-    {
-        GLuint id = entry.second.id;
-        glDeleteTextures(1, &id);
-        --mLiveTextures;
-    }
+        Delete(entry.second);
     mLayers.clear();
     if (mDraw.id)
-    {
-        GLuint id = mDraw.id;
-        glDeleteTextures(1, &id);
-        --mLiveTextures;
-    }
-    mDraw = Texture();
-    mChanged = IRECT();
+        Delete(mDraw);
+    mChanged.Clear();
     mQuads.clear();
     mLayerQueued = false;
 }

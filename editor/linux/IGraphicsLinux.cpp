@@ -113,7 +113,7 @@ struct IGraphicsLinux::Impl
     // Shows part of the back buffer (GLX_MESA_copy_sub_buffer); null without the extension,
     // when every frame is drawn whole and swapped.
     void (*copySubBuffer)(Display*, GLXDrawable, int, int, int, int) = nullptr;
-    IRECT pending;
+    DirtyRegion pending;
     bool layersPending = false;
     ClickCounter clicks;
     // The keyboard focus is the editor's only while an entry or menu is open; this is where it
@@ -191,7 +191,8 @@ bool IGraphicsLinux::Open(IGraphics* graphics, void* parent)
         m.DestroyWindow();
         return false;
     }
-    m.pending = IRECT(0, 0, graphics->Width(), graphics->Height());
+    m.pending.Clear();
+    m.pending.Add(IRECT(0, 0, graphics->Width(), graphics->Height()));
     m.running = true;
     m.thread = std::thread([&m] { m.Run(); });
     return true;
@@ -200,7 +201,7 @@ bool IGraphicsLinux::Open(IGraphics* graphics, void* parent)
 bool IGraphicsLinux::Impl::CreateWindow(void* parent)
 {
     int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
-                        GLX_BLUE_SIZE, 8, GLX_DEPTH_SIZE, 24, None};
+                        GLX_BLUE_SIZE, 8, None};
     const int screen = DefaultScreen(display);
     XVisualInfo* visual = glXChooseVisual(display, screen, attributes);
     if (!visual)
@@ -409,13 +410,13 @@ void IGraphicsLinux::Impl::DrawPending()
         return;
     ApplyCursor();
     UpdateKeyboardFocus();
-    const IRECT rect = pending;
+    const DirtyRegion region = pending;
     const bool layers = layersPending;
-    pending = IRECT();
+    pending.Clear();
     layersPending = false;
-    if (rect.Empty() && !layers)
+    if (region.Empty() && !layers)
         return;
-    graphics->DrawRegion(rect);
+    graphics->DrawRegion(region);
 }
 
 void IGraphicsLinux::Impl::AnswerSync()
@@ -433,7 +434,7 @@ void IGraphicsLinux::Impl::Dispatch(XEvent& event)
     switch (event.type)
     {
     case Expose:
-        pending = IRECT(0, 0, graphics->Width(), graphics->Height());
+        pending.Add(IRECT(0, 0, graphics->Width(), graphics->Height()));
         break;
     case ButtonPress:
         OnButton(event.xbutton, true);
@@ -582,7 +583,7 @@ void IGraphicsLinux::Impl::ApplyCursor()
 
 void IGraphicsLinux::Invalidate(const IRECT& rect)
 {
-    mImpl->pending = UnionRect(mImpl->pending, rect);
+    mImpl->pending.Add(rect);
 }
 
 void IGraphicsLinux::PresentBitmap(LICE_IBitmap* drawBitmap, const IRECT* rect)
@@ -609,12 +610,13 @@ void IGraphicsLinux::EndPresent(bool changed)
         m.presenter.DiscardFrame();
         return;
     }
-    IRECT drawn;
+    DirtyRegion drawn;
     m.presenter.DrawFrame(m.width, m.height, m.copySubBuffer != nullptr, &drawn);
     if (!m.copySubBuffer)
         glXSwapBuffers(m.display, m.window);
-    else if (!drawn.Empty())
-        m.copySubBuffer(m.display, m.window, drawn.L, m.height - drawn.B, drawn.W(), drawn.H());
+    for (const IRECT& part : drawn)
+        if (m.copySubBuffer)
+            m.copySubBuffer(m.display, m.window, part.L, m.height - part.B, part.W(), part.H());
     m.liveTextures = m.presenter.LiveTextures();
     m.uploads = m.presenter.Uploads();
 }
@@ -639,7 +641,7 @@ void IGraphicsLinux::Resize(int width, int height)
     if (!m.display)
         return;
     XResizeWindow(m.display, m.window, m.width, m.height);
-    m.pending = IRECT(0, 0, width, height);
+    m.pending.Add(IRECT(0, 0, width, height));
 }
 
 // ---- Controlling thread ----
