@@ -7,6 +7,9 @@
 // file, says the server is ours and ready: with tests running in parallel, another test's server
 // may create the socket of a number this one tried a moment earlier, and a server that loses
 // the race ends on its lock file, closing the pipe; the next number is tried then.
+//
+// A test process that exits without stopping its server (an X error ends it through exit) stops
+// it on the way out: the server is registered with an exit handler.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,6 +19,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <string>
 
 extern char** environ;
@@ -44,6 +48,7 @@ public:
     {
         if (mPid > 0)
         {
+            Forget(mPid);
             kill(mPid, SIGTERM);
             waitpid(mPid, nullptr, 0);
         }
@@ -90,11 +95,42 @@ private:
         {
             mPid = pid;
             mName = name;
+            Remember(pid);
+            static const bool registered = std::atexit(StopOnExit) == 0;
+            (void)registered;
             return;
         }
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         mReason = "Xvfb " + name + " did not come up";
+    }
+
+    // The servers of this process still running (0: a free slot).
+    static pid_t* Running()
+    {
+        static pid_t pids[8] = {};
+        return pids;
+    }
+    static void Remember(pid_t pid)
+    {
+        for (int i = 0; i < 8; ++i)
+            if (Running()[i] == 0)
+            {
+                Running()[i] = pid;
+                return;
+            }
+    }
+    static void Forget(pid_t pid)
+    {
+        for (int i = 0; i < 8; ++i)
+            if (Running()[i] == pid)
+                Running()[i] = 0;
+    }
+    static void StopOnExit()
+    {
+        for (int i = 0; i < 8; ++i)
+            if (Running()[i] > 0)
+                kill(Running()[i], SIGTERM);
     }
 
     // The line Xvfb writes when it is ready; empty when it ended or stayed silent.
