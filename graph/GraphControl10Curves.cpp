@@ -8,6 +8,19 @@ GraphColor CurveColor(const GraphCurve4* curve, double alpha)
         static_cast<int>(curve->colorR * 255.0f), static_cast<int>(curve->colorG * 255.0f),
         static_cast<int>(curve->colorB * 255.0f), static_cast<int>(alpha * 255.0));
 }
+
+// Calls visit(k, x, y) for each point k of the curve whose coordinates are both defined, in
+// order, as the surface's floats; stops at the first visit that returns false.
+template <typename Visit>
+void ForEachDefinedPoint(const GraphCurve4* curve, Visit&& visit)
+{
+    const double* xs = curve->xValues.Get();
+    const double* ys = curve->yValues.Get();
+    for (int k = 0; k < curve->numValues; ++k)
+        if (GraphCurve4::IsDefined(xs[k], ys[k]) &&
+            !visit(k, static_cast<float>(xs[k]), static_cast<float>(ys[k])))
+            return;
+}
 } // namespace
 
 // ---- Drawing the curves ----
@@ -59,20 +72,18 @@ void GraphControl10::DrawCurve(const GraphCurve4* curve)
 
 bool GraphControl10::TracePolyline(const GraphCurve4* curve)
 {
-    const double* xs = curve->xValues.Get();
-    const double* ys = curve->yValues.Get();
     bool started = false;
     mSurface->BeginPath();
-    for (int k = 0; k < curve->numValues; ++k)
-    {
-        if (!GraphCurve4::IsDefined(xs[k], ys[k]))
-            continue;
-        if (!started)
-            mSurface->MoveTo(static_cast<float>(xs[k]), static_cast<float>(ys[k]));
-        else
-            mSurface->LineTo(static_cast<float>(xs[k]), static_cast<float>(ys[k]));
-        started = true;
-    }
+    ForEachDefinedPoint(curve,
+                        [&](int, float x, float y)
+                        {
+                            if (started)
+                                mSurface->LineTo(x, y);
+                            else
+                                mSurface->MoveTo(x, y);
+                            started = true;
+                            return true;
+                        });
     return started;
 }
 
@@ -93,37 +104,33 @@ void GraphControl10::DrawFillUnderLine(const GraphCurve4* curve)
     mSurface->Save();
     mSurface->FillColor(CurveFillColor(curve));
     const float base = static_cast<float>(curve->fillOrigin * Height());
-    const double* xs = curve->xValues.Get();
-    const double* ys = curve->yValues.Get();
     const int last = curve->numValues - 1;
     bool havePrevious = false;
     float px = 0.0f, py = 0.0f;
-    for (int k = 0; k < curve->numValues; ++k)
-    {
-        if (!GraphCurve4::IsDefined(xs[k], ys[k]))
-            continue;
-        const float x = static_cast<float>(xs[k]);
-        const float y = static_cast<float>(ys[k]);
-        if (!havePrevious)
-        {
-            px = x;
-            py = y;
-            havePrevious = true;
-            continue;
-        }
-        // Columns closer than 2 pixels are merged, except at the end of the curve.
-        if (k != last && x - px < 2.0f)
-            continue;
-        mSurface->BeginPath();
-        mSurface->MoveTo(px, py);
-        mSurface->LineTo(x + 1.0f, y);
-        mSurface->LineTo(x + 1.0f, base);
-        mSurface->LineTo(px, base);
-        mSurface->ClosePath();
-        mSurface->Fill();
-        px = x;
-        py = y;
-    }
+    ForEachDefinedPoint(curve,
+                        [&](int k, float x, float y)
+                        {
+                            if (!havePrevious)
+                            {
+                                px = x;
+                                py = y;
+                                havePrevious = true;
+                                return true;
+                            }
+                            // Columns closer than 2 pixels are merged, except at the end.
+                            if (k != last && x - px < 2.0f)
+                                return true;
+                            mSurface->BeginPath();
+                            mSurface->MoveTo(px, py);
+                            mSurface->LineTo(x + 1.0f, y);
+                            mSurface->LineTo(x + 1.0f, base);
+                            mSurface->LineTo(px, base);
+                            mSurface->ClosePath();
+                            mSurface->Fill();
+                            px = x;
+                            py = y;
+                            return true;
+                        });
     mSurface->Restore();
 }
 
@@ -143,31 +150,29 @@ void GraphControl10::DrawPointQuads(const GraphCurve4* curve)
             mPointImage = -1;
     }
     const float half = static_cast<float>(curve->pointSize * 0.5);
-    const double* xs = curve->xValues.Get();
-    const double* ys = curve->yValues.Get();
-    for (int k = 0; k < curve->numValues; ++k)
-    {
-        if (!GraphCurve4::IsDefined(xs[k], ys[k]))
-            continue;
-        float cx = static_cast<float>(xs[k]);
-        float cy = static_cast<float>(ys[k]);
-        if (!mPointsCentered)
-        {
-            cx -= half;
-            cy -= half;
-        }
-        if (mPointImage < 0)
-        {
-            mPointImage = mSurface->CreateImageRGBA(1, 1, GRAPH_IMAGE_NEAREST, kWhitePixel);
-            if (mPointImage == 0)
-            {
-                mPointImage = -1;
-                break;
-            }
-        }
-        mSurface->TextureQuad(cx - half, cy - half, cx + half, cy - half, cx + half, cy + half,
-                              cx - half, cy + half, mPointImage);
-    }
+    ForEachDefinedPoint(curve,
+                        [&](int, float cx, float cy)
+                        {
+                            if (!mPointsCentered)
+                            {
+                                cx -= half;
+                                cy -= half;
+                            }
+                            if (mPointImage < 0)
+                            {
+                                mPointImage = mSurface->CreateImageRGBA(
+                                    1, 1, GRAPH_IMAGE_NEAREST, kWhitePixel);
+                                if (mPointImage == 0)
+                                {
+                                    mPointImage = -1;
+                                    return false;
+                                }
+                            }
+                            mSurface->TextureQuad(cx - half, cy - half, cx + half, cy - half,
+                                                  cx + half, cy + half, cx - half, cy + half,
+                                                  mPointImage);
+                            return true;
+                        });
     mSurface->Restore();
 }
 
@@ -182,47 +187,41 @@ float GraphControl10::BeginRays(const GraphCurve4* curve)
 void GraphControl10::DrawRays(const GraphCurve4* curve)
 {
     const float cx = BeginRays(curve);
-    const double* xs = curve->xValues.Get();
-    const double* ys = curve->yValues.Get();
-    for (int k = 0; k < curve->numValues; ++k)
-    {
-        if (!GraphCurve4::IsDefined(xs[k], ys[k]))
-            continue;
-        mSurface->BeginPath();
-        mSurface->MoveTo(cx, 0.0f);
-        mSurface->LineTo(static_cast<float>(xs[k]), static_cast<float>(ys[k]));
-        mSurface->Stroke();
-    }
+    ForEachDefinedPoint(curve,
+                        [&](int, float x, float y)
+                        {
+                            mSurface->BeginPath();
+                            mSurface->MoveTo(cx, 0.0f);
+                            mSurface->LineTo(x, y);
+                            mSurface->Stroke();
+                            return true;
+                        });
     mSurface->Restore();
 }
 
 void GraphControl10::DrawFilledRays(const GraphCurve4* curve)
 {
     const float cx = BeginRays(curve);
-    const double* xs = curve->xValues.Get();
-    const double* ys = curve->yValues.Get();
     bool havePrevious = false;
     float px = 0.0f, py = 0.0f;
-    for (int k = 0; k < curve->numValues; ++k)
-    {
-        if (!GraphCurve4::IsDefined(xs[k], ys[k]))
-            continue;
-        const float x = static_cast<float>(xs[k]);
-        const float y = static_cast<float>(ys[k]);
-        if (havePrevious)
-        {
-            mSurface->BeginPath();
-            mSurface->MoveTo(cx, 0.0f);
-            mSurface->LineTo(px, py);
-            mSurface->LineTo(x, y);
-            mSurface->LineTo(cx, 0.0f);
-            mSurface->ClosePath();
-            mSurface->Fill();
-        }
-        px = x;
-        py = y;
-        havePrevious = true;
-    }
+    ForEachDefinedPoint(curve,
+                        [&](int, float x, float y)
+                        {
+                            if (havePrevious)
+                            {
+                                mSurface->BeginPath();
+                                mSurface->MoveTo(cx, 0.0f);
+                                mSurface->LineTo(px, py);
+                                mSurface->LineTo(x, y);
+                                mSurface->LineTo(cx, 0.0f);
+                                mSurface->ClosePath();
+                                mSurface->Fill();
+                            }
+                            px = x;
+                            py = y;
+                            havePrevious = true;
+                            return true;
+                        });
     mSurface->Restore();
 }
 
