@@ -196,15 +196,24 @@ void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int
     FinishHistogram(b, cnt, numBins, average);
 }
 
-void DirectionHistogramOfPairs(const int* pairBins, const double* radii, int n, int numBins,
-                               bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts)
+void DirectionMeansOfPairs(const int* pairBins, const double* radii, int n,
+                           const int* binCounts, int numBins, SampleBuffer& bins)
 {
-    if (!StartHistogram(numBins, bins, counts))
+    if (numBins <= 0)
+    {
+        bins.Resize(0, false);
         return;
-    double* b = bins.Get();
-    int* cnt = counts.Get();
+    }
+    double* b = bins.Resize(numBins, false);
+    if (!b)
+        return;
+    std::fill(b, b + numBins, 0.0);
+    // One store per pair and no branch: a pair left out adds +0 to bin 0, which leaves any sum
+    // of amplitudes (never −0) as it is.
     for (int i = 0; i < n; ++i)
-        if (pairBins[i] >= 0)
-            AddToBin(b, cnt, pairBins[i], radii[i], average);
-    FinishHistogram(b, cnt, numBins, average);
+    {
+        const bool used = pairBins[i] >= 0;
+        b[used ? pairBins[i] : 0] += used ? radii[i] : 0.0;
+    }
+    FinishHistogram(b, binCounts, numBins, true);
 }

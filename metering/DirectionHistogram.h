@@ -22,6 +22,8 @@ void DirectionBins(const double* left, const double* right, int n, int numBins, 
 void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int numBins,
                         bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts);
 
-// The same from pairs already reduced to their bin (−1 for a pair left out) and amplitude.
-void DirectionHistogramOfPairs(const int* pairBins, const double* radii, int n, int numBins,
-                               bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts);
+// The averaging histogram from pairs already reduced to their bin (−1 for a pair left out) and
+// amplitude, with each bin's count of pairs known already (binCounts, numBins of them): each
+// bin's amplitudes are summed in the pairs' order, as DirectionHistogram sums them.
+void DirectionMeansOfPairs(const int* pairBins, const double* radii, int n,
+                           const int* binCounts, int numBins, SampleBuffer& bins);
