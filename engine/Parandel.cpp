@@ -236,7 +236,6 @@ void Parandel::Reset()
     // Working buffers take the host block size now, so no block allocates.
     const int block = std::max(GetBlockSize(), 0);
     mIn.Reserve(block);
-    mOut.Reserve(block);
     mChain.Reserve(block);
     mRestarter.Reserve(block);
 
@@ -313,10 +312,8 @@ void Parandel::OnParamChange(int paramIdx)
     }
 }
 
-bool Parandel::IsSilent(const SampleBuffer& channel)
+bool Parandel::IsSilent(const double* x, int n)
 {
-    const double* x = channel.Get();
-    const int n = channel.GetSize();
     for (int k = 0; k < n; ++k)
         if (std::fabs(x[k]) > kSilenceThreshold)
             return false;
@@ -325,13 +322,16 @@ bool Parandel::IsSilent(const SampleBuffer& channel)
 
 void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
 {
-    ResetOnTransportStart();
+    const bool transportRunning = ResetOnTransportStart();
     MarkSidechainDuplicates(nFrames);
 
-    // Gather copies of the first two connected input and output channels.
+    // Gather copies of the first two connected input channels and the first two connected
+    // output channels (the outputs are only looked at for silence until the result is written:
+    // they are not copied).
     double* outPtr[2] = {nullptr, nullptr};
+    const double* outList[2] = {nullptr, nullptr};
+    int outCount = 0;
     mIn.Clear();
-    mOut.Clear();
     for (int c = 0; c < 2; ++c)
     {
         if (c < NInChannels() && IsInChannelConnected(c) && inputs && inputs[c])
@@ -343,18 +343,18 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
         if (c < NOutChannels() && IsOutChannelConnected(c) && outputs && outputs[c])
         {
             outPtr[c] = outputs[c];
-            mOut.Add(outputs[c], nFrames);
+            outList[outCount++] = outputs[c];
         }
     }
-    if (mOut.GetSize() == 1)
+    if (outCount == 1)
         outPtr[1] = nullptr;
-    if (mIn.IsEmpty() || mOut.IsEmpty())
+    if (mIn.IsEmpty() || outCount == 0)
         return;
 
     // Silent blocks pass straight through: nothing advances, an armed fade-in stays armed.
-    bool silent = IsSilent(mIn[0]) && IsSilent(mOut[0]);
-    if (silent && mIn.GetSize() == 2 && mOut.GetSize() == 2)
-        silent = IsSilent(mIn[1]) && IsSilent(mOut[1]);
+    bool silent = IsSilent(mIn[0].Get(), nFrames) && IsSilent(outList[0], nFrames);
+    if (silent && mIn.GetSize() == 2 && outCount == 2)
+        silent = IsSilent(mIn[1].Get(), nFrames) && IsSilent(outList[1], nFrames);
     if (silent)
     {
         // Every usable output is written, input 0 on both for a mono input as bypass does: an
@@ -388,7 +388,7 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     const bool read = mCorrelationRead || mEditorOpen;
     if (!read)
         mCorrelationIdle = true;
-    else if (out->GetSize() == 2 && IsTransportRunning())
+    else if (out->GetSize() == 2 && transportRunning)
     {
         if (mCorrelationIdle)
             mCorrelation->Reset(GetSampleRate());

@@ -199,8 +199,9 @@ public:
 
     // ---- Transport ----
     bool IsTransportRunning();
-    // Calls Reset when the transport runs now and did not at the previous call.
-    void ResetOnTransportStart();
+    // Calls Reset when the transport runs now and did not at the previous call; returns whether
+    // it runs now (for the rest of the block, without asking the host again).
+    bool ResetOnTransportStart();
     // Marks sidechain inputs that repeat the main input byte for byte (one host only).
     void MarkSidechainDuplicates(int nFrames);
 

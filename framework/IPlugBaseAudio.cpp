@@ -216,13 +216,14 @@ bool IPlugBase::IsTransportRunning()
     return timeInfo.transportIsRunning;
 }
 
-void IPlugBase::ResetOnTransportStart()
+bool IPlugBase::ResetOnTransportStart()
 {
     TimeInfo timeInfo;
     GetTime(&timeInfo);
     if (timeInfo.transportIsRunning && !mTransportWasRunning)
         Reset();
     mTransportWasRunning = timeInfo.transportIsRunning;
+    return mTransportWasRunning;
 }
 
 void IPlugBase::MarkSidechainDuplicates(int nFrames)
