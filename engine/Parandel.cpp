@@ -337,8 +337,9 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
         if (c < NInChannels() && IsInChannelConnected(c) && inputs && inputs[c])
         {
             // A NaN or infinite input sample counts as silence: it costs that sample only,
-            // instead of poisoning the filters and convolvers that remember it.
-            ZeroNonFinite(*mIn.Add(inputs[c], nFrames));
+            // instead of poisoning the filters and convolvers that remember it. Copied and
+            // checked in one pass.
+            CopyFinite(inputs[c], mIn.AddSized(nFrames)->Get(), nFrames);
         }
         if (c < NOutChannels() && IsOutChannelConnected(c) && outputs && outputs[c])
         {

@@ -37,7 +37,7 @@ struct GainRun
     double Out(int k) const { return out[k]; }
 };
 
-// ZeroNonFinite as a select the compiler can vectorise (NaN fails the comparison).
+// CopyFinite's test as a select the compiler can vectorise (NaN fails the comparison).
 inline double Finite(double x)
 {
     return std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
