@@ -376,33 +376,38 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     settings.monoToStereo = mMonoToStereo;
     settings.monoOut = mMonoOut;
     // Only enormous finite input can overflow into infinity or NaN in the chain; it hands
-    // meters and host zeros instead.
-    ChannelList* out = &mChain.Process(mIn, settings);
+    // meters and host zeros instead. The result goes straight to two distinct outputs; with one
+    // output (or one buffer for both) it is made in the block's own channels and copied.
+    const bool direct = outPtr[0] && outPtr[1] && outPtr[0] != outPtr[1];
+    double* const result[2] = {direct ? outPtr[0] : mIn[0].Get(),
+                               direct ? outPtr[1] : mIn[1].Get()};
+    mChain.Process(mIn, settings, result[0], result[1]);
 
     // The vectorscope sees every processed block, whatever the transport does, while anything
     // may look at it.
     if (mScopeRead || mEditorOpen)
-        mVectorscope->AddSamples(*out);
+        mVectorscope->AddSamples(result[0], result[1], nFrames);
 
     // The correlation meter follows the output only while the host transport runs, and only
     // while something reads it.
     const bool read = mCorrelationRead || mEditorOpen;
     if (!read)
         mCorrelationIdle = true;
-    else if (out->GetSize() == 2 && transportRunning)
+    else if (transportRunning)
     {
         if (mCorrelationIdle)
             mCorrelation->Reset(GetSampleRate());
         mCorrelationIdle = false;
-        mCorrelation->Process((*out)[0], (*out)[1], false);
+        mCorrelation->Process(result[0], result[1], nFrames, false);
         const double c = mCorrelation->GetCorrelation();
         if (mCorrelationMeter)
             mCorrelationMeter->SetValueFromPlugin((c + 1.0) * 0.5);
     }
 
-    for (int c = 0; c < out->GetSize() && c < 2; ++c)
-        if (outPtr[c] && (*out)[c].GetSize() == nFrames)
-            std::memcpy(outPtr[c], (*out)[c].Get(), sizeof(double) * nFrames);
+    if (!direct)
+        for (int c = 0; c < 2; ++c)
+            if (outPtr[c])
+                std::memcpy(outPtr[c], result[c], sizeof(double) * nFrames);
 }
 
 void Parandel::SetPan(double pan)

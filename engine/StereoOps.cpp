@@ -40,8 +40,11 @@ void CopyFinite(const double* in, double* out, int n)
 
 void BoundOutput(SampleBuffer& channel)
 {
-    double* x = channel.Get();
-    const int n = channel.GetSize();
+    BoundOutput(channel.Get(), channel.GetSize());
+}
+
+void BoundOutput(double* x, int n)
+{
     for (int k = 0; k < n; ++k)
         x[k] = BoundedOutput(x[k]);
 }

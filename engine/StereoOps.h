@@ -67,5 +67,6 @@ inline double BoundedOutput(double x)
     const double upper = finite > kOutputLimit ? kOutputLimit : finite;
     return upper < -kOutputLimit ? -kOutputLimit : upper;
 }
-// BoundedOutput over a channel.
+// BoundedOutput over a channel, or over n samples.
 void BoundOutput(SampleBuffer& channel);
+void BoundOutput(double* x, int n);

@@ -249,8 +249,13 @@ void TWVectorscope::AddSamples(const ChannelList& channels)
     if (channels.GetSize() != 2)
         return;
     // Only the common length is taken, so that left and right stay sample-aligned.
-    const int n = std::min(channels[0].GetSize(), channels[1].GetSize());
-    mHistory.Append(channels[0].Get(), channels[1].Get(), n);
+    AddSamples(channels[0].Get(), channels[1].Get(),
+               std::min(channels[0].GetSize(), channels[1].GetSize()));
+}
+
+void TWVectorscope::AddSamples(const double* left, const double* right, int n)
+{
+    mHistory.Append(left, right, n);
     if (!IsWatched())
         return;
     if (mTrackAllModes)
