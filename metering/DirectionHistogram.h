@@ -16,6 +16,10 @@ int DirectionBin(double left, double right, int numBins);
 int DirectionBinByAtan2(double left, double right, int numBins);
 // DirectionBin of n pairs into bins, a run at a time (several times faster than one by one).
 void DirectionBins(const double* left, const double* right, int n, int numBins, int* bins);
+// The same with each pair's amplitude √(L² + R²) into radii; a pair holding a non-finite value
+// gets bin −1 and amplitude 0.
+void DirectionBinsAndRadii(const double* left, const double* right, int n, int numBins, int* bins,
+                           double* radii);
 
 // bins receives numBins values; counts is scratch for the average mode. Pairs holding a
 // non-finite value are left out. Bins without samples are 0.

@@ -3,9 +3,7 @@
 #include "metering/DirectionHistogram.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <emmintrin.h>
 
 namespace
 {
@@ -70,24 +68,8 @@ void ScopeHistory::Append(const double* left, const double* right, int n)
 void ScopeHistory::UpdateDirections()
 {
     const int from = std::max(mDirectionsEnd, mStart);
-    DirectionBins(mLeft.data() + from, mRight.data() + from, mEnd - from, mNumBins,
-                  mBins.data() + from);
-    // Two radii per square-root instruction (as exact as one at a time).
-    int i = from;
-    for (; i + 2 <= mEnd; i += 2)
-    {
-        const __m128d l = _mm_loadu_pd(mLeft.data() + i), r = _mm_loadu_pd(mRight.data() + i);
-        _mm_storeu_pd(mRadii.data() + i,
-                      _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(l, l), _mm_mul_pd(r, r))));
-    }
-    for (; i < mEnd; ++i)
-        mRadii[i] = std::sqrt(mLeft[i] * mLeft[i] + mRight[i] * mRight[i]);
-    for (i = from; i < mEnd; ++i)
-    {
-        const bool finite = std::isfinite(mLeft[i]) && std::isfinite(mRight[i]);
-        mBins[i] = finite ? mBins[i] : -1;
-        mRadii[i] = finite ? mRadii[i] : 0.0;
-    }
+    DirectionBinsAndRadii(mLeft.data() + from, mRight.data() + from, mEnd - from, mNumBins,
+                          mBins.data() + from, mRadii.data() + from);
     mDirectionsEnd = mEnd;
 
     // The pairs that left the window leave the counts, those that came join them.

@@ -1,12 +1,14 @@
-// The scope window's per-bin counts, kept by counting the pairs that enter and leave, against a
-// count of the whole window made afresh, through blocks of every size, moves of the window,
-// blocks longer than the window, non-finite pairs and stretches without updates.
+// The scope window's bins, amplitudes and per-bin counts (the counts kept by counting the pairs
+// that enter and leave) against those of the whole window worked out afresh, through blocks of
+// every size, moves of the window, blocks longer than the window, non-finite pairs and
+// stretches without updates.
 
 #include "metering/DirectionHistogram.h"
 #include "metering/ScopeHistory.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <random>
 #include <vector>
@@ -39,7 +41,9 @@ TEST(ScopeHistoryTest, BinCountsAreThoseOfTheWholeWindow)
         for (int i = 0; i < h.Size(); ++i)
         {
             const bool finite = std::isfinite(h.Left()[i]) && std::isfinite(h.Right()[i]);
-            ASSERT_EQ(h.Bins()[i], finite ? DirectionBin(h.Left()[i], h.Right()[i], kBins) : -1);
+            const double l = h.Left()[i], r = h.Right()[i];
+            ASSERT_EQ(h.Bins()[i], finite ? DirectionBin(l, r, kBins) : -1);
+            ASSERT_EQ(h.Radii()[i], finite ? std::sqrt(l * l + r * r) : 0.0);
             if (finite)
                 ++expected[h.Bins()[i]];
         }
