@@ -236,7 +236,6 @@ void Parandel::Reset()
     // Working buffers take the host block size now, so no block allocates.
     const int block = std::max(GetBlockSize(), 0);
     mIn.Reserve(block);
-    mOut.Reserve(block);
     mChain.Reserve(block);
     mRestarter.Reserve(block);
 
@@ -313,10 +312,8 @@ void Parandel::OnParamChange(int paramIdx)
     }
 }
 
-bool Parandel::IsSilent(const SampleBuffer& channel)
+bool Parandel::IsSilent(const double* x, int n)
 {
-    const double* x = channel.Get();
-    const int n = channel.GetSize();
     for (int k = 0; k < n; ++k)
         if (std::fabs(x[k]) > kSilenceThreshold)
             return false;
@@ -325,36 +322,40 @@ bool Parandel::IsSilent(const SampleBuffer& channel)
 
 void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
 {
-    ResetOnTransportStart();
+    const bool transportRunning = ResetOnTransportStart();
     MarkSidechainDuplicates(nFrames);
 
-    // Gather copies of the first two connected input and output channels.
+    // Gather copies of the first two connected input channels and the first two connected
+    // output channels (the outputs are only looked at for silence until the result is written:
+    // they are not copied).
     double* outPtr[2] = {nullptr, nullptr};
+    const double* outList[2] = {nullptr, nullptr};
+    int outCount = 0;
     mIn.Clear();
-    mOut.Clear();
     for (int c = 0; c < 2; ++c)
     {
         if (c < NInChannels() && IsInChannelConnected(c) && inputs && inputs[c])
         {
             // A NaN or infinite input sample counts as silence: it costs that sample only,
-            // instead of poisoning the filters and convolvers that remember it.
-            ZeroNonFinite(*mIn.Add(inputs[c], nFrames));
+            // instead of poisoning the filters and convolvers that remember it. Copied and
+            // checked in one pass.
+            CopyFinite(inputs[c], mIn.AddSized(nFrames)->Get(), nFrames);
         }
         if (c < NOutChannels() && IsOutChannelConnected(c) && outputs && outputs[c])
         {
             outPtr[c] = outputs[c];
-            mOut.Add(outputs[c], nFrames);
+            outList[outCount++] = outputs[c];
         }
     }
-    if (mOut.GetSize() == 1)
+    if (outCount == 1)
         outPtr[1] = nullptr;
-    if (mIn.IsEmpty() || mOut.IsEmpty())
+    if (mIn.IsEmpty() || outCount == 0)
         return;
 
     // Silent blocks pass straight through: nothing advances, an armed fade-in stays armed.
-    bool silent = IsSilent(mIn[0]) && IsSilent(mOut[0]);
-    if (silent && mIn.GetSize() == 2 && mOut.GetSize() == 2)
-        silent = IsSilent(mIn[1]) && IsSilent(mOut[1]);
+    bool silent = IsSilent(mIn[0].Get(), nFrames) && IsSilent(outList[0], nFrames);
+    if (silent && mIn.GetSize() == 2 && outCount == 2)
+        silent = IsSilent(mIn[1].Get(), nFrames) && IsSilent(outList[1], nFrames);
     if (silent)
     {
         // Every usable output is written, input 0 on both for a mono input as bypass does: an
@@ -375,33 +376,38 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     settings.monoToStereo = mMonoToStereo;
     settings.monoOut = mMonoOut;
     // Only enormous finite input can overflow into infinity or NaN in the chain; it hands
-    // meters and host zeros instead.
-    ChannelList* out = &mChain.Process(mIn, settings);
+    // meters and host zeros instead. The result goes straight to two distinct outputs; with one
+    // output (or one buffer for both) it is made in the block's own channels and copied.
+    const bool direct = outPtr[0] && outPtr[1] && outPtr[0] != outPtr[1];
+    double* const result[2] = {direct ? outPtr[0] : mIn[0].Get(),
+                               direct ? outPtr[1] : mIn[1].Get()};
+    mChain.Process(mIn, settings, result[0], result[1]);
 
     // The vectorscope sees every processed block, whatever the transport does, while anything
     // may look at it.
     if (mScopeRead || mEditorOpen)
-        mVectorscope->AddSamples(*out);
+        mVectorscope->AddSamples(result[0], result[1], nFrames);
 
     // The correlation meter follows the output only while the host transport runs, and only
     // while something reads it.
     const bool read = mCorrelationRead || mEditorOpen;
     if (!read)
         mCorrelationIdle = true;
-    else if (out->GetSize() == 2 && IsTransportRunning())
+    else if (transportRunning)
     {
         if (mCorrelationIdle)
             mCorrelation->Reset(GetSampleRate());
         mCorrelationIdle = false;
-        mCorrelation->Process((*out)[0], (*out)[1], false);
+        mCorrelation->Process(result[0], result[1], nFrames, false);
         const double c = mCorrelation->GetCorrelation();
         if (mCorrelationMeter)
             mCorrelationMeter->SetValueFromPlugin((c + 1.0) * 0.5);
     }
 
-    for (int c = 0; c < out->GetSize() && c < 2; ++c)
-        if (outPtr[c] && (*out)[c].GetSize() == nFrames)
-            std::memcpy(outPtr[c], (*out)[c].Get(), sizeof(double) * nFrames);
+    if (!direct)
+        for (int c = 0; c < 2; ++c)
+            if (outPtr[c])
+                std::memcpy(outPtr[c], result[c], sizeof(double) * nFrames);
 }
 
 void Parandel::SetPan(double pan)

@@ -106,7 +106,7 @@ private:
     void BuildEditor(GUIHelper9& kit, IGraphics* gui);
     // The editor's controls bound to the parameter show its current real value.
     void RefreshControls(int paramIdx);
-    static bool IsSilent(const SampleBuffer& channel);
+    static bool IsSilent(const double* samples, int n);
     // The editor deleted its controls: the meters, mode buttons and graphs pointed at are gone.
     void ForgetEditorControls();
 
@@ -134,7 +134,6 @@ private:
     // Bass focus, mono-to-stereo, width, pan, output gain and mono output on the members above.
     StereoChain mChain;
 
-    // Working lists of the block, kept so that a block allocates nothing.
+    // Working list of the block, kept so that a block allocates nothing.
     ChannelList mIn;
-    ChannelList mOut;
 };

@@ -37,7 +37,7 @@ struct GainRun
     double Out(int k) const { return out[k]; }
 };
 
-// ZeroNonFinite as a select the compiler can vectorise (NaN fails the comparison).
+// CopyFinite's test as a select the compiler can vectorise (NaN fails the comparison).
 inline double Finite(double x)
 {
     return std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
@@ -45,10 +45,8 @@ inline double Finite(double x)
 
 // Finite outputs beyond what a float holds are rare (input near the float maximum): one cheap
 // pass looks for them, and only then are they bounded.
-void BoundIfBeyond(SampleBuffer& channel)
+void BoundIfBeyond(double* x, int n)
 {
-    const double* x = channel.Get();
-    const int n = channel.GetSize();
     // Two samples per step, compared side by side into a lane mask.
     typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
     typedef int64_t Mask __attribute__((vector_size(2 * sizeof(int64_t))));
@@ -64,7 +62,7 @@ void BoundIfBeyond(SampleBuffer& channel)
     }
     const bool last = k < n && std::fabs(x[k]) > kOutputLimit;
     if (beyond[0] || beyond[1] || last)
-        BoundOutput(channel);
+        BoundOutput(x, n);
 }
 
 // Each line is the arithmetic of one stage, as that stage's own function does it.
@@ -136,31 +134,41 @@ void StereoChain::Reserve(int frames)
 
 ChannelList& StereoChain::Process(ChannelList& stereo, const Settings& settings)
 {
+    if (!settings.bassFocus)
+    {
+        Process(stereo, settings, stereo[0].Get(), stereo[1].Get());
+        return stereo;
+    }
+    MakePair(mSum, stereo[0].GetSize());
+    Process(stereo, settings, mSum[0].Get(), mSum[1].Get());
+    return mSum;
+}
+
+void StereoChain::Process(ChannelList& stereo, const Settings& settings, double* outL,
+                          double* outR)
+{
     const int n = stereo[0].GetSize();
     if (!settings.bassFocus)
     {
         if (settings.monoToStereo)
             mParts.monoToStereo->Process(stereo);
-        Mix(nullptr, nullptr, stereo[0].Get(), stereo[1].Get(), stereo[0].Get(), stereo[1].Get(), n,
-            settings.monoOut);
-        BoundIfBeyond(stereo[0]);
-        BoundIfBeyond(stereo[1]);
-        return stereo;
+        Mix(nullptr, nullptr, stereo[0].Get(), stereo[1].Get(), outL, outR, n, settings.monoOut);
+        BoundIfBeyond(outL, n);
+        BoundIfBeyond(outR, n);
+        return;
     }
     MakePair(mLow, n);
     MakePair(mHigh, n);
-    MakePair(mSum, n);
     SampleBuffer* bandsL[] = {&mLow[0], &mHigh[0]};
     SampleBuffer* bandsR[] = {&mLow[1], &mHigh[1]};
     CrossoverSplitterNBands3::SplitPair(*mParts.crossovers[0], *mParts.crossovers[1], stereo[0],
                                         stereo[1], bandsL, bandsR);
     if (settings.monoToStereo)
         mParts.monoToStereo->Process(mHigh);
-    Mix(mLow[0].Get(), mLow[1].Get(), mHigh[0].Get(), mHigh[1].Get(), mSum[0].Get(), mSum[1].Get(),
-        n, settings.monoOut);
-    BoundIfBeyond(mSum[0]);
-    BoundIfBeyond(mSum[1]);
-    return mSum;
+    Mix(mLow[0].Get(), mLow[1].Get(), mHigh[0].Get(), mHigh[1].Get(), outL, outR, n,
+        settings.monoOut);
+    BoundIfBeyond(outL, n);
+    BoundIfBeyond(outR, n);
 }
 
 void StereoChain::Mix(const double* lowL, const double* lowR, const double* highL,

@@ -44,6 +44,9 @@ public:
     // stereo holds two channels of one length. Returns the list holding the result: stereo itself
     // when bass focus is off, the chain's band sum when it is on.
     ChannelList& Process(ChannelList& stereo, const Settings& settings);
+    // The same with the result written to outL and outR (as long as stereo's channels; they may
+    // be stereo's own buffers). stereo may change on the way.
+    void Process(ChannelList& stereo, const Settings& settings, double* outL, double* outR);
 
 private:
     // Width, pan, band sum (when low is given), output gain, mono output and the guard, from

@@ -30,20 +30,21 @@ void MakeMono(ChannelList& channels)
     r.Set(l.Get(), n, false);
 }
 
-void ZeroNonFinite(SampleBuffer& channel)
+void CopyFinite(const double* in, double* out, int n)
 {
-    double* x = channel.Get();
-    const int n = channel.GetSize();
     // A select rather than a branch, so that it runs several samples per instruction (NaN fails
     // the comparison).
     for (int k = 0; k < n; ++k)
-        x[k] = std::fabs(x[k]) <= std::numeric_limits<double>::max() ? x[k] : 0.0;
+        out[k] = std::fabs(in[k]) <= std::numeric_limits<double>::max() ? in[k] : 0.0;
 }
 
 void BoundOutput(SampleBuffer& channel)
 {
-    double* x = channel.Get();
-    const int n = channel.GetSize();
+    BoundOutput(channel.Get(), channel.GetSize());
+}
+
+void BoundOutput(double* x, int n)
+{
     for (int k = 0; k < n; ++k)
         x[k] = BoundedOutput(x[k]);
 }

@@ -52,14 +52,14 @@ struct PanGains
 // Both channels of a two-channel list become their mean; a one-channel list gets a copy of its
 // channel appended; other lists are left alone.
 void MakeMono(ChannelList& channels);
-// NaN and ±infinity become 0 (silence); finite samples are left as they are.
-void ZeroNonFinite(SampleBuffer& channel);
+// Copies n samples, NaN and ±infinity as 0 (silence), finite samples as they are.
+void CopyFinite(const double* in, double* out, int n);
 
 // The largest output magnitude: what a host's float buffer or a float file can hold. Finite input
 // near that level can ring past it in the filters (a step at 3.4e38 overshoots); outputs of input
 // within ±1e30 stay far below it.
 constexpr double kOutputLimit = std::numeric_limits<float>::max();
-// One output sample: NaN and ±infinity become 0 as in ZeroNonFinite, finite samples beyond
+// One output sample: NaN and ±infinity become 0 as in CopyFinite, finite samples beyond
 // ±kOutputLimit saturate. Written as selects the compiler can vectorise.
 inline double BoundedOutput(double x)
 {
@@ -67,5 +67,6 @@ inline double BoundedOutput(double x)
     const double upper = finite > kOutputLimit ? kOutputLimit : finite;
     return upper < -kOutputLimit ? -kOutputLimit : upper;
 }
-// BoundedOutput over a channel.
+// BoundedOutput over a channel, or over n samples.
 void BoundOutput(SampleBuffer& channel);
+void BoundOutput(double* x, int n);

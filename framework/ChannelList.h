@@ -32,6 +32,15 @@ public:
             b.Zero();
         return &b;
     }
+    // Appends a channel of count samples left as they are, for a caller that writes every one.
+    SampleBuffer* AddSized(int count)
+    {
+        if (mCount >= kMaxChannels)
+            return nullptr;
+        SampleBuffer& b = mChannels[mCount++];
+        b.Resize(count, false);
+        return &b;
+    }
     // Appends a copy of a channel.
     SampleBuffer* Add(const SampleBuffer& channel) { return Add(channel.Get(), channel.GetSize()); }
     // Replaces the contents with copies of another list's channels.

@@ -188,8 +188,17 @@ public:
     void ProcessBuffers(int nFrames);
     // Bypass: each output carries its input (input 0 past the inputs), then back to floats.
     void PassThroughBuffers(int nFrames);
-    bool IsInChannelConnected(int chIdx) const;
-    bool IsOutChannelConnected(int chIdx) const;
+    // Inline: the audio path asks for every channel of every block.
+    bool IsInChannelConnected(int chIdx) const
+    {
+        const InChannel* ch = mInChannels.Get(chIdx);
+        return ch && ch->connected && !ch->duplicateOfMain;
+    }
+    bool IsOutChannelConnected(int chIdx) const
+    {
+        const OutChannel* ch = mOutChannels.Get(chIdx);
+        return ch && ch->connected;
+    }
     void SetInputBusLabel(int idx, const char* label);
     void SetOutputBusLabel(int idx, const char* label);
     // The label at idx, or null when none was set there.
@@ -199,8 +208,9 @@ public:
 
     // ---- Transport ----
     bool IsTransportRunning();
-    // Calls Reset when the transport runs now and did not at the previous call.
-    void ResetOnTransportStart();
+    // Calls Reset when the transport runs now and did not at the previous call; returns whether
+    // it runs now (for the rest of the block, without asking the host again).
+    bool ResetOnTransportStart();
     // Marks sidechain inputs that repeat the main input byte for byte (one host only).
     void MarkSidechainDuplicates(int nFrames);
 

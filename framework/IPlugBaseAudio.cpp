@@ -195,18 +195,6 @@ void IPlugBase::PassThroughBuffers(int nFrames)
     WriteOutputsToFloat(nFrames);
 }
 
-bool IPlugBase::IsInChannelConnected(int chIdx) const
-{
-    const InChannel* ch = mInChannels.Get(chIdx);
-    return ch && ch->connected && !ch->duplicateOfMain;
-}
-
-bool IPlugBase::IsOutChannelConnected(int chIdx) const
-{
-    const OutChannel* ch = mOutChannels.Get(chIdx);
-    return ch && ch->connected;
-}
-
 // ---- Transport ----
 
 bool IPlugBase::IsTransportRunning()
@@ -216,13 +204,14 @@ bool IPlugBase::IsTransportRunning()
     return timeInfo.transportIsRunning;
 }
 
-void IPlugBase::ResetOnTransportStart()
+bool IPlugBase::ResetOnTransportStart()
 {
     TimeInfo timeInfo;
     GetTime(&timeInfo);
     if (timeInfo.transportIsRunning && !mTransportWasRunning)
         Reset();
     mTransportWasRunning = timeInfo.transportIsRunning;
+    return mTransportWasRunning;
 }
 
 void IPlugBase::MarkSidechainDuplicates(int nFrames)

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
+#include <immintrin.h>
 #include <limits>
 
 namespace
@@ -43,7 +45,8 @@ PARANDEL_LANES_INLINE V BinPositions(V left, V right, int numBins)
     const V magnitude = PolynomialAtanOfRatio(Abs(difference), Abs(sum));
     const LaneMask<V> negative = (difference < zero) ^ (sum < zero);
     const V angle = Select(negative, -magnitude, magnitude);
-    const V k = ((zero + 0.5) + angle / (zero + kPi)) * (zero + numBins);
+    // A product instead of a quotient: a rounding more moves k by far less than the margin.
+    const V k = ((zero + 0.5) + angle * (zero + 1.0 / kPi)) * (zero + numBins);
     const LaneMask<V> usable =
         (sum != zero) & (Abs(sum) <= zero + std::numeric_limits<double>::max());
     return Select(usable, k, zero - 1.0);
@@ -86,10 +89,46 @@ namespace
 {
 constexpr int kRun = 64;
 
+inline bool IsFinitePair(double l, double r)
+{
+    return std::fabs(l) <= std::numeric_limits<double>::max() &&
+           std::fabs(r) <= std::numeric_limits<double>::max();
+}
+
+// Amplitudes √(L² + R²) of m pairs, several per square-root instruction (correctly rounded at
+// every width, so the same as one at a time).
+void RadiiRun(const double* l, const double* r, int m, double* radii)
+{
+    int i = 0;
+    for (; i + 2 <= m; i += 2)
+    {
+        const __m128d pl = _mm_loadu_pd(l + i), pr = _mm_loadu_pd(r + i);
+        _mm_storeu_pd(radii + i, _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(pl, pl), _mm_mul_pd(pr, pr))));
+    }
+    for (; i < m; ++i)
+        radii[i] = std::sqrt(l[i] * l[i] + r[i] * r[i]);
+}
+
+#if defined(PARANDEL_LANES_AVX2)
+PARANDEL_TARGET_AVX2 void RadiiRunAvx2(const double* l, const double* r, int m, double* radii)
+{
+    int i = 0;
+    for (; i + 4 <= m; i += 4)
+    {
+        const __m256d pl = _mm256_loadu_pd(l + i), pr = _mm256_loadu_pd(r + i);
+        _mm256_storeu_pd(radii + i, _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(pl, pl),
+                                                                 _mm256_mul_pd(pr, pr))));
+    }
+    RadiiRun(l + i, r + i, m - i, radii + i);
+}
+#endif
+
 // The bins of m ≤ kRun pairs, a vector of pairs at a time; floor is an instruction where the
-// processor has it, a call otherwise.
-template <class V>
-PARANDEL_LANES_INLINE void BinRun(const double* l, const double* r, int m, int numBins, int* bins)
+// processor has it, a call otherwise. With radii (already holding the amplitudes), a pair holding
+// a non-finite value gets bin −1 and amplitude 0.
+template <class V, bool kRadii>
+PARANDEL_LANES_INLINE void BinRun(const double* l, const double* r, int m, int numBins, int* bins,
+                                  double* radii)
 {
     constexpr int kLanes = sizeof(V) / sizeof(double);
     double k[kRun];
@@ -105,32 +144,59 @@ PARANDEL_LANES_INLINE void BinRun(const double* l, const double* r, int m, int n
     for (; i < m; ++i)
         k[i] = BinPositions(Splat(l[i]), Splat(r[i]), numBins)[0];
     for (i = 0; i < m; ++i)
+    {
         bins[i] = BinOfPosition(k[i], l[i], r[i], numBins);
+        if (kRadii)
+        {
+            const bool finite = IsFinitePair(l[i], r[i]);
+            bins[i] = finite ? bins[i] : -1;
+            radii[i] = finite ? radii[i] : 0.0;
+        }
+    }
 }
 
 #if defined(PARANDEL_LANES_AVX2)
+template <bool kRadii>
 PARANDEL_TARGET_AVX2 void BinRunAvx2(const double* l, const double* r, int m, int numBins,
-                                     int* bins)
+                                     int* bins, double* radii)
 {
-    BinRun<Quad>(l, r, m, numBins, bins);
+    if (kRadii)
+        RadiiRunAvx2(l, r, m, radii);
+    BinRun<Quad, kRadii>(l, r, m, numBins, bins, radii);
 }
 #endif
-} // namespace
 
-void DirectionBins(const double* left, const double* right, int n, int numBins, int* bins)
+template <bool kRadii>
+void BinRuns(const double* left, const double* right, int n, int numBins, int* bins,
+             double* radii)
 {
     for (int start = 0; start < n; start += kRun)
     {
         const int m = std::min(kRun, n - start);
+        double* runRadii = kRadii ? radii + start : nullptr;
 #if defined(PARANDEL_LANES_AVX2)
         if (CpuHasAvx2())
         {
-            BinRunAvx2(left + start, right + start, m, numBins, bins + start);
+            BinRunAvx2<kRadii>(left + start, right + start, m, numBins, bins + start, runRadii);
             continue;
         }
 #endif
-        BinRun<Pair>(left + start, right + start, m, numBins, bins + start);
+        if (kRadii)
+            RadiiRun(left + start, right + start, m, runRadii);
+        BinRun<Pair, kRadii>(left + start, right + start, m, numBins, bins + start, runRadii);
     }
+}
+} // namespace
+
+void DirectionBins(const double* left, const double* right, int n, int numBins, int* bins)
+{
+    BinRuns<false>(left, right, n, numBins, bins, nullptr);
+}
+
+void DirectionBinsAndRadii(const double* left, const double* right, int n, int numBins, int* bins,
+                           double* radii)
+{
+    BinRuns<true>(left, right, n, numBins, bins, radii);
 }
 
 namespace
@@ -196,15 +262,24 @@ void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int
     FinishHistogram(b, cnt, numBins, average);
 }
 
-void DirectionHistogramOfPairs(const int* pairBins, const double* radii, int n, int numBins,
-                               bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts)
+void DirectionMeansOfPairs(const int* pairBins, const double* radii, int n,
+                           const int* binCounts, int numBins, SampleBuffer& bins)
 {
-    if (!StartHistogram(numBins, bins, counts))
+    if (numBins <= 0)
+    {
+        bins.Resize(0, false);
         return;
-    double* b = bins.Get();
-    int* cnt = counts.Get();
+    }
+    double* b = bins.Resize(numBins, false);
+    if (!b)
+        return;
+    std::fill(b, b + numBins, 0.0);
+    // One store per pair and no branch: a pair left out adds +0 to bin 0, which leaves any sum
+    // of amplitudes (never −0) as it is.
     for (int i = 0; i < n; ++i)
-        if (pairBins[i] >= 0)
-            AddToBin(b, cnt, pairBins[i], radii[i], average);
-    FinishHistogram(b, cnt, numBins, average);
+    {
+        const bool used = pairBins[i] >= 0;
+        b[used ? pairBins[i] : 0] += used ? radii[i] : 0.0;
+    }
+    FinishHistogram(b, binCounts, numBins, true);
 }

@@ -16,12 +16,18 @@ int DirectionBin(double left, double right, int numBins);
 int DirectionBinByAtan2(double left, double right, int numBins);
 // DirectionBin of n pairs into bins, a run at a time (several times faster than one by one).
 void DirectionBins(const double* left, const double* right, int n, int numBins, int* bins);
+// The same with each pair's amplitude √(L² + R²) into radii; a pair holding a non-finite value
+// gets bin −1 and amplitude 0.
+void DirectionBinsAndRadii(const double* left, const double* right, int n, int numBins, int* bins,
+                           double* radii);
 
 // bins receives numBins values; counts is scratch for the average mode. Pairs holding a
 // non-finite value are left out. Bins without samples are 0.
 void DirectionHistogram(const SampleBuffer& left, const SampleBuffer& right, int numBins,
                         bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts);
 
-// The same from pairs already reduced to their bin (−1 for a pair left out) and amplitude.
-void DirectionHistogramOfPairs(const int* pairBins, const double* radii, int n, int numBins,
-                               bool average, SampleBuffer& bins, WDL_TypedBuf<int>& counts);
+// The averaging histogram from pairs already reduced to their bin (−1 for a pair left out) and
+// amplitude, with each bin's count of pairs known already (binCounts, numBins of them): each
+// bin's amplitudes are summed in the pairs' order, as DirectionHistogram sums them.
+void DirectionMeansOfPairs(const int* pairBins, const double* radii, int n,
+                           const int* binCounts, int numBins, SampleBuffer& bins);

@@ -184,13 +184,6 @@ bool FftProcessObj16::Process(const ChannelList& in, const ChannelList& scIn, Ch
     return ok;
 }
 
-void FftProcessObj16::ProcessFrames(const double* const* channels, int n)
-{
-    for (int i = 0; i < GetNumChannels(); ++i)
-        mChannels.Get(i)->AddSamples(channels[i], n);
-    RunQueuedFrames();
-}
-
 void FftProcessObj16::RunQueuedFrames()
 {
     if (mChannels.GetSize() == 0)

@@ -58,11 +58,6 @@ public:
     // list stands for silence as long as the output buffers.
     virtual bool Process(const ChannelList& in, const ChannelList& scIn, ChannelList* out);
 
-    // Queues n samples of each main channel straight from the caller's arrays and runs every
-    // complete frame, taking no output. No input-sample hook is called: for hooks that look at
-    // frames and spectra only.
-    void ProcessFrames(const double* const* channels, int n);
-
     // Queue samples without running frames or hooks.
     void AddSamples(const ChannelList& in, const ChannelList& scIn);
     void AddSamples(int firstChannel, const ChannelList& channels);

@@ -40,7 +40,6 @@ void ParandelProcessDisp::Reset(int bufferSize, int overlap, int oversampling, d
     // A period below one frame would divide by zero.
     mPeriod = std::max(overlap, 1);
     mFrameCounter = 0;
-    mOnlyFrame = -1;
     mPending = false;
 
     const int k = BinCount(bufferSize);
@@ -83,16 +82,20 @@ void ParandelProcessDisp::GetPoints(SampleBuffer& x, SampleBuffer& y)
     y.Set(mY.Get(), mY.GetSize(), false);
 }
 
-void ParandelProcessDisp::ProcessFramed(BufferPtrList& /*queues*/, BufferPtrList* /*scQueues*/)
+void ParandelProcessDisp::KeepFrame(const double* const* first, int n0,
+                                    const double* const* second, int n1)
 {
     const int n = mBufferSize;
-    if (!mLeft || !IsAnalysed(mFrameCounter + 1) || BinCount(n) < 1 ||
-        mDistance.GetSize() < BinCount(n) || mLeft->QueuedSamples() < n ||
-        mRight->QueuedSamples() < n || mLeft->GetBufferSize() != n ||
+    if (!mLeft || n0 < 0 || n1 < 0 || n0 + n1 != n || BinCount(n) < 1 ||
+        mDistance.GetSize() < BinCount(n) || mLeft->GetBufferSize() != n ||
         mRight->GetBufferSize() != n)
         return;
-    mPendingL.Set(mLeft->QueuedStart(), n, false);
-    mPendingR.Set(mRight->QueuedStart(), n, false);
+    SampleBuffer* pending[2] = {&mPendingL, &mPendingR};
+    for (int c = 0; c < 2; ++c)
+    {
+        pending[c]->Set(first[c], n0, false);
+        pending[c]->Add(second[c], n1);
+    }
     mPending = true;
 }
 

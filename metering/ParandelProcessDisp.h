@@ -7,9 +7,8 @@
 // −120 dB, 1 at 0 dB). Mono bins point straight up.
 //
 // Only the latest analysis is ever shown, so the spectrum hook just keeps the analysed frame's
-// spectra and the analysis runs when the points are asked for. A caller that knows which frame
-// will be the last analysed one of a run names it (AnalyseOnlyFrame) and the frames before it are
-// not even transformed.
+// spectra and the analysis runs when the points are asked for. A caller that cuts the frames
+// itself counts them here and hands over only the samples of the last analysed one.
 //
 // Reset on the control thread sizes every buffer; the spectrum hook runs on the audio thread and
 // allocates nothing.
@@ -17,6 +16,8 @@
 #include "framework/SampleBuffer.h"
 #include "metering/MultichannelProcess.h"
 #include "metering/ProcessObjChannel.h"
+
+#include <algorithm>
 
 class ParandelProcessDisp : public MultichannelProcess
 {
@@ -37,20 +38,20 @@ public:
     // Every period-th frame is analysed (only the named one, when a frame is named).
     bool WantsNextSpectra() const override { return !mLeft && IsAnalysed(mFrameCounter + 1); }
     bool LooksAtQueues() const override { return false; }
-    // Keeps the analysed frame's samples instead of its spectra and has the two channels (of the
-    // frame processor this hook belongs to) transform them when the points are asked for: blocks
-    // whose points nobody looks at cost no transform. The spectra, and so the points, are the
-    // same.
+    // The frames come from the caller (CountFrames, KeepFrame) and the two channels (of the
+    // frame processor this hook belongs to) transform the kept samples when the points are asked
+    // for: blocks whose points nobody looks at cost no transform. The spectra, and so the points,
+    // are the same.
     void DeferTransforms(ProcessObjChannel* left, ProcessObjChannel* right)
     {
         mLeft = left;
         mRight = right;
     }
-    // Framing hook: keeps the samples of an analysed frame when the transforms are deferred.
-    void ProcessFramed(BufferPtrList& queues, BufferPtrList* scQueues) override;
-    // Of the frames up to and including frame (counted from the reset), only that one's spectra
-    // are needed; −1 wants every period-th frame.
-    void AnalyseOnlyFrame(long frame) { mOnlyFrame = frame; }
+    // With deferred transforms: frames frames went by (the caller cut them), and the samples of
+    // the last analysed one among them, in two consecutive pieces per channel (n0 + n1 = the
+    // frame size), are kept for the points.
+    void CountFrames(long frames) { mFrameCounter += std::max(frames, 0L); }
+    void KeepFrame(const double* const* first, int n0, const double* const* second, int n1);
 
     // Copies of the current points (empty until the first analysis after a reset).
     void GetPoints(SampleBuffer& x, SampleBuffer& y);
@@ -73,7 +74,7 @@ public:
 private:
     bool IsAnalysed(long frame) const
     {
-        return frame % mPeriod == 0 && (mOnlyFrame < 0 || frame >= mOnlyFrame);
+        return frame % mPeriod == 0;
     }
     void Analyse(const SampleBuffer& left, const SampleBuffer& right, int numBins);
 
@@ -85,7 +86,6 @@ private:
     SampleBuffer mY;
     long mFrameCounter = 0;
     long mPeriod = 1;
-    long mOnlyFrame = -1;
     // Spectra (or, with deferred transforms, samples) of the last analysed frame, not yet turned
     // into points.
     SampleBuffer mPendingL, mPendingR;

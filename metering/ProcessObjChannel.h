@@ -102,8 +102,6 @@ public:
         return mInputQueue;
     }
     int QueuedSamples() const { return mInputQueue.GetSize() - mConsumed; }
-    // The queued samples, the next frame's first; QueuedSamples() of them.
-    const double* QueuedStart() const { return mInputQueue.Get() + mConsumed; }
     // Windows and transforms N samples as this channel's frame stages would (frame and spectrum
     // then hold them), without touching the queue: for a hook that keeps a frame's samples and
     // wants its spectrum only later.

@@ -3,9 +3,7 @@
 #include "metering/DirectionHistogram.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <emmintrin.h>
 
 namespace
 {
@@ -13,9 +11,17 @@ namespace
 constexpr int kCapacity = 3 * ScopeHistory::kWindow;
 } // namespace
 
-ScopeHistory::ScopeHistory()
-    : mLeft(kCapacity), mRight(kCapacity), mRadii(kCapacity), mBins(kCapacity)
+ScopeHistory::ScopeHistory(int numDirectionBins)
+    : mLeft(kCapacity), mRight(kCapacity), mRadii(kCapacity), mBins(kCapacity),
+      mCounts(std::max(numDirectionBins, 0)), mNumBins(std::max(numDirectionBins, 0))
 {
+}
+
+void ScopeHistory::Count(int from, int to, int step)
+{
+    for (int i = from; i < to; ++i)
+        if (mBins[i] >= 0)
+            mCounts[mBins[i]] += step;
 }
 
 void ScopeHistory::Compact()
@@ -23,6 +29,12 @@ void ScopeHistory::Compact()
     const int n = mEnd - mStart;
     if (mStart == 0)
         return;
+    // Counted pairs before the window are about to be overwritten: they leave the counts now.
+    const int countedBefore = std::min(mCountEnd, mStart);
+    if (mCountStart < countedBefore)
+        Count(mCountStart, countedBefore, -1);
+    mCountStart = std::max(mCountStart, mStart) - mStart;
+    mCountEnd = std::max(mCountEnd, mStart) - mStart;
     std::memmove(mLeft.data(), mLeft.data() + mStart, sizeof(double) * n);
     std::memmove(mRight.data(), mRight.data() + mStart, sizeof(double) * n);
     // Known directions move with their samples (unknown entries move along unread).
@@ -42,7 +54,8 @@ void ScopeHistory::Append(const double* left, const double* right, int n)
         left += n - kWindow;
         right += n - kWindow;
         n = kWindow;
-        mStart = mEnd = mDirectionsEnd = 0;
+        mStart = mEnd = mDirectionsEnd = mCountStart = mCountEnd = 0;
+        std::fill(mCounts.begin(), mCounts.end(), 0);
     }
     if (mEnd + n > kCapacity)
         Compact();
@@ -52,26 +65,21 @@ void ScopeHistory::Append(const double* left, const double* right, int n)
     mStart = std::max(mStart, mEnd - kWindow);
 }
 
-void ScopeHistory::UpdateDirections(int numBins)
+void ScopeHistory::UpdateDirections()
 {
     const int from = std::max(mDirectionsEnd, mStart);
-    DirectionBins(mLeft.data() + from, mRight.data() + from, mEnd - from, numBins,
-                  mBins.data() + from);
-    // Two radii per square-root instruction (as exact as one at a time).
-    int i = from;
-    for (; i + 2 <= mEnd; i += 2)
-    {
-        const __m128d l = _mm_loadu_pd(mLeft.data() + i), r = _mm_loadu_pd(mRight.data() + i);
-        _mm_storeu_pd(mRadii.data() + i,
-                      _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(l, l), _mm_mul_pd(r, r))));
-    }
-    for (; i < mEnd; ++i)
-        mRadii[i] = std::sqrt(mLeft[i] * mLeft[i] + mRight[i] * mRight[i]);
-    for (i = from; i < mEnd; ++i)
-    {
-        const bool finite = std::isfinite(mLeft[i]) && std::isfinite(mRight[i]);
-        mBins[i] = finite ? mBins[i] : -1;
-        mRadii[i] = finite ? mRadii[i] : 0.0;
-    }
+    DirectionBinsAndRadii(mLeft.data() + from, mRight.data() + from, mEnd - from, mNumBins,
+                          mBins.data() + from, mRadii.data() + from);
     mDirectionsEnd = mEnd;
+
+    // The pairs that left the window leave the counts, those that came join them.
+    if (mCountEnd < mStart)
+    {
+        Count(mCountStart, mCountEnd, -1);
+        mCountStart = mCountEnd = mStart;
+    }
+    Count(mCountStart, mStart, -1);
+    mCountStart = std::max(mCountStart, mStart);
+    Count(mCountEnd, mEnd, 1);
+    mCountEnd = mEnd;
 }

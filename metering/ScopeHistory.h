@@ -5,8 +5,9 @@
 // copied about once on its way through (instead of once per block, as a shift would).
 //
 // Beside the samples it can keep each pair's stereo direction bin and amplitude, computed once
-// per sample when first asked for, so that a display that histograms the whole window every
-// block does no trigonometry for samples it has seen before.
+// per sample when first asked for, and the count of the window's pairs in each bin, kept by
+// counting the pairs that enter and leave, so that a display that histograms the whole window
+// every block does no trigonometry and no counting for samples it has seen before.
 //
 // All storage is sized by the constructor: Append never allocates.
 
@@ -17,7 +18,8 @@ class ScopeHistory
 public:
     static constexpr int kWindow = 4096;
 
-    ScopeHistory();
+    // numDirectionBins: the bins (over half a turn) of UpdateDirections.
+    explicit ScopeHistory(int numDirectionBins);
 
     // Appends n pairs; of a block longer than the window only its last kWindow pairs are kept.
     void Append(const double* left, const double* right, int n);
@@ -26,20 +28,26 @@ public:
     const double* Left() const { return mLeft.data() + mStart; }
     const double* Right() const { return mRight.data() + mStart; }
 
-    // Brings the direction bins (of numBins over half a turn) and amplitudes up to date for the
-    // whole window. A pair holding a non-finite value gets bin −1. numBins must stay the same
-    // from call to call.
-    void UpdateDirections(int numBins);
+    // Brings the direction bins and amplitudes, and the count of pairs per bin, up to date for
+    // the whole window. A pair holding a non-finite value gets bin −1 and is not counted.
+    void UpdateDirections();
     const int* Bins() const { return mBins.data() + mStart; }
     const double* Radii() const { return mRadii.data() + mStart; }
+    const int* BinCounts() const { return mCounts.data(); }
 
 private:
     // Moves the window to the start of the storage.
     void Compact();
+    // Takes the pairs [from, to) out of or into the counts.
+    void Count(int from, int to, int step);
 
     std::vector<double> mLeft, mRight, mRadii;
     std::vector<int> mBins;
+    std::vector<int> mCounts; // per bin, of the pairs [mCountStart, mCountEnd)
+    int mNumBins;
     int mStart = 0;
     int mEnd = 0;
     int mDirectionsEnd = 0; // directions are known for pairs before this index
+    int mCountStart = 0;
+    int mCountEnd = 0;
 };

@@ -29,6 +29,9 @@ SourceComputer::SourceComputer(double sampleRate)
     // Only the last analysed frame is ever shown: it is transformed when the points are asked for.
     mDisplayProcessor->DeferTransforms(mFrameProcessor->GetChannel(0),
                                        mFrameProcessor->GetChannel(1));
+    // Fewer than a frame's samples are ever carried from one call to the next.
+    for (SampleBuffer& c : mCarried)
+        c.Reserve(kBufferSize);
 }
 
 SourceComputer::~SourceComputer()
@@ -41,12 +44,16 @@ void SourceComputer::Reset()
 {
     mFrameProcessor->Reset();
     mDisplayProcessor->Reset();
+    for (SampleBuffer& c : mCarried)
+        c.Resize(0, false);
 }
 
 void SourceComputer::Reset(double sampleRate)
 {
     mFrameProcessor->Reset(kBufferSize, kOverlap, kOversampling, sampleRate);
     mDisplayProcessor->Reset(kBufferSize, kOverlap, kOversampling, sampleRate);
+    for (SampleBuffer& c : mCarried)
+        c.Resize(0, false);
 }
 
 void SourceComputer::ComputePoints(const SampleBuffer& left, const SampleBuffer& right,
@@ -65,20 +72,50 @@ void SourceComputer::ComputePoints(const double* left, const double* right, int 
 
 void SourceComputer::AddSamples(const double* left, const double* right, int n)
 {
-    // The frames this run makes, counted as the display counts them: only the last analysed one
-    // can still be shown.
-    ProcessObjChannel* first = mFrameProcessor->GetChannel(0);
-    const long queued = first->QueuedSamples() + std::max(n, 0);
-    const long frames =
-        queued >= kBufferSize ? (queued - kBufferSize) / first->GetHop() + 1 : 0;
+    // The frames run over the samples carried from the last call followed by these, a hop apart;
+    // only the last analysed one can still be shown, so its samples are all that is kept of
+    // them, with the samples the next call's frames start on. Nothing else is copied or queued.
+    n = std::max(n, 0);
+    const int size = kBufferSize;
+    const int hop = kBufferSize / kOverlap;
+    const int carried = mCarried[0].GetSize();
+    const long total = static_cast<long>(carried) + n;
+    const long frames = total >= size ? (total - size) / hop + 1 : 0;
     const long counted = mDisplayProcessor->GetFrameCounter();
     const long period = mDisplayProcessor->GetPeriod();
     const long lastAnalysed = (counted + frames) / period * period;
-    mDisplayProcessor->AnalyseOnlyFrame(lastAnalysed > counted ? lastAnalysed : -1);
+    const double* inputs[kNumChannels] = {left, right};
+    if (lastAnalysed > counted)
+    {
+        const long start = (lastAnalysed - counted - 1) * hop;
+        const int fromCarried = static_cast<int>(std::max(carried - start, 0L));
+        const int fromInput = size - fromCarried;
+        const int inputStart = static_cast<int>(std::max(start - carried, 0L));
+        const double* carriedStart[kNumChannels];
+        const double* inputStarts[kNumChannels];
+        for (int c = 0; c < kNumChannels; ++c)
+        {
+            carriedStart[c] = mCarried[c].Get() + (carried - fromCarried);
+            inputStarts[c] = inputs[c] + inputStart;
+        }
+        mDisplayProcessor->KeepFrame(carriedStart, fromCarried, inputStarts, fromInput);
+    }
+    mDisplayProcessor->CountFrames(frames);
 
-    // Only the spectra are looked at: no output is taken.
-    const double* channels[kNumChannels] = {left, right};
-    mFrameProcessor->ProcessFrames(channels, n);
+    const long consumed = frames * hop;
+    for (int c = 0; c < kNumChannels; ++c)
+    {
+        if (consumed >= carried)
+        {
+            const int skip = static_cast<int>(consumed - carried);
+            mCarried[c].Set(inputs[c] + skip, n - skip, false);
+        }
+        else
+        {
+            mCarried[c].Delete(0, static_cast<int>(consumed));
+            mCarried[c].Add(inputs[c], n);
+        }
+    }
 }
 
 void SourceComputer::GetPoints(SampleBuffer& x, SampleBuffer& y)

@@ -42,6 +42,8 @@ public:
                        SampleBuffer& y);
     // ComputePoints in two steps: the samples now, the points when they are looked at. Only the
     // last analysed frame before GetPoints is transformed and analysed; the points are the same.
+    // The frames are counted and cut here: of each call's samples only that frame's and those
+    // the next call's first frame starts on are copied.
     void AddSamples(const double* left, const double* right, int n);
     void GetPoints(SampleBuffer& x, SampleBuffer& y);
 
@@ -50,4 +52,7 @@ public:
 private:
     FftProcessObj16* mFrameProcessor;
     ParandelProcessDisp* mDisplayProcessor;
+    // The samples after the last frame's hop, where the next call's first frame starts (fewer
+    // than a frame), per channel.
+    SampleBuffer mCarried[2];
 };

@@ -190,9 +190,12 @@ void TWCorrelationComputer::Process(const SampleBuffer& left, const SampleBuffer
                                     bool weightByMagnitude)
 {
     // A shorter right channel would be read past its end: measure only the common length.
-    const int n = std::min(left.GetSize(), right.GetSize());
-    const double* l = left.Get();
-    const double* r = right.Get();
+    Process(left.Get(), right.Get(), std::min(left.GetSize(), right.GetSize()), weightByMagnitude);
+}
+
+void TWCorrelationComputer::Process(const double* l, const double* r, int n,
+                                    bool weightByMagnitude)
+{
     double d[kChunk];
     for (int i = 0; i < n; i += kChunk)
     {

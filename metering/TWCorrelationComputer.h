@@ -24,6 +24,8 @@ public:
     void Reset(double sampleRate);
     // Consumes one block. Only as many samples as both channels hold are used.
     void Process(const SampleBuffer& left, const SampleBuffer& right, bool weightByMagnitude);
+    // The same on n samples of each channel.
+    void Process(const double* left, const double* right, int n, bool weightByMagnitude);
     double GetCorrelation() const { return mCorrelation; }
 
     int GetMode() const { return mMode; }

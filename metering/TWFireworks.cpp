@@ -40,10 +40,10 @@ void TWFireworks::ComputePoints(const SampleBuffer& left, const SampleBuffer& ri
 }
 
 void TWFireworks::ComputePoints(const int* pairBins, const double* radii, int n,
-                                SampleBuffer& curX, SampleBuffer& curY, SampleBuffer& peakX,
-                                SampleBuffer& peakY)
+                                const int* binCounts, SampleBuffer& curX, SampleBuffer& curY,
+                                SampleBuffer& peakX, SampleBuffer& peakY)
 {
-    DirectionHistogramOfPairs(pairBins, radii, n, kNumBins, true, mHistogram, mCounts);
+    DirectionMeansOfPairs(pairBins, radii, n, binCounts, kNumBins, mHistogram);
     HistogramToPoints(curX, curY, peakX, peakY);
 }
 

@@ -29,9 +29,10 @@ public:
                        SampleBuffer& curY, SampleBuffer& peakX, SampleBuffer& peakY);
 
     // The same from the window's pairs already reduced to direction bins (of kNumBins, −1 for
-    // a pair left out) and amplitudes.
-    void ComputePoints(const int* pairBins, const double* radii, int n, SampleBuffer& curX,
-                       SampleBuffer& curY, SampleBuffer& peakX, SampleBuffer& peakY);
+    // a pair left out) and amplitudes, with the count of pairs in each bin.
+    void ComputePoints(const int* pairBins, const double* radii, int n, const int* binCounts,
+                       SampleBuffer& curX, SampleBuffer& curY, SampleBuffer& peakX,
+                       SampleBuffer& peakY);
 
     double GetSampleRate() const { return mSampleRateHz; }
     // The held peak values (kNumBins, or empty after a reset).

@@ -60,7 +60,8 @@ bool IsValidMode(int mode)
 
 TWVectorscope::TWVectorscope(TWVectorscopePlug* plug, double sampleRateHz)
     : mPlug(plug), mFireworks(std::make_unique<TWFireworks>(sampleRateHz)),
-      mSourceComputer(std::make_unique<SourceComputer>(sampleRateHz))
+      mSourceComputer(std::make_unique<SourceComputer>(sampleRateHz)),
+      mHistory(TWFireworks::kNumBins)
 {
     // Point sets hold at most one point per history sample (or analysis bin).
     for (int m = 0; m < kNumModes; ++m)
@@ -248,8 +249,13 @@ void TWVectorscope::AddSamples(const ChannelList& channels)
     if (channels.GetSize() != 2)
         return;
     // Only the common length is taken, so that left and right stay sample-aligned.
-    const int n = std::min(channels[0].GetSize(), channels[1].GetSize());
-    mHistory.Append(channels[0].Get(), channels[1].Get(), n);
+    AddSamples(channels[0].Get(), channels[1].Get(),
+               std::min(channels[0].GetSize(), channels[1].GetSize()));
+}
+
+void TWVectorscope::AddSamples(const double* left, const double* right, int n)
+{
+    mHistory.Append(left, right, n);
     if (!IsWatched())
         return;
     if (mTrackAllModes)
@@ -276,9 +282,9 @@ void TWVectorscope::UpdateMode(int mode)
         mHasPoints[mode][0] = true;
         break;
     case kFlameMode:
-        mHistory.UpdateDirections(TWFireworks::kNumBins);
-        mFireworks->ComputePoints(mHistory.Bins(), mHistory.Radii(), mHistory.Size(), x[0], y[0],
-                                  x[1], y[1]);
+        mHistory.UpdateDirections();
+        mFireworks->ComputePoints(mHistory.Bins(), mHistory.Radii(), mHistory.Size(),
+                                  mHistory.BinCounts(), x[0], y[0], x[1], y[1]);
         ScaleValues(y[0], kHalfDiscYScale);
         ScaleValues(y[1], kHalfDiscYScale);
         mHasPoints[mode][0] = mHasPoints[mode][1] = true;

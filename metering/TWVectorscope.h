@@ -88,6 +88,8 @@ public:
     // One processed block; anything but exactly two channels is ignored. Channels of different
     // lengths contribute their common length.
     void AddSamples(const ChannelList& channels);
+    // The same from n samples of each channel.
+    void AddSamples(const double* left, const double* right, int n);
 
     // The GRID drawer (null before SetGraphs).
     TWUpmixGraphDrawer* GetUpmixDrawer() const { return mUpmixDrawer.get(); }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -347,4 +348,41 @@ TEST(DirectionHistogramTest, BinsAreLimitedTo095AndOtherCountsWork)
     EXPECT_NEAR(bins[3], 0.2, kTol);
     EXPECT_NEAR(bins[1], 0.2, kTol);
     EXPECT_NEAR(bins[0], 0.2 * std::sqrt(2.0), kTol);
+}
+
+TEST(DirectionHistogramTest, MeansOfPairsAreThoseOfSummingEachBinInOrder)
+{
+    // Runs of one bin, alternations, random bins and left-out pairs (−1), with radii spread over
+    // many magnitudes so that any change in the order of the additions changes the sums.
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> bin(-1, kBins - 1), run(1, 40);
+    std::uniform_real_distribution<double> exponent(-30.0, 0.0);
+    std::vector<int> pairBins;
+    std::vector<double> radii;
+    while (pairBins.size() < 4096)
+    {
+        const int a = bin(rng), b = bin(rng), length = run(rng);
+        for (int i = 0; i < length; ++i)
+            pairBins.push_back(i % 3 == 2 ? b : a);
+    }
+    pairBins[0] = -1;
+    for (size_t i = 0; i < pairBins.size(); ++i)
+        radii.push_back(pairBins[i] < 0 ? 0.0 : std::exp(exponent(rng)));
+    radii[100] = std::numeric_limits<double>::infinity();
+    pairBins[100] = 5;
+
+    std::vector<double> sums(kBins, 0.0);
+    std::vector<int> n(kBins, 0);
+    for (size_t i = 0; i < pairBins.size(); ++i)
+        if (pairBins[i] >= 0)
+        {
+            sums[pairBins[i]] += radii[i];
+            ++n[pairBins[i]];
+        }
+    SampleBuffer bins;
+    DirectionMeansOfPairs(pairBins.data(), radii.data(), static_cast<int>(pairBins.size()),
+                          n.data(), kBins, bins);
+    ASSERT_EQ(bins.GetSize(), kBins);
+    for (int k = 0; k < kBins; ++k)
+        EXPECT_EQ(bins[k], n[k] > 0 ? std::min(sums[k] / n[k], 0.95) : 0.0) << "bin " << k;
 }
