@@ -84,8 +84,8 @@ TEST_F(OutputSafety, NoOutputReplacesAnInputOrAFileOfAnotherKind)
 
 TEST_F(OutputSafety, EveryTerminatingSignalRemovesThePartialFile)
 {
-    // Long enough at one sample per block to be caught in the middle.
-    WriteNoise("in.wav", 4 * kRate);
+    // Long enough at one sample per block to be caught in the middle (about a second's work).
+    WriteNoise("in.wav", 40 * kRate);
     struct Case
     {
         int sig;
