@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 using namespace stereo;
 
@@ -36,12 +35,6 @@ struct GainRun
     double PanR(int k) const { return panR[k]; }
     double Out(int k) const { return out[k]; }
 };
-
-// CopyFinite's test as a select the compiler can vectorise (NaN fails the comparison).
-inline double Finite(double x)
-{
-    return std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
-}
 
 // Finite outputs beyond what a float holds are rare (input near the float maximum): one cheap
 // pass looks for them, and only then are they bounded.
@@ -87,8 +80,8 @@ void MixLoop(const double* lowL, const double* lowR, const double* highL, const 
         r *= g.Out(k);
         if (kMonoOut)
             l = r = (l + r) * 0.5;
-        outL[k] = Finite(l);
-        outR[k] = Finite(r);
+        outL[k] = FiniteOrSilence(l);
+        outR[k] = FiniteOrSilence(r);
     }
 }
 

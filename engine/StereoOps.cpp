@@ -1,7 +1,6 @@
 #include "engine/StereoOps.h"
 
 #include <cmath>
-#include <limits>
 
 void MakeMono(ChannelList& channels)
 {
@@ -32,10 +31,8 @@ void MakeMono(ChannelList& channels)
 
 void CopyFinite(const double* in, double* out, int n)
 {
-    // A select rather than a branch, so that it runs several samples per instruction (NaN fails
-    // the comparison).
     for (int k = 0; k < n; ++k)
-        out[k] = std::fabs(in[k]) <= std::numeric_limits<double>::max() ? in[k] : 0.0;
+        out[k] = FiniteOrSilence(in[k]);
 }
 
 void BoundOutput(SampleBuffer& channel)

@@ -52,18 +52,24 @@ struct PanGains
 // Both channels of a two-channel list become their mean; a one-channel list gets a copy of its
 // channel appended; other lists are left alone.
 void MakeMono(ChannelList& channels);
-// Copies n samples, NaN and ±infinity as 0 (silence), finite samples as they are.
+// A sample as it is when finite, NaN and ±infinity as 0 (silence). A select rather than a branch,
+// so loops over it run several samples per instruction (NaN fails the comparison).
+inline double FiniteOrSilence(double x)
+{
+    return std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
+}
+// Copies n samples through FiniteOrSilence.
 void CopyFinite(const double* in, double* out, int n);
 
 // The largest output magnitude: what a host's float buffer or a float file can hold. Finite input
 // near that level can ring past it in the filters (a step at 3.4e38 overshoots); outputs of input
 // within ±1e30 stay far below it.
 constexpr double kOutputLimit = std::numeric_limits<float>::max();
-// One output sample: NaN and ±infinity become 0 as in CopyFinite, finite samples beyond
+// One output sample: NaN and ±infinity become 0 as in FiniteOrSilence, finite samples beyond
 // ±kOutputLimit saturate. Written as selects the compiler can vectorise.
 inline double BoundedOutput(double x)
 {
-    const double finite = std::fabs(x) <= std::numeric_limits<double>::max() ? x : 0.0;
+    const double finite = FiniteOrSilence(x);
     const double upper = finite > kOutputLimit ? kOutputLimit : finite;
     return upper < -kOutputLimit ? -kOutputLimit : upper;
 }
