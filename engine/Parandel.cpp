@@ -3,6 +3,7 @@
 #include "editor/IGraphics.h"
 #include "editor/controls/IControl.h"
 #include "editor/controls/IToggleButtonControl.h"
+#include "editor/controls/IBitmapControlAnim2.h"
 #include "kit/GUIHelper9.h"
 #include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
@@ -181,7 +182,8 @@ void Parandel::BuildEditor(GUIHelper9& kit, IGraphics* gui)
         Param(i)->isMeta = !(i == kWidth || i == kMonoToStereo || i == kPan || i == kUndeclared);
 
     kit.CreateVersionText(this, gui, kVersionString, GUIHelper9::kPlacementBottom);
-    kit.CreateLogoAnimation(this, gui, kLogoId, kLogoFile, GUIHelper9::kPlacementBottom);
+    mLogo = kit.CreateLogoAnimation(this, gui, kLogoId, kLogoFile, GUIHelper9::kPlacementBottom);
+    mLogo->SetRestsInSilence(true);
     kit.CreatePluginName(this, gui, kPluginNameId, kPluginNameFile, GUIHelper9::kPlacementBottom);
     kit.CreateHelpButton(this, gui, kHelpButtonId, kHelpButtonFile, kManualFile,
                          GUIHelper9::kPlacementBottom);
@@ -197,6 +199,7 @@ void Parandel::ForgetEditorControls()
     WDL_MutexLock lock(GetMutex());
     mWidthMeter = nullptr;
     mCorrelationMeter = nullptr;
+    mLogo = nullptr;
     mModeButtons.Empty(false);
     for (GraphControl10*& graph : mVectorscopeGraphs)
         graph = nullptr;
@@ -356,6 +359,8 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     bool silent = IsSilent(mIn[0].Get(), nFrames) && IsSilent(outList[0], nFrames);
     if (silent && mIn.GetSize() == 2 && outCount == 2)
         silent = IsSilent(mIn[1].Get(), nFrames) && IsSilent(outList[1], nFrames);
+    if (!silent && mLogo)
+        mLogo->NoteSound();
     if (silent)
     {
         // Every usable output is written, input 0 on both for a mono input as bypass does: an

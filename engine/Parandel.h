@@ -21,6 +21,7 @@
 
 class GraphControl10;
 class GUIHelper9;
+class IBitmapControlAnim2;
 class IGraphics;
 class IToggleButtonControl;
 class VuMeterControl;
@@ -122,6 +123,7 @@ private:
     WDL_PtrList<IToggleButtonControl> mModeButtons; // not owned; filled while the editor is built
     VuMeterControl* mWidthMeter = nullptr;          // not owned
     VuMeterControl* mCorrelationMeter = nullptr;    // not owned
+    IBitmapControlAnim2* mLogo = nullptr;           // not owned; swings while sound passes
     std::unique_ptr<TWCorrelationComputer> mCorrelation;
     bool mCorrelationRead = true;
     bool mScopeRead = true;

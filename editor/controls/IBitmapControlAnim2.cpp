@@ -39,16 +39,38 @@ int IBitmapControlAnim2::FrameAt(uint64_t timeMs) const
     return f < 0 ? 0 : (f > n - 1 ? n - 1 : f);
 }
 
+uint64_t IBitmapControlAnim2::AnimationTimeMs()
+{
+    const uint64_t now = CurrentTimeMs();
+    if (!mRestsInSilence)
+        return now;
+    // The time since the last look is swing time when it began within a second of a sound, or
+    // while the swing is on its way to an end.
+    const uint64_t elapsed = mLooked && now > mLastLookMs ? now - mLastLookMs : 0;
+    const bool hearing = mHeard && mLastLookMs - mLastSoundMs < kRestAfterMs;
+    const int frame = FrameAt(mSwingMs);
+    if (hearing || (frame != 0 && frame != mBitmap.frames - 1))
+        mSwingMs += elapsed;
+    mLooked = true;
+    mLastLookMs = now;
+    if (mSoundNoted.exchange(false, std::memory_order_relaxed))
+    {
+        mHeard = true;
+        mLastSoundMs = now;
+    }
+    return mSwingMs;
+}
+
 bool IBitmapControlAnim2::IsDirty()
 {
-    mCurrentFrame = FrameAt(CurrentTimeMs());
+    mCurrentFrame = FrameAt(AnimationTimeMs());
     mDirty = mCurrentFrame != mLastDrawnFrame;
     return mDirty;
 }
 
 bool IBitmapControlAnim2::Draw(IGraphics* graphics)
 {
-    mCurrentFrame = FrameAt(CurrentTimeMs());
+    mCurrentFrame = FrameAt(AnimationTimeMs());
     mLastDrawnFrame = mCurrentFrame;
     return graphics->DrawBitmap(&mBitmap, &mRECT, mCurrentFrame + 1, &mBlend);
 }

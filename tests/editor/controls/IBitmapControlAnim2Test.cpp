@@ -68,3 +68,40 @@ TEST(IBitmapControlAnim2Test, DirtyOnlyWhenTheClockReachesAnotherFrame)
     EXPECT_EQ(logo.GetLastDrawnFrame(), 6);
 }
 } // namespace
+
+// Resting in silence: still until sound, swinging while it lasts, then on to the end of the
+// swing a second after it and still there, whatever the clock does.
+TEST(IBitmapControlAnim2Test, RestsAtTheEndOfItsSwingASecondAfterTheSound)
+{
+    ControlTestPlug plug;
+    ControlTestGraphics graphics(&plug);
+    ClockedLogo logo(&plug, 0, 0, Strip(), 0.5, true, true);
+    logo.SetRestsInSilence(true);
+    logo.nowMs = 10000;
+    EXPECT_TRUE(logo.IsDirty());
+    logo.Draw(&graphics);
+    logo.nowMs = 13000;
+    EXPECT_FALSE(logo.IsDirty()) << "no sound yet: frame 0 stays";
+
+    logo.NoteSound();
+    logo.IsDirty(); // heard at 13000
+    logo.nowMs = 14000;
+    logo.IsDirty();
+    logo.Draw(&graphics);
+    EXPECT_EQ(logo.GetLastDrawnFrame(), logo.FrameAt(1000)) << "a second of swing";
+
+    // 40 ms ticks with no more sound: the swing goes on to its last frame and stops there.
+    int frame = -1;
+    for (logo.nowMs = 14040; logo.nowMs < 16000; logo.nowMs += 40)
+        if (logo.IsDirty())
+            logo.Draw(&graphics), frame = logo.GetLastDrawnFrame();
+    EXPECT_EQ(frame, 30);
+    for (; logo.nowMs < 30000; logo.nowMs += 40)
+        ASSERT_FALSE(logo.IsDirty()) << logo.nowMs;
+
+    logo.NoteSound();
+    bool moved = false;
+    for (int i = 0; i < 10; ++i, logo.nowMs += 40)
+        moved = moved || logo.IsDirty();
+    EXPECT_TRUE(moved) << "the next sound swings it back";
+}
