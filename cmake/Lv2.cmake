@@ -104,3 +104,14 @@ target_link_libraries(parandel_lv2_editor_times PRIVATE PkgConfig::LILV PkgConfi
 target_compile_definitions(parandel_lv2_editor_times PRIVATE
   PARANDEL_LV2_BUNDLE="${LV2_BUNDLE_DIR}")
 add_dependencies(parandel_lv2_editor_times parandel_lv2)
+
+# The editor bench's floor: a pass-through with an empty X11 UI, as its own bundle
+# (build/bench-empty-ui.lv2), for scripts/bench-editor.
+set(EMPTY_UI_BUNDLE_DIR ${CMAKE_BINARY_DIR}/bench-empty-ui.lv2)
+add_library(parandel_bench_empty_ui MODULE ${CMAKE_SOURCE_DIR}/bench/lv2/EmptyX11Ui.cpp)
+target_link_libraries(parandel_bench_empty_ui PRIVATE PkgConfig::LV2 PkgConfig::X11GL)
+set_target_properties(parandel_bench_empty_ui PROPERTIES PREFIX "" OUTPUT_NAME bench-empty-ui
+                      LIBRARY_OUTPUT_DIRECTORY ${EMPTY_UI_BUNDLE_DIR})
+add_custom_command(TARGET parandel_bench_empty_ui POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/bench/lv2/empty-ui-manifest.ttl
+          ${EMPTY_UI_BUNDLE_DIR}/manifest.ttl)
