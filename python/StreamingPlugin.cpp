@@ -51,6 +51,8 @@ void StreamingPlugin::Set(const std::string& name, double value)
                                     "'; parameters: width, pan, bass_focus, out_gain, mono_out, "
                                     "mono_to_stereo or " +
                                     app::ParamNameList());
+    if (app::IsMeter(idx))
+        throw std::invalid_argument(name + " is a meter the plug-in sets; it cannot be set");
     std::string error;
     if (!app::CheckParamValue(idx, value, name, error))
         throw std::invalid_argument(error);

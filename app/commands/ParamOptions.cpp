@@ -46,14 +46,13 @@ bool CheckParamValue(int idx, double value, const std::string& what, std::string
     return true;
 }
 
-namespace
-{
-// The meters: values the plug-in reports, not settings.
 bool IsMeter(int idx)
 {
     return idx == Parandel::kWidthMeter || idx == Parandel::kCorrelationMeter;
 }
 
+namespace
+{
 // A parameter given twice (--width and --set Width, or two --set of it) is a conflict.
 bool RefuseRepeats(const ParamSettings& settings, std::string& error)
 {

@@ -47,6 +47,8 @@ void RequireNumberText(CLI::Option& option, bool wholeNumber);
 bool CheckParamValue(int idx, double value, const std::string& what, std::string& error);
 // Index of the parameter with that exact name, or −1.
 int FindParamByName(const std::string& name);
+// The meters: values the plug-in reports, not settings.
+bool IsMeter(int idx);
 // Name of the parameter at idx; empty for an unnamed index or one outside the list.
 std::string ParamName(int idx);
 // "Width, MonoToStereo, …": every declared parameter name.

@@ -108,6 +108,7 @@ def test_analyze_gives_the_entry_of_the_command_line(workdir, channels):
         (lambda: parandel.Plugin(RATE, 64).process(np.zeros(64, np.float32)), ValueError,
          "channels"),
         (lambda: parandel.Plugin(RATE, 64).set("loudness", 1), ValueError, "unknown"),
+        (lambda: parandel.Plugin(RATE, 64).set("CorrelationMeter", 1), ValueError, "meter"),
         (lambda: parandel.Plugin(RATE, 64, channels=3), ValueError, "channels"),
         (lambda: parandel.Plugin(-1, 64), ValueError, "rate"),
     ],
