@@ -69,10 +69,11 @@ private:
         if (pipe2(ready, O_CLOEXEC) != 0)
             return;
         const std::string name = ":" + std::to_string(n);
+        // The screen holds the editor at twice its size (912 x 972).
         char* const argv[] = {const_cast<char*>("Xvfb"),        const_cast<char*>(name.c_str()),
                               const_cast<char*>("-displayfd"),  const_cast<char*>("3"),
                               const_cast<char*>("-screen"),     const_cast<char*>("0"),
-                              const_cast<char*>("1024x768x24"), const_cast<char*>("-nolisten"),
+                              const_cast<char*>("1280x1024x24"), const_cast<char*>("-nolisten"),
                               const_cast<char*>("tcp"),         nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);

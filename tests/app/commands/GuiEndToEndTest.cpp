@@ -105,6 +105,34 @@ TEST_F(GuiEndToEndTest, AKnobDragAndAModeClickEndUpInTheSavedPreset)
     EXPECT_NE(GuiErrors().find("parandel: playing silently: "), std::string::npos) << GuiErrors();
 }
 
+// At twice the scale the window is twice the size and every gesture lands at twice the
+// coordinates: a knob drag and a typed value in the right-clicked read-out.
+TEST_F(GuiEndToEndTest, AtTwiceTheScaleADragAndATypedValueWorkAsAtOnce)
+{
+    ChildProcess gui;
+    StartGui(gui, {"--scale", "2", "--save-preset", Path("session.aupreset")});
+    const std::string w = FindWindow(gui);
+    ASSERT_FALSE(w.empty()) << "no window; the player said: " << GuiErrors();
+    EXPECT_NE(Xdotool({"getwindowgeometry", w}).out.find("Geometry: 912x972"), std::string::npos);
+
+    // The PAN knob's read-out (centre (325, 427)) at 2x: right-click, type 25, Return; then the
+    // WIDTH knob (228, 358) at 2x dragged up.
+    EXPECT_EQ(
+        Xdotool({"mousemove", "--window", w, "650", "854", "click", "3", "sleep", "0.3"}).exitCode,
+        0);
+    Xdotool({"type", "--delay", "30", "25"});
+    Xdotool({"key", "Return", "sleep", "0.2"});
+    Xdotool({"mousemove", "--window", w, "456", "716", "mousedown", "1"});
+    for (const char* y : {"700", "670", "640"})
+        Xdotool({"sleep", "0.05", "mousemove", "--window", w, "456", y});
+    Xdotool({"mouseup", "1", "sleep", "0.2"});
+    RequestClose(w);
+    ASSERT_EQ(gui.Wait(kEndSeconds), 0) << GuiErrors();
+
+    EXPECT_EQ(PresetValue(Path("session.aupreset"), "Pan"), 25.0);
+    EXPECT_GT(PresetValue(Path("session.aupreset"), "Width"), 0.0);
+}
+
 TEST_F(GuiEndToEndTest, CtrlCOrSigtermEndsItCleanlyWithTheStateSaved)
 {
     for (int sig : {SIGINT, SIGTERM})
