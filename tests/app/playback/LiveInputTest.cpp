@@ -147,6 +147,30 @@ TEST_F(LiveInputTest, AFileAtAnotherRateIsResampledToTheServers)
     EXPECT_NEAR(energy / n, amplitude * amplitude / 2, 1e-4); // nothing but the tone
 }
 
+// Without PORTS the input is the device's own, channel for channel: on JACK the system's first
+// two capture ports.
+TEST_F(LiveInputTest, WithoutPortsTheSystemsCapturePortsFeedTheTwoChannels)
+{
+    const JackTestClient client({{0.0f}, {0.0f}}, 1);
+    ASSERT_TRUE(client.Ok());
+    ASSERT_TRUE(mGui.Start({PARANDEL_CLI, "gui", "--input"}, Path("gui-out.txt"),
+                           Path("gui-err.txt")));
+    const auto connected = [&]
+    {
+        return client.Connected("TW Parandel:inport 0", "system:capture_1") &&
+               client.Connected("TW Parandel:inport 1", "system:capture_2");
+    };
+    for (int i = 0; i < kWaitSeconds * 20 && mGui.Running() && !connected(); ++i)
+        usleep(50000);
+    EXPECT_TRUE(connected()) << ReadWholeFile(Path("gui-err.txt"));
+    EXPECT_FALSE(client.Connected("TW Parandel:inport 1", "system:capture_1"));
+    mGui.Signal(SIGTERM);
+    EXPECT_EQ(mGui.Wait(kWaitSeconds), 0) << ReadWholeFile(Path("gui-err.txt"));
+    EXPECT_NE(ReadWholeFile(Path("gui-out.txt")).find("Playing the live input through the plug-in"),
+              std::string::npos)
+        << ReadWholeFile(Path("gui-out.txt"));
+}
+
 TEST(LiveInputErrorTest, NamedPortsWithoutAJackServerGiveOneLine)
 {
     ScopedEnv server("JACK_DEFAULT_SERVER", "parandel-no-such-server");
