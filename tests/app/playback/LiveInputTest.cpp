@@ -171,7 +171,7 @@ TEST_F(LiveInputTest, WithoutPortsTheSystemsCapturePortsFeedTheTwoChannels)
         << ReadWholeFile(Path("gui-out.txt"));
 }
 
-TEST(LiveInputErrorTest, NamedPortsWithoutAJackServerGiveOneLine)
+TEST(LiveInputErrorTest, NoDeviceOrNamedPortsWithoutAJackServerGiveOneLine)
 {
     ScopedEnv server("JACK_DEFAULT_SERVER", "parandel-no-such-server");
     const std::string tmp = std::string(PARANDEL_TEST_TMP);
@@ -180,6 +180,15 @@ TEST(LiveInputErrorTest, NamedPortsWithoutAJackServerGiveOneLine)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.rfind("parandel: error: no live input: ", 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    // No device at all (no JACK or PulseAudio server, and a machine without sound cards).
+    if (access("/dev/snd", F_OK) != 0)
+    {
+        ScopedEnv pulse("PULSE_SERVER", "unix:/nonexistent");
+        const CommandResult bare = RunCommand({PARANDEL_CLI, "gui", "--input"}, tmp, kWaitSeconds);
+        EXPECT_EQ(bare.exitCode, 1);
+        EXPECT_EQ(bare.err,
+                  "parandel: error: no live input: no audio input and output device found\n");
+    }
     const CommandResult both = RunCommand({PARANDEL_CLI, "gui", "--input", "--no-audio"}, tmp);
     EXPECT_EQ(both.exitCode, 2) << both.err;
 }
