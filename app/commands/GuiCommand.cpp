@@ -14,6 +14,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -186,6 +187,10 @@ int GuiCommand::Run()
 {
     mOptions.params = ResolveParams(mParams);
     mOptions.liveInput = mCommand->count("--input") > 0;
+    // `--input` alone names no port, though CLI11 hands it one empty value: the input is then
+    // the device's own, not a JACK port called "".
+    auto& ports = mOptions.inputPorts;
+    ports.erase(std::remove(ports.begin(), ports.end(), std::string()), ports.end());
     if (mOptions.liveInput && !mOptions.inPath.empty())
         throw CommandError(kExitUsage, "--input plays the live input: it takes no FILE");
     if (mOptions.liveInput && mOptions.noAudio)

@@ -147,7 +147,31 @@ TEST_F(LiveInputTest, AFileAtAnotherRateIsResampledToTheServers)
     EXPECT_NEAR(energy / n, amplitude * amplitude / 2, 1e-4); // nothing but the tone
 }
 
-TEST(LiveInputErrorTest, NamedPortsWithoutAJackServerGiveOneLine)
+// Without PORTS the input is the device's own, channel for channel: on JACK the system's first
+// two capture ports.
+TEST_F(LiveInputTest, WithoutPortsTheSystemsCapturePortsFeedTheTwoChannels)
+{
+    const JackTestClient client({{0.0f}, {0.0f}}, 1);
+    ASSERT_TRUE(client.Ok());
+    ASSERT_TRUE(mGui.Start({PARANDEL_CLI, "gui", "--input"}, Path("gui-out.txt"),
+                           Path("gui-err.txt")));
+    const auto connected = [&]
+    {
+        return client.Connected("TW Parandel:inport 0", "system:capture_1") &&
+               client.Connected("TW Parandel:inport 1", "system:capture_2");
+    };
+    for (int i = 0; i < kWaitSeconds * 20 && mGui.Running() && !connected(); ++i)
+        usleep(50000);
+    EXPECT_TRUE(connected()) << ReadWholeFile(Path("gui-err.txt"));
+    EXPECT_FALSE(client.Connected("TW Parandel:inport 1", "system:capture_1"));
+    mGui.Signal(SIGTERM);
+    EXPECT_EQ(mGui.Wait(kWaitSeconds), 0) << ReadWholeFile(Path("gui-err.txt"));
+    EXPECT_NE(ReadWholeFile(Path("gui-out.txt")).find("Playing the live input through the plug-in"),
+              std::string::npos)
+        << ReadWholeFile(Path("gui-out.txt"));
+}
+
+TEST(LiveInputErrorTest, NoDeviceOrNamedPortsWithoutAJackServerGiveOneLine)
 {
     ScopedEnv server("JACK_DEFAULT_SERVER", "parandel-no-such-server");
     const std::string tmp = std::string(PARANDEL_TEST_TMP);
@@ -156,6 +180,16 @@ TEST(LiveInputErrorTest, NamedPortsWithoutAJackServerGiveOneLine)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.rfind("parandel: error: no live input: ", 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    // No device at all (no JACK or PulseAudio server, and a machine without sound cards).
+    if (access("/dev/snd", F_OK) != 0)
+    {
+        ScopedEnv pulse("PULSE_SERVER", "unix:/nonexistent");
+        const CommandResult bare = RunCommand({PARANDEL_CLI, "gui", "--input"}, tmp, kWaitSeconds);
+        EXPECT_EQ(bare.exitCode, 1);
+        EXPECT_EQ(bare.err.rfind("parandel: error: no live input: ", 0), 0u) << bare.err;
+        EXPECT_EQ(std::count(bare.err.begin(), bare.err.end(), '\n'), 1) << bare.err;
+        EXPECT_EQ(bare.err.find("ports"), std::string::npos) << "none were named: " << bare.err;
+    }
     const CommandResult both = RunCommand({PARANDEL_CLI, "gui", "--input", "--no-audio"}, tmp);
     EXPECT_EQ(both.exitCode, 2) << both.err;
 }
