@@ -223,7 +223,7 @@ bool TempFile::Write(const void* data, size_t n, std::string& error)
     return true;
 }
 
-bool TempFile::Commit(std::string& error)
+bool TempFile::Commit(std::string& error, CommitKind kind)
 {
     if (mFd < 0 || mTemp.empty())
     {
@@ -248,7 +248,8 @@ bool TempFile::Commit(std::string& error)
     Unregister(mSlot);
     mSlot = -1;
     mTemp.clear();
-    NoteCommittedOutput();
+    if (kind == CommitKind::Output)
+        NoteCommittedOutput();
     return true;
 }
 
@@ -274,11 +275,12 @@ std::string TempFile::WriteError(int err) const
     return "cannot write '" + mTarget + "': " + std::strerror(err);
 }
 
-bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error)
+bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error,
+                         CommitKind kind)
 {
     TempFile file;
     return file.Create(target, error) && file.Write(bytes.data(), bytes.size(), error) &&
-           file.Commit(error);
+           file.Commit(error, kind);
 }
 
 std::string TemporaryStem(const std::string& target)
@@ -348,6 +350,13 @@ void InstallSignalCleanup()
     // The cleanup runs once; no other cleanup signal interrupts it.
     action.sa_mask = CleanupSignalSet();
     action.sa_flags = SA_RESETHAND;
-    ForEachCleanupSignal([&action](int sig) { sigaction(sig, &action, nullptr); });
+    ForEachCleanupSignal(
+        [&action](int sig)
+        {
+            // A signal the caller ignores (nohup, trap '') stays ignored: it ends nothing.
+            struct sigaction old;
+            if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_IGN)
+                sigaction(sig, &action, nullptr);
+        });
 }
 } // namespace app

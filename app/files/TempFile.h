@@ -15,6 +15,14 @@
 
 namespace app
 {
+// What a committed file is: an output in its place, or a file of a staging folder, which is no
+// output until the folder is swapped in (an interruption before then must not say it was kept).
+enum class CommitKind
+{
+    Output,
+    Staged
+};
+
 class TempFile
 {
 public:
@@ -33,7 +41,7 @@ public:
     bool Write(const void* data, size_t n, std::string& error);
     // Closes the file and renames it onto the target. False (and the temporary file removed)
     // with a one-line error.
-    bool Commit(std::string& error);
+    bool Commit(std::string& error, CommitKind kind = CommitKind::Output);
     // Closes and removes the temporary file; safe to call more than once.
     void Abandon();
 
@@ -76,11 +84,13 @@ void SetStagingFolder(const std::vector<std::string>& paths);
 void ClearStagingFolder();
 
 // Writes bytes to target through a TempFile.
-bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error);
+bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error,
+                         CommitKind kind = CommitKind::Output);
 
 // Installs the handler of every terminating signal that can be caught: it removes the live
 // temporary files, then ends the program: SIGINT and SIGTERM with exit code 130 and the one
 // line "interrupted; no output written" (or, once an output is in place, a line saying the
-// completed outputs were kept), any other signal by that signal, as it would have.
+// completed outputs were kept), any other signal by that signal, as it would have. A signal the
+// program was started with ignored stays ignored.
 void InstallSignalCleanup();
 } // namespace app
