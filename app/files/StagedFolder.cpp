@@ -84,7 +84,7 @@ public:
     bool Write(const FolderFiles& files, std::string& error)
     {
         for (const auto& [name, bytes] : files)
-            if (!WriteFileAtomically(mPath + "/" + name, bytes, error))
+            if (!WriteFileAtomically(mPath + "/" + name, bytes, error, CommitKind::Staged))
                 return false;
         return true;
     }
