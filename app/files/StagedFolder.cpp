@@ -41,15 +41,6 @@ std::vector<std::string> Entries(const std::string& dir)
     return names;
 }
 
-// Removes a folder's files and links, then the folder if that left it empty; never a folder in
-// it (the staging folder, or the previous one after the swap).
-void RemoveFolder(const std::string& dir)
-{
-    for (const std::string& name : Entries(dir))
-        unlink((dir + "/" + name).c_str());
-    rmdir(dir.c_str());
-}
-
 class Staging
 {
 public:
@@ -68,6 +59,7 @@ public:
 
     bool Create(const FolderFiles& files, std::string& error)
     {
+        RemoveStaleTemporaries(mDir);
         std::string pattern = TemporaryStem(mDir) + ".partial-XXXXXX";
         if (!mkdtemp(pattern.data()))
         {

@@ -313,12 +313,31 @@ void RemoveStaleTemporaries(const std::string& target)
             continue;
         const std::string path = (slash == std::string::npos ? "" : folder) + name;
         struct stat st;
-        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
-            (st.st_mtim.tv_sec < gRunStart.tv_sec ||
-             (st.st_mtim.tv_sec == gRunStart.tv_sec && st.st_mtim.tv_nsec < gRunStart.tv_nsec)))
+        if (lstat(path.c_str(), &st) != 0 || st.st_uid != geteuid() ||
+            !(st.st_mtim.tv_sec < gRunStart.tv_sec ||
+              (st.st_mtim.tv_sec == gRunStart.tv_sec && st.st_mtim.tv_nsec < gRunStart.tv_nsec)))
+            continue;
+        if (S_ISREG(st.st_mode))
             unlink(path.c_str());
+        else if (S_ISDIR(st.st_mode))
+            RemoveFolder(path); // a staging folder
     }
     closedir(d);
+}
+
+void RemoveFolder(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str()))
+    {
+        while (const dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        closedir(d);
+    }
+    for (const std::string& name : names)
+        unlink((dir + "/" + name).c_str());
+    rmdir(dir.c_str());
 }
 
 void NoteCommittedOutput()

@@ -71,9 +71,12 @@ private:
 // The temporary name of target without its random end: the target's, shortened when the
 // suffix ".partial-XXXXXX" would make it longer than a file name may be.
 std::string TemporaryStem(const std::string& target);
-// Removes this user's regular files named exactly as temporaries of target that were last written
-// before this run started: what a run ended by SIGKILL or a power cut left.
+// Removes this user's regular files and staging folders named exactly as temporaries of target
+// that were last written before this run started: what a run ended by SIGKILL or a power cut left.
 void RemoveStaleTemporaries(const std::string& target);
+// Removes a folder's files and links, then the folder if that left it empty; never a folder in
+// it.
+void RemoveFolder(const std::string& dir);
 // The process's file mode creation mask, read without changing it.
 mode_t CurrentUmask();
 // Notes that an output is in place: an interruption from now on says so.

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -219,6 +220,19 @@ TEST_F(OutputLifecycle, TheNextRunRemovesOnlyItsTargetsStaleTemporaries)
     expected.insert(expected.end(), {"in.wav", "out.wav"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Files(), expected);
+
+    // A report's staging folder left likewise goes with the next report written there.
+    for (const char* stale : {"rep.partial-AbC123", "rep.partial-AbC12"})
+    {
+        mkdir(Path(stale).c_str(), 0777);
+        std::ofstream(Path(stale) + "/report.json") << "left by a killed run";
+        ASSERT_EQ(utimensat(AT_FDCWD, Path(stale).c_str(), old, 0), 0);
+    }
+    ASSERT_EQ(Run({"analyze", Path("in.wav"), "--report", Path("rep"), "--quiet"}).exitCode, 0);
+    EXPECT_NE(access(Path("rep.partial-AbC123").c_str(), F_OK), 0);
+    EXPECT_EQ(ReadWholeFile(Path("rep.partial-AbC12/report.json")), "left by a killed run");
+    for (const char* made : {"rep", "rep.partial-AbC12"})
+        std::filesystem::remove_all(Path(made));
 }
 
 TEST_F(OutputLifecycle, WhatCannotBeWrittenSaysWhyBeforeWriting)
