@@ -96,11 +96,11 @@ TEST_F(OutputLifecycle, AReportFolderIsReplacedWholeOrNotAtAll)
     EXPECT_EQ(Contents(Path("rep")), before);
     EXPECT_EQ(Files(), (std::vector<std::string>{"a.wav", "rep"})) << "no staging folder left";
     // With SIGXFSZ ignored (as a caller may start it) the write fails as on a full disk instead.
-    const CommandResult failed = RunCommand(
-        {"/bin/sh", "-c", "trap '' XFSZ; exec \"$@\"", "sh", "/usr/bin/prlimit", "--fsize=200000",
-         PARANDEL_CLI, "analyze", Path("a.wav"), "--width", "80", "--report", Path("rep"),
-         "--quiet"},
-        dir);
+    const CommandResult failed =
+        RunCommand({"/bin/sh", "-c", "trap '' XFSZ; exec \"$@\"", "sh", "/usr/bin/prlimit",
+                    "--fsize=200000", PARANDEL_CLI, "analyze", Path("a.wav"), "--width", "80",
+                    "--report", Path("rep"), "--quiet"},
+                   dir);
     EXPECT_EQ(failed.exitCode, 1) << failed.err;
     EXPECT_NE(failed.err.find("File too large"), std::string::npos) << failed.err;
     EXPECT_EQ(Contents(Path("rep")), before);
@@ -126,9 +126,8 @@ TEST_F(OutputLifecycle, ATerminatedReportLeavesOneWholeFolderAndSaysWhich)
     WriteNoise("a.wav", 2);
     const auto report = [this](int setting)
     {
-        return std::vector<std::string>{PARANDEL_CLI, "analyze",          Path("a.wav"),
-                                        "--width",    setting ? "80" : "0", "--report",
-                                        Path("rep"),  "--quiet"};
+        return std::vector<std::string>{PARANDEL_CLI,         "analyze",  Path("a.wav"), "--width",
+                                        setting ? "80" : "0", "--report", Path("rep"),   "--quiet"};
     };
     std::map<std::string, std::string> whole[2];
     const auto start = std::chrono::steady_clock::now();
