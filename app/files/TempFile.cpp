@@ -325,7 +325,7 @@ void RemoveStaleTemporaries(const std::string& target)
     closedir(d);
 }
 
-void RemoveFolder(const std::string& dir)
+std::vector<std::string> FolderEntries(const std::string& dir)
 {
     std::vector<std::string> names;
     if (DIR* d = opendir(dir.c_str()))
@@ -335,7 +335,12 @@ void RemoveFolder(const std::string& dir)
                 names.emplace_back(e->d_name);
         closedir(d);
     }
-    for (const std::string& name : names)
+    return names;
+}
+
+void RemoveFolder(const std::string& dir)
+{
+    for (const std::string& name : FolderEntries(dir))
         unlink((dir + "/" + name).c_str());
     rmdir(dir.c_str());
 }

@@ -74,6 +74,8 @@ std::string TemporaryStem(const std::string& target);
 // Removes this user's regular files and staging folders named exactly as temporaries of target
 // that were last written before this run started: what a run ended by SIGKILL or a power cut left.
 void RemoveStaleTemporaries(const std::string& target);
+// Names in a folder other than . and ..; empty when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string& dir);
 // Removes a folder's files and links, then the folder if that left it empty; never a folder in
 // it.
 void RemoveFolder(const std::string& dir);
