@@ -49,10 +49,11 @@ struct SectionLanes
 #if defined(PARANDEL_LANES_AVX2)
 // SplitPair's loop with the low- and high-pass of both channels in one four-lane vector: first
 // and second hold the sections of the left and right low-pass, then of the left and right
-// high-pass.
-PARANDEL_TARGET_AVX2 void SplitPairAvx2(RBJSection* const first[4], RBJSection* const second[4],
-                                        const double* xl, const double* xr, double* lowL,
-                                        double* lowR, double* highL, double* highR, int n)
+// high-pass. It takes no vector itself and is inlined into SplitPairAvx2, so no call passes a
+// Quad between functions compiled for different processors (which Clang refuses).
+PARANDEL_LANES_INLINE void SplitPairQuads(RBJSection* const first[4], RBJSection* const second[4],
+                                          const double* xl, const double* xr, double* lowL,
+                                          double* lowR, double* highL, double* highR, int n)
 {
     SectionLanes<Quad> s1(first), s2(second);
     for (int k = 0; k < n; ++k)
@@ -65,6 +66,13 @@ PARANDEL_TARGET_AVX2 void SplitPairAvx2(RBJSection* const first[4], RBJSection* 
     }
     s1.Store(first);
     s2.Store(second);
+}
+
+PARANDEL_TARGET_AVX2 void SplitPairAvx2(RBJSection* const first[4], RBJSection* const second[4],
+                                        const double* xl, const double* xr, double* lowL,
+                                        double* lowR, double* highL, double* highR, int n)
+{
+    SplitPairQuads(first, second, xl, xr, lowL, lowR, highL, highR, n);
 }
 #endif
 

@@ -3,6 +3,7 @@
 #include "app/playback/AudioPlayer.h"
 #include "app/playback/AudioStream.h"
 #include "app/commands/CommandError.h"
+#include "app/commands/PresetCommand.h"
 #include "app/playback/LoopSource.h"
 #include "app/render/OfflineRenderer.h"
 #include "app/files/PresetFile.h"
@@ -161,6 +162,9 @@ void GuiCommand::Register(CLI::App& cli)
                          "Restore a .aupreset file first; parameter options override it");
     mCommand->add_option("--save-preset", mOptions.savePresetPath,
                          "Save the plug-in's state as a .aupreset file at exit");
+    mCommand->add_flag("--force", mOptions.force,
+                       "Replace the --save-preset file even when it holds something other than "
+                       "a TW Parandel preset");
     mCommand->add_option("--device", mOptions.deviceName,
                          "Play on the first output device whose name contains this text");
     mCommand->add_flag("--no-audio", mOptions.noAudio,
@@ -176,11 +180,12 @@ void GuiCommand::Register(CLI::App& cli)
     AddScopeModeOption(*mCommand, mScopeMode,
                        "Vectorscope mode shown (default: the one the parameters select)");
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
-    mCommand
-        ->add_option("--scale", mOptions.scale,
-                     "Display scale of the editor: 1, 1.5 or 2 (default: PARANDEL_SCALE, else "
-                     "the screen's Xft.dpi / 96)")
-        ->check(CLI::IsMember({1.0, 1.5, 2.0}));
+    CLI::Option* scaleOpt = mCommand->add_option(
+        "--scale", mOptions.scale,
+        "Display scale of the editor: 1, 1.5 or 2 (default: PARANDEL_SCALE, else the screen's "
+        "Xft.dpi / 96)");
+    RequireNumberText(*scaleOpt, false);
+    scaleOpt->check(CLI::IsMember({1.0, 1.5, 2.0}));
 }
 
 int GuiCommand::Run()
@@ -203,6 +208,8 @@ int GuiCommand::Run()
         RequireOutputs(mOptions.inPath.empty() ? std::vector<std::string>{}
                                                : std::vector<std::string>{mOptions.inPath},
                        {{mOptions.savePresetPath, FileKind::PropertyList, "--save-preset"}});
+    if (!mOptions.savePresetPath.empty() && !mOptions.force)
+        RequireReplaceablePreset(mOptions.savePresetPath, "--save-preset");
     RunGui(mOptions);
     return 0;
 }

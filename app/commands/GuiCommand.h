@@ -23,6 +23,8 @@ struct GuiOptions
     ParamSettings params;
     std::string presetPath;
     std::string savePresetPath;
+    // Replace savePresetPath even when it holds something other than a preset of this plug-in.
+    bool force = false;
     std::string deviceName;
     bool noAudio = false;
     // Live insert: the device's input instead of a file, from these JACK ports when named.

@@ -156,12 +156,12 @@ int PresetCommand::Run()
     const ParamSettings settings = ResolveParams(mParams);
     RequireOutputs({}, {{mSavePath, FileKind::PropertyList, "FILE"}});
     if (!mForce)
-        RequireReplaceablePreset(mSavePath);
+        RequireReplaceablePreset(mSavePath, "FILE");
     RunPresetSave(mSavePath, mName, settings);
     return 0;
 }
 
-void RequireReplaceablePreset(const std::string& path)
+void RequireReplaceablePreset(const std::string& path, const std::string& role)
 {
     // A missing or empty file holds nothing to lose.
     struct stat st;
@@ -174,7 +174,7 @@ void RequireReplaceablePreset(const std::string& path)
         CFRelease(preset);
         return;
     }
-    throw CommandError(kExitUsage, "FILE is not replaced, as it is no TW Parandel preset (" +
+    throw CommandError(kExitUsage, role + " is not replaced, as it is no TW Parandel preset (" +
                                        error + "); --force replaces it");
 }
 

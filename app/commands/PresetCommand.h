@@ -24,9 +24,10 @@ private:
     ParamOptions mParams;
 };
 
-// `preset save` without --force: a usage error when path exists, is not empty and holds anything
-// but a preset of this plug-in (plain text, another program's property list, a damaged preset).
-void RequireReplaceablePreset(const std::string& path);
+// A preset about to be written without --force (`preset save`, `gui --save-preset`, whose command
+// line names it as role): a usage error when path exists, is not empty and holds anything but a
+// preset of this plug-in (plain text, another program's property list, a damaged preset).
+void RequireReplaceablePreset(const std::string& path, const std::string& role);
 // `preset save`: the state after the parameter settings, named name (the file's base name when
 // empty). A CommandError when it cannot be written.
 void RunPresetSave(const std::string& path, const std::string& name, const ParamSettings& params);

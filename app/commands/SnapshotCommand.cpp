@@ -148,10 +148,10 @@ void SnapshotCommand::Register(CLI::App& cli)
         },
         ""));
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
-    mCommand
-        ->add_option("--scale", mOptions.scale,
-                     "Display scale of the picture: 1, 1.5 or 2 (default 1)")
-        ->check(CLI::IsMember({1.0, 1.5, 2.0}));
+    CLI::Option* scaleOpt = mCommand->add_option(
+        "--scale", mOptions.scale, "Display scale of the picture: 1, 1.5 or 2 (default 1)");
+    RequireNumberText(*scaleOpt, false);
+    scaleOpt->check(CLI::IsMember({1.0, 1.5, 2.0}));
 }
 
 int SnapshotCommand::Run()

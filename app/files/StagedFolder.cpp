@@ -27,29 +27,6 @@ std::string Failure(const std::string& what, const std::string& path)
     return "cannot " + what + " '" + path + "': " + std::strerror(errno);
 }
 
-// Names in a folder other than . and ..; empty when it cannot be read.
-std::vector<std::string> Entries(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str()))
-    {
-        while (const dirent* e = readdir(d))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.emplace_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
-
-// Removes a folder's files and links, then the folder if that left it empty; never a folder in
-// it (the staging folder, or the previous one after the swap).
-void RemoveFolder(const std::string& dir)
-{
-    for (const std::string& name : Entries(dir))
-        unlink((dir + "/" + name).c_str());
-    rmdir(dir.c_str());
-}
-
 class Staging
 {
 public:
@@ -68,7 +45,10 @@ public:
 
     bool Create(const FolderFiles& files, std::string& error)
     {
+        RemoveStaleTemporaries(mDir);
         std::string pattern = TemporaryStem(mDir) + ".partial-XXXXXX";
+        // The folder is made and listed for the signal cleanup in one step.
+        SignalBlock block;
         if (!mkdtemp(pattern.data()))
         {
             error = Failure("create a folder beside", mDir);
@@ -84,18 +64,20 @@ public:
     bool Write(const FolderFiles& files, std::string& error)
     {
         for (const auto& [name, bytes] : files)
-            if (!WriteFileAtomically(mPath + "/" + name, bytes, error))
+            if (!WriteFileAtomically(mPath + "/" + name, bytes, error, CommitKind::Staged))
                 return false;
         return true;
     }
     // Links the previous folder's files and links that are not replaced; the entries that
-    // cannot be linked are kept for the swap.
+    // cannot be linked are kept for the swap. A link made but not yet listed for the signal
+    // cleanup would keep it from removing the folder: the signals wait.
     bool CarryOver(const FolderFiles& files, std::string& error)
     {
+        SignalBlock block;
         std::set<std::string> replaced;
         for (const auto& file : files)
             replaced.insert(file.first);
-        for (const std::string& name : Entries(mDir))
+        for (const std::string& name : FolderEntries(mDir))
         {
             if (replaced.count(name))
                 continue;

@@ -223,7 +223,7 @@ bool TempFile::Write(const void* data, size_t n, std::string& error)
     return true;
 }
 
-bool TempFile::Commit(std::string& error)
+bool TempFile::Commit(std::string& error, CommitKind kind)
 {
     if (mFd < 0 || mTemp.empty())
     {
@@ -248,7 +248,8 @@ bool TempFile::Commit(std::string& error)
     Unregister(mSlot);
     mSlot = -1;
     mTemp.clear();
-    NoteCommittedOutput();
+    if (kind == CommitKind::Output)
+        NoteCommittedOutput();
     return true;
 }
 
@@ -274,11 +275,12 @@ std::string TempFile::WriteError(int err) const
     return "cannot write '" + mTarget + "': " + std::strerror(err);
 }
 
-bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error)
+bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error,
+                         CommitKind kind)
 {
     TempFile file;
     return file.Create(target, error) && file.Write(bytes.data(), bytes.size(), error) &&
-           file.Commit(error);
+           file.Commit(error, kind);
 }
 
 std::string TemporaryStem(const std::string& target)
@@ -311,12 +313,36 @@ void RemoveStaleTemporaries(const std::string& target)
             continue;
         const std::string path = (slash == std::string::npos ? "" : folder) + name;
         struct stat st;
-        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
-            (st.st_mtim.tv_sec < gRunStart.tv_sec ||
-             (st.st_mtim.tv_sec == gRunStart.tv_sec && st.st_mtim.tv_nsec < gRunStart.tv_nsec)))
+        if (lstat(path.c_str(), &st) != 0 || st.st_uid != geteuid() ||
+            !(st.st_mtim.tv_sec < gRunStart.tv_sec ||
+              (st.st_mtim.tv_sec == gRunStart.tv_sec && st.st_mtim.tv_nsec < gRunStart.tv_nsec)))
+            continue;
+        if (S_ISREG(st.st_mode))
             unlink(path.c_str());
+        else if (S_ISDIR(st.st_mode))
+            RemoveFolder(path); // a staging folder
     }
     closedir(d);
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str()))
+    {
+        while (const dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.emplace_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+void RemoveFolder(const std::string& dir)
+{
+    for (const std::string& name : FolderEntries(dir))
+        unlink((dir + "/" + name).c_str());
+    rmdir(dir.c_str());
 }
 
 void NoteCommittedOutput()
@@ -348,6 +374,13 @@ void InstallSignalCleanup()
     // The cleanup runs once; no other cleanup signal interrupts it.
     action.sa_mask = CleanupSignalSet();
     action.sa_flags = SA_RESETHAND;
-    ForEachCleanupSignal([&action](int sig) { sigaction(sig, &action, nullptr); });
+    ForEachCleanupSignal(
+        [&action](int sig)
+        {
+            // A signal the caller ignores (nohup, trap '') stays ignored: it ends nothing.
+            struct sigaction old;
+            if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_IGN)
+                sigaction(sig, &action, nullptr);
+        });
 }
 } // namespace app

@@ -15,6 +15,14 @@
 
 namespace app
 {
+// What a committed file is: an output in its place, or a file of a staging folder, which is no
+// output until the folder is swapped in (an interruption before then must not say it was kept).
+enum class CommitKind
+{
+    Output,
+    Staged
+};
+
 class TempFile
 {
 public:
@@ -33,7 +41,7 @@ public:
     bool Write(const void* data, size_t n, std::string& error);
     // Closes the file and renames it onto the target. False (and the temporary file removed)
     // with a one-line error.
-    bool Commit(std::string& error);
+    bool Commit(std::string& error, CommitKind kind = CommitKind::Output);
     // Closes and removes the temporary file; safe to call more than once.
     void Abandon();
 
@@ -63,9 +71,14 @@ private:
 // The temporary name of target without its random end: the target's, shortened when the
 // suffix ".partial-XXXXXX" would make it longer than a file name may be.
 std::string TemporaryStem(const std::string& target);
-// Removes this user's regular files named exactly as temporaries of target that were last written
-// before this run started: what a run ended by SIGKILL or a power cut left.
+// Removes this user's regular files and staging folders named exactly as temporaries of target
+// that were last written before this run started: what a run ended by SIGKILL or a power cut left.
 void RemoveStaleTemporaries(const std::string& target);
+// Names in a folder other than . and ..; empty when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string& dir);
+// Removes a folder's files and links, then the folder if that left it empty; never a folder in
+// it.
+void RemoveFolder(const std::string& dir);
 // The process's file mode creation mask, read without changing it.
 mode_t CurrentUmask();
 // Notes that an output is in place: an interruption from now on says so.
@@ -76,11 +89,13 @@ void SetStagingFolder(const std::vector<std::string>& paths);
 void ClearStagingFolder();
 
 // Writes bytes to target through a TempFile.
-bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error);
+bool WriteFileAtomically(const std::string& target, const std::string& bytes, std::string& error,
+                         CommitKind kind = CommitKind::Output);
 
 // Installs the handler of every terminating signal that can be caught: it removes the live
 // temporary files, then ends the program: SIGINT and SIGTERM with exit code 130 and the one
 // line "interrupted; no output written" (or, once an output is in place, a line saying the
-// completed outputs were kept), any other signal by that signal, as it would have.
+// completed outputs were kept), any other signal by that signal, as it would have. A signal the
+// program was started with ignored stays ignored.
 void InstallSignalCleanup();
 } // namespace app

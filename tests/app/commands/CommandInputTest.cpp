@@ -53,6 +53,14 @@ TEST_F(CommandInput, EveryNumberFollowsOneGrammar)
                                                  {"--set", "Width=-.5"},
                                                  {"--block-size", "2.56e2"}})
         EXPECT_EQ(Process(good).exitCode, 0) << good[0] << " " << good[1];
+    // The display scales of the other commands too (gui is refused before it looks at FILE).
+    for (const char* scale : {"0x2", " 2"})
+    {
+        EXPECT_EQ(Run({"snapshot", Path("s.png"), Path("in.wav"), "--scale", scale}).exitCode, 2)
+            << scale;
+        EXPECT_EQ(Run({"gui", Path("missing.wav"), "--scale", scale}).exitCode, 2) << scale;
+    }
+    EXPECT_EQ(Run({"snapshot", Path("s.png"), Path("in.wav"), "--scale", "1.5e0"}).exitCode, 0);
 }
 
 TEST_F(CommandInput, ConflictsAndMetersAreUsageErrors)

@@ -53,13 +53,16 @@ TEST_F(GuiCommandTest, ABadPresetOrAnUnwritableSavePathIsRefusedFirst)
 
 TEST_F(GuiCommandTest, TheSavedPresetGetsTheChecksOfEveryOutput)
 {
-    // Refused before a window could open: the input, an audio file, something not a file.
+    // Refused before a window could open: the input, an audio file, something not a file,
+    // a file that is no preset of this plug-in (without --force).
     ScopedEnv noDisplay("DISPLAY", std::nullopt);
     Write(Path("in.wav"), {{0.1, 0.2}, {0.1, 0.2}});
     Write(Path("other.wav"), {{0.3, 0.4}, {0.3, 0.4}});
+    std::ofstream(Path("notes.txt")) << "mine";
     const std::string in = ReadWholeFile(Path("in.wav"));
     const std::string other = ReadWholeFile(Path("other.wav"));
-    for (const std::string& target : {Path("in.wav"), Path("other.wav"), dir})
+    for (const std::string& target :
+         {Path("in.wav"), Path("other.wav"), dir, std::string("/dev/null"), Path("notes.txt")})
     {
         const CommandResult r =
             Run({"gui", Path("in.wav"), "--no-audio", "--save-preset", target}, 20);
@@ -68,5 +71,11 @@ TEST_F(GuiCommandTest, TheSavedPresetGetsTheChecksOfEveryOutput)
     }
     EXPECT_EQ(ReadWholeFile(Path("in.wav")), in);
     EXPECT_EQ(ReadWholeFile(Path("other.wav")), other);
+    EXPECT_EQ(ReadWholeFile(Path("notes.txt")), "mine");
+    // --force lets the text file through to the window, which cannot open here.
+    const CommandResult forced = Run(
+        {"gui", Path("in.wav"), "--no-audio", "--save-preset", Path("notes.txt"), "--force"}, 20);
+    EXPECT_EQ(forced.exitCode, 1) << forced.err;
+    EXPECT_NE(forced.err.find("cannot open the editor"), std::string::npos) << forced.err;
 }
 } // namespace

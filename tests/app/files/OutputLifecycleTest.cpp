@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -44,8 +46,9 @@ protected:
         return all;
     }
 
-    // The first line a child writes on stderr after the setup and a SIGTERM, and its exit code.
-    static std::pair<std::string, int> InterruptedChild(bool committed)
+    // The first line a child writes on stderr after the signal cleanup, the file written (none,
+    // an output, a file of a staging folder) and a SIGTERM, and its exit code.
+    std::pair<std::string, int> InterruptedChild(int written) const
     {
         int fds[2];
         if (pipe(fds) != 0)
@@ -55,8 +58,11 @@ protected:
         {
             dup2(fds[1], STDERR_FILENO);
             app::InstallSignalCleanup();
-            if (committed)
-                app::NoteCommittedOutput();
+            std::string error;
+            if (written > 0)
+                app::WriteFileAtomically(Path("written"), "x", error,
+                                         written == 1 ? app::CommitKind::Output
+                                                      : app::CommitKind::Staged);
             raise(SIGTERM);
             _exit(0);
         }
@@ -89,6 +95,16 @@ TEST_F(OutputLifecycle, AReportFolderIsReplacedWholeOrNotAtAll)
     EXPECT_EQ(cut.exitCode, 128 + SIGXFSZ) << cut.err;
     EXPECT_EQ(Contents(Path("rep")), before);
     EXPECT_EQ(Files(), (std::vector<std::string>{"a.wav", "rep"})) << "no staging folder left";
+    // With SIGXFSZ ignored (as a caller may start it) the write fails as on a full disk instead.
+    const CommandResult failed =
+        RunCommand({"/bin/sh", "-c", "trap '' XFSZ; exec \"$@\"", "sh", "/usr/bin/prlimit",
+                    "--fsize=200000", PARANDEL_CLI, "analyze", Path("a.wav"), "--width", "80",
+                    "--report", Path("rep"), "--quiet"},
+                   dir);
+    EXPECT_EQ(failed.exitCode, 1) << failed.err;
+    EXPECT_NE(failed.err.find("File too large"), std::string::npos) << failed.err;
+    EXPECT_EQ(Contents(Path("rep")), before);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"a.wav", "rep"}));
 
     // A complete run replaces the report and keeps what is not its own; the folder may be named
     // with a trailing slash, but not be the working folder it would pull away.
@@ -104,15 +120,64 @@ TEST_F(OutputLifecycle, AReportFolderIsReplacedWholeOrNotAtAll)
     EXPECT_EQ(Files(), (std::vector<std::string>{"a.wav", "rep"}));
 }
 
+TEST_F(OutputLifecycle, ATerminatedReportLeavesOneWholeFolderAndSaysWhich)
+{
+    // The folders two settings' complete runs leave, and how long a run takes.
+    WriteNoise("a.wav", 2);
+    const auto report = [this](int setting)
+    {
+        return std::vector<std::string>{PARANDEL_CLI,         "analyze",  Path("a.wav"), "--width",
+                                        setting ? "80" : "0", "--report", Path("rep"),   "--quiet"};
+    };
+    std::map<std::string, std::string> whole[2];
+    const auto start = std::chrono::steady_clock::now();
+    for (int setting : {0, 1})
+    {
+        ASSERT_EQ(RunCommand(report(setting), dir).exitCode, 0);
+        whole[setting] = Contents(Path("rep"));
+    }
+    const std::chrono::duration<double> run = (std::chrono::steady_clock::now() - start) / 2;
+    ASSERT_NE(whole[0], whole[1]);
+
+    // SIGTERM at moments over a run, most near its end, where the folders are exchanged, and
+    // past it: the folder is the previous one and the message does not say it was kept, or the
+    // new one and the message does not say nothing was written.
+    int current = 1;
+    for (int i = 0; i < 12; ++i)
+    {
+        const int next = 1 - current;
+        const pid_t pid = SpawnCommand(report(next), dir);
+        ASSERT_GT(pid, 0);
+        const double share = i < 4 ? i / 4.0 : 0.8 + 0.04 * (i - 4);
+        usleep(static_cast<useconds_t>(run.count() * 1e6 * share));
+        kill(pid, SIGTERM);
+        const CommandResult r = WaitCommand(pid, dir, 30);
+        const auto now = Contents(Path("rep"));
+        const bool saysKept = r.err.find("kept") != std::string::npos;
+        if (now == whole[current])
+            EXPECT_FALSE(saysKept) << i << ": " << r.exitCode << " " << r.err;
+        else
+        {
+            EXPECT_EQ(now, whole[next]) << i << ": a mix of the two folders";
+            EXPECT_TRUE(r.exitCode == 0 || saysKept) << i << ": " << r.exitCode << " " << r.err;
+            EXPECT_EQ(r.err.find("no output written"), std::string::npos) << i << ": " << r.err;
+            current = next;
+        }
+        EXPECT_EQ(Files(), (std::vector<std::string>{"a.wav", "rep"})) << i;
+    }
+}
+
 TEST_F(OutputLifecycle, AnInterruptionSaysWhetherOutputsWereKept)
 {
-    const auto [nothing, code1] = InterruptedChild(false);
+    const auto [nothing, code1] = InterruptedChild(0);
     EXPECT_EQ(code1, 130);
     EXPECT_EQ(nothing, "parandel: error: interrupted; no output written\n");
-    const auto [some, code2] = InterruptedChild(true);
+    const auto [some, code2] = InterruptedChild(1);
     EXPECT_EQ(code2, 130);
     EXPECT_EQ(some.find("no output written"), std::string::npos) << some;
     EXPECT_NE(some.find("kept"), std::string::npos) << some;
+    // A file finished in a staging folder is no output until the folder is swapped in.
+    EXPECT_EQ(InterruptedChild(2).first, nothing);
 }
 
 TEST_F(OutputLifecycle, NamesUpToTheLongestAreWritten)
@@ -154,6 +219,19 @@ TEST_F(OutputLifecycle, TheNextRunRemovesOnlyItsTargetsStaleTemporaries)
     expected.insert(expected.end(), {"in.wav", "out.wav"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Files(), expected);
+
+    // A report's staging folder left likewise goes with the next report written there.
+    for (const char* stale : {"rep.partial-AbC123", "rep.partial-AbC12"})
+    {
+        mkdir(Path(stale).c_str(), 0777);
+        std::ofstream(Path(stale) + "/report.json") << "left by a killed run";
+        ASSERT_EQ(utimensat(AT_FDCWD, Path(stale).c_str(), old, 0), 0);
+    }
+    ASSERT_EQ(Run({"analyze", Path("in.wav"), "--report", Path("rep"), "--quiet"}).exitCode, 0);
+    EXPECT_NE(access(Path("rep.partial-AbC123").c_str(), F_OK), 0);
+    EXPECT_EQ(ReadWholeFile(Path("rep.partial-AbC12/report.json")), "left by a killed run");
+    for (const char* made : {"rep", "rep.partial-AbC12"})
+        std::filesystem::remove_all(Path(made));
 }
 
 TEST_F(OutputLifecycle, WhatCannotBeWrittenSaysWhyBeforeWriting)
