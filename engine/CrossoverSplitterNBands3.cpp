@@ -2,6 +2,8 @@
 
 #include "framework/Lanes.h"
 
+#include <cstring>
+
 namespace
 {
 constexpr int kSectionsPerFilter = 2; // 24 dB per octave on both sides of each cutoff
@@ -44,18 +46,43 @@ struct SectionLanes
             s[i]->ClearMemoriesIfNonFinite();
         }
     }
+    // From and back to lanes kept in memory, one row of kLanes values per field in the order
+    // declared.
+    PARANDEL_LANES_INLINE explicit SectionLanes(const double (*v)[kLanes])
+        : b0(Load(v[0])), b1(Load(v[1])), b2(Load(v[2])), a1(Load(v[3])), a2(Load(v[4])),
+          y1(Load(v[5])), y2(Load(v[6])), x1(Load(v[7])), x2(Load(v[8]))
+    {
+    }
+    // Memories only (the coefficients do not change in the loop), each lane checked as Store
+    // does: a lane with a non-finite memory starts again from silence.
+    PARANDEL_LANES_INLINE void Save(double (*v)[kLanes]) const
+    {
+        // x − x is 0 for finite x and NaN otherwise, so the sum is 0 only when all four are finite.
+        const LaneMask<V> finite = (y1 - y1) + (y2 - y2) + (x1 - x1) + (x2 - x2) == V{};
+        Put(v[5], Select(finite, y1, V{}));
+        Put(v[6], Select(finite, y2, V{}));
+        Put(v[7], Select(finite, x1, V{}));
+        Put(v[8], Select(finite, x2, V{}));
+    }
+    static PARANDEL_LANES_INLINE V Load(const double* p)
+    {
+        V x;
+        std::memcpy(&x, p, sizeof x);
+        return x;
+    }
+    static PARANDEL_LANES_INLINE void Put(double* p, V x) { std::memcpy(p, &x, sizeof x); }
 };
 
 #if defined(PARANDEL_LANES_AVX2)
-// SplitPair's loop with the low- and high-pass of both channels in one four-lane vector: first
-// and second hold the sections of the left and right low-pass, then of the left and right
-// high-pass. It takes no vector itself and is inlined into SplitPairAvx2, so no call passes a
+// SplitPair's loop with the low- and high-pass of both channels in one four-lane vector, on the
+// lanes the pair keeps (section, field, lane: left and right low-pass, then left and right
+// high-pass). It takes no vector itself and is inlined into SplitPairAvx2, so no call passes a
 // Quad between functions compiled for different processors (which Clang refuses).
-PARANDEL_LANES_INLINE void SplitPairQuads(RBJSection* const first[4], RBJSection* const second[4],
-                                          const double* xl, const double* xr, double* lowL,
-                                          double* lowR, double* highL, double* highR, int n)
+PARANDEL_LANES_INLINE void SplitPairQuads(double (*lanes)[9][4], const double* xl,
+                                          const double* xr, double* lowL, double* lowR,
+                                          double* highL, double* highR, int n)
 {
-    SectionLanes<Quad> s1(first), s2(second);
+    SectionLanes<Quad> s1(lanes[0]), s2(lanes[1]);
     for (int k = 0; k < n; ++k)
     {
         const Quad y = s2.Process(s1.Process(Quad{xl[k], xr[k], xl[k], xr[k]}));
@@ -64,15 +91,15 @@ PARANDEL_LANES_INLINE void SplitPairQuads(RBJSection* const first[4], RBJSection
         highL[k] = y[2];
         highR[k] = y[3];
     }
-    s1.Store(first);
-    s2.Store(second);
+    s1.Save(lanes[0]);
+    s2.Save(lanes[1]);
 }
 
-PARANDEL_TARGET_AVX2 void SplitPairAvx2(RBJSection* const first[4], RBJSection* const second[4],
-                                        const double* xl, const double* xr, double* lowL,
-                                        double* lowR, double* highL, double* highR, int n)
+PARANDEL_TARGET_AVX2 void SplitPairAvx2(double (*lanes)[9][4], const double* xl, const double* xr,
+                                        double* lowL, double* lowR, double* highL, double* highR,
+                                        int n)
 {
-    SplitPairQuads(first, second, xl, xr, lowL, lowR, highL, highR, n);
+    SplitPairQuads(lanes, xl, xr, lowL, lowR, highL, highR, n);
 }
 #endif
 
@@ -122,6 +149,7 @@ CrossoverSplitterNBands3::CrossoverSplitterNBands3(int bandCount, const double* 
 
 CrossoverSplitterNBands3::~CrossoverSplitterNBands3()
 {
+    Unlink();
     mChains.Empty(true);
     mOwnedFilters.Empty(true);
     mSaved.Empty(true);
@@ -129,6 +157,7 @@ CrossoverSplitterNBands3::~CrossoverSplitterNBands3()
 
 void CrossoverSplitterNBands3::UpdateCoefficients()
 {
+    Unlink();
     for (int k = 0; k < mBandCount; ++k)
     {
         WDL_TypedBuf<Stage>* chain = mChains.Get(k);
@@ -150,6 +179,7 @@ void CrossoverSplitterNBands3::Reset(double sampleRate)
 
 void CrossoverSplitterNBands3::ClearMemories()
 {
+    Unlink();
     for (int i = 0; i < mOwnedFilters.GetSize(); ++i)
         mOwnedFilters.Get(i)->ClearMemories();
 }
@@ -168,6 +198,7 @@ void CrossoverSplitterNBands3::Split(const SampleBuffer& input, SampleBuffer* co
     // filter takes what fed band k − 1's first filter through it (the input for band 1, the
     // high-pass output of band k − 1 further up), and each band's remaining filters run on its
     // own signal in chain order.
+    Unlink();
     const int n = input.GetSize();
     const SampleBuffer* feed = &input;
     for (int k = 0; k < mBandCount; ++k)
@@ -215,21 +246,31 @@ void CrossoverSplitterNBands3::SplitPair(CrossoverSplitterNBands3& left,
     // A band may be its channel's input: each sample is read before its slot is written.
     const double* xl = inLeft.Get();
     const double* xr = inRight.Get();
-    NRBJFilter& lpL = *left.mLowPass;
-    NRBJFilter& lpR = *right.mLowPass;
-    NRBJFilter& hpL = *left.mHighPass;
-    NRBJFilter& hpR = *right.mHighPass;
-    RBJSection* const first[4] = {&lpL.Section(0), &lpR.Section(0), &hpL.Section(0),
-                                  &hpR.Section(0)};
-    RBJSection* const second[4] = {&lpL.Section(1), &lpR.Section(1), &hpL.Section(1),
-                                   &hpR.Section(1)};
 #if defined(PARANDEL_LANES_AVX2)
     if (CpuHasAvx2())
     {
-        SplitPairAvx2(first, second, xl, xr, lowL, lowR, highL, highR, n);
+        if (left.mLanePartner != &right || !left.mHoldsLanes)
+        {
+            left.Unlink();
+            right.Unlink();
+            LoadLanes(left, right);
+        }
+        SplitPairAvx2(left.mLanes, xl, xr, lowL, lowR, highL, highR, n);
+        if (&left == &right) // one crossover for both channels: nothing to keep apart
+        {
+            StoreLanes(left, right);
+            return;
+        }
+        left.mLanePartner = &right;
+        right.mLanePartner = &left;
+        left.mHoldsLanes = true;
         return;
     }
 #endif
+    RBJSection* first[4];
+    RBJSection* second[4];
+    LaneSections(left, right, 0, first);
+    LaneSections(left, right, 1, second);
     SectionLanes<Pair> lp1(first), lp2(second), hp1(first + 2), hp2(second + 2);
     // The four recursions are independent of one another, so their latencies overlap.
     for (int k = 0; k < n; ++k)
@@ -246,4 +287,57 @@ void CrossoverSplitterNBands3::SplitPair(CrossoverSplitterNBands3& left,
     lp2.Store(second);
     hp1.Store(first + 2);
     hp2.Store(second + 2);
+}
+
+void CrossoverSplitterNBands3::LaneSections(CrossoverSplitterNBands3& left,
+                                            CrossoverSplitterNBands3& right, int section,
+                                            RBJSection* out[4])
+{
+    out[0] = &left.mLowPass->Section(section);
+    out[1] = &right.mLowPass->Section(section);
+    out[2] = &left.mHighPass->Section(section);
+    out[3] = &right.mHighPass->Section(section);
+}
+
+void CrossoverSplitterNBands3::LoadLanes(CrossoverSplitterNBands3& left,
+                                         CrossoverSplitterNBands3& right)
+{
+    for (int j = 0; j < 2; ++j)
+    {
+        RBJSection* s[4];
+        LaneSections(left, right, j, s);
+        double(*v)[4] = left.mLanes[j];
+        for (int i = 0; i < 4; ++i)
+        {
+            v[0][i] = s[i]->b0, v[1][i] = s[i]->b1, v[2][i] = s[i]->b2, v[3][i] = s[i]->a1;
+            v[4][i] = s[i]->a2, v[5][i] = s[i]->y1, v[6][i] = s[i]->y2, v[7][i] = s[i]->x1;
+            v[8][i] = s[i]->x2;
+        }
+    }
+}
+
+void CrossoverSplitterNBands3::StoreLanes(CrossoverSplitterNBands3& left,
+                                          CrossoverSplitterNBands3& right)
+{
+    for (int j = 0; j < 2; ++j)
+    {
+        RBJSection* s[4];
+        LaneSections(left, right, j, s);
+        const double(*v)[4] = left.mLanes[j];
+        for (int i = 0; i < 4; ++i)
+            s[i]->y1 = v[5][i], s[i]->y2 = v[6][i], s[i]->x1 = v[7][i], s[i]->x2 = v[8][i];
+    }
+}
+
+void CrossoverSplitterNBands3::Unlink()
+{
+    CrossoverSplitterNBands3* partner = mLanePartner;
+    if (!partner)
+        return;
+    if (mHoldsLanes)
+        StoreLanes(*this, *partner);
+    else
+        StoreLanes(*partner, *this);
+    mLanePartner = partner->mLanePartner = nullptr;
+    mHoldsLanes = partner->mHoldsLanes = false;
 }

@@ -43,6 +43,18 @@ private:
         int cutoffIndex;
     };
     void UpdateCoefficients();
+    // SplitPair's four-lane loop keeps the two-band sections of both crossovers in lanes from
+    // block to block, instead of loading and storing them every block. While a pair is linked
+    // the left one's mLanes hold the memories of both, newer than the sections'; anything else
+    // that uses the sections unlinks first, which writes the memories back.
+    void Unlink();
+    // The four sections at position `section` of the lanes: left and right low-pass, left and
+    // right high-pass.
+    static void LaneSections(CrossoverSplitterNBands3& left, CrossoverSplitterNBands3& right,
+                             int section, RBJSection* out[4]);
+    // The sections' coefficients and memories into left.mLanes, and their memories back.
+    static void LoadLanes(CrossoverSplitterNBands3& left, CrossoverSplitterNBands3& right);
+    static void StoreLanes(CrossoverSplitterNBands3& left, CrossoverSplitterNBands3& right);
 
     double mSampleRate;
     int mBandCount;
@@ -54,4 +66,8 @@ private:
     // A two-band crossover's low-pass (band 0) and high-pass (band 1); null otherwise.
     NRBJFilter* mLowPass = nullptr;
     NRBJFilter* mHighPass = nullptr;
+    // Per section, per field (b0, b1, b2, a1, a2, y1, y2, x1, x2), the four lanes.
+    alignas(32) double mLanes[2][9][4] = {};
+    CrossoverSplitterNBands3* mLanePartner = nullptr; // the other crossover of a linked pair
+    bool mHoldsLanes = false;                         // the left one of a linked pair
 };

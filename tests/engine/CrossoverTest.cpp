@@ -260,3 +260,46 @@ TEST(CrossoverSplitterNBands3, SplitPairOfOtherBandCountsIsSplitPerChannel)
             ASSERT_EQ(got[b].Get()[k], want[b].Get()[k]) << "band " << b << " k " << k;
     }
 }
+
+// A two-band pair split side by side keeps step, bit for bit, with crossovers split per channel
+// through cutoff and rate changes, cleared memories and blocks split per channel in between.
+TEST(CrossoverSplitterNBands3, SplitPairKeepsStepWithSplitThroughChanges)
+{
+    const double cutL[] = {100.0}, cutR[] = {230.0};
+    CrossoverSplitterNBands3 pairL(2, cutL, kRate), pairR(2, cutR, kRate);
+    CrossoverSplitterNBands3 oneL(2, cutL, kRate), oneR(2, cutR, kRate);
+    SampleBuffer got[4], want[4];
+    SampleBuffer* gotL[] = {&got[0], &got[1]};
+    SampleBuffer* gotR[] = {&got[2], &got[3]};
+    SampleBuffer* wantL[] = {&want[0], &want[1]};
+    SampleBuffer* wantR[] = {&want[2], &want[3]};
+    for (int block = 0; block < 12; ++block)
+    {
+        // Between blocks, on both sides alike: 3 moves the right cutoff, 5 changes the rate, 7
+        // clears the left memories, 9 splits the pair per channel.
+        for (auto* x : {&pairR, &oneR})
+            if (block == 3)
+                x->SetCutoffFreq(0, 180.0);
+        for (auto* x : {&pairL, &pairR, &oneL, &oneR})
+            if (block == 5)
+                x->Reset(48000.0);
+        for (auto* x : {&pairL, &oneL})
+            if (block == 7)
+                x->ClearMemories();
+        const SampleBuffer inL = testsig::MakeBuffer(testsig::Noise(37, 10 + block));
+        const SampleBuffer inR = testsig::MakeBuffer(testsig::Noise(37, 40 + block));
+        if (block == 9)
+        {
+            pairL.Split(inL, gotL);
+            pairR.Split(inR, gotR);
+        }
+        else
+            CrossoverSplitterNBands3::SplitPair(pairL, pairR, inL, inR, gotL, gotR);
+        oneL.Split(inL, wantL);
+        oneR.Split(inR, wantR);
+        for (int b = 0; b < 4; ++b)
+            for (int k = 0; k < 37; ++k)
+                ASSERT_EQ(got[b].Get()[k], want[b].Get()[k])
+                    << "block " << block << " band " << b << " k " << k;
+    }
+}
