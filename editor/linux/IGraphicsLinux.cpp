@@ -140,7 +140,10 @@ struct IGraphicsLinux::Impl
     void PassKeyToHost(XKeyEvent e);
     void UpdateKeyboardFocus();
     void OnWindowDestroyed();
-    void DrawPending();
+    // Handles the events already queued; false when there were none.
+    bool DispatchQueued();
+    // Draws what changed since the last frame; false when nothing had.
+    bool DrawPending();
     void AnswerSync();
     void ApplyCursor();
     // A window coordinate in editor units.
@@ -356,25 +359,32 @@ void IGraphicsLinux::Impl::Run()
         copySubBuffer = reinterpret_cast<void (*)(Display*, GLXDrawable, int, int, int, int)>(
             glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
     const auto period = std::chrono::microseconds(1000000 / graphics->FPS());
+    // After a second with neither a frame nor an event the editor looks five times a second
+    // instead of 25: an editor with nothing to show should cost its host next to nothing. An
+    // event, a frame or a request brings the full rate back at once.
+    const auto idlePeriod = period * 5;
+    const int ticksBeforeIdle = graphics->FPS();
+    int quietTicks = 0;
     auto nextTick = std::chrono::steady_clock::now();
     const int xfd = ConnectionNumber(display);
     while (running)
     {
-        while (running && XPending(display))
-        {
-            XEvent event;
-            XNextEvent(display, &event);
-            Dispatch(event);
-        }
+        const bool events = DispatchQueued();
         const auto now = std::chrono::steady_clock::now();
+        if (events)
+        {
+            if (quietTicks >= ticksBeforeIdle)
+                nextTick = now;
+            quietTicks = 0;
+        }
         if (now >= nextTick)
         {
             AdoptPendingParent();
             graphics->OnTimerTick();
             // A frame is the longest step; Close does not wait for one that nobody will see.
-            if (running)
-                DrawPending();
-            nextTick += period;
+            const bool drew = running && DrawPending();
+            quietTicks = drew ? 0 : quietTicks + 1;
+            nextTick += quietTicks >= ticksBeforeIdle ? idlePeriod : period;
             if (nextTick < now)
                 nextTick = now + period;
             continue;
@@ -388,15 +398,12 @@ void IGraphicsLinux::Impl::Run()
             (void)!read(wake[0], buffer, sizeof(buffer));
             // A sync request: every event sent so far is in the queue after a round trip.
             XSync(display, False);
-            while (XPending(display))
-            {
-                XEvent event;
-                XNextEvent(display, &event);
-                Dispatch(event);
-            }
+            DispatchQueued();
             graphics->OnTimerTick();
             DrawPending();
             AnswerSync();
+            quietTicks = 0;
+            nextTick = std::chrono::steady_clock::now() + period;
         }
     }
     presenter.Release();
@@ -404,10 +411,23 @@ void IGraphicsLinux::Impl::Run()
     glXMakeCurrent(display, None, nullptr);
 }
 
-void IGraphicsLinux::Impl::DrawPending()
+bool IGraphicsLinux::Impl::DispatchQueued()
+{
+    bool any = false;
+    while (running && XPending(display))
+    {
+        XEvent event;
+        XNextEvent(display, &event);
+        Dispatch(event);
+        any = true;
+    }
+    return any;
+}
+
+bool IGraphicsLinux::Impl::DrawPending()
 {
     if (windowGone)
-        return;
+        return false;
     ApplyCursor();
     UpdateKeyboardFocus();
     const DirtyRegion region = pending;
@@ -415,8 +435,9 @@ void IGraphicsLinux::Impl::DrawPending()
     pending.Clear();
     layersPending = false;
     if (region.Empty() && !layers)
-        return;
+        return false;
     graphics->DrawRegion(region);
+    return true;
 }
 
 void IGraphicsLinux::Impl::AnswerSync()
@@ -669,6 +690,11 @@ int IGraphicsLinux::LiveTextures() const
 long IGraphicsLinux::TextureUploads() const
 {
     return mImpl->uploads;
+}
+
+void IGraphicsLinux::RequestTick()
+{
+    mImpl->Wake();
 }
 
 void IGraphicsLinux::Sync()

@@ -50,6 +50,9 @@ public:
     long TextureUploads() const;
     // Waits until the view's thread has handled every event sent so far and drawn a frame.
     void Sync();
+    // Asks the view's thread to look at the editor now instead of at its next tick, which comes
+    // only five times a second once nothing has changed for a second. Not from the audio thread.
+    void RequestTick();
 
 private:
     struct Impl;

@@ -87,14 +87,21 @@ void IPlugLV2UI::PortEvent(unsigned port, unsigned bufferSize, unsigned format, 
         return;
     const LV2Port& info = ports.Port(static_cast<int>(port));
     const float value = *static_cast<const float*>(buffer);
-    // Under the plug-in mutex, as the host's parameter path tells the editor.
-    WDL_MutexLock lock(mPlug->GetMutex());
-    if (info.kind == LV2Port::Kind::ControlIn)
-        gui->SetParameterFromPlug(info.paramIdx, value, false);
-    else if (info.kind == LV2Port::Kind::RadioIn)
-        for (int k = 0; k < ports.Description().radioCount; ++k)
-            gui->SetParameterFromPlug(info.paramIdx + k, k == static_cast<int>(value) ? 1 : 0,
-                                      false);
+    if (info.kind != LV2Port::Kind::ControlIn && info.kind != LV2Port::Kind::RadioIn)
+        return;
+    {
+        // Under the plug-in mutex, as the host's parameter path tells the editor.
+        WDL_MutexLock lock(mPlug->GetMutex());
+        if (info.kind == LV2Port::Kind::ControlIn)
+            gui->SetParameterFromPlug(info.paramIdx, value, false);
+        else
+            for (int k = 0; k < ports.Description().radioCount; ++k)
+                gui->SetParameterFromPlug(info.paramIdx + k, k == static_cast<int>(value) ? 1 : 0,
+                                          false);
+    }
+    // A quiet editor looks only five times a second: the host's change is shown at once.
+    if (mView)
+        mView->RequestTick();
 }
 
 int IPlugLV2UI::Idle()
