@@ -359,8 +359,6 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     bool silent = IsSilent(mIn[0].Get(), nFrames) && IsSilent(outList[0], nFrames);
     if (silent && mIn.GetSize() == 2 && outCount == 2)
         silent = IsSilent(mIn[1].Get(), nFrames) && IsSilent(outList[1], nFrames);
-    if (!silent && mLogo)
-        mLogo->NoteSound();
     if (silent)
     {
         // Every usable output is written, input 0 on both for a mono input as bypass does: an
@@ -371,6 +369,8 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
                             sizeof(double) * nFrames);
         return;
     }
+    if (mLogo)
+        mLogo->NoteSound();
 
     mRestarter.Process(mIn);
     if (mIn.GetSize() == 1)

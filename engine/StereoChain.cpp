@@ -124,20 +124,8 @@ void MakePair(ChannelList& list, int n)
 
 void StereoChain::Reserve(int frames)
 {
-    for (ChannelList* list : {&mLow, &mHigh, &mSum})
+    for (ChannelList* list : {&mLow, &mHigh})
         list->Reserve(frames);
-}
-
-ChannelList& StereoChain::Process(ChannelList& stereo, const Settings& settings)
-{
-    if (!settings.bassFocus)
-    {
-        Process(stereo, settings, stereo[0].Get(), stereo[1].Get());
-        return stereo;
-    }
-    MakePair(mSum, stereo[0].GetSize());
-    Process(stereo, settings, mSum[0].Get(), mSum[1].Get());
-    return mSum;
 }
 
 void StereoChain::Process(ChannelList& stereo, const Settings& settings, double* outL,

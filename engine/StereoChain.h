@@ -41,11 +41,8 @@ public:
     void Attach(const Parts& parts) { mParts = parts; }
     // Sizes the band buffers for blocks of up to frames samples.
     void Reserve(int frames);
-    // stereo holds two channels of one length. Returns the list holding the result: stereo itself
-    // when bass focus is off, the chain's band sum when it is on.
-    ChannelList& Process(ChannelList& stereo, const Settings& settings);
-    // The same with the result written to outL and outR (as long as stereo's channels; they may
-    // be stereo's own buffers). stereo may change on the way.
+    // stereo holds two channels of one length; the result goes to outL and outR (as long as
+    // stereo's channels; they may be stereo's own buffers). stereo may change on the way.
     void Process(ChannelList& stereo, const Settings& settings, double* outL, double* outR);
 
 private:
@@ -59,5 +56,4 @@ private:
     stereo::PanGains mPanGains;
     ChannelList mLow;
     ChannelList mHigh;
-    ChannelList mSum;
 };

@@ -35,11 +35,6 @@ void CopyFinite(const double* in, double* out, int n)
         out[k] = FiniteOrSilence(in[k]);
 }
 
-void BoundOutput(SampleBuffer& channel)
-{
-    BoundOutput(channel.Get(), channel.GetSize());
-}
-
 void BoundOutput(double* x, int n)
 {
     for (int k = 0; k < n; ++k)

@@ -73,6 +73,5 @@ inline double BoundedOutput(double x)
     const double upper = finite > kOutputLimit ? kOutputLimit : finite;
     return upper < -kOutputLimit ? -kOutputLimit : upper;
 }
-// BoundedOutput over a channel, or over n samples.
-void BoundOutput(SampleBuffer& channel);
+// BoundedOutput over n samples.
 void BoundOutput(double* x, int n);

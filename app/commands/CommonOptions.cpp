@@ -22,6 +22,13 @@ void AddJobsOption(CLI::App& command, int& jobs)
     option->check(CLI::Range(1, kMaxJobs));
 }
 
+void AddScaleOption(CLI::App& command, double& scale, const char* description)
+{
+    CLI::Option* option = command.add_option("--scale", scale, description);
+    RequireNumberText(*option, false);
+    option->check(CLI::IsMember({1.0, 1.5, 2.0}));
+}
+
 CLI::Option* AddScopeModeOption(CLI::App& command, std::string& mode, const char* description)
 {
     return command.add_option("--scope-mode", mode, description)

@@ -1,7 +1,7 @@
 #pragma once
 // The options several commands share, declared once: the parameter options (ParamOptions:
 // --width, --pan, --mono-to-stereo, --bass-focus, --out-gain, --mono-out, --set), --block-size,
-// --scope-mode and --quiet. Each command adds the ones it takes, in the order its help lists them.
+// --scale, --scope-mode and --quiet. Each command adds the ones it takes, in the order its help lists them.
 
 #include "app/commands/ParamOptions.h"
 
@@ -25,6 +25,9 @@ void AddBlockSizeOption(CLI::App& command, int& blockSize,
 // --jobs: a whole number of worker threads from 1 up, into jobs (left as it is, 0 meaning one
 // per core, when not given).
 void AddJobsOption(CLI::App& command, int& jobs);
+
+// --scale: the editor's display scale, 1, 1.5 or 2, into scale.
+void AddScaleOption(CLI::App& command, double& scale, const char* description);
 
 // --scope-mode: one of the vectorscope modes' names (kScopeModeNames), into mode.
 CLI::Option* AddScopeModeOption(CLI::App& command, std::string& mode, const char* description);

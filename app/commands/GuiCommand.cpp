@@ -180,12 +180,9 @@ void GuiCommand::Register(CLI::App& cli)
     AddScopeModeOption(*mCommand, mScopeMode,
                        "Vectorscope mode shown (default: the one the parameters select)");
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
-    CLI::Option* scaleOpt = mCommand->add_option(
-        "--scale", mOptions.scale,
-        "Display scale of the editor: 1, 1.5 or 2 (default: PARANDEL_SCALE, else the screen's "
-        "Xft.dpi / 96)");
-    RequireNumberText(*scaleOpt, false);
-    scaleOpt->check(CLI::IsMember({1.0, 1.5, 2.0}));
+    AddScaleOption(*mCommand, mOptions.scale,
+                   "Display scale of the editor: 1, 1.5 or 2 (default: PARANDEL_SCALE, else the "
+                   "screen's Xft.dpi / 96)");
 }
 
 int GuiCommand::Run()

@@ -148,10 +148,8 @@ void SnapshotCommand::Register(CLI::App& cli)
         },
         ""));
     AddBlockSizeOption(*mCommand, mOptions.blockSize);
-    CLI::Option* scaleOpt = mCommand->add_option(
-        "--scale", mOptions.scale, "Display scale of the picture: 1, 1.5 or 2 (default 1)");
-    RequireNumberText(*scaleOpt, false);
-    scaleOpt->check(CLI::IsMember({1.0, 1.5, 2.0}));
+    AddScaleOption(*mCommand, mOptions.scale,
+                   "Display scale of the picture: 1, 1.5 or 2 (default 1)");
 }
 
 int SnapshotCommand::Run()

@@ -78,7 +78,7 @@ ChannelList* ReferenceChain(Rig& rig, ChannelList& in, const StereoChain::Settin
     if (s.monoOut)
         MakeMono(*out);
     for (int c = 0; c < 2; ++c)
-        BoundOutput((*out)[c]);
+        BoundOutput((*out)[c].Get(), (*out)[c].GetSize());
     return out;
 }
 
@@ -119,7 +119,7 @@ TEST(StereoChain, MatchesTheStagesRunOneAfterAnotherBitForBit)
         parts.monoToStereo = &fast->monoToStereo;
         chain.Attach(parts);
         chain.Reserve(512);
-        ChannelList low, high, sum, in, refIn;
+        ChannelList low, high, sum, in, refIn, got;
         bool sawGlide = false, sawSettled = false;
         for (int block = 0; block < 360; ++block)
         {
@@ -139,7 +139,10 @@ TEST(StereoChain, MatchesTheStagesRunOneAfterAnotherBitForBit)
                 fast->width.IsSettled() && fast->pan.IsSettled() && fast->gain.IsSettled();
             (settled ? sawSettled : sawGlide) = true;
 
-            ChannelList& got = chain.Process(in, settings);
+            got.Clear();
+            got.AddSized(n);
+            got.AddSized(n);
+            chain.Process(in, settings, got[0].Get(), got[1].Get());
             ChannelList* want = ReferenceChain(*reference, refIn, settings, low, high, sum);
             for (int c = 0; c < 2; ++c)
                 ASSERT_TRUE(SameBits(got[c], (*want)[c]))
