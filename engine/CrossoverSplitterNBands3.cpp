@@ -1,6 +1,6 @@
 #include "engine/CrossoverSplitterNBands3.h"
 
-#include "framework/Lanes.h"
+#include "engine/SectionLanes.h"
 
 #include <cstring>
 
@@ -9,97 +9,14 @@ namespace
 constexpr int kSectionsPerFilter = 2; // 24 dB per octave on both sides of each cutoff
 constexpr double kCrossoverQ = 0.707;
 
-// One biquad section of several filters (the left and right channels', or their low- and
-// high-passes as well) with coefficients and memories in lanes: RBJSection::Process on each lane,
-// same operations in the same order. V is Pair or Quad.
-template <class V>
-struct SectionLanes
-{
-    static constexpr int kLanes = sizeof(V) / sizeof(double);
-    V b0, b1, b2, a1, a2, y1, y2, x1, x2;
-
-    PARANDEL_LANES_INLINE explicit SectionLanes(RBJSection* const* s)
-    {
-        for (int i = 0; i < kLanes; ++i)
-        {
-            b0[i] = s[i]->b0, b1[i] = s[i]->b1, b2[i] = s[i]->b2, a1[i] = s[i]->a1;
-            a2[i] = s[i]->a2, y1[i] = s[i]->y1, y2[i] = s[i]->y2, x1[i] = s[i]->x1;
-            x2[i] = s[i]->x2;
-        }
-    }
-    PARANDEL_LANES_INLINE V Process(V x)
-    {
-        const V y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-    // Memories back into the sections, each checked as NRBJFilter::ProcessBuffer does at the end
-    // of a block.
-    PARANDEL_LANES_INLINE void Store(RBJSection* const* s) const
-    {
-        for (int i = 0; i < kLanes; ++i)
-        {
-            s[i]->y1 = y1[i], s[i]->y2 = y2[i], s[i]->x1 = x1[i], s[i]->x2 = x2[i];
-            s[i]->ClearMemoriesIfNonFinite();
-        }
-    }
-    // From and back to lanes kept in memory, one row of kLanes values per field in the order
-    // declared.
-    PARANDEL_LANES_INLINE explicit SectionLanes(const double (*v)[kLanes])
-        : b0(Load(v[0])), b1(Load(v[1])), b2(Load(v[2])), a1(Load(v[3])), a2(Load(v[4])),
-          y1(Load(v[5])), y2(Load(v[6])), x1(Load(v[7])), x2(Load(v[8]))
-    {
-    }
-    // Memories only (the coefficients do not change in the loop), each lane checked as Store
-    // does: a lane with a non-finite memory starts again from silence.
-    PARANDEL_LANES_INLINE void Save(double (*v)[kLanes]) const
-    {
-        // x − x is 0 for finite x and NaN otherwise, so the sum is 0 only when all four are finite.
-        const LaneMask<V> finite = (y1 - y1) + (y2 - y2) + (x1 - x1) + (x2 - x2) == V{};
-        Put(v[5], Select(finite, y1, V{}));
-        Put(v[6], Select(finite, y2, V{}));
-        Put(v[7], Select(finite, x1, V{}));
-        Put(v[8], Select(finite, x2, V{}));
-    }
-    static PARANDEL_LANES_INLINE V Load(const double* p)
-    {
-        V x;
-        std::memcpy(&x, p, sizeof x);
-        return x;
-    }
-    static PARANDEL_LANES_INLINE void Put(double* p, V x) { std::memcpy(p, &x, sizeof x); }
-};
-
 #if defined(PARANDEL_LANES_AVX2)
-// SplitPair's loop with the low- and high-pass of both channels in one four-lane vector, on the
-// lanes the pair keeps (section, field, lane: left and right low-pass, then left and right
-// high-pass). It takes no vector itself and is inlined into SplitPairAvx2, so no call passes a
-// Quad between functions compiled for different processors (which Clang refuses).
-PARANDEL_LANES_INLINE void SplitPairQuads(double (*lanes)[9][4], const double* xl,
-                                          const double* xr, double* lowL, double* lowR,
-                                          double* highL, double* highR, int n)
+PARANDEL_TARGET_AVX2 void SplitPairAvx2(QuadCrossover::Lanes* lanes, const double* xl,
+                                        const double* xr, double* lowL, double* lowR,
+                                        double* highL, double* highR, int n)
 {
-    SectionLanes<Quad> s1(lanes[0]), s2(lanes[1]);
-    for (int k = 0; k < n; ++k)
-    {
-        const Quad y = s2.Process(s1.Process(Quad{xl[k], xr[k], xl[k], xr[k]}));
-        lowL[k] = y[0];
-        lowR[k] = y[1];
-        highL[k] = y[2];
-        highR[k] = y[3];
-    }
-    s1.Save(lanes[0]);
-    s2.Save(lanes[1]);
-}
-
-PARANDEL_TARGET_AVX2 void SplitPairAvx2(double (*lanes)[9][4], const double* xl, const double* xr,
-                                        double* lowL, double* lowR, double* highL, double* highR,
-                                        int n)
-{
-    SplitPairQuads(lanes, xl, xr, lowL, lowR, highL, highR, n);
+    QuadCrossover crossover(lanes);
+    crossover.Run(xl, xr, lowL, lowR, highL, highR, n);
+    crossover.Save(lanes);
 }
 #endif
 
@@ -231,9 +148,7 @@ void CrossoverSplitterNBands3::SplitPair(CrossoverSplitterNBands3& left,
                                          SampleBuffer* const* bandsRight)
 {
     const int n = inLeft.GetSize();
-    if (n != inRight.GetSize() || !HasTwoSections(left.mLowPass) ||
-        !HasTwoSections(left.mHighPass) || !HasTwoSections(right.mLowPass) ||
-        !HasTwoSections(right.mHighPass))
+    if (n != inRight.GetSize() || !HasTwoSectionsEach(left, right))
     {
         left.Split(inLeft, bandsLeft);
         right.Split(inRight, bandsRight);
@@ -249,21 +164,15 @@ void CrossoverSplitterNBands3::SplitPair(CrossoverSplitterNBands3& left,
 #if defined(PARANDEL_LANES_AVX2)
     if (CpuHasAvx2())
     {
-        if (left.mLanePartner != &right || !left.mHoldsLanes)
-        {
-            left.Unlink();
-            right.Unlink();
-            LoadLanes(left, right);
-        }
-        SplitPairAvx2(left.mLanes, xl, xr, lowL, lowR, highL, highR, n);
         if (&left == &right) // one crossover for both channels: nothing to keep apart
         {
+            left.Unlink();
+            LoadLanes(left, right);
+            SplitPairAvx2(left.mLanes, xl, xr, lowL, lowR, highL, highR, n);
             StoreLanes(left, right);
             return;
         }
-        left.mLanePartner = &right;
-        right.mLanePartner = &left;
-        left.mHoldsLanes = true;
+        SplitPairAvx2(LinkLanes(left, right), xl, xr, lowL, lowR, highL, highR, n);
         return;
     }
 #endif
@@ -287,6 +196,36 @@ void CrossoverSplitterNBands3::SplitPair(CrossoverSplitterNBands3& left,
     lp2.Store(second);
     hp1.Store(first + 2);
     hp2.Store(second + 2);
+}
+
+bool CrossoverSplitterNBands3::HasTwoSectionsEach(const CrossoverSplitterNBands3& left,
+                                                  const CrossoverSplitterNBands3& right)
+{
+    return HasTwoSections(left.mLowPass) && HasTwoSections(left.mHighPass) &&
+           HasTwoSections(right.mLowPass) && HasTwoSections(right.mHighPass);
+}
+
+double (*CrossoverSplitterNBands3::LinkLanes(CrossoverSplitterNBands3& left,
+                                             CrossoverSplitterNBands3& right))[9][4]
+{
+#if defined(PARANDEL_LANES_AVX2)
+    if (!CpuHasAvx2() || &left == &right || !HasTwoSectionsEach(left, right))
+        return nullptr;
+    if (left.mLanePartner != &right || !left.mHoldsLanes)
+    {
+        left.Unlink();
+        right.Unlink();
+        LoadLanes(left, right);
+        left.mLanePartner = &right;
+        right.mLanePartner = &left;
+        left.mHoldsLanes = true;
+    }
+    return left.mLanes;
+#else
+    (void)left;
+    (void)right;
+    return nullptr;
+#endif
 }
 
 void CrossoverSplitterNBands3::LaneSections(CrossoverSplitterNBands3& left,

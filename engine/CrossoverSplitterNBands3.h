@@ -32,6 +32,11 @@ public:
     static void SplitPair(CrossoverSplitterNBands3& left, CrossoverSplitterNBands3& right,
                           const SampleBuffer& inLeft, const SampleBuffer& inRight,
                           SampleBuffer* const* bandsLeft, SampleBuffer* const* bandsRight);
+    // For a caller that runs SplitPair's four-lane loop itself (QuadCrossover, SectionLanes.h):
+    // the lanes of two distinct two-band crossovers, linked as SplitPair links them, or null
+    // where SplitPair would not run in four lanes (no AVX2, other band or section counts).
+    static double (*LinkLanes(CrossoverSplitterNBands3& left,
+                              CrossoverSplitterNBands3& right))[9][4];
 
     double GetCutoffFreq(int index) const { return mCutoffs.Get()[index]; }
     double GetSampleRate() const { return mSampleRate; }
@@ -50,6 +55,8 @@ private:
     void Unlink();
     // The four sections at position `section` of the lanes: left and right low-pass, left and
     // right high-pass.
+    static bool HasTwoSectionsEach(const CrossoverSplitterNBands3& left,
+                                   const CrossoverSplitterNBands3& right);
     static void LaneSections(CrossoverSplitterNBands3& left, CrossoverSplitterNBands3& right,
                              int section, RBJSection* out[4]);
     // The sections' coefficients and memories into left.mLanes, and their memories back.

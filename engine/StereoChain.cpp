@@ -3,6 +3,7 @@
 #include "engine/CrossoverSplitterNBands3.h"
 #include "framework/ParamSmoother.h"
 #include "engine/PseudoStereoObj2.h"
+#include "engine/SectionLanes.h"
 #include "engine/StereoOps.h"
 
 #include <algorithm>
@@ -36,31 +37,9 @@ struct GainRun
     double Out(int k) const { return out[k]; }
 };
 
-// Finite outputs beyond what a float holds are rare (input near the float maximum): one cheap
-// pass looks for them, and only then are they bounded.
-void BoundIfBeyond(double* x, int n)
-{
-    // Two samples per step, compared side by side into a lane mask.
-    typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
-    typedef int64_t Mask __attribute__((vector_size(2 * sizeof(int64_t))));
-    const Mask magnitude = {0x7fffffffffffffff, 0x7fffffffffffffff};
-    const Pair limit = {kOutputLimit, kOutputLimit};
-    Mask beyond = {};
-    int k = 0;
-    for (; k + 2 <= n; k += 2)
-    {
-        Pair v;
-        std::memcpy(&v, x + k, sizeof v);
-        beyond |= (Pair)((Mask)v & magnitude) > limit;
-    }
-    const bool last = k < n && std::fabs(x[k]) > kOutputLimit;
-    if (beyond[0] || beyond[1] || last)
-        BoundOutput(x, n);
-}
-
 // Each line is the arithmetic of one stage, as that stage's own function does it.
 template <bool kBands, bool kMonoOut, class Gains>
-void MixLoop(const double* lowL, const double* lowR, const double* highL, const double* highR,
+PARANDEL_LANES_INLINE void MixLoop(const double* lowL, const double* lowR, const double* highL, const double* highR,
              double* outL, double* outR, int n, const Gains& g)
 {
     // Outputs overlap no input but the one they replace, sample for sample: no dependence runs
@@ -83,8 +62,8 @@ void MixLoop(const double* lowL, const double* lowR, const double* highL, const 
         r *= g.Out(k);
         if (kMonoOut)
             l = r = (l + r) * 0.5;
-        outL[k] = FiniteOrSilence(l);
-        outR[k] = FiniteOrSilence(r);
+        outL[k] = BoundedOutput(l);
+        outR[k] = BoundedOutput(r);
     }
 }
 
@@ -107,6 +86,41 @@ void MixWith(bool monoOut, const double* lowL, const double* lowR, const double*
             MixLoop<false, false>(lowL, lowR, highL, highR, outL, outR, n, g);
     }
 }
+
+bool Settled(const StereoChain::Parts& parts)
+{
+    return parts.width->IsSettled() && parts.pan->IsSettled() && parts.outGain->IsSettled();
+}
+
+// The factors of settled smoothers, which hold for the rest of the block.
+ConstantGains SettledGains(const StereoChain::Parts& parts, PanGains& panGains)
+{
+    panGains.MoveTo(parts.pan->Current());
+    return ConstantGains{SideGain(parts.width->Current()), panGains.left, panGains.right,
+                         parts.outGain->Current()};
+}
+
+#if defined(PARANDEL_LANES_AVX2)
+// The crossover and the mix of settled factors in one pass: the crossover runs a few samples
+// ahead into arrays that stay in registers and the first cache, and the mix of those samples
+// overlaps the next samples' recursion, whose latency would otherwise leave the processor idle.
+template <bool kMonoOut>
+PARANDEL_TARGET_AVX2 void SplitAndMixAvx2(QuadCrossover::Lanes* lanes, const double* xl,
+                                          const double* xr, double* outL, double* outR, int n,
+                                          const ConstantGains& g)
+{
+    constexpr int kRun = 16;
+    QuadCrossover crossover(lanes);
+    double lowL[kRun], lowR[kRun], highL[kRun], highR[kRun];
+    for (int start = 0; start < n; start += kRun)
+    {
+        const int m = std::min(kRun, n - start);
+        crossover.Run(xl + start, xr + start, lowL, lowR, highL, highR, m);
+        MixLoop<true, kMonoOut>(lowL, lowR, highL, highR, outL + start, outR + start, m, g);
+    }
+    crossover.Save(lanes);
+}
+#endif
 
 // Two channels whose storage is kept from block to block.
 void MakePair(ChannelList& list, int n)
@@ -137,10 +151,19 @@ void StereoChain::Process(ChannelList& stereo, const Settings& settings, double*
         if (settings.monoToStereo)
             mParts.monoToStereo->Process(stereo);
         Mix(nullptr, nullptr, stereo[0].Get(), stereo[1].Get(), outL, outR, n, settings.monoOut);
-        BoundIfBeyond(outL, n);
-        BoundIfBeyond(outR, n);
         return;
     }
+#if defined(PARANDEL_LANES_AVX2)
+    if (!settings.monoToStereo && Settled(mParts))
+        if (auto* lanes = CrossoverSplitterNBands3::LinkLanes(*mParts.crossovers[0],
+                                                              *mParts.crossovers[1]))
+        {
+            const ConstantGains g = SettledGains(mParts, mPanGains);
+            (settings.monoOut ? SplitAndMixAvx2<true> : SplitAndMixAvx2<false>)(
+                lanes, stereo[0].Get(), stereo[1].Get(), outL, outR, n, g);
+            return;
+        }
+#endif
     MakePair(mLow, n);
     MakePair(mHigh, n);
     SampleBuffer* bandsL[] = {&mLow[0], &mHigh[0]};
@@ -151,8 +174,6 @@ void StereoChain::Process(ChannelList& stereo, const Settings& settings, double*
         mParts.monoToStereo->Process(mHigh);
     Mix(mLow[0].Get(), mLow[1].Get(), mHigh[0].Get(), mHigh[1].Get(), outL, outR, n,
         settings.monoOut);
-    BoundIfBeyond(outL, n);
-    BoundIfBeyond(outR, n);
 }
 
 void StereoChain::Mix(const double* lowL, const double* lowR, const double* highL,
@@ -165,12 +186,10 @@ void StereoChain::Mix(const double* lowL, const double* lowR, const double* high
     for (int start = 0; start < n;)
     {
         const auto at = [start](auto* p) { return p ? p + start : p; };
-        if (width.IsSettled() && pan.IsSettled() && gain.IsSettled())
+        if (Settled(mParts))
         {
             // Steps would change nothing: the factors hold for the rest of the block.
-            panGains.MoveTo(pan.Current());
-            const ConstantGains g{SideGain(width.Current()), panGains.left, panGains.right,
-                                  gain.Current()};
+            const ConstantGains g = SettledGains(mParts, panGains);
             MixWith(monoOut, at(lowL), at(lowR), at(highL), at(highR), at(outL), at(outR),
                     n - start, g);
             return;
