@@ -19,11 +19,21 @@ constexpr int kNegativeOnlyMode = 1;
 constexpr int kChunk = 64;
 
 // 1 − 4φ/π for finite, non-silent (L, R), φ the angle between the line through (L, R) and the
-// line L = R, from the mid (L + R) and side (R − L) magnitudes: tan φ = side / mid. Quartered
-// first, so that no sum below can overflow. V is Pair or Quad.
+// line L = R, from the mid (L + R) and side (R − L) magnitudes: tan φ = side / mid. In two
+// halves: AngleQuotient gives the quotient whose arctangent is taken, with what AngleMeasure
+// needs to finish. Kept apart, each half's loop is short, so that the processor has many
+// samples' long arctangent in flight at once. V is Pair or Quad.
 template <class V>
-PARANDEL_LANES_INLINE V AngleMeasure(V left, V right)
+struct AngleQuotient
 {
+    V quotient, base;
+    LaneMask<V> inPhase;
+};
+
+template <class V>
+PARANDEL_LANES_INLINE AngleQuotient<V> AngleQuotientOf(V left, V right)
+{
+    // Quartered first, so that no sum below can overflow.
     const V zero = {}, one = zero + 1.0, quarter = zero + 0.25;
     const V mid = Abs(quarter * left + quarter * right);
     const V side = Abs(quarter * right - quarter * left);
@@ -37,8 +47,20 @@ PARANDEL_LANES_INLINE V AngleMeasure(V left, V right)
     const LaneMask<V> near = lo <= (zero + kTanEighthPi) * hi;
     const V num = lo - Select(near, zero, hi);
     const V den = hi + Select(near, zero, lo) + std::numeric_limits<double>::min();
-    const V e = Select(near, one, zero) - (zero + kFourOverPi) * AtanNearZero(num / den);
-    return Select(inPhase, e, -e);
+    return {num / den, Select(near, one, zero), inPhase};
+}
+
+template <class V>
+PARANDEL_LANES_INLINE V AngleMeasure(const AngleQuotient<V>& a)
+{
+    const V e = a.base - (V{} + kFourOverPi) * AtanNearZero(a.quotient);
+    return Select(a.inPhase, e, -e);
+}
+
+template <class V>
+PARANDEL_LANES_INLINE V AngleMeasure(V left, V right)
+{
+    return AngleMeasure(AngleQuotientOf(left, right));
 }
 
 inline bool IsFinite(double x)
@@ -88,9 +110,9 @@ PARANDEL_LANES_INLINE V SmootherInput(V v, V left, V right, bool negativeOnly)
     return negativeOnly ? Select(v > zero, zero, v) : v;
 }
 
-// Smoother inputs of the first pairs of n, unweighted, a vector of pairs at a time; returns how
-// many it did. finite turns false when one of them holds a non-finite sample, whose input must
-// then be worked out again.
+// Smoother inputs of the first pairs of n ≤ kChunk, unweighted, a vector of pairs at a time;
+// returns how many it did. finite turns false when one of them holds a non-finite sample, whose
+// input must then be worked out again.
 template <class V>
 PARANDEL_LANES_INLINE int UnweightedInputs(const double* l, const double* r, int n,
                                            bool negativeOnly, double* d, bool& finite)
@@ -99,19 +121,27 @@ PARANDEL_LANES_INLINE int UnweightedInputs(const double* l, const double* r, int
     // x × 0 is ±0 for finite x and NaN otherwise: the probe stays 0 while every sample is finite.
     const V zero = {};
     V probe = zero;
-    int k = 0;
-    for (; k + kLanes <= n; k += kLanes)
+    AngleQuotient<V> quotients[kChunk / kLanes];
+    const int whole = n / kLanes;
+    for (int j = 0; j < whole; ++j)
     {
         V left, right;
-        std::memcpy(&left, l + k, sizeof left);
-        std::memcpy(&right, r + k, sizeof right);
-        const V v = SmootherInput(AngleMeasure(left, right), left, right, negativeOnly);
-        std::memcpy(d + k, &v, sizeof v);
+        std::memcpy(&left, l + j * kLanes, sizeof left);
+        std::memcpy(&right, r + j * kLanes, sizeof right);
+        quotients[j] = AngleQuotientOf(left, right);
         probe = probe + left * zero + right * zero;
+    }
+    for (int j = 0; j < whole; ++j)
+    {
+        V left, right;
+        std::memcpy(&left, l + j * kLanes, sizeof left);
+        std::memcpy(&right, r + j * kLanes, sizeof right);
+        const V v = SmootherInput(AngleMeasure(quotients[j]), left, right, negativeOnly);
+        std::memcpy(d + j * kLanes, &v, sizeof v);
     }
     for (int i = 0; i < kLanes; ++i)
         finite = finite && probe[i] == 0.0;
-    return k;
+    return whole * kLanes;
 }
 
 #if defined(PARANDEL_LANES_AVX2)
