@@ -1,5 +1,7 @@
 #include "engine/StereoOps.h"
 
+#include "framework/Lanes.h"
+
 #include <cmath>
 
 void MakeMono(ChannelList& channels)
@@ -29,7 +31,7 @@ void MakeMono(ChannelList& channels)
     r.Set(l.Get(), n, false);
 }
 
-void CopyFinite(const double* in, double* out, int n)
+PARANDEL_CLONES_AVX2 void CopyFinite(const double* in, double* out, int n)
 {
     for (int k = 0; k < n; ++k)
         out[k] = FiniteOrSilence(in[k]);

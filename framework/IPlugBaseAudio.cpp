@@ -1,4 +1,5 @@
 #include "framework/IPlugBase.h"
+#include "framework/Lanes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,13 +15,13 @@ void ClipRange(int first, int count, int nChannels, int& begin, int& end)
     end = static_cast<int>(std::max(b, e));
 }
 
-void FloatToDouble(const float* in, double* out, int nFrames)
+PARANDEL_CLONES_AVX2 void FloatToDouble(const float* in, double* out, int nFrames)
 {
     for (int s = 0; s < nFrames; ++s)
         out[s] = in[s];
 }
 
-void DoubleToFloat(const double* in, float* out, int nFrames)
+PARANDEL_CLONES_AVX2 void DoubleToFloat(const double* in, float* out, int nFrames)
 {
     for (int s = 0; s < nFrames; ++s)
         out[s] = static_cast<float>(in[s]);
