@@ -89,6 +89,8 @@ struct QuadCrossover
     PARANDEL_LANES_INLINE void Run(const double* xl, const double* xr, double* lowL, double* lowR,
                                    double* highL, double* highR, int n)
     {
+        // Two samples a round, so that the memories change places by renaming, not by moves.
+#pragma GCC unroll 2
         for (int k = 0; k < n; ++k)
         {
             const Quad y = s2.Process(s1.Process(Quad{xl[k], xr[k], xl[k], xr[k]}));
