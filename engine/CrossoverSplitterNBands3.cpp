@@ -209,17 +209,17 @@ double (*CrossoverSplitterNBands3::LinkLanes(CrossoverSplitterNBands3& left,
                                              CrossoverSplitterNBands3& right))[9][4]
 {
 #if defined(PARANDEL_LANES_AVX2)
+    // A linked pair passed every test below when it was linked, and nothing they test changes.
+    if (left.mLanePartner == &right && left.mHoldsLanes)
+        return left.mLanes;
     if (!CpuHasAvx2() || &left == &right || !HasTwoSectionsEach(left, right))
         return nullptr;
-    if (left.mLanePartner != &right || !left.mHoldsLanes)
-    {
-        left.Unlink();
-        right.Unlink();
-        LoadLanes(left, right);
-        left.mLanePartner = &right;
-        right.mLanePartner = &left;
-        left.mHoldsLanes = true;
-    }
+    left.Unlink();
+    right.Unlink();
+    LoadLanes(left, right);
+    left.mLanePartner = &right;
+    right.mLanePartner = &left;
+    left.mHoldsLanes = true;
     return left.mLanes;
 #else
     (void)left;
