@@ -254,6 +254,8 @@ private:
     int mCurrentPresetIdx = 0;
     double mSampleRate = 44100.0;
     int mBlockSize = 0;
+    // Every channel's scratch holds at least this many frames.
+    int mScratchFrames = 0;
     int mLatency;
     unsigned mTailSize = 0;
     WDL_PtrList<WDL_String> mParamGroups;

@@ -62,6 +62,7 @@ void IPlugBase::SetBlockSize(int blockSize)
         *ch->dest = ch->scratch.Get();
     }
     mBlockSize = blockSize;
+    mScratchFrames = blockSize;
 }
 
 void IPlugBase::SetInputChannelConnections(int first, int count, bool connected)
@@ -92,6 +93,8 @@ void IPlugBase::SetOutputChannelConnections(int first, int count, bool connected
 
 void IPlugBase::EnsureScratch(int nFrames)
 {
+    if (nFrames <= mScratchFrames) // every block after the first
+        return;
     for (int i = 0; i < NInChannels(); ++i)
     {
         InChannel* ch = mInChannels.Get(i);
@@ -110,6 +113,7 @@ void IPlugBase::EnsureScratch(int nFrames)
             *ch->dest = ch->scratch.Get();
         }
     }
+    mScratchFrames = nFrames;
 }
 
 void IPlugBase::AttachInputBuffers(int first, int count, float* const* buffers, int nFrames)
