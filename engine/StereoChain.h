@@ -7,8 +7,9 @@
 // The result is bit for bit what running those stages one after another gives (the mid/side
 // rotation and pan gains of StereoOps.h, the band sum, the gain, MakeMono, BoundOutput): every
 // sample goes through the same operations in the same order. It is faster because the stages
-// after the split run as one pass, both crossovers run side by side, and smoothers that have
-// settled on their targets cost nothing per sample.
+// after the split run as one pass, both crossovers run side by side, smoothers that have settled
+// on their targets cost nothing per sample, and with settled factors the split and that pass
+// run interleaved, a few samples at a time.
 //
 // Audio thread, under the plug-in mutex; allocates nothing once Reserve has sized it.
 
