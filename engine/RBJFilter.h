@@ -4,6 +4,7 @@
 // memories, so moving a knob never clicks and never restarts the filter. Memories that become
 // non-finite are cleared, so one bad sample cannot silence the filter for good.
 
+#include "framework/Lanes.h"
 #include "framework/SampleBuffer.h"
 #include "framework/WDL_PtrList.h"
 
@@ -37,21 +38,28 @@ public:
     virtual void ClearMemories() = 0;
 };
 
-// One biquad: coefficients already divided by a0, then the last two outputs and inputs.
-struct RBJSection
+// One biquad's coefficients (already divided by a0) and its last two outputs and inputs, on one
+// filter (T double) or on several side by side in vector lanes.
+template <class T>
+struct BiquadState
 {
-    double b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
-    double y1 = 0, y2 = 0, x1 = 0, x2 = 0;
+    T b0{}, b1{}, b2{}, a1{}, a2{};
+    T y1{}, y2{}, x1{}, x2{};
 
-    double Process(double x)
+    PARANDEL_LANES_INLINE T Process(T x)
     {
-        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        const T y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
         x2 = x1;
         x1 = x;
         y2 = y1;
         y1 = y;
         return y;
     }
+};
+
+// One biquad section of a filter.
+struct RBJSection : BiquadState<double>
+{
     void ClearMemories() { y1 = y2 = x1 = x2 = 0.0; }
     // A NaN or infinity in the memories would recirculate for good: such a section starts
     // again from silence.

@@ -10,13 +10,15 @@
 #include <cstring>
 
 // One biquad section of several filters (the left and right channels', or their low- and
-// high-passes as well) with coefficients and memories in lanes: RBJSection::Process on each lane,
-// same operations in the same order. V is Pair or Quad.
+// high-passes as well) with coefficients and memories in lanes: the same Process as RBJSection's
+// on each lane. V is Pair or Quad.
 template <class V>
-struct SectionLanes
+struct SectionLanes : BiquadState<V>
 {
     static constexpr int kLanes = sizeof(V) / sizeof(double);
-    V b0, b1, b2, a1, a2, y1, y2, x1, x2;
+    using BiquadState<V>::b0, BiquadState<V>::b1, BiquadState<V>::b2, BiquadState<V>::a1,
+        BiquadState<V>::a2, BiquadState<V>::y1, BiquadState<V>::y2, BiquadState<V>::x1,
+        BiquadState<V>::x2;
 
     PARANDEL_LANES_INLINE explicit SectionLanes(RBJSection* const* s)
     {
@@ -26,15 +28,6 @@ struct SectionLanes
             a2[i] = s[i]->a2, y1[i] = s[i]->y1, y2[i] = s[i]->y2, x1[i] = s[i]->x1;
             x2[i] = s[i]->x2;
         }
-    }
-    PARANDEL_LANES_INLINE V Process(V x)
-    {
-        const V y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
     }
     // Memories back into the sections, each checked as NRBJFilter::ProcessBuffer does at the end
     // of a block.
@@ -49,8 +42,8 @@ struct SectionLanes
     // From and back to lanes kept in memory, one row of kLanes values per field in the order
     // declared.
     PARANDEL_LANES_INLINE explicit SectionLanes(const double (*v)[kLanes])
-        : b0(Load(v[0])), b1(Load(v[1])), b2(Load(v[2])), a1(Load(v[3])), a2(Load(v[4])),
-          y1(Load(v[5])), y2(Load(v[6])), x1(Load(v[7])), x2(Load(v[8]))
+        : BiquadState<V>{Load(v[0]), Load(v[1]), Load(v[2]), Load(v[3]), Load(v[4]),
+                         Load(v[5]), Load(v[6]), Load(v[7]), Load(v[8])}
     {
     }
     // Memories only (the coefficients do not change in the loop), each lane checked as Store
