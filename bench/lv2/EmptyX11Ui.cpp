@@ -1,7 +1,9 @@
 // The editor bench's floor: a stereo pass-through LV2 plug-in whose X11 UI is an empty window of
 // the editor's size, asking what the editor asks of its host (ui:parent, ui:resize, an idle
-// interface). A host that embeds it pays what it pays for any X11 editor, and nothing is drawn,
-// so its cost against the console host is the host's own share of an open editor.
+// interface). It has the plug-in's three output controls too (two meters and the latency), which
+// a host reads and hands to the UI every period. A host that embeds it pays what it pays for any
+// X11 editor of such a plug-in, and nothing is drawn, so its cost against the console host is the
+// host's own share of an open editor.
 // scripts/bench-editor loads it from build/bench-empty-ui.lv2.
 
 #include <X11/Xlib.h>
@@ -23,6 +25,7 @@ struct PassThrough
 {
     const float* in[2] = {};
     float* out[2] = {};
+    float* controls[3] = {}; // width meter, correlation meter, latency
 };
 
 LV2_Handle Instantiate(const LV2_Descriptor*, double, const char*, const LV2_Feature* const*)
@@ -37,6 +40,8 @@ void Connect(LV2_Handle handle, uint32_t port, void* data)
         p->in[port] = static_cast<const float*>(data);
     else if (port < 4)
         p->out[port - 2] = static_cast<float*>(data);
+    else if (port < 7)
+        p->controls[port - 4] = static_cast<float*>(data);
 }
 
 void Run(LV2_Handle handle, uint32_t frames)
@@ -45,6 +50,10 @@ void Run(LV2_Handle handle, uint32_t frames)
     for (int c = 0; c < 2; ++c)
         if (p->in[c] && p->out[c] && p->in[c] != p->out[c])
             std::memcpy(p->out[c], p->in[c], sizeof(float) * frames);
+    const float values[3] = {0.5f, 0.0f, 0.0f};
+    for (int i = 0; i < 3; ++i)
+        if (p->controls[i])
+            *p->controls[i] = values[i];
 }
 
 void Cleanup(LV2_Handle handle)
