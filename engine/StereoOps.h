@@ -66,12 +66,14 @@ void CopyFinite(const double* in, double* out, int n);
 // within ±1e30 stay far below it.
 constexpr double kOutputLimit = std::numeric_limits<float>::max();
 // One output sample: NaN and ±infinity become 0 as in FiniteOrSilence, finite samples beyond
-// ±kOutputLimit saturate. Written as selects the compiler can vectorise.
+// ±kOutputLimit saturate. Written as selects the compiler can vectorise, each on one comparison
+// of the magnitude (NaN fails both).
 inline double BoundedOutput(double x)
 {
-    const double finite = FiniteOrSilence(x);
-    const double upper = finite > kOutputLimit ? kOutputLimit : finite;
-    return upper < -kOutputLimit ? -kOutputLimit : upper;
+    const double a = std::fabs(x);
+    const double beyond = a <= std::numeric_limits<double>::max() ? std::copysign(kOutputLimit, x)
+                                                                  : 0.0;
+    return a <= kOutputLimit ? x : beyond;
 }
 // BoundedOutput over n samples.
 void BoundOutput(double* x, int n);

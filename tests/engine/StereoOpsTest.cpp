@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -160,4 +163,39 @@ TEST(ApplyGain, MultipliesBothChannelsByTheSmoothedGain)
     ParamSmoother h(10, 0.5, 0.999);
     oracle::ApplyGain(mono, nullptr, h);
     EXPECT_EQ(mono[0], 1.0);
+}
+
+// Every kind of sample through the output guard, against the rule written out by hand: NaN and
+// infinities are silence, finite samples beyond what a float holds saturate with their sign,
+// everything else (the sign of zero included) passes bit for bit; and the copy guard keeps
+// finite samples as they are. Odd lengths reach the loops' scalar ends.
+TEST(ChannelUtilities, OutputGuardSilencesNonFiniteAndSaturatesBeyondAFloat)
+{
+    const double flt = std::numeric_limits<float>::max(), dbl = std::numeric_limits<double>::max();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::pair<double, double>> cases = {
+        {nan, 0.0},        {inf, 0.0},   {-inf, 0.0},  {-nan, 0.0},      {3.5e38, flt},
+        {-3.5e38, -flt},   {dbl, flt},   {-dbl, -flt}, {flt, flt},       {-flt, -flt},
+        {-0.0, -0.0},      {0.0, 0.0},   {0.5, 0.5},   {-1e-300, -1e-300}, {4.9e-324, 4.9e-324}};
+    for (int n : {1, 2, 3, 7, 15})
+    {
+        std::vector<double> x(n), copy(n);
+        for (size_t start = 0; start < cases.size(); ++start)
+        {
+            for (int k = 0; k < n; ++k)
+                x[k] = cases[(start + k) % cases.size()].first;
+            CopyFinite(x.data(), copy.data(), n);
+            BoundOutput(x.data(), n);
+            for (int k = 0; k < n; ++k)
+            {
+                const auto& c = cases[(start + k) % cases.size()];
+                EXPECT_EQ(std::signbit(x[k]), std::signbit(c.second)) << c.first;
+                EXPECT_EQ(x[k], c.second) << c.first;
+                const double finite = std::isfinite(c.first) ? c.first : 0.0;
+                EXPECT_EQ(std::signbit(copy[k]), std::signbit(finite)) << c.first;
+                EXPECT_EQ(copy[k], finite) << c.first;
+            }
+        }
+    }
 }
