@@ -93,10 +93,11 @@ bool Settled(const StereoChain::Parts& parts)
 }
 
 // The factors of settled smoothers, which hold for the rest of the block.
-ConstantGains SettledGains(const StereoChain::Parts& parts, PanGains& panGains)
+ConstantGains SettledGains(const StereoChain::Parts& parts, PanGains& panGains,
+                           SideGains& sideGains)
 {
     panGains.MoveTo(parts.pan->Current());
-    return ConstantGains{SideGain(parts.width->Current()), panGains.left, panGains.right,
+    return ConstantGains{sideGains.At(parts.width->Current()), panGains.left, panGains.right,
                          parts.outGain->Current()};
 }
 
@@ -158,7 +159,7 @@ void StereoChain::Process(ChannelList& stereo, const Settings& settings, double*
         if (auto* lanes = CrossoverSplitterNBands3::LinkLanes(*mParts.crossovers[0],
                                                               *mParts.crossovers[1]))
         {
-            const ConstantGains g = SettledGains(mParts, mPanGains);
+            const ConstantGains g = SettledGains(mParts, mPanGains, mSideGains);
             (settings.monoOut ? SplitAndMixAvx2<true> : SplitAndMixAvx2<false>)(
                 lanes, stereo[0].Get(), stereo[1].Get(), outL, outR, n, g);
             return;
@@ -189,7 +190,7 @@ void StereoChain::Mix(const double* lowL, const double* lowR, const double* high
         if (Settled(mParts))
         {
             // Steps would change nothing: the factors hold for the rest of the block.
-            const ConstantGains g = SettledGains(mParts, panGains);
+            const ConstantGains g = SettledGains(mParts, panGains, mSideGains);
             MixWith(monoOut, at(lowL), at(lowR), at(highL), at(highR), at(outL), at(outR),
                     n - start, g);
             return;

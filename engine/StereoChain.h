@@ -53,8 +53,10 @@ private:
              double* outL, double* outR, int n, bool monoOut);
 
     Parts mParts;
-    // Pan gains of the last pan position, kept from block to block: they change only with it.
+    // Pan and side gains of the last pan position and width, kept from block to block: they
+    // change only with them.
     stereo::PanGains mPanGains;
+    stereo::SideGains mSideGains;
     ChannelList mLow;
     ChannelList mHigh;
 };

@@ -47,6 +47,23 @@ struct PanGains
         }
     }
 };
+
+// The side gain of the last width, recomputed only when the width moves. Starts at NaN, which
+// equals no width.
+struct SideGains
+{
+    double width = std::numeric_limits<double>::quiet_NaN(), gain = 0.0;
+
+    double At(double w)
+    {
+        if (w != width)
+        {
+            width = w;
+            gain = SideGain(w);
+        }
+        return gain;
+    }
+};
 } // namespace stereo
 
 // Both channels of a two-channel list become their mean; a one-channel list gets a copy of its

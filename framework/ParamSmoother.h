@@ -14,7 +14,11 @@ public:
     virtual ~ParamSmoother() = default;
 
     void ResetTo(double value);
-    void SetCoefficient(double coefficient) { mCoefficient = coefficient; }
+    void SetCoefficient(double coefficient)
+    {
+        mCoefficient = coefficient;
+        UpdateTargetHolds();
+    }
     void SetTarget(double value);
     // Advances one sample.
     void Step()
@@ -35,9 +39,7 @@ public:
     // next step snaps back onto it. Until the target moves, steps may then be skipped.
     bool IsSettled() const
     {
-        return mGliding && mConverged && !mJumpOnNextTarget && mCurrent == mTarget &&
-               mThreshold >
-                   std::fabs((1.0 - mCoefficient) * mTarget + mCoefficient * mTarget - mTarget);
+        return mGliding && mConverged && !mJumpOnNextTarget && mCurrent == mTarget && mTargetHolds;
     }
 
     double Target() const { return mTarget; }
@@ -52,4 +54,13 @@ private:
     int mPrecision;
     bool mJumpOnNextTarget = true;
     double mThreshold; // 10^-precision, computed once
+    // A step from the target snaps back onto it: worked out when the target or the coefficient
+    // changes, so that IsSettled, asked every block, only compares.
+    bool mTargetHolds = false;
+
+    void UpdateTargetHolds()
+    {
+        mTargetHolds =
+            mThreshold > std::fabs((1.0 - mCoefficient) * mTarget + mCoefficient * mTarget - mTarget);
+    }
 };
