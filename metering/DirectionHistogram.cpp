@@ -109,19 +109,6 @@ void RadiiRun(const double* l, const double* r, int m, double* radii)
         radii[i] = std::sqrt(l[i] * l[i] + r[i] * r[i]);
 }
 
-#if defined(PARANDEL_LANES_AVX2)
-PARANDEL_TARGET_AVX2 void RadiiRunAvx2(const double* l, const double* r, int m, double* radii)
-{
-    int i = 0;
-    for (; i + 4 <= m; i += 4)
-    {
-        const __m256d pl = _mm256_loadu_pd(l + i), pr = _mm256_loadu_pd(r + i);
-        _mm256_storeu_pd(radii + i, _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(pl, pl),
-                                                                 _mm256_mul_pd(pr, pr))));
-    }
-    RadiiRun(l + i, r + i, m - i, radii + i);
-}
-#endif
 
 // The bins of m ≤ kRun pairs, a vector of pairs at a time; floor is an instruction where the
 // processor has it, a call otherwise. With radii (already holding the amplitudes), a pair holding
@@ -156,13 +143,57 @@ PARANDEL_LANES_INLINE void BinRun(const double* l, const double* r, int m, int n
 }
 
 #if defined(PARANDEL_LANES_AVX2)
+// BinRun four pairs at a time throughout: the floor, the edge test and the conversion in lanes,
+// with the amplitudes in the same pass (the same operations as RadiiRun, so the same values). A
+// lane near an edge or unusable goes to the definition, as BinOfPosition sends it; a pair holding
+// a non-finite value gets bin −1 and amplitude 0 at once.
 template <bool kRadii>
-PARANDEL_TARGET_AVX2 void BinRunAvx2(const double* l, const double* r, int m, int numBins,
+PARANDEL_TARGET_AVX2 void BinRunAvx2(const double* l, const double* r, int n, int numBins,
                                      int* bins, double* radii)
 {
-    if (kRadii)
-        RadiiRunAvx2(l, r, m, radii);
-    BinRun<Quad, kRadii>(l, r, m, numBins, bins, radii);
+    const __m256d margin = _mm256_set1_pd(kEdgeMargin);
+    const __m256d farMargin = _mm256_set1_pd(1.0 - kEdgeMargin);
+    const __m256d largest = _mm256_set1_pd(std::numeric_limits<double>::max());
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffff));
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        const __m256d pl = _mm256_loadu_pd(l + i), pr = _mm256_loadu_pd(r + i);
+        const __m256d k = (__m256d)BinPositions((Quad)pl, (Quad)pr, numBins);
+        const __m256d edge = _mm256_sub_pd(k, _mm256_floor_pd(k));
+        const __m256d clear = _mm256_and_pd(
+            _mm256_cmp_pd(k, _mm256_setzero_pd(), _CMP_GT_OQ),
+            _mm256_and_pd(_mm256_cmp_pd(edge, margin, _CMP_GT_OQ),
+                          _mm256_cmp_pd(edge, farMargin, _CMP_LT_OQ)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bins + i), _mm256_cvttpd_epi32(k));
+        int finiteLanes = 0xf;
+        if (kRadii)
+        {
+            const __m256d finite =
+                _mm256_and_pd(_mm256_cmp_pd(_mm256_and_pd(pl, magnitude), largest, _CMP_LE_OQ),
+                              _mm256_cmp_pd(_mm256_and_pd(pr, magnitude), largest, _CMP_LE_OQ));
+            const __m256d radius = _mm256_sqrt_pd(
+                _mm256_add_pd(_mm256_mul_pd(pl, pl), _mm256_mul_pd(pr, pr)));
+            _mm256_storeu_pd(radii + i, _mm256_and_pd(radius, finite));
+            finiteLanes = _mm256_movemask_pd(finite);
+        }
+        const int clearLanes = _mm256_movemask_pd(clear) & finiteLanes;
+        if (clearLanes == 0xf)
+            continue;
+        for (int j = 0; j < 4; ++j)
+        {
+            if (!(finiteLanes >> j & 1))
+                bins[i + j] = -1;
+            else if (!(clearLanes >> j & 1))
+                bins[i + j] = DirectionBinByAtan2(l[i + j], r[i + j], numBins);
+        }
+    }
+    if (i < n) // fewer than four pairs
+    {
+        if (kRadii)
+            RadiiRun(l + i, r + i, n - i, radii + i);
+        BinRun<Quad, kRadii>(l + i, r + i, n - i, numBins, bins + i, kRadii ? radii + i : nullptr);
+    }
 }
 #endif
 
@@ -170,17 +201,17 @@ template <bool kRadii>
 void BinRuns(const double* left, const double* right, int n, int numBins, int* bins,
              double* radii)
 {
+#if defined(PARANDEL_LANES_AVX2)
+    if (CpuHasAvx2())
+    {
+        BinRunAvx2<kRadii>(left, right, n, numBins, bins, radii);
+        return;
+    }
+#endif
     for (int start = 0; start < n; start += kRun)
     {
         const int m = std::min(kRun, n - start);
         double* runRadii = kRadii ? radii + start : nullptr;
-#if defined(PARANDEL_LANES_AVX2)
-        if (CpuHasAvx2())
-        {
-            BinRunAvx2<kRadii>(left + start, right + start, m, numBins, bins + start, runRadii);
-            continue;
-        }
-#endif
         if (kRadii)
             RadiiRun(left + start, right + start, m, runRadii);
         BinRun<Pair, kRadii>(left + start, right + start, m, numBins, bins + start, runRadii);
