@@ -273,8 +273,6 @@ void TWVectorscope::AddSamples(const double* left, const double* right, int n)
 
 void TWVectorscope::UpdateMode(int mode)
 {
-    SampleBuffer* x = mPointsX[mode];
-    SampleBuffer* y = mPointsY[mode];
     switch (mode)
     {
     case kPolarSamplesMode:
@@ -282,11 +280,10 @@ void TWVectorscope::UpdateMode(int mode)
         mHasPoints[mode][0] = true;
         break;
     case kFlameMode:
+        // The envelopes and held peaks follow every block; the points wait until looked at.
         mHistory.UpdateDirections();
-        mFireworks->ComputePoints(mHistory.Bins(), mHistory.Radii(), mHistory.Size(),
-                                  mHistory.BinCounts(), x[0], y[0], x[1], y[1]);
-        ScaleValues(y[0], kHalfDiscYScale);
-        ScaleValues(y[1], kHalfDiscYScale);
+        mFireworks->Update(mHistory.Bins(), mHistory.Radii(), mHistory.Size(),
+                           mHistory.BinCounts());
         mHasPoints[mode][0] = mHasPoints[mode][1] = true;
         break;
     case kSourceMode:
@@ -303,9 +300,18 @@ void TWVectorscope::UpdateMode(int mode)
 
 void TWVectorscope::EnsurePoints(int mode) const
 {
-    if (!mWindowChanged[mode] || mode == kFlameMode || mode == kGridMode)
+    if (!mWindowChanged[mode] || mode == kGridMode)
         return;
     mWindowChanged[mode] = false;
+    if (mode == kFlameMode)
+    {
+        SampleBuffer* x = mPointsX[mode];
+        SampleBuffer* y = mPointsY[mode];
+        mFireworks->GetPoints(x[0], y[0], x[1], y[1]);
+        ScaleValues(y[0], kHalfDiscYScale);
+        ScaleValues(y[1], kHalfDiscYScale);
+        return;
+    }
     if (mode == kSourceMode)
     {
         mSourceComputer->GetPoints(mPointsX[mode][0], mPointsY[mode][0]);
