@@ -51,6 +51,7 @@ void ScopeHistory::Append(const double* left, const double* right, int n)
 {
     if (n <= 0)
         return;
+    mAppended += n;
     if (n >= kWindow)
     {
         left += n - kWindow;

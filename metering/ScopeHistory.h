@@ -11,6 +11,7 @@
 //
 // All storage is sized by the constructor: Append never allocates.
 
+#include <algorithm>
 #include <vector>
 
 class ScopeHistory
@@ -27,6 +28,19 @@ public:
     int Size() const { return mEnd - mStart; }
     const double* Left() const { return mLeft.data() + mStart; }
     const double* Right() const { return mRight.data() + mStart; }
+
+    // Pairs appended since construction: the window holds pairs Appended() − Size() up to (not
+    // including) Appended() of that count, wherever the storage has moved them.
+    long long Appended() const { return mAppended; }
+    // The first pair the window will hold after appending n pairs.
+    long long StartAfterAppend(int n) const
+    {
+        return n <= 0 ? mAppended - Size()
+                      : std::max(mAppended - Size(), mAppended + n - kWindow);
+    }
+    // Pair `pair` of the count above, which must be in the window.
+    const double* LeftAt(long long pair) const { return Left() + (pair - (mAppended - Size())); }
+    const double* RightAt(long long pair) const { return Right() + (pair - (mAppended - Size())); }
 
     // Brings the direction bins and amplitudes, and the count of pairs per bin, up to date for
     // the whole window. A pair holding a non-finite value gets bin −1 and is not counted.
@@ -50,4 +64,5 @@ private:
     int mDirectionsEnd = 0; // directions are known for pairs before this index
     int mCountStart = 0;
     int mCountEnd = 0;
+    long long mAppended = 0;
 };

@@ -255,6 +255,7 @@ void TWVectorscope::AddSamples(const ChannelList& channels)
 
 void TWVectorscope::AddSamples(const double* left, const double* right, int n)
 {
+    mSourceComputer->BeforeAppend(mHistory, n);
     mHistory.Append(left, right, n);
     if (!IsWatched())
         return;
@@ -288,7 +289,7 @@ void TWVectorscope::UpdateMode(int mode)
         break;
     case kSourceMode:
         // The frames advance now; the analysis waits until the points are looked at.
-        mSourceComputer->AddSamples(mHistory.Left(), mHistory.Right(), mHistory.Size());
+        mSourceComputer->AddWindow(mHistory);
         mHasPoints[mode][0] = true;
         break;
     default: // GRID shows no audio

@@ -1,12 +1,14 @@
 // The SOURCE analysis: the source geometry against positions placed by hand and at random
 // between two microphones, the gap filling and level scale against worked values, the point set
-// against a direct DFT of the analysed frame, the analysis cadence, and its background drawer.
+// against a direct DFT of the analysed frame, the analysis cadence, the frames read in place from
+// a scope window, and its background drawer.
 
 #include "metering/SourceComputer.h"
 #include "editor/LICE_Bitmap.h"
 #include "metering/FftProcessObj16.h"
 #include "metering/ParandelGraphDrawer3.h"
 #include "metering/ParandelProcessDisp.h"
+#include "metering/ScopeHistory.h"
 #include "metering/TWCircleGraphDrawer.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSignals.h"
@@ -397,6 +399,46 @@ TEST(SourceComputerTest, TransformingOnlyWhenLookedAtGivesThePointsOfEveryFrameT
         looks += ex.GetSize() > 0;
     }
     EXPECT_GT(looks, 3);
+}
+
+// From a scope window the computer reads the kept frame and the carried samples in place while
+// they stay in it: through blocks of many sizes (some longer than the window), blocks it does not
+// follow and looks between blocks, its points are those of a computer given a copy of each
+// window, bit for bit.
+TEST(SourceComputerTest, FollowingAWindowInPlaceGivesThePointsOfCopiedWindows)
+{
+    const int length = 150000;
+    const std::vector<double> l = testsig::Noise(length, kSeed + 8);
+    const std::vector<double> r = testsig::Noise(length, kSeed + 9);
+    ScopeHistory history(0);
+    SourceComputer inPlace(kRate), copied(kRate);
+    std::mt19937 rng(11);
+    const int sizes[] = {1, 64, 512, 1500, 2600, 3000, 4096, 5000};
+    std::uniform_int_distribution<int> pick(0, 7), chance(0, 4);
+    int looks = 0;
+    for (int start = 0, n = 512; start + n <= length; start += n, n = sizes[pick(rng)])
+    {
+        inPlace.BeforeAppend(history, n);
+        history.Append(l.data() + start, r.data() + start, n);
+        if (chance(rng) > 0)
+        {
+            const std::vector<double> wl(history.Left(), history.Left() + history.Size());
+            const std::vector<double> wr(history.Right(), history.Right() + history.Size());
+            inPlace.AddWindow(history);
+            copied.AddSamples(wl.data(), wr.data(), history.Size());
+        }
+        if (chance(rng) > 1)
+            continue; // points nobody looks at
+        SampleBuffer cx, cy, ix, iy;
+        copied.GetPoints(cx, cy);
+        inPlace.GetPoints(ix, iy);
+        ASSERT_EQ(std::vector<double>(cx.Get(), cx.Get() + cx.GetSize()),
+                  std::vector<double>(ix.Get(), ix.Get() + ix.GetSize()));
+        ASSERT_EQ(std::vector<double>(cy.Get(), cy.Get() + cy.GetSize()),
+                  std::vector<double>(iy.Get(), iy.Get() + iy.GetSize()));
+        looks += cx.GetSize() > 0;
+    }
+    EXPECT_GT(looks, 20);
 }
 
 TEST(SourceComputerTest, ComputePointsAllocatesNothingFromTheFirstBlock)
