@@ -276,9 +276,11 @@ TEST(DirectionHistogramTest, BinIsTheAtan2DefinitionsOverThePlane)
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     for (int n : {128, 96, 7})
     {
-        // Directions on every edge, a few ulps either side, and anywhere.
+        // Directions on every edge, a few ulps either side, either side of the coarse route's
+        // margin, and anywhere.
         for (int k = 0; k <= n; ++k)
-            for (double nudge : {0.0, 1e-16, -1e-16, 4e-16, -4e-16, 1e-12, -1e-12})
+            for (double nudge :
+                 {0.0, 1e-16, -1e-16, 4e-16, -4e-16, 1e-12, -1e-12, 1e-5, -1e-5, 3e-5, -3e-5})
             {
                 const double t = -M_PI / 4.0 - (k + nudge * n) / n * M_PI;
                 for (double amp : {1e-200, 0.7, -3e150})
