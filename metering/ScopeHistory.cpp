@@ -15,15 +15,30 @@ constexpr int kCapacity = 8 * ScopeHistory::kWindow;
 
 ScopeHistory::ScopeHistory(int numDirectionBins)
     : mLeft(kCapacity), mRight(kCapacity), mRadii(kCapacity), mBins(kCapacity),
-      mCounts(std::max(numDirectionBins, 0)), mNumBins(std::max(numDirectionBins, 0))
+      mCounts(std::max(numDirectionBins, 0) + 1), mNumBins(std::max(numDirectionBins, 0))
 {
 }
 
 void ScopeHistory::Count(int from, int to, int step)
 {
+    int* counts = mCounts.data() + 1;
     for (int i = from; i < to; ++i)
-        if (mBins[i] >= 0)
-            mCounts[mBins[i]] += step;
+        counts[mBins[i]] += step;
+}
+
+void ScopeHistory::Recount(int outFrom, int outTo, int inFrom, int inTo)
+{
+    // A pair leaving and a pair coming at a time: two chains of increments side by side, as the
+    // same bin often comes again at once.
+    int* counts = mCounts.data() + 1;
+    const int both = std::min(std::max(outTo - outFrom, 0), std::max(inTo - inFrom, 0));
+    for (int i = 0; i < both; ++i)
+    {
+        --counts[mBins[outFrom + i]];
+        ++counts[mBins[inFrom + i]];
+    }
+    Count(outFrom + both, outTo, -1);
+    Count(inFrom + both, inTo, 1);
 }
 
 void ScopeHistory::Compact()
@@ -81,8 +96,7 @@ void ScopeHistory::UpdateDirections()
         Count(mCountStart, mCountEnd, -1);
         mCountStart = mCountEnd = mStart;
     }
-    Count(mCountStart, mStart, -1);
+    Recount(mCountStart, mStart, mCountEnd, mEnd);
     mCountStart = std::max(mCountStart, mStart);
-    Count(mCountEnd, mEnd, 1);
     mCountEnd = mEnd;
 }

@@ -47,17 +47,21 @@ public:
     void UpdateDirections();
     const int* Bins() const { return mBins.data() + mStart; }
     const double* Radii() const { return mRadii.data() + mStart; }
-    const int* BinCounts() const { return mCounts.data(); }
+    const int* BinCounts() const { return mCounts.data() + 1; }
 
 private:
     // Moves the window to the start of the storage.
     void Compact();
     // Takes the pairs [from, to) out of or into the counts.
     void Count(int from, int to, int step);
+    // Takes the pairs [outFrom, outTo) out of the counts and [inFrom, inTo) into them.
+    void Recount(int outFrom, int outTo, int inFrom, int inTo);
 
     std::vector<double> mLeft, mRight, mRadii;
     std::vector<int> mBins;
-    std::vector<int> mCounts; // per bin, of the pairs [mCountStart, mCountEnd)
+    // Per bin, of the pairs [mCountStart, mCountEnd), after a first entry that counts the pairs
+    // left out (bin −1), so that counting takes no branch.
+    std::vector<int> mCounts;
     int mNumBins;
     int mStart = 0;
     int mEnd = 0;
