@@ -255,6 +255,8 @@ void TWVectorscope::AddSamples(const ChannelList& channels)
 
 void TWVectorscope::AddSamples(const double* left, const double* right, int n)
 {
+    // SOURCE reads its last frame and carried samples in the window: the append may move or
+    // drop them.
     mSourceComputer->BeforeAppend(mHistory, n);
     mHistory.Append(left, right, n);
     if (!IsWatched())
