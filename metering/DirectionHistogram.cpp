@@ -357,7 +357,20 @@ void AddToBin(double* b, int* cnt, int k, double radius, bool average)
 
 void FinishHistogram(double* b, const int* cnt, int numBins, bool average)
 {
-    for (int k = 0; k < numBins; ++k)
+    int k = 0;
+    if (average)
+    {
+        // Two bins per division instruction (correctly rounded either way); a bin without pairs
+        // is divided by 1, which leaves it as it is.
+        const __m128d one = _mm_set1_pd(1.0), limit = _mm_set1_pd(kPolarMaxRadius);
+        for (; k + 2 <= numBins; k += 2)
+        {
+            const __m128d n = _mm_max_pd(
+                _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cnt + k))), one);
+            _mm_storeu_pd(b + k, _mm_min_pd(limit, _mm_div_pd(_mm_loadu_pd(b + k), n)));
+        }
+    }
+    for (; k < numBins; ++k)
     {
         if (average && cnt[k] > 0)
             b[k] /= cnt[k];
