@@ -11,6 +11,7 @@
 //
 // All storage is sized by the constructor: Append never allocates.
 
+#include <algorithm>
 #include <vector>
 
 class ScopeHistory
@@ -28,26 +29,44 @@ public:
     const double* Left() const { return mLeft.data() + mStart; }
     const double* Right() const { return mRight.data() + mStart; }
 
+    // Pairs appended since construction: the window holds pairs Appended() − Size() up to (not
+    // including) Appended() of that count, wherever the storage has moved them.
+    long long Appended() const { return mAppended; }
+    // The first pair the window will hold after appending n pairs.
+    long long StartAfterAppend(int n) const
+    {
+        return n <= 0 ? mAppended - Size()
+                      : std::max(mAppended - Size(), mAppended + n - kWindow);
+    }
+    // Pair `pair` of the count above, which must be in the window.
+    const double* LeftAt(long long pair) const { return Left() + (pair - (mAppended - Size())); }
+    const double* RightAt(long long pair) const { return Right() + (pair - (mAppended - Size())); }
+
     // Brings the direction bins and amplitudes, and the count of pairs per bin, up to date for
     // the whole window. A pair holding a non-finite value gets bin −1 and is not counted.
     void UpdateDirections();
     const int* Bins() const { return mBins.data() + mStart; }
     const double* Radii() const { return mRadii.data() + mStart; }
-    const int* BinCounts() const { return mCounts.data(); }
+    const int* BinCounts() const { return mCounts.data() + 1; }
 
 private:
     // Moves the window to the start of the storage.
     void Compact();
     // Takes the pairs [from, to) out of or into the counts.
     void Count(int from, int to, int step);
+    // Takes the pairs [outFrom, outTo) out of the counts and [inFrom, inTo) into them.
+    void Recount(int outFrom, int outTo, int inFrom, int inTo);
 
     std::vector<double> mLeft, mRight, mRadii;
     std::vector<int> mBins;
-    std::vector<int> mCounts; // per bin, of the pairs [mCountStart, mCountEnd)
+    // Per bin, of the pairs [mCountStart, mCountEnd), after a first entry that counts the pairs
+    // left out (bin −1), so that counting takes no branch.
+    std::vector<int> mCounts;
     int mNumBins;
     int mStart = 0;
     int mEnd = 0;
     int mDirectionsEnd = 0; // directions are known for pairs before this index
     int mCountStart = 0;
     int mCountEnd = 0;
+    long long mAppended = 0;
 };

@@ -3,6 +3,7 @@
 #include "metering/FftProcessObj16.h"
 #include "metering/ParandelProcessDisp.h"
 #include "metering/ProcessObjChannel.h"
+#include "metering/ScopeHistory.h"
 
 #include <algorithm>
 
@@ -46,6 +47,8 @@ void SourceComputer::Reset()
     mDisplayProcessor->Reset();
     for (SampleBuffer& c : mCarried)
         c.Resize(0, false);
+    mCarriedCount = 0;
+    mCarriedFrom = mFrameFrom = -1;
 }
 
 void SourceComputer::Reset(double sampleRate)
@@ -54,6 +57,8 @@ void SourceComputer::Reset(double sampleRate)
     mDisplayProcessor->Reset(kBufferSize, kOverlap, kOversampling, sampleRate);
     for (SampleBuffer& c : mCarried)
         c.Resize(0, false);
+    mCarriedCount = 0;
+    mCarriedFrom = mFrameFrom = -1;
 }
 
 void SourceComputer::ComputePoints(const SampleBuffer& left, const SampleBuffer& right,
@@ -72,13 +77,58 @@ void SourceComputer::ComputePoints(const double* left, const double* right, int 
 
 void SourceComputer::AddSamples(const double* left, const double* right, int n)
 {
+    Add(left, right, n, nullptr, 0);
+}
+
+void SourceComputer::AddWindow(const ScopeHistory& window)
+{
+    mWindow = &window;
+    Add(window.Left(), window.Right(), window.Size(), &window, window.Appended() - window.Size());
+}
+
+void SourceComputer::BeforeAppend(const ScopeHistory& window, int n)
+{
+    if (&window == mWindow)
+        KeepBefore(window.StartAfterAppend(n));
+}
+
+const double* SourceComputer::Carried(int channel) const
+{
+    if (mCarriedFrom < 0)
+        return mCarried[channel].Get();
+    return channel == 0 ? mWindow->LeftAt(mCarriedFrom) : mWindow->RightAt(mCarriedFrom);
+}
+
+void SourceComputer::KeepBefore(long long start)
+{
+    if (mCarriedFrom >= 0 && mCarriedFrom < start)
+    {
+        for (int c = 0; c < kNumChannels; ++c)
+            mCarried[c].Set(Carried(c), mCarriedCount, false);
+        mCarriedFrom = -1;
+    }
+    if (mFrameFrom >= 0 && mFrameFrom < start)
+        KeepWindowFrame();
+}
+
+void SourceComputer::KeepWindowFrame()
+{
+    const double* frame[kNumChannels] = {mWindow->LeftAt(mFrameFrom), mWindow->RightAt(mFrameFrom)};
+    mDisplayProcessor->KeepFrame(frame, kBufferSize, frame, 0);
+    mFrameFrom = -1;
+}
+
+void SourceComputer::Add(const double* left, const double* right, int n,
+                         const ScopeHistory* window, long long first)
+{
     // The frames run over the samples carried from the last call followed by these, a hop apart;
     // only the last analysed one can still be shown, so its samples are all that is kept of
-    // them, with the samples the next call's frames start on. Nothing else is copied or queued.
+    // them, with the samples the next call's frames start on. Nothing else is copied or queued,
+    // and from a window not even those, while they stay in it.
     n = std::max(n, 0);
     const int size = kBufferSize;
     const int hop = kBufferSize / kOverlap;
-    const int carried = mCarried[0].GetSize();
+    const int carried = mCarriedCount;
     const long total = static_cast<long>(carried) + n;
     const long frames = total >= size ? (total - size) / hop + 1 : 0;
     const long counted = mDisplayProcessor->GetFrameCounter();
@@ -88,38 +138,62 @@ void SourceComputer::AddSamples(const double* left, const double* right, int n)
     if (lastAnalysed > counted)
     {
         const long start = (lastAnalysed - counted - 1) * hop;
-        const int fromCarried = static_cast<int>(std::max(carried - start, 0L));
-        const int fromInput = size - fromCarried;
-        const int inputStart = static_cast<int>(std::max(start - carried, 0L));
-        const double* carriedStart[kNumChannels];
-        const double* inputStarts[kNumChannels];
-        for (int c = 0; c < kNumChannels; ++c)
+        if (window && start >= carried)
         {
-            carriedStart[c] = mCarried[c].Get() + (carried - fromCarried);
-            inputStarts[c] = inputs[c] + inputStart;
+            mFrameFrom = first + (start - carried);
         }
-        mDisplayProcessor->KeepFrame(carriedStart, fromCarried, inputStarts, fromInput);
+        else
+        {
+            const int fromCarried = static_cast<int>(std::max(carried - start, 0L));
+            const int fromInput = size - fromCarried;
+            const int inputStart = static_cast<int>(std::max(start - carried, 0L));
+            const double* carriedStart[kNumChannels];
+            const double* inputStarts[kNumChannels];
+            for (int c = 0; c < kNumChannels; ++c)
+            {
+                carriedStart[c] = Carried(c) + (carried - fromCarried);
+                inputStarts[c] = inputs[c] + inputStart;
+            }
+            mDisplayProcessor->KeepFrame(carriedStart, fromCarried, inputStarts, fromInput);
+            mFrameFrom = -1;
+        }
     }
     mDisplayProcessor->CountFrames(frames);
 
     const long consumed = frames * hop;
-    for (int c = 0; c < kNumChannels; ++c)
+    if (consumed >= carried)
     {
-        if (consumed >= carried)
+        const int skip = static_cast<int>(consumed - carried);
+        if (window)
         {
-            const int skip = static_cast<int>(consumed - carried);
-            mCarried[c].Set(inputs[c] + skip, n - skip, false);
+            mCarriedFrom = first + skip;
         }
         else
         {
-            mCarried[c].Delete(0, static_cast<int>(consumed));
-            mCarried[c].Add(inputs[c], n);
+            for (int c = 0; c < kNumChannels; ++c)
+                mCarried[c].Set(inputs[c] + skip, n - skip, false);
+            mCarriedFrom = -1;
         }
     }
+    else
+    {
+        for (int c = 0; c < kNumChannels; ++c)
+        {
+            if (mCarriedFrom >= 0)
+                mCarried[c].Set(Carried(c) + consumed, static_cast<int>(carried - consumed), false);
+            else
+                mCarried[c].Delete(0, static_cast<int>(consumed));
+            mCarried[c].Add(inputs[c], n);
+        }
+        mCarriedFrom = -1;
+    }
+    mCarriedCount = static_cast<int>(total - consumed);
 }
 
 void SourceComputer::GetPoints(SampleBuffer& x, SampleBuffer& y)
 {
+    if (mFrameFrom >= 0)
+        KeepWindowFrame();
     mDisplayProcessor->GetPoints(x, y);
 }
 

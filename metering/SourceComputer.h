@@ -14,6 +14,7 @@
 
 class FftProcessObj16;
 class ParandelProcessDisp;
+class ScopeHistory;
 
 class SourceComputer
 {
@@ -47,12 +48,36 @@ public:
     void AddSamples(const double* left, const double* right, int n);
     void GetPoints(SampleBuffer& x, SampleBuffer& y);
 
+    // AddSamples of a scope window, which the computer may read again instead of copying: the
+    // last analysed frame and the samples carried to the next call stay where they are while
+    // they are in the window. The window's owner calls BeforeAppend before every append (the
+    // window may move or lose pairs then): what is about to leave is copied there.
+    void AddWindow(const ScopeHistory& window);
+    void BeforeAppend(const ScopeHistory& window, int n);
+
     const ParandelProcessDisp& GetDisplayProcessor() const { return *mDisplayProcessor; }
 
 private:
+    // AddSamples, of n pairs of window from pair `first` on when window is given.
+    void Add(const double* left, const double* right, int n, const ScopeHistory* window,
+             long long first);
+    // The carried samples of a channel, wherever they are.
+    const double* Carried(int channel) const;
+    // Copies into the computer whatever it still reads in the window before pair `start`.
+    void KeepBefore(long long start);
+    // Hands the display processor the last analysed frame, from the window.
+    void KeepWindowFrame();
+
     FftProcessObj16* mFrameProcessor;
     ParandelProcessDisp* mDisplayProcessor;
     // The samples after the last frame's hop, where the next call's first frame starts (fewer
-    // than a frame), per channel.
+    // than a frame): mCarriedCount of them, per channel in mCarried, or in mWindow from pair
+    // mCarriedFrom on (≥ 0).
     SampleBuffer mCarried[2];
+    int mCarriedCount = 0;
+    long long mCarriedFrom = -1;
+    // The last analysed frame when it is in mWindow, from pair mFrameFrom on (≥ 0): newer than
+    // any the display processor keeps.
+    long long mFrameFrom = -1;
+    const ScopeHistory* mWindow = nullptr;
 };

@@ -36,19 +36,17 @@ void TWFireworks::ComputePoints(const SampleBuffer& left, const SampleBuffer& ri
                                 SampleBuffer& peakY)
 {
     DirectionHistogram(left, right, kNumBins, true, mHistogram, mCounts);
-    HistogramToPoints(curX, curY, peakX, peakY);
+    UpdatePeaks();
+    GetPoints(curX, curY, peakX, peakY);
 }
 
-void TWFireworks::ComputePoints(const int* pairBins, const double* radii, int n,
-                                const int* binCounts, SampleBuffer& curX, SampleBuffer& curY,
-                                SampleBuffer& peakX, SampleBuffer& peakY)
+void TWFireworks::Update(const int* pairBins, const double* radii, int n, const int* binCounts)
 {
     DirectionMeansOfPairs(pairBins, radii, n, binCounts, kNumBins, mHistogram);
-    HistogramToPoints(curX, curY, peakX, peakY);
+    UpdatePeaks();
 }
 
-void TWFireworks::HistogramToPoints(SampleBuffer& curX, SampleBuffer& curY, SampleBuffer& peakX,
-                                    SampleBuffer& peakY)
+void TWFireworks::UpdatePeaks()
 {
     const double* h = mHistogram.Get();
     if (!h || mHistogram.GetSize() != kNumBins)
@@ -68,9 +66,15 @@ void TWFireworks::HistogramToPoints(SampleBuffer& curX, SampleBuffer& curY, Samp
         std::copy(h, h + kNumBins, peak);
     }
     mPeakMemory.Set(peak, kNumBins, false);
+}
 
-    EnvelopeToPoints(h, curX, curY);
-    EnvelopeToPoints(peak, peakX, peakY);
+void TWFireworks::GetPoints(SampleBuffer& curX, SampleBuffer& curY, SampleBuffer& peakX,
+                            SampleBuffer& peakY) const
+{
+    if (mHistogram.GetSize() != kNumBins || mPeak.GetSize() != kNumBins)
+        return;
+    EnvelopeToPoints(mHistogram.Get(), curX, curY);
+    EnvelopeToPoints(mPeak.Get(), peakX, peakY);
 }
 
 void TWFireworks::EnvelopeToPoints(const double* values, SampleBuffer& x, SampleBuffer& y) const

@@ -255,6 +255,9 @@ void TWVectorscope::AddSamples(const ChannelList& channels)
 
 void TWVectorscope::AddSamples(const double* left, const double* right, int n)
 {
+    // SOURCE reads its last frame and carried samples in the window: the append may move or
+    // drop them.
+    mSourceComputer->BeforeAppend(mHistory, n);
     mHistory.Append(left, right, n);
     if (!IsWatched())
         return;
@@ -273,8 +276,6 @@ void TWVectorscope::AddSamples(const double* left, const double* right, int n)
 
 void TWVectorscope::UpdateMode(int mode)
 {
-    SampleBuffer* x = mPointsX[mode];
-    SampleBuffer* y = mPointsY[mode];
     switch (mode)
     {
     case kPolarSamplesMode:
@@ -282,16 +283,15 @@ void TWVectorscope::UpdateMode(int mode)
         mHasPoints[mode][0] = true;
         break;
     case kFlameMode:
+        // The envelopes and held peaks follow every block; the points wait until looked at.
         mHistory.UpdateDirections();
-        mFireworks->ComputePoints(mHistory.Bins(), mHistory.Radii(), mHistory.Size(),
-                                  mHistory.BinCounts(), x[0], y[0], x[1], y[1]);
-        ScaleValues(y[0], kHalfDiscYScale);
-        ScaleValues(y[1], kHalfDiscYScale);
+        mFireworks->Update(mHistory.Bins(), mHistory.Radii(), mHistory.Size(),
+                           mHistory.BinCounts());
         mHasPoints[mode][0] = mHasPoints[mode][1] = true;
         break;
     case kSourceMode:
         // The frames advance now; the analysis waits until the points are looked at.
-        mSourceComputer->AddSamples(mHistory.Left(), mHistory.Right(), mHistory.Size());
+        mSourceComputer->AddWindow(mHistory);
         mHasPoints[mode][0] = true;
         break;
     default: // GRID shows no audio
@@ -303,9 +303,18 @@ void TWVectorscope::UpdateMode(int mode)
 
 void TWVectorscope::EnsurePoints(int mode) const
 {
-    if (!mWindowChanged[mode] || mode == kFlameMode || mode == kGridMode)
+    if (!mWindowChanged[mode] || mode == kGridMode)
         return;
     mWindowChanged[mode] = false;
+    if (mode == kFlameMode)
+    {
+        SampleBuffer* x = mPointsX[mode];
+        SampleBuffer* y = mPointsY[mode];
+        mFireworks->GetPoints(x[0], y[0], x[1], y[1]);
+        ScaleValues(y[0], kHalfDiscYScale);
+        ScaleValues(y[1], kHalfDiscYScale);
+        return;
+    }
     if (mode == kSourceMode)
     {
         mSourceComputer->GetPoints(mPointsX[mode][0], mPointsY[mode][0]);

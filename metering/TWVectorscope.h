@@ -15,7 +15,8 @@
 // only enters the window. While somebody does, FLAME and SOURCE, whose displays carry state from
 // block to block (the held peaks, the frame analysis), update after every block; POLAR SAMPLES
 // and LISSAJOUS depend on the window alone, so their points are computed when a frame is drawn
-// or the points are asked for; SOURCE advances its frames every block but analyses only the
+// or the points are asked for; FLAME keeps its envelopes up to date every block but turns only
+// the shown ones into points; SOURCE advances its frames every block but analyses only the
 // frame that is shown. Either way the points are those the per-block computation gave.
 //
 // The drawers live as long as the vectorscope: graphs must not render after it is gone (the
@@ -127,7 +128,7 @@ private:
     bool IsWatched() const;
     // The per-block update of a mode that shows audio.
     void UpdateMode(int mode);
-    // POLAR SAMPLES, LISSAJOUS and SOURCE points, computed when new samples came.
+    // The points of a mode that shows audio, computed when new samples came.
     void EnsurePoints(int mode) const;
     void RestartStatefulModes();
     void ApplyCurveStyles(int mode, GraphControl10* graph);
@@ -155,8 +156,7 @@ private:
     bool mComputeWithoutGraphs = false;
     bool mViewOpen = false;
     bool mTrackAllModes = false;
-    // Last point sets per mode and curve, reused every block; POLAR SAMPLES, LISSAJOUS and
-    // SOURCE fill theirs on demand.
+    // Last point sets per mode and curve, each filled on demand.
     mutable SampleBuffer mPointsX[kNumModes][kMaxCurves];
     mutable SampleBuffer mPointsY[kNumModes][kMaxCurves];
     bool mHasPoints[kNumModes][kMaxCurves] = {};

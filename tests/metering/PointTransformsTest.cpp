@@ -276,14 +276,17 @@ TEST(DirectionHistogramTest, BinIsTheAtan2DefinitionsOverThePlane)
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     for (int n : {128, 96, 7})
     {
-        // Directions on every edge, a few ulps either side, and anywhere.
-        for (int k = 0; k <= n; ++k)
-            for (double nudge : {0.0, 1e-16, -1e-16, 4e-16, -4e-16, 1e-12, -1e-12})
-            {
-                const double t = -M_PI / 4.0 - (k + nudge * n) / n * M_PI;
-                for (double amp : {1e-200, 0.7, -3e150})
+        // Directions on every edge, a few ulps either side, either side of the coarse route's
+        // margin (one magnitude after another, so that runs of ordinary ones take that route),
+        // and anywhere.
+        for (double amp : {1e-200, 0.7, -3e150})
+            for (int k = 0; k <= n; ++k)
+                for (double nudge :
+                     {0.0, 1e-16, -1e-16, 4e-16, -4e-16, 1e-12, -1e-12, 1e-6, -1e-6, 3e-6, -3e-6})
+                {
+                    const double t = -M_PI / 4.0 - (k + nudge * n) / n * M_PI;
                     pairs.emplace_back(amp * std::cos(t), amp * std::sin(t));
-            }
+                }
         for (int i = 0; i < 200000; ++i)
             pairs.emplace_back(unit(rng) * std::pow(10.0, 40.0 * unit(rng)), unit(rng));
         int wrong = 0;

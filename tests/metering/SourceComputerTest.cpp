@@ -1,12 +1,14 @@
 // The SOURCE analysis: the source geometry against positions placed by hand and at random
 // between two microphones, the gap filling and level scale against worked values, the point set
-// against a direct DFT of the analysed frame, the analysis cadence, and its background drawer.
+// against a direct DFT of the analysed frame, the analysis cadence, the frames read in place from
+// a scope window, and its background drawer.
 
 #include "metering/SourceComputer.h"
 #include "editor/LICE_Bitmap.h"
 #include "metering/FftProcessObj16.h"
 #include "metering/ParandelGraphDrawer3.h"
 #include "metering/ParandelProcessDisp.h"
+#include "metering/ScopeHistory.h"
 #include "metering/TWCircleGraphDrawer.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSignals.h"
@@ -362,6 +364,22 @@ TEST(SourceComputerTest, SwappingTheChannelsMirrorsThePoints)
     EXPECT_GT(off, 0) << "a stereo signal should put some bins off the vertical axis";
 }
 
+// Whether two point sources (a display processor or a computer) give the same points, bit for
+// bit (a failure when not); true when there are points.
+template <class Expected, class Actual>
+bool SamePoints(Expected& expected, Actual& actual)
+{
+    SampleBuffer ex, ey, ax, ay;
+    expected.GetPoints(ex, ey);
+    actual.GetPoints(ax, ay);
+    const auto values = [](const SampleBuffer& b) {
+        return std::vector<double>(b.Get(), b.Get() + b.GetSize());
+    };
+    EXPECT_EQ(values(ex), values(ax));
+    EXPECT_EQ(values(ey), values(ay));
+    return ex.GetSize() > 0;
+}
+
 // The computer transforms only the frame it shows, when it is shown; a frame processor that
 // transforms every analysed frame as it comes gives the same points, bit for bit.
 TEST(SourceComputerTest, TransformingOnlyWhenLookedAtGivesThePointsOfEveryFrameTransformed)
@@ -387,16 +405,46 @@ TEST(SourceComputerTest, TransformingOnlyWhenLookedAtGivesThePointsOfEveryFrameT
         lazy.AddSamples(l.data() + start, r.data() + start, n);
         if (start % 3 == 0)
             continue; // points nobody looks at
-        SampleBuffer ex, ey, lx, ly;
-        display.GetPoints(ex, ey);
-        lazy.GetPoints(lx, ly);
-        ASSERT_EQ(std::vector<double>(ex.Get(), ex.Get() + ex.GetSize()),
-                  std::vector<double>(lx.Get(), lx.Get() + lx.GetSize()));
-        ASSERT_EQ(std::vector<double>(ey.Get(), ey.Get() + ey.GetSize()),
-                  std::vector<double>(ly.Get(), ly.Get() + ly.GetSize()));
-        looks += ex.GetSize() > 0;
+        looks += SamePoints(display, lazy);
+        if (::testing::Test::HasFailure())
+            return;
     }
     EXPECT_GT(looks, 3);
+}
+
+// From a scope window the computer reads the kept frame and the carried samples in place while
+// they stay in it: through blocks of many sizes (some longer than the window), blocks it does not
+// follow and looks between blocks, its points are those of a computer given a copy of each
+// window, bit for bit.
+TEST(SourceComputerTest, FollowingAWindowInPlaceGivesThePointsOfCopiedWindows)
+{
+    const int length = 150000;
+    const std::vector<double> l = testsig::Noise(length, kSeed + 8);
+    const std::vector<double> r = testsig::Noise(length, kSeed + 9);
+    ScopeHistory history(0);
+    SourceComputer inPlace(kRate), copied(kRate);
+    std::mt19937 rng(11);
+    const int sizes[] = {1, 64, 512, 1500, 2600, 3000, 4096, 5000};
+    std::uniform_int_distribution<int> pick(0, 7), chance(0, 4);
+    int looks = 0;
+    for (int start = 0, n = 512; start + n <= length; start += n, n = sizes[pick(rng)])
+    {
+        inPlace.BeforeAppend(history, n);
+        history.Append(l.data() + start, r.data() + start, n);
+        if (chance(rng) > 0)
+        {
+            const std::vector<double> wl(history.Left(), history.Left() + history.Size());
+            const std::vector<double> wr(history.Right(), history.Right() + history.Size());
+            inPlace.AddWindow(history);
+            copied.AddSamples(wl.data(), wr.data(), history.Size());
+        }
+        if (chance(rng) > 1)
+            continue; // points nobody looks at
+        looks += SamePoints(copied, inPlace);
+        if (::testing::Test::HasFailure())
+            return;
+    }
+    EXPECT_GT(looks, 20);
 }
 
 TEST(SourceComputerTest, ComputePointsAllocatesNothingFromTheFirstBlock)
