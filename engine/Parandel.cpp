@@ -317,10 +317,20 @@ void Parandel::OnParamChange(int paramIdx)
 
 bool Parandel::IsSilent(const double* x, int n)
 {
+    // NaN is not silence here: the host's arrays are tested before NaN becomes 0.
     for (int k = 0; k < n; ++k)
-        if (std::fabs(x[k]) > kSilenceThreshold)
+        if (!(std::fabs(x[k]) <= kSilenceThreshold))
             return false;
     return true;
+}
+
+bool Parandel::IsSilentBlock(const double* const* in, int inCount, const double* const* out,
+                             int outCount, int n)
+{
+    // Channel 0 of both, and channel 1 of both when both have two.
+    if (!IsSilent(in[0], n) || !IsSilent(out[0], n))
+        return false;
+    return inCount < 2 || outCount < 2 || (IsSilent(in[1], n) && IsSilent(out[1], n));
 }
 
 void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
@@ -328,22 +338,17 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     const bool transportRunning = ResetOnTransportStart();
     MarkSidechainDuplicates(nFrames);
 
-    // Gather copies of the first two connected input channels and the first two connected
-    // output channels (the outputs are only looked at for silence until the result is written:
-    // they are not copied).
+    // The first two connected input channels and the first two connected output channels (the
+    // outputs are only looked at for silence until the result is written).
+    const double* inList[2] = {nullptr, nullptr};
     double* outPtr[2] = {nullptr, nullptr};
     const double* outList[2] = {nullptr, nullptr};
+    int inCount = 0;
     int outCount = 0;
-    mIn.Clear();
     for (int c = 0; c < 2; ++c)
     {
         if (c < NInChannels() && IsInChannelConnected(c) && inputs && inputs[c])
-        {
-            // A NaN or infinite input sample counts as silence: it costs that sample only,
-            // instead of poisoning the filters and convolvers that remember it. Copied and
-            // checked in one pass.
-            CopyFinite(inputs[c], mIn.AddSized(nFrames)->Get(), nFrames);
-        }
+            inList[inCount++] = inputs[c];
         if (c < NOutChannels() && IsOutChannelConnected(c) && outputs && outputs[c])
         {
             outPtr[c] = outputs[c];
@@ -352,21 +357,33 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     }
     if (outCount == 1)
         outPtr[1] = nullptr;
-    if (mIn.IsEmpty() || outCount == 0)
+    if (inCount == 0 || outCount == 0)
         return;
 
-    // Silent blocks pass straight through: nothing advances, an armed fade-in stays armed.
-    bool silent = IsSilent(mIn[0].Get(), nFrames) && IsSilent(outList[0], nFrames);
-    if (silent && mIn.GetSize() == 2 && outCount == 2)
-        silent = IsSilent(mIn[1].Get(), nFrames) && IsSilent(outList[1], nFrames);
-    if (silent)
+    // Silent blocks pass straight through: nothing advances, an armed fade-in stays armed. Every
+    // usable output is written, input 0 on both for a mono input as bypass does: an output left
+    // alone would replay whatever the host's buffer held from the last block. Tested on the
+    // host's arrays first, so that a silent block (an idle track) is not copied on the way; a
+    // block whose only sound is NaN or infinity is silent once those count as silence, below.
+    if (IsSilentBlock(inList, inCount, outList, outCount, nFrames))
     {
-        // Every usable output is written, input 0 on both for a mono input as bypass does: an
-        // output left alone would replay whatever the host's buffer held from the last block.
         for (int c = 0; c < 2; ++c)
             if (outPtr[c])
-                std::memcpy(outPtr[c], mIn[c < mIn.GetSize() ? c : 0].Get(),
-                            sizeof(double) * nFrames);
+                std::memmove(outPtr[c], inList[c < inCount ? c : 0], sizeof(double) * nFrames);
+        return;
+    }
+    // Copies of the inputs: a NaN or infinite input sample counts as silence: it costs that
+    // sample only, instead of poisoning the filters and convolvers that remember it. Copied and
+    // checked in one pass.
+    mIn.Clear();
+    for (int c = 0; c < inCount; ++c)
+        CopyFinite(inList[c], mIn.AddSized(nFrames)->Get(), nFrames);
+    const double* copies[2] = {mIn[0].Get(), inCount == 2 ? mIn[1].Get() : nullptr};
+    if (IsSilentBlock(copies, inCount, outList, outCount, nFrames))
+    {
+        for (int c = 0; c < 2; ++c)
+            if (outPtr[c])
+                std::memcpy(outPtr[c], copies[c < inCount ? c : 0], sizeof(double) * nFrames);
         return;
     }
     if (mLogo)

@@ -108,6 +108,9 @@ private:
     // The editor's controls bound to the parameter show its current real value.
     void RefreshControls(int paramIdx);
     static bool IsSilent(const double* samples, int n);
+    // The silence test of a block: in and out hold inCount and outCount channels.
+    static bool IsSilentBlock(const double* const* in, int inCount, const double* const* out,
+                              int outCount, int n);
     // The editor deleted its controls: the meters, mode buttons and graphs pointed at are gone.
     void ForgetEditorControls();
 
