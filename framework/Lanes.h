@@ -4,16 +4,9 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define PARANDEL_LANES_AVX2 1
 #define PARANDEL_TARGET_AVX2 __attribute__((target("avx2")))
-// A plain loop compiled twice, for AVX2 and for any x86-64, the loader picking one for the
-// processor: the compiler vectorises each at its width, with the same results.
-#define PARANDEL_CLONES_AVX2 __attribute__((target_clones("avx2", "default")))
 // Functions taking or returning a Quad are always inlined (into functions compiled for AVX2), so
 // the calling convention GCC warns about is never used.
 #pragma GCC diagnostic ignored "-Wpsabi"
-#endif
-
-#ifndef PARANDEL_CLONES_AVX2
-#define PARANDEL_CLONES_AVX2
 #endif
 
 // Two samples side by side, so that one instruction does the same arithmetic on both; the
