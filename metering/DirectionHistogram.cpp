@@ -188,6 +188,24 @@ PARANDEL_TARGET_AVX2 PARANDEL_LANES_INLINE __m256 CoarsePositions(__m256 sum, __
     return _mm256_blendv_ps(_mm256_set1_ps(-1.0f), k, usable);
 }
 
+// BinPositions of four pairs, from and to memory: called from functions compiled for AVX2, it
+// takes no vector itself, so no call passes one between functions compiled for different
+// processors (which Clang refuses).
+struct FourPositions
+{
+    double k[4];
+};
+PARANDEL_LANES_INLINE FourPositions QuadBinPositions(const double* l, const double* r, int numBins)
+{
+    Quad pl, pr;
+    std::memcpy(&pl, l, sizeof pl);
+    std::memcpy(&pr, r, sizeof pr);
+    const Quad k = BinPositions(pl, pr, numBins);
+    FourPositions out;
+    std::memcpy(out.k, &k, sizeof k);
+    return out;
+}
+
 // How close to a bin edge the coarse route's position may come before the polynomial decides,
 // per bin: 7e-6 of angle moves k by 2.3e-6 × numBins, so that where the coarse position is clear
 // of an edge by this margin the polynomial's is too, by more than kEdgeMargin, on the same side.
@@ -239,7 +257,7 @@ PARANDEL_TARGET_AVX2 PARANDEL_LANES_INLINE void FinishQuad(const double* l, cons
         return;
     if (clearLanes != 0xf)
     {
-        const __m256d k = (__m256d)BinPositions((Quad)pl, (Quad)pr, numBins);
+        const __m256d k = _mm256_loadu_pd(QuadBinPositions(l + at, r + at, numBins).k);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(bins + at), _mm256_cvttpd_epi32(k));
         clearLanes = _mm256_movemask_pd(ClearOfEdges(k, kEdgeMargin));
     }
