@@ -31,30 +31,12 @@ void MakeMono(ChannelList& channels)
     r.Set(l.Get(), n, false);
 }
 
-namespace
-{
-PARANDEL_LANES_INLINE void CopyFiniteLoop(const double* in, double* out, int n)
-{
-    for (int k = 0; k < n; ++k)
-        out[k] = FiniteOrSilence(in[k]);
-}
-
-#if defined(PARANDEL_LANES_AVX2)
-PARANDEL_TARGET_AVX2 void CopyFiniteAvx2(const double* in, double* out, int n)
-{
-    CopyFiniteLoop(in, out, n);
-}
-#endif
-} // namespace
-
 void CopyFinite(const double* in, double* out, int n)
 {
-    // Four samples per instruction where the processor has AVX2, the same results.
-#if defined(PARANDEL_LANES_AVX2)
-    if (CpuHasAvx2())
-        return CopyFiniteAvx2(in, out, n);
-#endif
-    CopyFiniteLoop(in, out, n);
+    RunAtWidestLanes([=]() PARANDEL_LAMBDA_INLINE {
+        for (int k = 0; k < n; ++k)
+            out[k] = FiniteOrSilence(in[k]);
+    });
 }
 
 void BoundOutput(double* x, int n)

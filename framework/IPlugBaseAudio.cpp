@@ -15,49 +15,21 @@ void ClipRange(int first, int count, int nChannels, int& begin, int& end)
     end = static_cast<int>(std::max(b, e));
 }
 
-// The conversions between the host's floats and the plug-in's doubles: plain loops, which the
-// compiler vectorises at the width of the processor each copy is compiled for (the same results
-// either way); the AVX2 copies where the processor has it.
-PARANDEL_LANES_INLINE void FloatToDoubleLoop(const float* in, double* out, int nFrames)
-{
-    for (int s = 0; s < nFrames; ++s)
-        out[s] = in[s];
-}
-
-PARANDEL_LANES_INLINE void DoubleToFloatLoop(const double* in, float* out, int nFrames)
-{
-    for (int s = 0; s < nFrames; ++s)
-        out[s] = static_cast<float>(in[s]);
-}
-
-#if defined(PARANDEL_LANES_AVX2)
-PARANDEL_TARGET_AVX2 void FloatToDoubleAvx2(const float* in, double* out, int nFrames)
-{
-    FloatToDoubleLoop(in, out, nFrames);
-}
-
-PARANDEL_TARGET_AVX2 void DoubleToFloatAvx2(const double* in, float* out, int nFrames)
-{
-    DoubleToFloatLoop(in, out, nFrames);
-}
-#endif
-
+// The conversions between the host's floats and the plug-in's doubles.
 void FloatToDouble(const float* in, double* out, int nFrames)
 {
-#if defined(PARANDEL_LANES_AVX2)
-    if (CpuHasAvx2())
-        return FloatToDoubleAvx2(in, out, nFrames);
-#endif
-    FloatToDoubleLoop(in, out, nFrames);
+    RunAtWidestLanes([=]() PARANDEL_LAMBDA_INLINE {
+        for (int s = 0; s < nFrames; ++s)
+            out[s] = in[s];
+    });
 }
 
 void DoubleToFloat(const double* in, float* out, int nFrames)
 {
-#if defined(PARANDEL_LANES_AVX2)
-    if (CpuHasAvx2())
-        return DoubleToFloatAvx2(in, out, nFrames);
-#endif
-    DoubleToFloatLoop(in, out, nFrames);
+    RunAtWidestLanes([=]() PARANDEL_LAMBDA_INLINE {
+        for (int s = 0; s < nFrames; ++s)
+            out[s] = static_cast<float>(in[s]);
+    });
 }
 
 // Grows a scratch buffer to at least nFrames samples, zeroing the new part; never shrinks.
