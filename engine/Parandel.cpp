@@ -365,11 +365,15 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     // alone would replay whatever the host's buffer held from the last block. Tested on the
     // host's arrays first, so that a silent block (an idle track) is not copied on the way; a
     // block whose only sound is NaN or infinity is silent once those count as silence, below.
-    if (IsSilentBlock(inList, inCount, outList, outCount, nFrames))
+    const auto passThrough = [&](const double* const* from)
     {
         for (int c = 0; c < 2; ++c)
             if (outPtr[c])
-                std::memmove(outPtr[c], inList[c < inCount ? c : 0], sizeof(double) * nFrames);
+                std::memmove(outPtr[c], from[c < inCount ? c : 0], sizeof(double) * nFrames);
+    };
+    if (IsSilentBlock(inList, inCount, outList, outCount, nFrames))
+    {
+        passThrough(inList);
         return;
     }
     // Copies of the inputs: a NaN or infinite input sample counts as silence: it costs that
@@ -381,9 +385,7 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     const double* copies[2] = {mIn[0].Get(), inCount == 2 ? mIn[1].Get() : nullptr};
     if (IsSilentBlock(copies, inCount, outList, outCount, nFrames))
     {
-        for (int c = 0; c < 2; ++c)
-            if (outPtr[c])
-                std::memcpy(outPtr[c], copies[c < inCount ? c : 0], sizeof(double) * nFrames);
+        passThrough(copies);
         return;
     }
     if (mLogo)

@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 using namespace stereo;
 
@@ -39,8 +37,9 @@ struct GainRun
 
 // Each line is the arithmetic of one stage, as that stage's own function does it.
 template <bool kBands, bool kMonoOut, class Gains>
-PARANDEL_LANES_INLINE void MixLoop(const double* lowL, const double* lowR, const double* highL, const double* highR,
-             double* outL, double* outR, int n, const Gains& g)
+PARANDEL_LANES_INLINE void MixLoop(const double* lowL, const double* lowR, const double* highL,
+                                   const double* highR, double* outL, double* outR, int n,
+                                   const Gains& g)
 {
     // Outputs overlap no input but the one they replace, sample for sample: no dependence runs
     // from one sample to the next, so the vectorised loop needs no run-time overlap checks.

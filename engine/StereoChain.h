@@ -5,7 +5,7 @@
 // float holds.
 //
 // The result is bit for bit what running those stages one after another gives (the mid/side
-// rotation and pan gains of StereoOps.h, the band sum, the gain, MakeMono, BoundOutput): every
+// rotation and pan gains of StereoOps.h, the band sum, the gain, MakeMono, BoundedOutput): every
 // sample goes through the same operations in the same order. It is faster because the stages
 // after the split run as one pass, both crossovers run side by side, smoothers that have settled
 // on their targets cost nothing per sample, and with settled factors the split and that pass

@@ -38,9 +38,3 @@ void CopyFinite(const double* in, double* out, int n)
             out[k] = FiniteOrSilence(in[k]);
     });
 }
-
-void BoundOutput(double* x, int n)
-{
-    for (int k = 0; k < n; ++k)
-        x[k] = BoundedOutput(x[k]);
-}

@@ -92,5 +92,3 @@ inline double BoundedOutput(double x)
                                                                   : 0.0;
     return a <= kOutputLimit ? x : beyond;
 }
-// BoundedOutput over n samples.
-void BoundOutput(double* x, int n);

@@ -78,7 +78,7 @@ ChannelList* ReferenceChain(Rig& rig, ChannelList& in, const StereoChain::Settin
     if (s.monoOut)
         MakeMono(*out);
     for (int c = 0; c < 2; ++c)
-        BoundOutput((*out)[c].Get(), (*out)[c].GetSize());
+        oracle::BoundOutput((*out)[c].Get(), (*out)[c].GetSize());
     return out;
 }
 

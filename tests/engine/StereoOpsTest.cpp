@@ -186,7 +186,7 @@ TEST(ChannelUtilities, OutputGuardSilencesNonFiniteAndSaturatesBeyondAFloat)
             for (int k = 0; k < n; ++k)
                 x[k] = cases[(start + k) % cases.size()].first;
             CopyFinite(x.data(), copy.data(), n);
-            BoundOutput(x.data(), n);
+            oracle::BoundOutput(x.data(), n);
             for (int k = 0; k < n; ++k)
             {
                 const auto& c = cases[(start + k) % cases.size()];

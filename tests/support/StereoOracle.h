@@ -64,4 +64,10 @@ inline void AddChannels(const SampleBuffer& a, const SampleBuffer& b, SampleBuff
     for (int k = 0; k < a.GetSize(); ++k)
         out.Get()[k] = a.Get()[k] + b.Get()[k];
 }
+// The output guard over n samples, as its own pass.
+inline void BoundOutput(double* x, int n)
+{
+    for (int k = 0; k < n; ++k)
+        x[k] = BoundedOutput(x[k]);
+}
 } // namespace oracle
