@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -18,35 +20,48 @@ constexpr int kBlock = 512;
 
 constexpr int kFrameSamples = 1764; // one editor frame at 25 fps
 
-void RunPlugin(benchmark::State& state, double bassFocusHz, bool monoToStereo, int block = kBlock,
-               int scopeMode = -1)
+// A plug-in at 44.1 kHz with the given settings, reset and with its transport running, as a host
+// leaves it before the first block.
+std::unique_ptr<Parandel> MakePlugin(double bassFocusHz, bool monoToStereo, int block,
+                                     int scopeMode)
 {
-    Parandel plug(Parandel::DefaultInstanceInfo());
-    plug.SetSampleRate(kRate);
-    plug.SetBlockSize(block);
-    plug.SetInputChannelConnections(0, 2, true);
-    plug.SetOutputChannelConnections(0, 2, true);
-    plug.Param(Parandel::kBassFocus)->SetValue(bassFocusHz);
-    plug.Param(Parandel::kWidth)->SetValue(40.0);
-    plug.Param(Parandel::kMonoToStereo)->SetValue(monoToStereo ? 1.0 : 0.0);
+    auto plug = std::make_unique<Parandel>(Parandel::DefaultInstanceInfo());
+    plug->SetSampleRate(kRate);
+    plug->SetBlockSize(block);
+    plug->SetInputChannelConnections(0, 2, true);
+    plug->SetOutputChannelConnections(0, 2, true);
+    plug->Param(Parandel::kBassFocus)->SetValue(bassFocusHz);
+    plug->Param(Parandel::kWidth)->SetValue(40.0);
+    plug->Param(Parandel::kMonoToStereo)->SetValue(monoToStereo ? 1.0 : 0.0);
     if (scopeMode >= 0)
     {
         for (int m = 0; m < TWVectorscope::kNumModes; ++m)
-            plug.Param(Parandel::kVectorscopeMode0 + m)->SetValue(m == scopeMode ? 1.0 : 0.0);
-        plug.GetVectorscope()->SetComputeWithoutGraphs(true);
+            plug->Param(Parandel::kVectorscopeMode0 + m)->SetValue(m == scopeMode ? 1.0 : 0.0);
+        plug->GetVectorscope()->SetComputeWithoutGraphs(true);
     }
-    plug.OnParamReset();
-    plug.Reset();
-    plug.SetHostTransport(true, 0.0);
+    plug->OnParamReset();
+    plug->Reset();
+    plug->SetHostTransport(true, 0.0);
+    return plug;
+}
 
-    std::mt19937 rng(1);
+// Uniform noise in −0.5 … 0.5, the same for every run.
+std::vector<double> Noise(int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
     std::uniform_real_distribution<double> d(-0.5, 0.5);
-    std::vector<double> inL(block), inR(block), outL(block), outR(block);
-    for (int k = 0; k < block; ++k)
-    {
-        inL[k] = d(rng);
-        inR[k] = d(rng);
-    }
+    std::vector<double> x(n);
+    for (double& v : x)
+        v = d(rng);
+    return x;
+}
+
+void RunPlugin(benchmark::State& state, double bassFocusHz, bool monoToStereo, int block = kBlock,
+               int scopeMode = -1)
+{
+    const auto owned = MakePlugin(bassFocusHz, monoToStereo, block, scopeMode);
+    Parandel& plug = *owned;
+    std::vector<double> inL = Noise(block, 1), inR = Noise(block, 2), outL(block), outR(block);
     double* ins[2] = {inL.data(), inR.data()};
     double* outs[2] = {outL.data(), outR.data()};
     SampleBuffer x, y;
@@ -91,6 +106,47 @@ void BM_ProcessReplacing_Block(benchmark::State& state)
     RunPlugin(state, 100.0, false, static_cast<int>(state.range(0)),
               static_cast<int>(state.range(1)));
 }
+
+// The cost of small blocks as one ratio: the same 2048 frames as 64 blocks of 32 samples and as 4
+// blocks of 512, on two plug-ins, timed one after the other in every iteration (in alternating
+// order), so that a change of clock or of load on the other core reaches both sides alike.
+// "small_over_large" is the 32-sample blocks' time over the 512-sample blocks'.
+void BM_SmallBlockCost(benchmark::State& state)
+{
+    constexpr int kFrames = 2048;
+    std::vector<double> inL = Noise(kFrames, 1), inR = Noise(kFrames, 2);
+    std::vector<double> outL(kFrames), outR(kFrames);
+    const auto small = MakePlugin(100.0, false, 32, -1);
+    const auto large = MakePlugin(100.0, false, 512, -1);
+    using Clock = std::chrono::steady_clock;
+    const auto timeBlocks = [&](Parandel& plug, int block)
+    {
+        WDL_MutexLock lock(plug.GetMutex());
+        const Clock::time_point start = Clock::now();
+        for (int k = 0; k < kFrames; k += block)
+        {
+            double* ins[2] = {inL.data() + k, inR.data() + k};
+            double* outs[2] = {outL.data() + k, outR.data() + k};
+            plug.ProcessReplacing(ins, outs, block);
+        }
+        benchmark::DoNotOptimize(outL.data());
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    double smallTime = 0.0, largeTime = 0.0;
+    bool smallFirst = true;
+    for (auto _ : state)
+    {
+        if (smallFirst)
+            smallTime += timeBlocks(*small, 32);
+        largeTime += timeBlocks(*large, 512);
+        if (!smallFirst)
+            smallTime += timeBlocks(*small, 32);
+        smallFirst = !smallFirst;
+    }
+    state.counters["small_over_large"] = smallTime / largeTime;
+    state.counters["per_sample_512"] =
+        largeTime / (static_cast<double>(state.iterations()) * kFrames);
+}
 } // namespace
 
 BENCHMARK(BM_ProcessReplacing_Defaults);
@@ -99,3 +155,4 @@ BENCHMARK(BM_ProcessReplacing_MonoToStereo);
 BENCHMARK(BM_ProcessReplacing_Block)
     ->ArgNames({"block", "scope"})
     ->ArgsProduct({{32, 512}, {-1, 0, 1, 2, 3, 4}});
+BENCHMARK(BM_SmallBlockCost);

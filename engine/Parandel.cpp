@@ -1,20 +1,21 @@
 #include "engine/Parandel.h"
 
 #include "editor/IGraphics.h"
+#include "editor/controls/IBitmapControlAnim2.h"
 #include "editor/controls/IControl.h"
 #include "editor/controls/IToggleButtonControl.h"
-#include "editor/controls/IBitmapControlAnim2.h"
-#include "kit/GUIHelper9.h"
+#include "editor/controls/VuMeterControl.h"
 #include "engine/PseudoStereoObj2.h"
 #include "engine/StereoOps.h"
 #include "graph/GraphControl10.h"
+#include "kit/GUIHelper9.h"
 #include "metering/TWCorrelationComputer.h"
-#include "editor/controls/VuMeterControl.h"
 #include "metering/TWUpmixGraphDrawer.h"
 #include "metering/TWVectorscope.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace
@@ -141,9 +142,9 @@ void Parandel::BuildEditor(GUIHelper9& kit, IGraphics* gui)
     for (int k = 0; k < kNumVectorscopeModes; ++k)
     {
         Param(kVectorscopeMode0 + k)->DefineInt(kModeNames[k], k == 0 ? 1 : 0, 0, 1);
-        mModeButtons.Add(kit.CreateToggleButton(
-            this, gui, kModeButtonId0 + k, kModeButtonFiles[k], 2, 10 + 20 * k, 271,
-            kVectorscopeMode0 + k, "", 0, 0, 0, GUIHelper9::kCaptionAbove, true));
+        mModeButtons.Add(kit.CreateToggleButton(this, gui, kModeButtonId0 + k, kModeButtonFiles[k],
+                                                2, 10 + 20 * k, 271, kVectorscopeMode0 + k, "", 0,
+                                                0, 0, GUIHelper9::kCaptionAbove, true));
     }
     mVectorscope = std::make_unique<TWVectorscope>(this, GetSampleRate());
     for (int k = 0; k < kNumVectorscopeModes; ++k)
@@ -161,9 +162,9 @@ void Parandel::BuildEditor(GUIHelper9& kit, IGraphics* gui)
         mUpmixDrawer->SetDepth(kUpmixDepth);
 
     Param(kCorrelationMeter)->DefineDouble("CorrelationMeter", 0.0, -1.0, 1.0, 0.01);
-    mCorrelationMeter = kit.CreateMeter(this, gui, kCorrelationMeterId, kCorrelationMeterFile,
-                                        kMeterFrames, 5, 243, kCorrelationMeter, "", true, false,
-                                        false);
+    mCorrelationMeter =
+        kit.CreateMeter(this, gui, kCorrelationMeterId, kCorrelationMeterFile, kMeterFrames, 5, 243,
+                        kCorrelationMeter, "", true, false, false);
     Param(kWidthMeter)->DefineDouble("WidthMeter", 0.5, 0.0, 1.0, 0.01);
     mWidthMeter = kit.CreateMeter(this, gui, kWidthMeterId, kWidthMeterFile, kMeterFrames, 6, 261,
                                   kWidthMeter, "", true, false, false);
@@ -315,23 +316,45 @@ void Parandel::OnParamChange(int paramIdx)
     }
 }
 
-bool Parandel::IsSilent(const double* x, int n)
+int Parandel::SilentLength(const double* x, int n)
 {
     // NaN is not silence here: the host's arrays are tested before NaN becomes 0.
     for (int k = 0; k < n; ++k)
         if (!(std::fabs(x[k]) <= kSilenceThreshold))
-            return false;
-    return true;
+            return k;
+    return n;
 }
 
-bool Parandel::IsSilentBlock(const double* const* in, int inCount, const double* const* out,
-                             int outCount, int n)
+Parandel::BlockSound Parandel::TestSilence(const double* const* in, int inCount,
+                                           const double* const* out, int outCount, int n)
 {
-    // Channel 0 of both, and channel 1 of both when both have two.
-    if (!IsSilent(in[0], n) || !IsSilent(out[0], n))
-        return false;
-    return inCount < 2 || outCount < 2 || (IsSilent(in[1], n) && IsSilent(out[1], n));
+    // Channel 0 of both, and channel 1 of both when both have two; the first channel that is not
+    // silent decides. Outputs stay as they are until the result is written, and an input's finite
+    // sound stays in its copy; only a NaN or infinite input sample may turn out to be silence.
+    const int channels = inCount >= 2 && outCount >= 2 ? 2 : 1;
+    for (int c = 0; c < channels; ++c)
+    {
+        const int k = SilentLength(in[c], n);
+        if (k < n)
+            return std::isfinite(in[c][k]) ? BlockSound::kSound : BlockSound::kUnsure;
+        if (SilentLength(out[c], n) < n)
+            return BlockSound::kSound;
+    }
+    return BlockSound::kSilent;
 }
+
+namespace
+{
+// Whether out may be written a run of samples after that run of in was read: the same array, or
+// no sample shared.
+bool SafeToWriteOver(const double* out, const double* in, int n)
+{
+    const auto o = reinterpret_cast<std::uintptr_t>(out);
+    const auto i = reinterpret_cast<std::uintptr_t>(in);
+    const std::uintptr_t bytes = sizeof(double) * static_cast<std::uintptr_t>(n);
+    return o == i || o + bytes <= i || i + bytes <= o;
+}
+} // namespace
 
 void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
 {
@@ -371,11 +394,40 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
             if (outPtr[c])
                 std::memmove(outPtr[c], from[c < inCount ? c : 0], sizeof(double) * nFrames);
     };
-    if (IsSilentBlock(inList, inCount, outList, outCount, nFrames))
+    const BlockSound sound = TestSilence(inList, inCount, outList, outCount, nFrames);
+    if (sound == BlockSound::kSilent)
     {
         passThrough(inList);
         return;
     }
+
+    StereoChain::Settings settings;
+    settings.bassFocus = mBassFocusHz > kBassFocusOffHz;
+    settings.monoToStereo = mMonoToStereo;
+    settings.monoOut = mMonoOut;
+    // The result goes straight to two distinct outputs; with one output (or one buffer for both)
+    // it is made in the block's own channels and copied.
+    const bool direct = outPtr[0] && outPtr[1] && outPtr[0] != outPtr[1];
+
+    // A stereo block of sound with no fade-in to apply and settled controls is worked straight
+    // from the host's arrays into its outputs, each NaN or infinite input sample taken as
+    // silence on the way, as the copies below have it.
+    if (sound == BlockSound::kSound && inCount == 2 && direct && !mRestarter.IsArmed())
+    {
+        bool safe = true;
+        for (const double* out : outPtr)
+            for (const double* in : inList)
+                safe = safe && SafeToWriteOver(out, in, nFrames);
+        if (safe &&
+            mChain.ProcessSettled(inList[0], inList[1], nFrames, settings, outPtr[0], outPtr[1]))
+        {
+            if (mLogo)
+                mLogo->NoteSound();
+            Observe(outPtr[0], outPtr[1], nFrames, transportRunning);
+            return;
+        }
+    }
+
     // Copies of the inputs: a NaN or infinite input sample counts as silence: it costs that
     // sample only, instead of poisoning the filters and convolvers that remember it. Copied and
     // checked in one pass.
@@ -383,7 +435,8 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     for (int c = 0; c < inCount; ++c)
         CopyFinite(inList[c], mIn.AddSized(nFrames)->Get(), nFrames);
     const double* copies[2] = {mIn[0].Get(), inCount == 2 ? mIn[1].Get() : nullptr};
-    if (IsSilentBlock(copies, inCount, outList, outCount, nFrames))
+    if (sound == BlockSound::kUnsure &&
+        TestSilence(copies, inCount, outList, outCount, nFrames) == BlockSound::kSilent)
     {
         passThrough(copies);
         return;
@@ -395,22 +448,25 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
     if (mIn.GetSize() == 1)
         mIn.Add(mIn[0]);
 
-    StereoChain::Settings settings;
-    settings.bassFocus = mBassFocusHz > kBassFocusOffHz;
-    settings.monoToStereo = mMonoToStereo;
-    settings.monoOut = mMonoOut;
     // Only enormous finite input can overflow into infinity or NaN in the chain; it hands
-    // meters and host zeros instead. The result goes straight to two distinct outputs; with one
-    // output (or one buffer for both) it is made in the block's own channels and copied.
-    const bool direct = outPtr[0] && outPtr[1] && outPtr[0] != outPtr[1];
+    // meters and host zeros instead.
     double* const result[2] = {direct ? outPtr[0] : mIn[0].Get(),
                                direct ? outPtr[1] : mIn[1].Get()};
     mChain.Process(mIn, settings, result[0], result[1]);
+    Observe(result[0], result[1], nFrames, transportRunning);
 
+    if (!direct)
+        for (int c = 0; c < 2; ++c)
+            if (outPtr[c])
+                std::memcpy(outPtr[c], result[c], sizeof(double) * nFrames);
+}
+
+void Parandel::Observe(const double* left, const double* right, int n, bool transportRunning)
+{
     // The vectorscope sees every processed block, whatever the transport does, while anything
     // may look at it.
     if (mScopeRead || mEditorOpen)
-        mVectorscope->AddSamples(result[0], result[1], nFrames);
+        mVectorscope->AddSamples(left, right, n);
 
     // The correlation meter follows the output only while the host transport runs, and only
     // while something reads it.
@@ -422,16 +478,11 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
         if (mCorrelationIdle)
             mCorrelation->Reset(GetSampleRate());
         mCorrelationIdle = false;
-        mCorrelation->Process(result[0], result[1], nFrames, false);
+        mCorrelation->Process(left, right, n, false);
         const double c = mCorrelation->GetCorrelation();
         if (mCorrelationMeter)
             mCorrelationMeter->SetValueFromPlugin((c + 1.0) * 0.5);
     }
-
-    if (!direct)
-        for (int c = 0; c < 2; ++c)
-            if (outPtr[c])
-                std::memcpy(outPtr[c], result[c], sizeof(double) * nFrames);
 }
 
 void Parandel::SetPan(double pan)

@@ -107,10 +107,22 @@ private:
     void BuildEditor(GUIHelper9& kit, IGraphics* gui);
     // The editor's controls bound to the parameter show its current real value.
     void RefreshControls(int paramIdx);
-    static bool IsSilent(const double* samples, int n);
-    // The silence test of a block: in and out hold inCount and outCount channels.
-    static bool IsSilentBlock(const double* const* in, int inCount, const double* const* out,
-                              int outCount, int n);
+    // The number of samples before the first that is sound (a magnitude above the threshold, or
+    // NaN): n for a silent channel.
+    static int SilentLength(const double* samples, int n);
+    // The silence test of a block whose in and out hold inCount and outCount channels; kUnsure
+    // when what decides is a NaN or infinite input sample, which counts as silence once copied.
+    enum class BlockSound
+    {
+        kSilent,
+        kSound,
+        kUnsure
+    };
+    static BlockSound TestSilence(const double* const* in, int inCount, const double* const* out,
+                                  int outCount, int n);
+    // The finished block reaches the vectorscope and, while the transport runs, the correlation
+    // meter.
+    void Observe(const double* left, const double* right, int n, bool transportRunning);
     // The editor deleted its controls: the meters, mode buttons and graphs pointed at are gone.
     void ForgetEditorControls();
 

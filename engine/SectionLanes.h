@@ -8,12 +8,12 @@
 #include "framework/Lanes.h"
 
 #include <cstring>
+#include <limits>
 
 // One biquad section of several filters (the left and right channels', or their low- and
 // high-passes as well) with coefficients and memories in lanes: the same Process as RBJSection's
 // on each lane. V is Pair or Quad.
-template <class V>
-struct SectionLanes : BiquadState<V>
+template <class V> struct SectionLanes : BiquadState<V>
 {
     static constexpr int kLanes = sizeof(V) / sizeof(double);
     using BiquadState<V>::b0, BiquadState<V>::b1, BiquadState<V>::b2, BiquadState<V>::a1,
@@ -74,11 +74,11 @@ struct QuadCrossover
     typedef double Lanes[9][4];
     SectionLanes<Quad> s1, s2;
 
-    PARANDEL_LANES_INLINE explicit QuadCrossover(const Lanes* lanes) : s1(lanes[0]), s2(lanes[1])
-    {
-    }
+    PARANDEL_LANES_INLINE explicit QuadCrossover(const Lanes* lanes) : s1(lanes[0]), s2(lanes[1]) {}
     // Bands of n pairs; a band may be its channel's input, as each sample is read before its
-    // slot is written.
+    // slot is written. With kFiniteInputs a NaN or infinite input sample is taken as silence,
+    // as FiniteOrSilence has it.
+    template <bool kFiniteInputs = false>
     PARANDEL_LANES_INLINE void Run(const double* xl, const double* xr, double* lowL, double* lowR,
                                    double* highL, double* highR, int n)
     {
@@ -86,7 +86,10 @@ struct QuadCrossover
 #pragma GCC unroll 2
         for (int k = 0; k < n; ++k)
         {
-            const Quad y = s2.Process(s1.Process(Quad{xl[k], xr[k], xl[k], xr[k]}));
+            Quad x{xl[k], xr[k], xl[k], xr[k]};
+            if (kFiniteInputs)
+                x = Select(Abs(x) <= Quad{} + std::numeric_limits<double>::max(), x, Quad{});
+            const Quad y = s2.Process(s1.Process(x));
             lowL[k] = y[0];
             lowR[k] = y[1];
             highL[k] = y[2];

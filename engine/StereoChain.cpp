@@ -104,7 +104,10 @@ ConstantGains SettledGains(const StereoChain::Parts& parts, PanGains& panGains,
 // The crossover and the mix of settled factors in one pass: the crossover runs a few samples
 // ahead into arrays that stay in registers and the first cache, and the mix of those samples
 // overlaps the next samples' recursion, whose latency would otherwise leave the processor idle.
-template <bool kMonoOut>
+// Every input sample of a run is read before the run's outputs are written, so an output may be
+// its own input or the other channel's. With kFiniteInputs NaN and infinite inputs count as
+// silence, as in the plug-in's input copy.
+template <bool kMonoOut, bool kFiniteInputs>
 PARANDEL_TARGET_AVX2 void SplitAndMixAvx2(QuadCrossover::Lanes* lanes, const double* xl,
                                           const double* xr, double* outL, double* outR, int n,
                                           const ConstantGains& g)
@@ -115,7 +118,7 @@ PARANDEL_TARGET_AVX2 void SplitAndMixAvx2(QuadCrossover::Lanes* lanes, const dou
     for (int start = 0; start < n; start += kRun)
     {
         const int m = std::min(kRun, n - start);
-        crossover.Run(xl + start, xr + start, lowL, lowR, highL, highR, m);
+        crossover.Run<kFiniteInputs>(xl + start, xr + start, lowL, lowR, highL, highR, m);
         MixLoop<true, kMonoOut>(lowL, lowR, highL, highR, outL + start, outR + start, m, g);
     }
     crossover.Save(lanes);
@@ -153,17 +156,8 @@ void StereoChain::Process(ChannelList& stereo, const Settings& settings, double*
         Mix(nullptr, nullptr, stereo[0].Get(), stereo[1].Get(), outL, outR, n, settings.monoOut);
         return;
     }
-#if defined(PARANDEL_LANES_AVX2)
-    if (!settings.monoToStereo && Settled(mParts))
-        if (auto* lanes = CrossoverSplitterNBands3::LinkLanes(*mParts.crossovers[0],
-                                                              *mParts.crossovers[1]))
-        {
-            const ConstantGains g = SettledGains(mParts, mPanGains, mSideGains);
-            (settings.monoOut ? SplitAndMixAvx2<true> : SplitAndMixAvx2<false>)(
-                lanes, stereo[0].Get(), stereo[1].Get(), outL, outR, n, g);
-            return;
-        }
-#endif
+    if (MixSettled<false>(stereo[0].Get(), stereo[1].Get(), n, settings, outL, outR))
+        return;
     MakePair(mLow, n);
     MakePair(mHigh, n);
     SampleBuffer* bandsL[] = {&mLow[0], &mHigh[0]};
@@ -174,6 +168,33 @@ void StereoChain::Process(ChannelList& stereo, const Settings& settings, double*
         mParts.monoToStereo->Process(mHigh);
     Mix(mLow[0].Get(), mLow[1].Get(), mHigh[0].Get(), mHigh[1].Get(), outL, outR, n,
         settings.monoOut);
+}
+
+template <bool kFiniteInputs>
+bool StereoChain::MixSettled(const double* inL, const double* inR, int n, const Settings& settings,
+                             double* outL, double* outR)
+{
+#if defined(PARANDEL_LANES_AVX2)
+    if (settings.bassFocus && !settings.monoToStereo && Settled(mParts))
+        if (auto* lanes =
+                CrossoverSplitterNBands3::LinkLanes(*mParts.crossovers[0], *mParts.crossovers[1]))
+        {
+            const ConstantGains g = SettledGains(mParts, mPanGains, mSideGains);
+            (settings.monoOut
+                 ? SplitAndMixAvx2<true, kFiniteInputs>
+                 : SplitAndMixAvx2<false, kFiniteInputs>)(lanes, inL, inR, outL, outR, n, g);
+            return true;
+        }
+#else
+    (void)inL, (void)inR, (void)n, (void)settings, (void)outL, (void)outR;
+#endif
+    return false;
+}
+
+bool StereoChain::ProcessSettled(const double* inL, const double* inR, int n,
+                                 const Settings& settings, double* outL, double* outR)
+{
+    return MixSettled<true>(inL, inR, n, settings, outL, outR);
 }
 
 void StereoChain::Mix(const double* lowL, const double* lowR, const double* highL,

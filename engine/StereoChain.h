@@ -46,7 +46,20 @@ public:
     // stereo's channels; they may be stereo's own buffers). stereo may change on the way.
     void Process(ChannelList& stereo, const Settings& settings, double* outL, double* outR);
 
+    // The same in one pass, straight from a host's arrays, where it can: bass focus on,
+    // mono-to-stereo off, width, pan and gain settled, on a processor with AVX2. A NaN or
+    // infinite input sample counts as silence, as FiniteOrSilence has it. An output may be the
+    // same array as an input; it must not overlap one otherwise. False, with nothing done, where
+    // the block needs Process.
+    bool ProcessSettled(const double* inL, const double* inR, int n, const Settings& settings,
+                        double* outL, double* outR);
+
 private:
+    // The one pass of ProcessSettled; with kFiniteInputs false the inputs are taken as they
+    // are, as Process takes them.
+    template <bool kFiniteInputs>
+    bool MixSettled(const double* inL, const double* inR, int n, const Settings& settings,
+                    double* outL, double* outR);
     // Width, pan, band sum (when low is given), output gain, mono output and the guard, from
     // high (and low) into out; out may be high.
     void Mix(const double* lowL, const double* lowR, const double* highL, const double* highR,

@@ -211,8 +211,13 @@ public:
     // Calls Reset when the transport runs now and did not at the previous call; returns whether
     // it runs now (for the rest of the block, without asking the host again).
     bool ResetOnTransportStart();
-    // Marks sidechain inputs that repeat the main input byte for byte (one host only).
-    void MarkSidechainDuplicates(int nFrames);
+    // Marks sidechain inputs that repeat the main input byte for byte (one host only). Inline:
+    // without sidechain channels, as in most plug-ins and hosts, there is nothing to mark.
+    void MarkSidechainDuplicates(int nFrames)
+    {
+        if (mSidechainChannels > 0)
+            MarkSidechainChannels(nFrames);
+    }
 
     // ---- Editor ----
     // Tells the plug-in and resizes the editor when the size differs; nothing without an editor.
@@ -234,6 +239,8 @@ private:
     int ReadParamsChunk(const StateChunk& chunk, int startPos, double* values) const;
     // Makes every scratch buffer hold at least nFrames samples and re-points the slots at them.
     void EnsureScratch(int nFrames);
+    // MarkSidechainDuplicates with sidechain channels.
+    void MarkSidechainChannels(int nFrames);
     void WriteOutputsToFloat(int nFrames);
 
     WDL_PtrList<ChannelIO> mChannelIO;

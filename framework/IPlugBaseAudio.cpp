@@ -224,7 +224,7 @@ bool IPlugBase::ResetOnTransportStart()
     return mTransportWasRunning;
 }
 
-void IPlugBase::MarkSidechainDuplicates(int nFrames)
+void IPlugBase::MarkSidechainChannels(int nFrames)
 {
     if (GetHost() != kHostLogic || nFrames <= 0)
         return;

@@ -68,22 +68,27 @@ TEST(ParandelNonFinite, ABadInputSampleRendersAsSilence)
     const double bad[] = {std::numeric_limits<double>::quiet_NaN(),
                           std::numeric_limits<double>::infinity(),
                           -std::numeric_limits<double>::infinity()};
-    const int at = 3 * kBlock + 100;
-    Stereo zeroed{testsig::Noise(10 * kBlock, 21, 0.5), testsig::Noise(10 * kBlock, 22, 0.5)};
-    zeroed.l[at] = 0.0;
-    for (double value : bad)
-        for (int inputs : {1, 2})
-            for (bool monoToStereo : {false, true})
-            {
-                Stereo poisoned = zeroed;
-                poisoned.l[at] = value;
-                const Stereo got = Render(inputs, monoToStereo, poisoned);
-                const Stereo want = Render(inputs, monoToStereo, zeroed);
-                EXPECT_TRUE(AllFinite(got.l) && AllFinite(got.r))
-                    << "value=" << value << " inputs=" << inputs << " m2s=" << monoToStereo;
-                EXPECT_TRUE(got.l == want.l && got.r == want.r)
-                    << "value=" << value << " inputs=" << inputs << " m2s=" << monoToStereo;
-            }
+    // Within a block of sound, and as the first sample of one, before any sound.
+    for (const int at : {3 * kBlock + 100, 5 * kBlock})
+    {
+        Stereo zeroed{testsig::Noise(10 * kBlock, 21, 0.5), testsig::Noise(10 * kBlock, 22, 0.5)};
+        zeroed.l[at] = 0.0;
+        for (double value : bad)
+            for (int inputs : {1, 2})
+                for (bool monoToStereo : {false, true})
+                {
+                    Stereo poisoned = zeroed;
+                    poisoned.l[at] = value;
+                    const Stereo got = Render(inputs, monoToStereo, poisoned);
+                    const Stereo want = Render(inputs, monoToStereo, zeroed);
+                    EXPECT_TRUE(AllFinite(got.l) && AllFinite(got.r))
+                        << "at=" << at << " value=" << value << " inputs=" << inputs
+                        << " m2s=" << monoToStereo;
+                    EXPECT_TRUE(got.l == want.l && got.r == want.r)
+                        << "at=" << at << " value=" << value << " inputs=" << inputs
+                        << " m2s=" << monoToStereo;
+                }
+    }
 }
 
 TEST(ParandelNonFinite, ABadSampleInAnOtherwiseSilentBlockGivesSilence)
