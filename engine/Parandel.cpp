@@ -316,14 +316,19 @@ void Parandel::OnParamChange(int paramIdx)
     }
 }
 
-int Parandel::SilentLength(const double* x, int n)
+namespace
 {
-    // NaN is not silence here: the host's arrays are tested before NaN becomes 0.
+// The number of samples before the first that is sound (a magnitude above the threshold, or
+// NaN): n for a silent channel. NaN is not silence here: the host's arrays are tested before NaN
+// becomes 0.
+inline int SilentLength(const double* x, int n)
+{
     for (int k = 0; k < n; ++k)
         if (!(std::fabs(x[k]) <= kSilenceThreshold))
             return k;
     return n;
 }
+} // namespace
 
 Parandel::BlockSound Parandel::TestSilence(const double* const* in, int inCount,
                                            const double* const* out, int outCount, int n)
@@ -346,13 +351,13 @@ Parandel::BlockSound Parandel::TestSilence(const double* const* in, int inCount,
 namespace
 {
 // Whether out may be written a run of samples after that run of in was read: the same array, or
-// no sample shared.
+// no sample shared (the distance between the two, either way, at least n samples).
 bool SafeToWriteOver(const double* out, const double* in, int n)
 {
-    const auto o = reinterpret_cast<std::uintptr_t>(out);
-    const auto i = reinterpret_cast<std::uintptr_t>(in);
     const std::uintptr_t bytes = sizeof(double) * static_cast<std::uintptr_t>(n);
-    return o == i || o + bytes <= i || i + bytes <= o;
+    const std::uintptr_t d = reinterpret_cast<std::uintptr_t>(out) -
+                             reinterpret_cast<std::uintptr_t>(in) + (bytes - 1);
+    return d == bytes - 1 || d >= 2 * bytes - 1;
 }
 } // namespace
 
@@ -470,19 +475,28 @@ void Parandel::Observe(const double* left, const double* right, int n, bool tran
 
     // The correlation meter follows the output only while the host transport runs, and only
     // while something reads it.
+    // Short blocks are measured a batch at a time: the meter moves when a batch is complete,
+    // and with the samples left over when the transport stops.
     const bool read = mCorrelationRead || mEditorOpen;
     if (!read)
+    {
         mCorrelationIdle = true;
-    else if (transportRunning)
+        return;
+    }
+    bool measured = false;
+    if (transportRunning)
     {
         if (mCorrelationIdle)
             mCorrelation->Reset(GetSampleRate());
         mCorrelationIdle = false;
-        mCorrelation->Process(left, right, n, false);
-        const double c = mCorrelation->GetCorrelation();
-        if (mCorrelationMeter)
-            mCorrelationMeter->SetValueFromPlugin((c + 1.0) * 0.5);
+        measured = mCorrelation->Process(left, right, n, false);
     }
+    else
+    {
+        measured = mCorrelation->HasGathered();
+    }
+    if (measured && mCorrelationMeter)
+        mCorrelationMeter->SetValueFromPlugin((mCorrelation->GetCorrelation() + 1.0) * 0.5);
 }
 
 void Parandel::SetPan(double pan)

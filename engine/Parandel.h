@@ -107,9 +107,6 @@ private:
     void BuildEditor(GUIHelper9& kit, IGraphics* gui);
     // The editor's controls bound to the parameter show its current real value.
     void RefreshControls(int paramIdx);
-    // The number of samples before the first that is sound (a magnitude above the threshold, or
-    // NaN): n for a silent channel.
-    static int SilentLength(const double* samples, int n);
     // The silence test of a block whose in and out hold inCount and outCount channels; kUnsure
     // when what decides is a NaN or infinite input sample, which counts as silence once copied.
     enum class BlockSound

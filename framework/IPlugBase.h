@@ -207,7 +207,9 @@ public:
     void LabelBusesForAPI();
 
     // ---- Transport ----
-    bool IsTransportRunning();
+    // The running flag of a freshly filled TimeInfo; an adapter that can tell it without filling
+    // the rest (asked every block) says so faster.
+    virtual bool IsTransportRunning();
     // Calls Reset when the transport runs now and did not at the previous call; returns whether
     // it runs now (for the rest of the block, without asking the host again).
     bool ResetOnTransportStart();

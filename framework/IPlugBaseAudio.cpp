@@ -216,12 +216,11 @@ bool IPlugBase::IsTransportRunning()
 
 bool IPlugBase::ResetOnTransportStart()
 {
-    TimeInfo timeInfo;
-    GetTime(&timeInfo);
-    if (timeInfo.transportIsRunning && !mTransportWasRunning)
+    const bool running = IsTransportRunning();
+    if (running && !mTransportWasRunning)
         Reset();
-    mTransportWasRunning = timeInfo.transportIsRunning;
-    return mTransportWasRunning;
+    mTransportWasRunning = running;
+    return running;
 }
 
 void IPlugBase::MarkSidechainChannels(int nFrames)

@@ -189,6 +189,21 @@ bool IPlugAU::GetTime(TimeInfo* timeInfo)
     return true;
 }
 
+bool IPlugAU::IsTransportRunning()
+{
+    bool running = mHostTransportKnown && mHostTransportRunning;
+    if (mHostCallbacks.transportStateProc)
+    {
+        Boolean playing = false, changed = false, cycling = false;
+        Float64 samplePos = 0.0, cycleStart = 0.0, cycleEnd = 0.0;
+        if (mHostCallbacks.transportStateProc(mHostCallbacks.hostUserData, &playing, &changed,
+                                              &samplePos, &cycling, &cycleStart,
+                                              &cycleEnd) == noErr)
+            running = playing != 0;
+    }
+    return running;
+}
+
 int IPlugAU::GetHost()
 {
     if (StoredHost() != kHostUndetected)

@@ -106,6 +106,8 @@ public:
     // The defaults, then what a directly driving caller reported (SetHostTransport), then what
     // the host callbacks tell.
     bool GetTime(TimeInfo* timeInfo) override;
+    // GetTime's running flag alone: the host is not asked for its beat and tempo.
+    bool IsTransportRunning() override;
     // The stored host id; while undetected, detection from the host program's bundle identifier.
     int GetHost() override;
     void ResizeGraphics(int width, int height) override;

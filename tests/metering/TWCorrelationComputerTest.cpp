@@ -235,22 +235,29 @@ TEST(TWCorrelationComputerTest, WeightedMeasureScalesByTheVectorLength)
 TEST(TWCorrelationComputerTest, BlockSizeDoesNotChangeTheResult)
 {
     const int n = 4000;
-    const std::vector<double> l = testsig::Noise(n, kSeed);
+    std::vector<double> l = testsig::Noise(n, kSeed);
     std::vector<double> r = testsig::Noise(n, kSeed + 7);
     for (int i = 0; i < n; ++i)
         r[i] += 0.5 * l[i];
-    TWCorrelationComputer whole(kSignedMode, kRate44k, kSmoothingTimeMs);
-    Feed(whole, l, r);
-    for (int block : {1, 17, 500, 512})
+    // A NaN and an infinity among them, which their runs of samples measure the long way.
+    l[1234] = std::numeric_limits<double>::quiet_NaN();
+    r[2900] = std::numeric_limits<double>::infinity();
+    for (int mode : {kSignedMode, kNegativeOnlyMode})
     {
-        TWCorrelationComputer split(kSignedMode, kRate44k, kSmoothingTimeMs);
-        for (int start = 0; start < n; start += block)
+        TWCorrelationComputer whole(mode, kRate44k, kSmoothingTimeMs);
+        Feed(whole, l, r);
+        for (int block : {1, 17, 500, 512})
         {
-            const int len = std::min(block, n - start);
-            Feed(split, std::vector<double>(l.begin() + start, l.begin() + start + len),
-                 std::vector<double>(r.begin() + start, r.begin() + start + len));
+            TWCorrelationComputer split(mode, kRate44k, kSmoothingTimeMs);
+            for (int start = 0; start < n; start += block)
+            {
+                const int len = std::min(block, n - start);
+                Feed(split, std::vector<double>(l.begin() + start, l.begin() + start + len),
+                     std::vector<double>(r.begin() + start, r.begin() + start + len));
+            }
+            EXPECT_EQ(split.GetCorrelation(), whole.GetCorrelation())
+                << "mode " << mode << " block " << block;
         }
-        EXPECT_EQ(split.GetCorrelation(), whole.GetCorrelation()) << "block " << block;
     }
 }
 
