@@ -229,6 +229,7 @@ void Parandel::Reset()
     mPseudoStereo->Reset(GetBlockSize(), sr);
     mCorrelation->Reset(sr);
     mCorrelationIdle = false;
+    mCorrelationBehind = 0;
     mCrossovers[0]->Reset(sr);
     mCrossovers[1]->Reset(sr);
     // Audio restarts from silence (the fade-in hides the step): nothing of the old signal, nor
@@ -469,33 +470,54 @@ void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
 void Parandel::Observe(const double* left, const double* right, int n, bool transportRunning)
 {
     // The vectorscope sees every processed block, whatever the transport does, while anything
-    // may look at it.
-    if (mScopeRead || mEditorOpen)
+    // may look at it. The correlation meter follows the output only while the host transport
+    // runs, and only while something reads it; a short block waits in the vectorscope's window
+    // to be measured with the next ones, and anything else measures what waits there first,
+    // while the window still holds it.
+    const bool scopeFed = mScopeRead || mEditorOpen;
+    const bool read = mCorrelationRead || mEditorOpen;
+    const bool wait =
+        scopeFed && read && transportRunning && !mCorrelationIdle && n < kCorrelationBatch;
+    if (!wait)
+        CatchUpCorrelation();
+    if (scopeFed)
         mVectorscope->AddSamples(left, right, n);
 
-    // The correlation meter follows the output only while the host transport runs, and only
-    // while something reads it.
-    // Short blocks are measured a batch at a time: the meter moves when a batch is complete,
-    // and with the samples left over when the transport stops.
-    const bool read = mCorrelationRead || mEditorOpen;
     if (!read)
     {
         mCorrelationIdle = true;
         return;
     }
-    bool measured = false;
-    if (transportRunning)
+    if (!transportRunning)
+        return;
+    if (wait)
     {
-        if (mCorrelationIdle)
-            mCorrelation->Reset(GetSampleRate());
-        mCorrelationIdle = false;
-        measured = mCorrelation->Process(left, right, n, false);
+        mCorrelationBehind += n;
+        if (mCorrelationBehind >= kCorrelationBatch)
+            CatchUpCorrelation();
+        return;
     }
-    else
-    {
-        measured = mCorrelation->HasGathered();
-    }
-    if (measured && mCorrelationMeter)
+    if (mCorrelationIdle)
+        mCorrelation->Reset(GetSampleRate());
+    mCorrelationIdle = false;
+    mCorrelation->Process(left, right, n, false);
+    ShowCorrelation();
+}
+
+void Parandel::CatchUpCorrelation()
+{
+    if (mCorrelationBehind == 0)
+        return;
+    const ScopeHistory& window = mVectorscope->GetWindow();
+    const long long first = window.Appended() - mCorrelationBehind;
+    mCorrelation->Process(window.LeftAt(first), window.RightAt(first), mCorrelationBehind, false);
+    mCorrelationBehind = 0;
+    ShowCorrelation();
+}
+
+void Parandel::ShowCorrelation()
+{
+    if (mCorrelationMeter)
         mCorrelationMeter->SetValueFromPlugin((mCorrelation->GetCorrelation() + 1.0) * 0.5);
 }
 

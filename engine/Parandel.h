@@ -88,7 +88,13 @@ public:
     // the LV2 wrapper's meter ports.
     TWVectorscope* GetVectorscope() const { return mVectorscope.get(); }
     GraphControl10* GetVectorscopeGraph(int mode) const;
-    TWCorrelationComputer* GetCorrelationComputer() const { return mCorrelation.get(); }
+    // The correlation computer, having measured every block metered so far (short blocks wait
+    // to be measured a batch at a time). Audio thread or under the plug-in mutex.
+    TWCorrelationComputer* GetCorrelationComputer()
+    {
+        CatchUpCorrelation();
+        return mCorrelation.get();
+    }
     // The width setting on the width meter's scale (−100 % at 0, 0 at 0.5, +100 % at 1).
     double WidthMeterValue() const;
     // Whether anything besides an open editor reads the correlation (a host's meter port, an
@@ -120,6 +126,9 @@ private:
     // The finished block reaches the vectorscope and, while the transport runs, the correlation
     // meter.
     void Observe(const double* left, const double* right, int n, bool transportRunning);
+    // Measures the samples waiting in the vectorscope's window and moves the meter.
+    void CatchUpCorrelation();
+    void ShowCorrelation();
     // The editor deleted its controls: the meters, mode buttons and graphs pointed at are gone.
     void ForgetEditorControls();
 
@@ -141,6 +150,11 @@ private:
     bool mScopeRead = true;
     bool mEditorOpen = false;
     bool mCorrelationIdle = false; // blocks went by unmeasured since the last measured one
+    // Blocks shorter than this are metered a batch at a time, from the vectorscope's window
+    // that keeps them anyway: the same values for much less work per block.
+    static constexpr int kCorrelationBatch = 256;
+    // The last samples of the vectorscope's window that the correlation has yet to measure.
+    int mCorrelationBehind = 0;
     std::unique_ptr<TWVectorscope> mVectorscope;
     GraphControl10* mVectorscopeGraphs[kNumVectorscopeModes] = {}; // not owned
     TWUpmixGraphDrawer* mUpmixDrawer = nullptr;                    // owned by the vectorscope

@@ -262,48 +262,16 @@ void TWCorrelationComputer::Reset(double sampleRate)
     mCorrelation = 0.0;
     mFirstSamplePending = true;
     mWaitingCount = 0;
-    mGathered = 0;
 }
 
-bool TWCorrelationComputer::Process(const SampleBuffer& left, const SampleBuffer& right,
+void TWCorrelationComputer::Process(const SampleBuffer& left, const SampleBuffer& right,
                                     bool weightByMagnitude)
 {
     // A shorter right channel would be read past its end: measure only the common length.
-    return Process(left.Get(), right.Get(), std::min(left.GetSize(), right.GetSize()), weightByMagnitude);
+    Process(left.Get(), right.Get(), std::min(left.GetSize(), right.GetSize()), weightByMagnitude);
 }
 
-bool TWCorrelationComputer::Process(const double* l, const double* r, int n,
-                                    bool weightByMagnitude)
-{
-    if (n <= 0)
-        return mGathered == 0;
-    if (mGathered > 0 && (weightByMagnitude != mGatheredWeighted || mGathered + n > kBatch))
-        MeasureGathered();
-    if (n >= kBatch)
-    {
-        Measure(l, r, n, weightByMagnitude);
-        return true;
-    }
-    std::memcpy(mGatheredLeft + mGathered, l, sizeof(double) * n);
-    std::memcpy(mGatheredRight + mGathered, r, sizeof(double) * n);
-    mGathered += n;
-    mGatheredWeighted = weightByMagnitude;
-    if (mGathered < kBatch)
-        return false;
-    MeasureGathered();
-    return true;
-}
-
-void TWCorrelationComputer::MeasureGathered()
-{
-    if (mGathered == 0)
-        return;
-    const int n = mGathered;
-    mGathered = 0;
-    Measure(mGatheredLeft, mGatheredRight, n, mGatheredWeighted);
-}
-
-void TWCorrelationComputer::Measure(const double* l, const double* r, int n,
+void TWCorrelationComputer::Process(const double* l, const double* r, int n,
                                     bool weightByMagnitude)
 {
     int i = 0;

@@ -23,21 +23,10 @@ public:
     // Clears the measure; the next sample sets the smoothed value directly.
     void Reset(double sampleRate);
     // Consumes one block. Only as many samples as both channels hold are used.
-    bool Process(const SampleBuffer& left, const SampleBuffer& right, bool weightByMagnitude);
-    // The same on n samples of each channel. Blocks shorter than kBatch are gathered and
-    // measured kBatch samples at a time, which gives the same values (the measure does not
-    // depend on how the samples come in blocks) for much less work per block. Returns whether
-    // every sample given so far is measured.
-    bool Process(const double* left, const double* right, int n, bool weightByMagnitude);
-    // The measure of every sample given so far (gathered ones are measured first).
-    double GetCorrelation()
-    {
-        MeasureGathered();
-        return mCorrelation;
-    }
-    // Whether samples wait in a batch (GetCorrelation measures them).
-    bool HasGathered() const { return mGathered > 0; }
-    static constexpr int kBatch = 128;
+    void Process(const SampleBuffer& left, const SampleBuffer& right, bool weightByMagnitude);
+    // The same on n samples of each channel.
+    void Process(const double* left, const double* right, int n, bool weightByMagnitude);
+    double GetCorrelation() const { return mCorrelation; }
 
     int GetMode() const { return mMode; }
 
@@ -64,13 +53,4 @@ private:
 
     // Smooths m per-sample values.
     void Smooth(const double* d, int m);
-    // Measures n pairs at once.
-    void Measure(const double* l, const double* r, int n, bool weightByMagnitude);
-    void MeasureGathered();
-
-    // Pairs of short blocks waiting to be measured, all with the same weighting.
-    double mGatheredLeft[kBatch] = {};
-    double mGatheredRight[kBatch] = {};
-    int mGathered = 0;
-    bool mGatheredWeighted = false;
 };

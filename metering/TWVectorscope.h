@@ -63,6 +63,10 @@ public:
     TWVectorscope(const TWVectorscope&) = delete;
     TWVectorscope& operator=(const TWVectorscope&) = delete;
 
+    // The window of the last samples added, for a reader of recent output (under the plug-in
+    // mutex).
+    const ScopeHistory& GetWindow() const { return mHistory; }
+
     // Curves of mode's graph (−1 for an unknown mode), and values per curve.
     static int GetNumCurves(int mode);
     static int GetNumCurveValues(int mode);

@@ -1,5 +1,7 @@
 #include "engine/Parandel.h"
 #include "editor/IControlTypes.h"
+#include "editor/IGraphics.h"
+#include "editor/controls/IControl.h"
 #include "graph/GraphControl10.h"
 #include "metering/TWCorrelationComputer.h"
 #include "metering/TWUpmixGraphDrawer.h"
@@ -478,6 +480,59 @@ TEST(Parandel, CorrelationFollowsTheOutputOnlyWhileTheTransportRuns)
     // The faded-in first sample (0, 0) starts the meter at 0; 511 in-phase samples follow.
     const double fb = std::exp(-2 * M_PI / (0.5 * 44100.0));
     EXPECT_NEAR(h.plug->GetCorrelationComputer()->GetCorrelation(), 1 - std::pow(fb, 511), 1e-12);
+}
+
+TEST(Parandel, ShortBlocksAreMeteredABatchAtATimeWithTheReadingsOfLongOnes)
+{
+    // Short blocks wait in the vectorscope's window and are measured together. Whenever the
+    // correlation is read, and whenever the transport stops, it is the reading of 512-sample
+    // blocks, and the meter shows it.
+    const int n = 24 * kBlock;
+    const auto l = testsig::Noise(n, 107);
+    auto r = testsig::Noise(n, 108);
+    for (int k = 0; k < n; ++k)
+        r[k] += 0.7 * l[k];
+    PlugHarness longs, shorts;
+    longs.Start();
+    shorts.Start();
+    IControl* meter = nullptr;
+    IGraphics* gui = GetGUI(*shorts.plug);
+    for (int i = 0; gui && i < gui->NControls(); ++i)
+        if (gui->GetControl(i)->ParamIdx() == Parandel::kCorrelationMeter)
+            meter = gui->GetControl(i);
+    ASSERT_NE(meter, nullptr);
+    // 512 in all: whole blocks where the transport starts, as they fade in over their length,
+    // and only short ones while it is stopped.
+    const int sizes[] = {300, 32, 17, 100, 63};
+    const int whole[] = {kBlock};
+    const int quarters[] = {128, 128, 128, 128};
+    for (int start = 0; start < n; start += kBlock)
+    {
+        const bool running = start < 12 * kBlock || start >= 14 * kBlock;
+        const bool starts = start == 0 || start == 14 * kBlock;
+        longs.plug->SetHostTransport(running, 0.0);
+        shorts.plug->SetHostTransport(running, 0.0);
+        std::vector<double> a(l.begin() + start, l.begin() + start + kBlock);
+        std::vector<double> b(r.begin() + start, r.begin() + start + kBlock);
+        longs.Process(a, b);
+        const int* blocks = starts ? whole : running ? sizes : quarters;
+        for (int k = start, i = 0; k < start + kBlock; k += blocks[i++])
+        {
+            std::vector<double> x(l.begin() + k, l.begin() + k + blocks[i]);
+            std::vector<double> y(r.begin() + k, r.begin() + k + blocks[i]);
+            shorts.Process(x, y);
+        }
+        if (!running) // a stopped block catches up: the meter shows every measured sample
+        {
+            EXPECT_EQ(meter->GetValue(),
+                      (longs.plug->GetCorrelationComputer()->GetCorrelation() + 1.0) * 0.5);
+        }
+        if (start == 11 * kBlock)
+            continue; // unread, so that samples still wait when the transport stops
+        const double c = shorts.plug->GetCorrelationComputer()->GetCorrelation();
+        ASSERT_EQ(c, longs.plug->GetCorrelationComputer()->GetCorrelation()) << "at " << start;
+        EXPECT_EQ(meter->GetValue(), (c + 1.0) * 0.5) << "at " << start;
+    }
 }
 
 TEST(Parandel, MonoToStereoOfMonoMaterialNeverReadsAsAntiphase)
