@@ -52,10 +52,6 @@ public:
     // Sets the state directly, so a measurement can start at its first value instead of at 0.
     void SetState(double z) { mZ = z; }
     double FeedbackCoefficient() const { return mA; }
-    // The weights w₀ … w₃ and their sum c of ProcessBlockInSteps, for a loop that makes its
-    // values as it goes and steps the same way.
-    const double* StepWeights() const { return mW; }
-    double StepWeightSum() const { return mC4; }
 
 private:
     double mSmoothingTimeMs = 0.0;

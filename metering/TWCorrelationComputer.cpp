@@ -152,54 +152,6 @@ PARANDEL_TARGET_AVX2 int UnweightedInputsAvx2(const double* l, const double* r, 
 }
 #endif
 
-#if defined(PARANDEL_LANES_AVX2)
-// Unweighted smoother inputs of the first pairs of n, four at a time straight into the smoother
-// state z, as CParamSmooth::ProcessBlockInSteps steps (weights w, their sum c): the same values
-// and arithmetic in the same order as UnweightedInputs and then the smoother, without the values'
-// round trip through memory. Works a chunk at a time and stops before a chunk that holds a
-// non-finite sample or before the last n mod 4 pairs; returns how many pairs it took.
-PARANDEL_TARGET_AVX2 int SmoothUnweightedAvx2(const double* l, const double* r, int n,
-                                              bool negativeOnly, const double* w, double c,
-                                              double& z)
-{
-    const Quad weights = {w[0], w[1], w[2], w[3]};
-    double state = z;
-    int done = 0;
-    while (n - done >= 4)
-    {
-        const int m = std::min(kChunk, (n - done) / 4 * 4);
-        const double* cl = l + done;
-        const double* cr = r + done;
-        const Quad zero = {};
-        Quad probe = zero;
-        AngleQuotient<Quad> quotients[kChunk / 4];
-        for (int j = 0; j < m / 4; ++j)
-        {
-            Quad left, right;
-            std::memcpy(&left, cl + 4 * j, sizeof left);
-            std::memcpy(&right, cr + 4 * j, sizeof right);
-            quotients[j] = AngleQuotientOf(left, right);
-            probe = probe + left * zero + right * zero;
-        }
-        if (!(probe[0] == 0.0 && probe[1] == 0.0 && probe[2] == 0.0 && probe[3] == 0.0))
-            break;
-        for (int j = 0; j < m / 4; ++j)
-        {
-            Quad left, right;
-            std::memcpy(&left, cl + 4 * j, sizeof left);
-            std::memcpy(&right, cr + 4 * j, sizeof right);
-            const Quad p = weights * SmootherInput(AngleMeasure(quotients[j]), left, right,
-                                                   negativeOnly);
-            const double in = (p[0] + p[1]) + (p[2] + p[3]);
-            state = state + (in - c * state);
-        }
-        done += m;
-    }
-    z = state;
-    return done;
-}
-#endif
-
 // The input for one pair, whatever it holds.
 double OneInput(double l, double r, bool weightByMagnitude, bool negativeOnly)
 {
@@ -274,20 +226,8 @@ void TWCorrelationComputer::Process(const SampleBuffer& left, const SampleBuffer
 void TWCorrelationComputer::Process(const double* l, const double* r, int n,
                                     bool weightByMagnitude)
 {
-    int i = 0;
-#if defined(PARANDEL_LANES_AVX2)
-    // The usual case in one pass, while the smoother is on a step of four.
-    if (!weightByMagnitude && !mFirstSamplePending && mWaitingCount == 0 && CpuHasAvx2())
-    {
-        double z = mSmoother->Value();
-        i = SmoothUnweightedAvx2(l, r, n, mMode == kNegativeOnlyMode, mSmoother->StepWeights(),
-                                 mSmoother->StepWeightSum(), z);
-        mSmoother->SetState(z);
-        mCorrelation = z;
-    }
-#endif
     double d[kChunk];
-    for (; i < n; i += kChunk)
+    for (int i = 0; i < n; i += kChunk)
     {
         const int m = std::min(kChunk, n - i);
         SmootherInputs(l + i, r + i, m, weightByMagnitude, mMode, d);
