@@ -112,6 +112,13 @@ add_library(parandel_bench_empty_ui MODULE ${CMAKE_SOURCE_DIR}/bench/lv2/EmptyX1
 target_link_libraries(parandel_bench_empty_ui PRIVATE PkgConfig::LV2 PkgConfig::X11GL)
 set_target_properties(parandel_bench_empty_ui PROPERTIES PREFIX "" OUTPUT_NAME bench-empty-ui
                       LIBRARY_OUTPUT_DIRECTORY ${EMPTY_UI_BUNDLE_DIR})
-add_custom_command(TARGET parandel_bench_empty_ui POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/bench/lv2/empty-ui-manifest.ttl
-          ${EMPTY_UI_BUNDLE_DIR}/manifest.ttl)
+# Copied at configure time, which CMake repeats whenever the file changes.
+configure_file(${CMAKE_SOURCE_DIR}/bench/lv2/empty-ui-manifest.ttl
+               ${EMPTY_UI_BUNDLE_DIR}/manifest.ttl COPYONLY)
+if(TARGET parandel_tests_lv2)
+  # The hosts in the bundle tests also find this bundle, as a search path holding the build's
+  # folder would.
+  add_dependencies(parandel_tests_lv2 parandel_bench_empty_ui)
+  target_compile_definitions(parandel_tests_lv2 PRIVATE
+    PARANDEL_BENCH_UI_BUNDLE="${EMPTY_UI_BUNDLE_DIR}")
+endif()

@@ -48,12 +48,16 @@ protected:
     void SetUp() override
     {
         CliTestFixture::SetUp();
-        // A search path holding only this bundle and the system's, so that an installed copy in
-        // ~/.lv2 cannot stand in for the one under test.
+        // A search path holding only the build's bundles and the system's, so that an installed
+        // copy in ~/.lv2 cannot stand in for the one under test. The editor bench's bundle is
+        // there too, as in a search path holding the build's folder: hosts that scan every
+        // plug-in must take it as well.
         const std::string dirs = Path("path");
         mkdir(dirs.c_str(), 0777);
         unlink((dirs + "/parandel.lv2").c_str());
+        unlink((dirs + "/bench-empty-ui.lv2").c_str());
         ASSERT_EQ(symlink(PARANDEL_LV2_BUNDLE, (dirs + "/parandel.lv2").c_str()), 0);
+        ASSERT_EQ(symlink(PARANDEL_BENCH_UI_BUNDLE, (dirs + "/bench-empty-ui.lv2").c_str()), 0);
         setenv("LV2_PATH", (dirs + ":/usr/lib/lv2").c_str(), 1);
     }
 
