@@ -329,6 +329,16 @@ inline int SilentLength(const double* x, int n)
             return k;
     return n;
 }
+
+// Whether out may be written a run of samples after that run of in was read: the same array, or
+// no sample shared (the distance between the two, either way, at least n samples).
+bool SafeToWriteOver(const double* out, const double* in, int n)
+{
+    const std::uintptr_t bytes = sizeof(double) * static_cast<std::uintptr_t>(n);
+    const std::uintptr_t d = reinterpret_cast<std::uintptr_t>(out) -
+                             reinterpret_cast<std::uintptr_t>(in) + (bytes - 1);
+    return d == bytes - 1 || d >= 2 * bytes - 1;
+}
 } // namespace
 
 Parandel::BlockSound Parandel::TestSilence(const double* const* in, int inCount,
@@ -348,19 +358,6 @@ Parandel::BlockSound Parandel::TestSilence(const double* const* in, int inCount,
     }
     return BlockSound::kSilent;
 }
-
-namespace
-{
-// Whether out may be written a run of samples after that run of in was read: the same array, or
-// no sample shared (the distance between the two, either way, at least n samples).
-bool SafeToWriteOver(const double* out, const double* in, int n)
-{
-    const std::uintptr_t bytes = sizeof(double) * static_cast<std::uintptr_t>(n);
-    const std::uintptr_t d = reinterpret_cast<std::uintptr_t>(out) -
-                             reinterpret_cast<std::uintptr_t>(in) + (bytes - 1);
-    return d == bytes - 1 || d >= 2 * bytes - 1;
-}
-} // namespace
 
 void Parandel::ProcessReplacing(double** inputs, double** outputs, int nFrames)
 {

@@ -8,7 +8,6 @@
 #include "framework/Lanes.h"
 
 #include <cstring>
-#include <limits>
 
 // One biquad section of several filters (the left and right channels', or their low- and
 // high-passes as well) with coefficients and memories in lanes: the same Process as RBJSection's
@@ -88,7 +87,7 @@ struct QuadCrossover
         {
             Quad x{xl[k], xr[k], xl[k], xr[k]};
             if (kFiniteInputs)
-                x = Select(Abs(x) <= Quad{} + std::numeric_limits<double>::max(), x, Quad{});
+                x = FiniteOrZero(x);
             const Quad y = s2.Process(s1.Process(x));
             lowL[k] = y[0];
             lowR[k] = y[1];

@@ -9,6 +9,8 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
+#include <limits>
+
 // Two samples side by side, so that one instruction does the same arithmetic on both; the
 // comparisons give lane masks, and selects between lanes are bitwise, with no branch. Four side
 // by side (Quad) for functions compiled for AVX2, which pick it at run time (CpuHasAvx2): the same
@@ -42,6 +44,13 @@ PARANDEL_LANES_INLINE V Abs(V x)
 {
     using M = LaneMask<V>;
     return (V)((M)x & (M{} + 0x7fffffffffffffff));
+}
+
+// Each lane as it is when finite, NaN and ±infinity as 0: the lane form of FiniteOrSilence.
+template <class V>
+PARANDEL_LANES_INLINE V FiniteOrZero(V x)
+{
+    return Select(Abs(x) <= V{} + std::numeric_limits<double>::max(), x, V{});
 }
 
 // True when the processor and the operating system support AVX2.

@@ -106,7 +106,7 @@ PARANDEL_LANES_INLINE V SmootherInput(V v, V left, V right, bool negativeOnly)
     const V a = Abs(left), b = Abs(right);
     const V loudest = Select(a < b, b, a);
     v = Select(loudest <= zero + kSilenceThreshold, zero, v);
-    v = Select(Abs(v) <= zero + std::numeric_limits<double>::max(), v, zero);
+    v = FiniteOrZero(v);
     return negativeOnly ? Select(v > zero, zero, v) : v;
 }
 

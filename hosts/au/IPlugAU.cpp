@@ -155,22 +155,17 @@ bool IPlugAU::GetTime(TimeInfo* timeInfo)
                 timeInfo->ppqPos = beat;
         }
     }
-    if (mHostCallbacks.transportStateProc)
+    HostTransport t;
+    if (AskHostTransport(t))
     {
-        Boolean playing = false, changed = false, cycling = false;
-        Float64 samplePos = 0.0, cycleStart = 0.0, cycleEnd = 0.0;
-        if (mHostCallbacks.transportStateProc(user, &playing, &changed, &samplePos, &cycling,
-                                              &cycleStart, &cycleEnd) == noErr)
-        {
-            if (samplePos > 0.0)
-                timeInfo->samplePos = samplePos;
-            if (cycleStart > 0.0)
-                timeInfo->cycleStartPos = cycleStart;
-            if (cycleEnd > 0.0)
-                timeInfo->cycleEndPos = cycleEnd;
-            timeInfo->transportIsRunning = playing != 0;
-            timeInfo->transportLoopEnabled = cycling != 0;
-        }
+        if (t.samplePos > 0.0)
+            timeInfo->samplePos = t.samplePos;
+        if (t.cycleStart > 0.0)
+            timeInfo->cycleStartPos = t.cycleStart;
+        if (t.cycleEnd > 0.0)
+            timeInfo->cycleEndPos = t.cycleEnd;
+        timeInfo->transportIsRunning = t.playing != 0;
+        timeInfo->transportLoopEnabled = t.cycling != 0;
     }
     if (mHostCallbacks.musicalTimeLocationProc)
     {
@@ -189,19 +184,20 @@ bool IPlugAU::GetTime(TimeInfo* timeInfo)
     return true;
 }
 
+bool IPlugAU::AskHostTransport(HostTransport& t) const
+{
+    return mHostCallbacks.transportStateProc &&
+           mHostCallbacks.transportStateProc(mHostCallbacks.hostUserData, &t.playing, &t.changed,
+                                             &t.samplePos, &t.cycling, &t.cycleStart,
+                                             &t.cycleEnd) == noErr;
+}
+
 bool IPlugAU::IsTransportRunning()
 {
-    bool running = mHostTransportKnown && mHostTransportRunning;
-    if (mHostCallbacks.transportStateProc)
-    {
-        Boolean playing = false, changed = false, cycling = false;
-        Float64 samplePos = 0.0, cycleStart = 0.0, cycleEnd = 0.0;
-        if (mHostCallbacks.transportStateProc(mHostCallbacks.hostUserData, &playing, &changed,
-                                              &samplePos, &cycling, &cycleStart,
-                                              &cycleEnd) == noErr)
-            running = playing != 0;
-    }
-    return running;
+    HostTransport t;
+    if (AskHostTransport(t))
+        return t.playing != 0;
+    return mHostTransportKnown && mHostTransportRunning;
 }
 
 int IPlugAU::GetHost()

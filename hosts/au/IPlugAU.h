@@ -155,6 +155,14 @@ public:
     static IPlugAU* FromStorage(void* storage) { return static_cast<IPlugAU*>(storage); }
 
 private:
+    // What the host's transport callback tells; false when it has none or it fails.
+    struct HostTransport
+    {
+        Boolean playing = false, changed = false, cycling = false;
+        Float64 samplePos = 0.0, cycleStart = 0.0, cycleEnd = 0.0;
+    };
+    bool AskHostTransport(HostTransport& t) const;
+
     friend ComponentResult IPlugAUEntry(ComponentParameters* params, void* storage,
                                         const IPlugAUFactory& factory);
 
